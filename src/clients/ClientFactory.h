@@ -1,0 +1,15 @@
+// Decides once, at start-up, which directory client serves the program.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "DirClient.h"
+
+// The configuration named by KALVIX_CLIENT, else kalvix-client.json in the per-user
+// configuration folder. Without one, a client whose start fails with 0xFFFF.
+std::string ClientConfigPath();
+std::unique_ptr<DirClient> CreateConfiguredClient();
+// A client that cannot start: dcStartup gives 0xFFFF, and its message library (when
+// reason is not empty) explains why.
+std::unique_ptr<DirClient> CreateUnavailableClient(const std::string& reason);

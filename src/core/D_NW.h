@@ -1,0 +1,45 @@
+// Directory access: the session, the tree list, contexts, schema reads and the exact texts
+// of class flags, identifiers and attribute definitions. Calls only the DirClient interface.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "DirClient.h"
+#include "Names.h"
+#include "UiHooks.h"
+
+// The session connection; 0xFFFF until the session has started.
+struct NwSession {
+    ConnHandle connectionHandle = 0xFFFF;
+};
+
+// 16-bit result of the session start; its failure dialog is already shown.
+std::uint32_t InitNetWare(DirClient& client, NwSession& session, UiHooks& ui);
+void ListReachableTrees(DirClient& client, UiHooks& ui, std::vector<std::string>& list);
+std::string ConnectionTreeName(DirClient& client, ConnRef ref, ConnCode* code = nullptr);
+std::string ContextTreeName(DirClient& client, DirContext context);
+DirCode DSChangeCurrentTree(DirClient& client, DirContext context, const std::string& treeName);
+void ChangeContextFlags(DirClient& client, DirContext context, char sign, std::uint32_t bits);
+std::string ClientErrorText(DirClient& client, std::int64_t code);
+void ReportClientError(DirClient& client, UiHooks& ui, std::int64_t code, const std::string& what);
+// The system's message for an error number, trimmed; empty when it has none.
+std::string SystemErrorText(int number);
+
+DirCode U_DSReadAvailableClasses(DirClient& client, DirContext context, NameList& list);
+DirCode U_DSReadAvailableAttributes(DirClient& client, DirContext context,
+                                    const std::string& pattern, NameList& list);
+DirCode U_DSGetClassDef(DirClient& client, DirContext context, const std::string& className,
+                        DirClassInfo& info);
+// ui.processEvents runs once before each class definition taken.
+DirCode U_DSReadAttributes(DirClient& client, UiHooks& ui, DirContext context,
+                           const std::string& className, int itemKind,
+                           std::vector<std::string>& list);
+std::string ClassFlagsText(std::uint32_t flags);
+std::string Asn1IdText(const Asn1Id& id);
+
+DirCode U_DSGetAttributeInfo(DirClient& client, DirContext context, const std::string& attrName,
+                             std::string& definition);
+std::string AttrDefText(const DirAttrInfo& info);
+std::string SyntaxName(std::uint32_t syntaxId);

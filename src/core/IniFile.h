@@ -1,0 +1,60 @@
+// The INI layer: byte-exact reading and in-place writing of INI files, with one parsed
+// copy per path that every object opened on the path shares.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Raised when a write cannot be made durable: "Unable to write to %s".
+class IniWriteError : public std::runtime_error {
+  public:
+    explicit IniWriteError(const std::string& fileName);
+    const std::string& fileName() const { return fileName_; }
+
+  private:
+    std::string fileName_;
+};
+
+struct IniDocument;  // the shared parsed copy of one path
+
+class IniFile {
+  public:
+    // A name without a folder is taken as given (callers resolve it); nothing is read yet.
+    explicit IniFile(std::string fileName);
+    // Flushes what is pending; a failure here is swallowed (call UpdateFile to see it).
+    ~IniFile();
+    IniFile(const IniFile&) = delete;
+    IniFile& operator=(const IniFile&) = delete;
+
+    const std::string& FileName() const { return fileName_; }
+
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& defaultValue);
+    // Decimal, or hexadecimal after "0x", "0X" or "$"; anything else gives the default.
+    std::int64_t ReadInteger(const std::string& section, const std::string& key,
+                             std::int64_t defaultValue);
+    void WriteString(const std::string& section, const std::string& key, const std::string& value);
+    void WriteInteger(const std::string& section, const std::string& key, std::int64_t value);
+
+    // Section names, keys and key=value lines, in file order, duplicates included.
+    std::vector<std::string> ReadSections();
+    std::vector<std::string> ReadSection(const std::string& section);
+    std::vector<std::string> ReadSectionValues(const std::string& section);
+    // Just the values of ReadSectionValues, without building the key=value lines.
+    std::vector<std::string> ReadSectionValueTexts(const std::string& section);
+    bool SectionExists(const std::string& section);
+    void EraseSection(const std::string& section);
+
+    // Makes every write so far durable (temporary file beside the target, then rename).
+    void UpdateFile();
+    // With auto-flush on, every write is made durable at once (the settings file).
+    void SetAutoFlush(bool on) { autoFlush_ = on; }
+
+  private:
+    std::string fileName_;
+    std::shared_ptr<IniDocument> doc_;
+    bool autoFlush_ = false;
+};

@@ -1,0 +1,62 @@
+#include "Names.h"
+
+#include <QCollator>
+#include <QLocale>
+#include <QStringDecoder>
+#include <algorithm>
+#include <numeric>
+
+QString DecodeName(std::string_view bytes) {
+    const auto size = static_cast<qsizetype>(bytes.size());
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8.decode(QByteArrayView(bytes.data(), size));
+    if (!utf8.hasError()) return text;
+    return QString::fromLatin1(bytes.data(), size);
+}
+
+std::string NameKey(std::string_view name) {
+    // Pure ASCII is the common case and folds without leaving the bytes.
+    bool ascii = std::all_of(name.begin(), name.end(),
+                             [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        std::string key(name);
+        for (char& c : key)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return key;
+    }
+    return DecodeName(name).toCaseFolded().toStdString();
+}
+
+namespace {
+
+QCollator NameCollator() {
+    QCollator collator{QLocale()};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    return collator;
+}
+
+template <typename T, typename GetName>
+void SortByCollation(std::vector<T>& items, GetName getName) {
+    const QCollator collator = NameCollator();
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(items.size());
+    for (const T& item : items) keys.push_back(collator.sortKey(DecodeName(getName(item))));
+    std::vector<std::size_t> order(items.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return keys[a].compare(keys[b]) < 0; });
+    std::vector<T> sorted;
+    sorted.reserve(items.size());
+    for (std::size_t i : order) sorted.push_back(std::move(items[i]));
+    items = std::move(sorted);
+}
+
+}  // namespace
+
+void SortNames(NameList& names) {
+    SortByCollation(names, [](const NameEntry& e) -> const std::string& { return e.name; });
+}
+
+void SortNames(std::vector<std::string>& names) {
+    SortByCollation(names, [](const std::string& s) -> const std::string& { return s; });
+}

@@ -1,0 +1,43 @@
+// The two tree slots and everything they share: the directory client, the session, the
+// current tree number and the latest directory result. The window and the command-line
+// tool each own one.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "D_NW.h"
+#include "DirClient.h"
+#include "IniFile.h"
+#include "Names.h"
+
+struct TTreeInfo {
+    std::string TreeName;
+    std::string FileName;
+    std::uint8_t Online = 0;
+    DirContext Context = 0;
+    std::shared_ptr<IniFile> SchemaFile;  // the latest offline load; none at start
+    NameList AttrNames;
+    NameList ClassNames;
+};
+
+class Workspace {
+  public:
+    explicit Workspace(std::unique_ptr<DirClient> client);
+    ~Workspace();
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    DirClient& client() { return *client_; }
+    TTreeInfo& tree(int number) { return Trees.at(static_cast<std::size_t>(number)); }
+
+    NwSession Session;
+    std::array<TTreeInfo, 3> Trees;  // slots 1 and 2; 0 is unused
+    int CurrentTree = 0;
+    std::int32_t LastError = 0;
+
+  private:
+    std::unique_ptr<DirClient> client_;
+};
