@@ -27,5 +27,5 @@ Lines CompareOneAttr(Workspace& ws, UiHooks& ui, const std::string& attrName, bo
 
 // A whole run: unique lines of Tree #1, of Tree #2, then the common names' findings in
 // Tree #1's order. progress is called with each name of Tree #1 before it is handled.
-void CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const LineFn& emit);
-void CompareAllAttributes(Workspace& ws, UiHooks& ui, const LineFn& progress, const LineFn& emit);
+void CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const LineFn& output);
+void CompareAllAttributes(Workspace& ws, UiHooks& ui, const LineFn& progress, const LineFn& output);

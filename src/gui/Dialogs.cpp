@@ -1,0 +1,62 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+void QtDialogs::message(DlgType type, const QString& text) {
+    QMessageBox box(parent_);
+    switch (type) {
+        case DlgType::Error:
+            box.setIcon(QMessageBox::Critical);
+            box.setWindowTitle(QApplication::applicationDisplayName() + " - Error");
+            break;
+        case DlgType::Warning:
+            box.setIcon(QMessageBox::Warning);
+            box.setWindowTitle(QApplication::applicationDisplayName() + " - Warning");
+            break;
+        case DlgType::Information:
+            box.setIcon(QMessageBox::Information);
+            box.setWindowTitle(QApplication::applicationDisplayName() + " - Information");
+            break;
+        case DlgType::Plain:
+            box.setIcon(QMessageBox::NoIcon);
+            box.setWindowTitle(QApplication::applicationDisplayName());
+            break;
+    }
+    box.setText(text);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+namespace {
+
+std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSetup& setup,
+                                     QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(mode);
+    // Overwriting needs no question, and a typed name that does not exist is accepted.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (!setup.directory.isEmpty()) dialog.setDirectory(setup.directory);
+    if (!setup.filter.isEmpty()) dialog.setNameFilter(setup.filter);
+    if (!setup.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(setup.defaultSuffix);
+    if (setup.fileName.contains('*')) {
+        if (setup.filter.isEmpty()) dialog.setNameFilter(setup.fileName);
+    } else if (!setup.fileName.isEmpty()) {
+        dialog.selectFile(setup.fileName);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return QDir::toNativeSeparators(dialog.selectedFiles().first());
+}
+
+}  // namespace
+
+std::optional<QString> QtDialogs::saveFile(const FileDialogSetup& setup) {
+    return RunFileDialog(parent_, setup, QFileDialog::AcceptSave);
+}
+
+std::optional<QString> QtDialogs::openFile(const FileDialogSetup& setup) {
+    return RunFileDialog(parent_, setup, QFileDialog::AcceptOpen);
+}

@@ -1,0 +1,37 @@
+// Every modal dialog the window shows goes through here, so tests can answer them.
+#pragma once
+
+#include <QString>
+#include <optional>
+
+#include "UiHooks.h"
+
+class QWidget;
+
+struct FileDialogSetup {
+    QString directory;
+    QString fileName;
+    QString filter;         // "Text Files (*.txt);;All Files (*)" style; empty = none
+    QString defaultSuffix;  // appended when the user types a name without one
+};
+
+class Dialogs {
+  public:
+    virtual ~Dialogs() = default;
+    virtual void message(DlgType type, const QString& text) = 0;
+    // The chosen path, or nothing when the user cancels.
+    virtual std::optional<QString> saveFile(const FileDialogSetup& setup) = 0;
+    virtual std::optional<QString> openFile(const FileDialogSetup& setup) = 0;
+};
+
+// The real dialogs, parented to the window.
+class QtDialogs : public Dialogs {
+  public:
+    explicit QtDialogs(QWidget* parent) : parent_(parent) {}
+    void message(DlgType type, const QString& text) override;
+    std::optional<QString> saveFile(const FileDialogSetup& setup) override;
+    std::optional<QString> openFile(const FileDialogSetup& setup) override;
+
+  private:
+    QWidget* parent_;
+};

@@ -1,0 +1,74 @@
+// The window's list box: a QListView over a model of byte-string lines. A sorted list box
+// keeps its lines in the locale's case-insensitive order (sorted once per fill, stable for
+// equal names); every line hands back the exact bytes it was given.
+#pragma once
+
+#include <QAbstractListModel>
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QListView>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Names.h"
+
+class ListBoxModel : public QAbstractListModel {
+    Q_OBJECT
+  public:
+    explicit ListBoxModel(bool sorted, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    bool sorted() const { return sorted_; }
+    void clear();
+    void addItem(const std::string& bytes, std::uint32_t number = 0);
+    void addItems(const NameList& items);
+    void addLines(const std::vector<std::string>& lines);
+    const std::string& itemBytes(int row) const { return rows_.at(static_cast<size_t>(row)).bytes; }
+    std::uint32_t itemNumber(int row) const { return rows_.at(static_cast<size_t>(row)).number; }
+
+  private:
+    struct Row {
+        std::string bytes;
+        std::uint32_t number = 0;
+        QString text;
+        std::optional<QCollatorSortKey> key;
+    };
+    Row makeRow(const std::string& bytes, std::uint32_t number) const;
+    void appendRows(std::vector<Row> rows);
+
+    bool sorted_;
+    QCollator collator_;
+    std::vector<Row> rows_;
+};
+
+class ListBox : public QListView {
+    Q_OBJECT
+  public:
+    explicit ListBox(const QString& objectName, bool sorted, QWidget* parent = nullptr);
+
+    void clear() { model_->clear(); }
+    void addItem(const std::string& bytes, std::uint32_t number = 0) {
+        model_->addItem(bytes, number);
+    }
+    void addItems(const NameList& items) { model_->addItems(items); }
+    void addLines(const std::vector<std::string>& lines) { model_->addLines(lines); }
+    int count() const { return model_->rowCount(); }
+    const std::string& itemBytes(int row) const { return model_->itemBytes(row); }
+    QString itemText(int row) const;
+    // Every line's bytes, in the order shown.
+    std::vector<std::string> lines() const;
+    int currentRow() const;
+    void setCurrentRow(int row);
+    // The selected line's bytes; empty when nothing is selected.
+    std::optional<std::string> selectedBytes() const;
+
+  signals:
+    // A line was chosen with the mouse or the keyboard.
+    void selectionMade();
+
+  private:
+    ListBoxModel* model_;
+};

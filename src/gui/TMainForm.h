@@ -1,0 +1,195 @@
+// The main window: tab pages, the two tree slots' controls and every handler. It shows
+// what the core computes and never parses a file, talks to the client or compares itself.
+#pragma once
+
+#include <QMainWindow>
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "D_Win.h"
+#include "Definitions.h"
+#include "Dialogs.h"
+#include "DirClient.h"
+#include "IniFile.h"
+#include "ListBox.h"
+#include "UiHooks.h"
+#include "Workspace.h"
+
+class QComboBox;
+class QLabel;
+class QMenu;
+class QAction;
+class QPlainTextEdit;
+class QPushButton;
+class QStatusBar;
+class QTabWidget;
+
+inline constexpr const char* kCaption = "Kalvix - Detect Schema Differences Between Trees";
+inline constexpr const char* kVersion = "v1.02";
+inline constexpr const char* kApplicationTitle = "Dellmar";
+// The maker's web address: a bare host name, handed to the shell whole.
+inline constexpr const char* kMakerAddress = "www.dellmar.example";
+
+// The window's own controls of one tree slot.
+struct TTreeControls {
+    QWidget* TabSheet = nullptr;
+    QLabel* StatusPanel = nullptr;
+    QPushButton* SaveButton = nullptr;
+    ListBox* ClassListBox = nullptr;
+    ListBox* AttrListBox = nullptr;
+    ListBox* DetailListBox = nullptr;
+    QLabel* Label = nullptr;
+    bool saveAllowed = false;  // what the slot's state allows, whatever a running job locks
+};
+
+class TMainForm : public QMainWindow, private UiHooks {
+    Q_OBJECT
+  public:
+    // Null dialogs or shell give the real Qt dialogs and the desktop shell.
+    explicit TMainForm(std::unique_ptr<DirClient> client, std::unique_ptr<Dialogs> dialogs = {},
+                       std::unique_ptr<Shell> shell = {}, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    Workspace& workspace() { return ws_; }
+    TTreeInfo& Trees(int tree) { return ws_.tree(tree); }
+    int CurrentTree() const { return ws_.CurrentTree; }
+    std::int32_t LastError() const { return ws_.LastError; }
+    TTreeControls& Controls(int tree) { return controls_.at(static_cast<size_t>(tree)); }
+    const std::vector<std::string>& ReachableTrees() const { return reachableTrees_; }
+    IniFile* Settings() { return settings_.get(); }
+    bool isTabShown(QWidget* page) const;
+    bool busy() const { return busy_ > 0; }
+
+    // Components, named as the window's designer named them.
+    QTabWidget* PageControl = nullptr;
+    QWidget* TabSheetInfo = nullptr;
+    QWidget* TabSheetSelector = nullptr;
+    QWidget* TabSheetSchemaTree1 = nullptr;
+    QWidget* TabSheetSchemaTree2 = nullptr;
+    QWidget* TabSheetCompareClasses = nullptr;
+    QWidget* TabSheetCompareAttributes = nullptr;
+    QLabel* PanelInfo = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;
+    QLabel* LabelTree1 = nullptr;
+    QLabel* LabelTree2 = nullptr;
+    QComboBox* ComboBoxTree1 = nullptr;
+    QComboBox* ComboBoxTree2 = nullptr;
+    QPushButton* BitBtnLoadTreeOffline1 = nullptr;
+    QPushButton* BitBtnLoadTreeOffline2 = nullptr;
+    QPushButton* BitBtnSaveTree1 = nullptr;
+    QPushButton* BitBtnSaveTree2 = nullptr;
+    ListBox* ListBoxClasses1 = nullptr;
+    ListBox* ListBoxClasses2 = nullptr;
+    ListBox* ListBoxAttr1 = nullptr;
+    ListBox* ListBoxAttr2 = nullptr;
+    ListBox* ListBoxDetailTree1 = nullptr;
+    ListBox* ListBoxDetailTree2 = nullptr;
+    QTabWidget* PageControlClasses = nullptr;
+    QWidget* TabSheetClassesQuick = nullptr;
+    QWidget* TabSheetClassesDetails = nullptr;
+    ListBox* ListBoxUniqueClasses1 = nullptr;
+    ListBox* ListBoxClassesCommon = nullptr;
+    ListBox* ListBoxUniqueClasses2 = nullptr;
+    ListBox* ListBoxClassesDetail = nullptr;
+    QPushButton* BitBtnCompareClasses = nullptr;
+    ListBox* ListBoxCompareClassesResults = nullptr;
+    QTabWidget* PageControlAttr = nullptr;
+    QWidget* TabSheetAttrQuick = nullptr;
+    QWidget* TabSheetAttrDetail = nullptr;
+    ListBox* ListBoxUniqueAttr1 = nullptr;
+    ListBox* ListBoxAttrCommon = nullptr;
+    ListBox* ListBoxUniqueAttr2 = nullptr;
+    ListBox* ListBoxAttrDetail = nullptr;
+    QPushButton* BitBtnCompareAttr = nullptr;
+    ListBox* ListBoxCompareAttrResults = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    std::array<QLabel*, 3> StatusPanels{};
+    QMenu* PopupMenu = nullptr;
+    QAction* PopupSaveAs = nullptr;
+    ListBox* PopupComponent = nullptr;  // the list box the menu was last opened on
+
+    // Handlers, each taking the control that raised the event.
+    void ChangeTreeOnline(QObject* sender);
+    void BitBtnLoadTreeOfflineClick(QObject* sender);
+    void BitBtnSaveTreeClick(QObject* sender);
+    void ListBoxClassesClick(QObject* sender);
+    void ListBoxAttrClick(QObject* sender);
+    void TabSheetCompareClassesShow(QObject* sender);
+    void TabSheetCompareAttributesShow(QObject* sender);
+    void ListBoxUniqueClassesClick(QObject* sender);
+    void ListBoxClassesCommonClick(QObject* sender);
+    void ListBoxUniqueAttrClick(QObject* sender);
+    void ListBoxAttrCommonClick(QObject* sender);
+    void BitBtnCompareClassesClick(QObject* sender);
+    void BitBtnCompareAttrClick(QObject* sender);
+    void StatusBarClick(QObject* sender);
+    void PopupSaveAsClick(QObject* sender);
+
+    // Routines the handlers share.
+    void SelectTreeBySender(QObject* sender, QObject* first, QObject* second);
+    void ResetSchemaLists();
+    void InitializeSchemaLists();
+    void EnableCompare();
+    void UpdateDisplay();
+    void ResultMsg(ListBox* listBox, const std::string& msg);
+    void SetStatusPanel(int index, const QString& text, Qt::CursorShape cursor);
+    void StatusMsg(const std::string& msg);
+    void StatusBarReset();
+    void QuickCompare();
+    void LoadSchemaOnline();
+    void CompareOneClass(const std::string& className, ListBox* target, bool clearFirst,
+                         bool reportIdentical);
+    void CompareOneAttr(const std::string& attrName, ListBox* target, bool clearFirst,
+                        bool reportIdentical);
+    void ShowClassDetails(ListBox* source, ListBox* target, bool clearFirst);
+    void ShowAttributeDetails(ListBox* source, ListBox* target, bool clearFirst);
+    void DisplayClass(const std::string& className, TClassInfo& info, ListBox* target);
+    void DisplayAttribute(const std::string& attrName, const TAttrInfo& info, ListBox* target);
+
+  protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  private:
+    // UiHooks, for the core's reports and its pauses for painting.
+    void showMsgDlg(DlgType type, const std::string& msg) override;
+    void processEvents() override;
+
+    // While a long job runs, the controls that start another or change a slot are off.
+    class LongOperation {
+      public:
+        explicit LongOperation(TMainForm& form);
+        ~LongOperation();
+        LongOperation(const LongOperation&) = delete;
+        LongOperation& operator=(const LongOperation&) = delete;
+
+      private:
+        TMainForm& form_;
+    };
+
+    void buildWindow();
+    QWidget* buildInfoPage();
+    QWidget* buildSelectorPage();
+    QWidget* buildSchemaPage(int tree);
+    QWidget* buildComparePage(bool classes);
+    ListBox* makeListBox(const QString& name, bool sorted);
+    void wireEvents();
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void updateLockedControls();
+    void setTabShown(QWidget* page, bool shown);
+    void saveListBox(ListBox* listBox, const QString& path);
+
+    Workspace ws_;
+    std::unique_ptr<Dialogs> dialogs_;
+    std::unique_ptr<Shell> shell_;
+    std::unique_ptr<IniFile> settings_;
+    std::array<TTreeControls, 3> controls_{};
+    std::vector<std::string> reachableTrees_;
+    int busy_ = 0;
+    bool closePending_ = false;
+};

@@ -1,0 +1,138 @@
+// The quick check, the full comparisons and the detail panes: the core computes the
+// lines, the window only shows them.
+#include <QTabWidget>
+
+#include "BusyCursor.h"
+#include "Compare.h"
+#include "DefinitionAccess.h"
+#include "QuickCheck.h"
+#include "Render.h"
+#include "TMainForm.h"
+
+void TMainForm::QuickCompare() {
+    if (!isTabShown(TabSheetCompareClasses)) return;
+    SavedCursor savedCursor;
+    for (ListBox* list : {ListBoxUniqueClasses1, ListBoxClassesCommon, ListBoxUniqueClasses2,
+                          ListBoxUniqueAttr1, ListBoxAttrCommon, ListBoxUniqueAttr2})
+        list->clear();
+    const QuickCheckLists classes = QuickCheckNames(Trees(1).ClassNames, Trees(2).ClassNames);
+    const QuickCheckLists attrs = QuickCheckNames(Trees(1).AttrNames, Trees(2).AttrNames);
+    ListBoxUniqueClasses1->addItems(classes.unique1);
+    ListBoxClassesCommon->addItems(classes.common);
+    ListBoxUniqueClasses2->addItems(classes.unique2);
+    ListBoxUniqueAttr1->addItems(attrs.unique1);
+    ListBoxAttrCommon->addItems(attrs.common);
+    ListBoxUniqueAttr2->addItems(attrs.unique2);
+}
+
+void TMainForm::TabSheetCompareClassesShow(QObject*) {
+    PageControlClasses->setCurrentWidget(TabSheetClassesQuick);
+}
+
+void TMainForm::TabSheetCompareAttributesShow(QObject*) {
+    PageControlAttr->setCurrentWidget(TabSheetAttrQuick);
+}
+
+void TMainForm::BitBtnCompareClassesClick(QObject*) {
+    LongOperation operation(*this);
+    {
+        SavedCursor savedCursor;
+        ListBoxCompareClassesResults->clear();
+        CompareAllClasses(
+            ws_, *this, [this](const std::string& name) { StatusMsg(name); },
+            [this](const std::string& line) { ResultMsg(ListBoxCompareClassesResults, line); });
+        StatusBarReset();
+    }
+    if (ListBoxCompareClassesResults->count() == 0)
+        showMsgDlg(DlgType::Plain, "No differences found");
+}
+
+void TMainForm::BitBtnCompareAttrClick(QObject*) {
+    LongOperation operation(*this);
+    {
+        SavedCursor savedCursor;
+        ListBoxCompareAttrResults->clear();
+        CompareAllAttributes(
+            ws_, *this, [this](const std::string& name) { StatusMsg(name); },
+            [this](const std::string& line) { ResultMsg(ListBoxCompareAttrResults, line); });
+        StatusBarReset();
+    }
+    if (ListBoxCompareAttrResults->count() == 0) showMsgDlg(DlgType::Plain, "No differences found");
+}
+
+void TMainForm::CompareOneClass(const std::string& className, ListBox* target, bool clearFirst,
+                                bool reportIdentical) {
+    if (clearFirst) target->clear();
+    target->addLines(::CompareOneClass(ws_, *this, className, reportIdentical));
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::CompareOneAttr(const std::string& attrName, ListBox* target, bool clearFirst,
+                               bool reportIdentical) {
+    if (clearFirst) target->clear();
+    target->addLines(::CompareOneAttr(ws_, *this, attrName, reportIdentical));
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::ShowClassDetails(ListBox* source, ListBox* target, bool clearFirst) {
+    if (ws_.CurrentTree == 0) return;
+    const std::optional<std::string> name = source->selectedBytes();
+    if (!name) return;
+    TClassInfo info;
+    GetClassDef(ws_, *this, ws_.CurrentTree, *name, info);
+    if (clearFirst) target->clear();
+    DisplayClass(*name, info, target);
+    ClassInfoFree(info);
+}
+
+void TMainForm::ShowAttributeDetails(ListBox* source, ListBox* target, bool clearFirst) {
+    if (ws_.CurrentTree == 0) return;
+    const std::optional<std::string> name = source->selectedBytes();
+    if (!name) return;
+    TAttrInfo info;
+    GetAttrDef(ws_, *this, ws_.CurrentTree, *name, info.Definition);
+    if (clearFirst) target->clear();
+    DisplayAttribute(*name, info, target);
+}
+
+void TMainForm::DisplayClass(const std::string& className, TClassInfo& info, ListBox* target) {
+    target->addLines(::DisplayClass(className, info));
+}
+
+void TMainForm::DisplayAttribute(const std::string& attrName, const TAttrInfo& info,
+                                 ListBox* target) {
+    target->addLines(::DisplayAttribute(attrName, info));
+}
+
+void TMainForm::ListBoxClassesClick(QObject* sender) {
+    SelectTreeBySender(sender, ListBoxClasses1, ListBoxClasses2);
+    if (ws_.CurrentTree == 0) return;
+    ShowClassDetails(static_cast<ListBox*>(sender), Controls(ws_.CurrentTree).DetailListBox, true);
+}
+
+void TMainForm::ListBoxAttrClick(QObject* sender) {
+    SelectTreeBySender(sender, ListBoxAttr1, ListBoxAttr2);
+    if (ws_.CurrentTree == 0) return;
+    ShowAttributeDetails(static_cast<ListBox*>(sender), Controls(ws_.CurrentTree).DetailListBox,
+                         true);
+}
+
+void TMainForm::ListBoxUniqueClassesClick(QObject* sender) {
+    SelectTreeBySender(sender, ListBoxUniqueClasses1, ListBoxUniqueClasses2);
+    ShowClassDetails(static_cast<ListBox*>(sender), ListBoxClassesDetail, true);
+}
+
+void TMainForm::ListBoxUniqueAttrClick(QObject* sender) {
+    SelectTreeBySender(sender, ListBoxUniqueAttr1, ListBoxUniqueAttr2);
+    ShowAttributeDetails(static_cast<ListBox*>(sender), ListBoxAttrDetail, true);
+}
+
+void TMainForm::ListBoxClassesCommonClick(QObject*) {
+    const std::optional<std::string> name = ListBoxClassesCommon->selectedBytes();
+    if (name) CompareOneClass(*name, ListBoxClassesDetail, true, true);
+}
+
+void TMainForm::ListBoxAttrCommonClick(QObject*) {
+    const std::optional<std::string> name = ListBoxAttrCommon->selectedBytes();
+    if (name) CompareOneAttr(*name, ListBoxAttrDetail, true, true);
+}

@@ -1,0 +1,53 @@
+// "Save as ..." on any list box: its lines, CR LF after each, replacing the file whole.
+#include <QSaveFile>
+
+#include "TMainForm.h"
+
+namespace {
+
+struct ProposedName {
+    ListBox* TMainForm::*list;
+    const char* pattern;
+    int tree;
+};
+
+}  // namespace
+
+void TMainForm::PopupSaveAsClick(QObject*) {
+    ListBox* list = PopupComponent;
+    if (!list) return;
+    static const ProposedName kNames[] = {
+        {&TMainForm::ListBoxClasses1, "%1 - Classes.txt", 1},
+        {&TMainForm::ListBoxClasses2, "%1 - Classes.txt", 2},
+        {&TMainForm::ListBoxAttr1, "%1 - Attributes.txt", 1},
+        {&TMainForm::ListBoxAttr2, "%1 - Attributes.txt", 2},
+        {&TMainForm::ListBoxUniqueClasses1, "%1 - Unique Classes.txt", 1},
+        {&TMainForm::ListBoxUniqueClasses2, "%1 - Unique Classes.txt", 2},
+        {&TMainForm::ListBoxUniqueAttr1, "%1 - Unique Attributes.txt", 1},
+        {&TMainForm::ListBoxUniqueAttr2, "%1 - Unique Attributes.txt", 2},
+    };
+    FileDialogSetup setup;
+    setup.fileName = "*.txt";
+    for (const ProposedName& proposed : kNames)
+        if (this->*proposed.list == list)
+            setup.fileName =
+                QString(proposed.pattern).arg(DecodeName(Trees(proposed.tree).TreeName));
+    setup.filter = "Text Files (*.txt);;All Files (*)";
+    setup.defaultSuffix = "txt";
+    const std::optional<QString> chosen = dialogs_->saveFile(setup);
+    if (!chosen) return;
+    saveListBox(list, *chosen);
+}
+
+void TMainForm::saveListBox(ListBox* listBox, const QString& path) {
+    QByteArray bytes;
+    for (const std::string& line : listBox->lines()) {
+        bytes.append(line.data(), static_cast<qsizetype>(line.size()));
+        bytes.append("\r\n");
+    }
+    // Written beside the target and renamed into place: a failure leaves the old file.
+    QSaveFile file(path);
+    const bool ok =
+        file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    if (!ok) showMsgDlg(DlgType::Error, QString("Cannot create file %1").arg(path).toStdString());
+}

@@ -1,0 +1,158 @@
+// Filling the tree slots: online from a live tree, offline from a schema file, and saving
+// an online tree's schema.
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+
+#include "BusyCursor.h"
+#include "D_Ini.h"
+#include "D_NW.h"
+#include "D_Util.h"
+#include "SchemaFile.h"
+#include "TMainForm.h"
+
+namespace {
+
+const char* const kSettingsSection = "Settings";
+const char* const kOfflinePath = "Offline Path";
+
+std::string ToBytes(const QString& text) { return text.toStdString(); }
+
+// The folder of a path, ending in the separator.
+std::string FolderOf(const QString& path) {
+    return ToBytes(QDir::toNativeSeparators(QFileInfo(path).absolutePath() + '/'));
+}
+
+std::string ProgramFolder() {
+    return ToBytes(QFileInfo(QString::fromStdString(ProgramFile())).absolutePath() + '/');
+}
+
+}  // namespace
+
+void TMainForm::SelectTreeBySender(QObject* sender, QObject* first, QObject* second) {
+    ws_.CurrentTree = 0;
+    if (sender == first) ws_.CurrentTree = 1;
+    if (sender == second) ws_.CurrentTree = 2;
+}
+
+void TMainForm::ResetSchemaLists() {
+    TTreeInfo& slot = Trees(ws_.CurrentTree);
+    slot.ClassNames.clear();
+    Controls(ws_.CurrentTree).ClassListBox->clear();
+    UpdateDisplay();
+}
+
+void TMainForm::InitializeSchemaLists() {
+    SavedCursor savedCursor;
+    const int tree = ws_.CurrentTree;
+    TTreeInfo& slot = Trees(tree);
+    TTreeControls& c = Controls(tree);
+    SortNames(slot.ClassNames);
+    SortNames(slot.AttrNames);
+    c.ClassListBox->clear();
+    c.ClassListBox->addItems(slot.ClassNames);
+    c.AttrListBox->addItems(slot.AttrNames);
+    c.saveAllowed = c.ClassListBox->count() > 0 && slot.Online != 0;
+    updateLockedControls();
+    EnableCompare();
+    QuickCompare();
+}
+
+void TMainForm::ChangeTreeOnline(QObject* sender) {
+    SelectTreeBySender(sender, ComboBoxTree1, ComboBoxTree2);
+    if (ws_.CurrentTree == 0) return;
+    LongOperation operation(*this);
+    const int tree = ws_.CurrentTree;
+    TTreeInfo& slot = Trees(tree);
+    auto* combo = static_cast<QComboBox*>(sender);
+    slot.Online = 1;
+    // The bytes the selector was filled with, not a re-encoding of its text.
+    const int index = combo->currentIndex();
+    slot.TreeName = index >= 0 && index < static_cast<int>(reachableTrees_.size())
+                        ? reachableTrees_[static_cast<size_t>(index)]
+                        : ToBytes(combo->currentText());
+    Controls(tree).StatusPanel->setText(
+        QString("Tree #%1: %2").arg(tree).arg(DecodeName(slot.TreeName)));
+    ws_.LastError = DSChangeCurrentTree(ws_.client(), slot.Context, slot.TreeName);
+    ShowErrorCode(*this, ws_.LastError, "DSChangeCurrentTree");
+    ChangeContextFlags(ws_.client(), slot.Context, '+', 4);
+    if (ws_.LastError == 0) LoadSchemaOnline();
+}
+
+void TMainForm::LoadSchemaOnline() {
+    SavedCursor savedCursor;
+    const int tree = ws_.CurrentTree;
+    TTreeInfo& slot = Trees(tree);
+    ResetSchemaLists();
+    ws_.LastError = U_DSReadAvailableClasses(ws_.client(), slot.Context, slot.ClassNames);
+    ShowErrorCode(*this, ws_.LastError, "U_DSReadAvailableClasses");
+    slot.AttrNames.clear();
+    Controls(tree).AttrListBox->clear();
+    ws_.LastError = U_DSReadAvailableAttributes(ws_.client(), slot.Context, "*", slot.AttrNames);
+    ShowErrorCode(*this, ws_.LastError, "U_DSReadAvailableAttributes");
+    InitializeSchemaLists();
+}
+
+void TMainForm::BitBtnSaveTreeClick(QObject* sender) {
+    SelectTreeBySender(sender, BitBtnSaveTree1, BitBtnSaveTree2);
+    if (ws_.CurrentTree == 0) return;
+    LongOperation operation(*this);
+    const int tree = ws_.CurrentTree;
+    const TTreeInfo& slot = Trees(tree);
+    FileDialogSetup setup;
+    setup.directory =
+        DecodeName(settings_->ReadString(kSettingsSection, kOfflinePath, ProgramFolder()));
+    setup.fileName = DecodeName(slot.TreeName + ".txt");
+    setup.filter = "Text Files (*.txt);;All Files (*)";
+    setup.defaultSuffix = "txt";
+    const std::optional<QString> chosen = dialogs_->saveFile(setup);
+    if (!chosen) return;
+    try {
+        settings_->WriteString(kSettingsSection, kOfflinePath, FolderOf(*chosen));
+        SavedCursor savedCursor;
+        SaveSchemaFile(ws_, *this, tree, ToBytes(*chosen),
+                       [this](const std::string& message) { StatusMsg(message); });
+    } catch (const IniWriteError& error) {
+        StatusBarReset();
+        showMsgDlg(DlgType::Error, error.what());
+        return;
+    }
+    StatusBarReset();
+}
+
+void TMainForm::BitBtnLoadTreeOfflineClick(QObject* sender) {
+    SelectTreeBySender(sender, BitBtnLoadTreeOffline1, BitBtnLoadTreeOffline2);
+    if (ws_.CurrentTree == 0) return;
+    LongOperation operation(*this);
+    const int tree = ws_.CurrentTree;
+    TTreeInfo& slot = Trees(tree);
+    FileDialogSetup setup;
+    setup.directory =
+        DecodeName(settings_->ReadString(kSettingsSection, kOfflinePath, ProgramFolder()));
+    setup.fileName = "*.txt";
+    const std::optional<QString> chosen = dialogs_->openFile(setup);
+    if (!chosen) return;
+    try {
+        settings_->WriteString(kSettingsSection, kOfflinePath, FolderOf(*chosen));
+    } catch (const IniWriteError& error) {
+        showMsgDlg(DlgType::Error, error.what());
+        return;
+    }
+    const QFileInfo info(*chosen);
+    if (info.exists() && (!info.isFile() || !info.isReadable())) {
+        showMsgDlg(DlgType::Error, ToBytes(QString("Cannot read the schema file %1").arg(*chosen)));
+        return;
+    }
+    OpenSchemaFileIntoSlot(slot, ToBytes(*chosen));
+    Controls(tree).StatusPanel->setText(
+        QString("Tree #%1: %2").arg(tree).arg(DecodeName(slot.TreeName)));
+    SavedCursor savedCursor;
+    ResetSchemaLists();
+    slot.AttrNames.clear();
+    Controls(tree).AttrListBox->clear();
+    ReadSchemaNames(slot, [this](const std::string& message) { StatusMsg(message); });
+    InitializeSchemaLists();
+    StatusBarReset();
+}
