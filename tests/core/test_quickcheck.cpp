@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "QuickCheck.h"
+
+namespace {
+
+NameList Names(const std::vector<std::string>& names) {
+    NameList list;
+    for (const std::string& n : names) list.push_back({n, 0});
+    return list;
+}
+
+std::vector<std::string> Texts(const NameList& list) {
+    std::vector<std::string> texts;
+    for (const NameEntry& e : list) texts.push_back(e.name);
+    return texts;
+}
+
+struct QuickCase {
+    const char* what;
+    std::vector<std::string> tree1, tree2;
+    std::vector<std::string> unique1, common, unique2;
+};
+
+TEST(QuickCheckNames, SplitsByNameIgnoringCase) {
+    const std::vector<QuickCase> cases = {
+        {"same names", {"Top", "User"}, {"Top", "User"}, {}, {"Top", "User"}, {}},
+        {"case only: Tree #1's spelling", {"Foo"}, {"FOO"}, {}, {"Foo"}, {}},
+        {"disjoint", {"A", "B"}, {"C"}, {"A", "B"}, {}, {"C"}},
+        {"order of each tree kept",
+         {"z", "a", "m"},
+         {"y", "M", "b"},
+         {"z", "a"},
+         {"m"},
+         {"y", "b"}},
+        {"every occurrence of Tree #1 by itself", {"A", "a", "B"}, {"A"}, {"B"}, {"A", "a"}, {}},
+        {"every occurrence of Tree #2 by itself", {"A"}, {"C", "c", "a"}, {}, {"A"}, {"C", "c"}},
+        {"one side empty", {}, {"X"}, {}, {}, {"X"}},
+        {"both empty", {}, {}, {}, {}, {}},
+        {"non-ASCII letters fold", {"\xC3\x84rger"}, {"\xC3\xA4RGER"}, {}, {"\xC3\x84rger"}, {}},
+        {"prefix is not equality", {"Post"}, {"Postal"}, {"Post"}, {}, {"Postal"}},
+        {"blanks matter", {"Object Class"}, {"ObjectClass"}, {"Object Class"}, {}, {"ObjectClass"}},
+    };
+    for (const QuickCase& c : cases) {
+        const QuickCheckLists r = QuickCheckNames(Names(c.tree1), Names(c.tree2));
+        EXPECT_EQ(Texts(r.unique1), c.unique1) << c.what;
+        EXPECT_EQ(Texts(r.common), c.common) << c.what;
+        EXPECT_EQ(Texts(r.unique2), c.unique2) << c.what;
+    }
+}
+
+TEST(QuickCheckNames, CarriesTheNumbersAlong) {
+    const NameList tree1 = {{"User", 7}, {"Alias", 3}};
+    const NameList tree2 = {{"USER", 9}, {"Group", 5}};
+    const QuickCheckLists r = QuickCheckNames(tree1, tree2);
+    ASSERT_EQ(r.common.size(), 1u);
+    EXPECT_EQ(r.common[0].number, 7u);
+    ASSERT_EQ(r.unique1.size(), 1u);
+    EXPECT_EQ(r.unique1[0].number, 3u);
+    ASSERT_EQ(r.unique2.size(), 1u);
+    EXPECT_EQ(r.unique2[0].number, 5u);
+}
+
+TEST(QuickCheckNames, LargeListsWithManyCaseTwins) {
+    // Half of Tree #2's names are Tree #1's in upper case; every name of Tree #1 whose
+    // number is even is common.
+    NameList tree1, tree2;
+    const int n = 50000;
+    for (int i = 0; i < n; ++i) {
+        tree1.push_back({"name" + std::to_string(i), 0});
+        tree2.push_back({i % 2 == 0 ? "NAME" + std::to_string(i) : "other" + std::to_string(i), 0});
+    }
+    const QuickCheckLists r = QuickCheckNames(tree1, tree2);
+    EXPECT_EQ(r.common.size(), static_cast<std::size_t>(n / 2));
+    EXPECT_EQ(r.unique1.size(), static_cast<std::size_t>(n / 2));
+    EXPECT_EQ(r.unique2.size(), static_cast<std::size_t>(n / 2));
+    EXPECT_EQ(r.common.front().name, "name0");
+    EXPECT_EQ(r.unique1.front().name, "name1");
+    EXPECT_EQ(r.unique2.front().name, "other1");
+}
+
+}  // namespace
