@@ -1,0 +1,49 @@
+// A main window on a chosen client, with scripted dialogs and a recording shell.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "ClientFactory.h"
+#include "ScriptedDialogs.h"
+#include "TMainForm.h"
+
+class FormFixture : public ::testing::Test {
+protected:
+    void makeForm(std::unique_ptr<DirClient> client) {
+        form = std::make_unique<TMainForm>(std::move(client),
+                                           std::make_unique<ScriptedDialogs>(dialogs),
+                                           std::make_unique<RecordingShell>(opened));
+    }
+    void makeOfflineForm() { makeForm(CreateUnavailableClient("")); }
+
+    // Puts names into a slot as a load would, then lets the window take them in.
+    void fillSlot(int tree, NameList classes, NameList attrs, bool online,
+                  const std::string& name = "TREE") {
+        TTreeInfo& slot = form->Trees(tree);
+        slot.TreeName = name;
+        slot.Online = online ? 1 : 0;
+        slot.ClassNames = std::move(classes);
+        slot.AttrNames = std::move(attrs);
+        form->workspace().CurrentTree = tree;
+        form->UpdateDisplay();
+        form->InitializeSchemaLists();
+    }
+
+    static NameList names(std::initializer_list<const char*> list) {
+        NameList out;
+        for (const char* n : list) out.push_back({n, 0});
+        return out;
+    }
+
+    static QStringList texts(const ListBox* list) {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i) out << list->itemText(i);
+        return out;
+    }
+
+    ScriptedDialogs::Log dialogs;
+    std::vector<RecordingShell::Opened> opened;
+    std::unique_ptr<TMainForm> form;
+};

@@ -1,0 +1,66 @@
+// Dialogs answered by the test: every message is recorded, every file dialog takes the
+// next scripted answer (a cancel when none is left). Nothing ever blocks.
+#pragma once
+
+#include <QString>
+#include <deque>
+#include <optional>
+#include <vector>
+
+#include "D_Win.h"
+#include "Dialogs.h"
+
+struct ShownMessage {
+    DlgType type;
+    QString text;
+};
+
+class ScriptedDialogs : public Dialogs {
+public:
+    struct Log {
+        std::vector<ShownMessage> messages;
+        std::vector<FileDialogSetup> saveSetups;
+        std::vector<FileDialogSetup> openSetups;
+        std::deque<std::optional<QString>> answers;
+    };
+
+    explicit ScriptedDialogs(Log& log) : log_(log) {}
+    void message(DlgType type, const QString& text) override {
+        log_.messages.push_back({type, text});
+    }
+    std::optional<QString> saveFile(const FileDialogSetup& setup) override {
+        log_.saveSetups.push_back(setup);
+        return next();
+    }
+    std::optional<QString> openFile(const FileDialogSetup& setup) override {
+        log_.openSetups.push_back(setup);
+        return next();
+    }
+
+private:
+    std::optional<QString> next() {
+        if (log_.answers.empty()) return std::nullopt;
+        std::optional<QString> answer = log_.answers.front();
+        log_.answers.pop_front();
+        return answer;
+    }
+    Log& log_;
+};
+
+// Records what the desktop would have been asked to open.
+class RecordingShell : public Shell {
+public:
+    struct Opened {
+        std::string file, parameters, directory;
+    };
+    explicit RecordingShell(std::vector<Opened>& log) : log_(log) {}
+    bool fileExists(const std::string&) override { return false; }
+    int open(const std::string& file, const std::string& parameters, const std::string& directory,
+             int) override {
+        log_.push_back({file, parameters, directory});
+        return 42;
+    }
+
+private:
+    std::vector<Opened>& log_;
+};
