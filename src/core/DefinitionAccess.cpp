@@ -1,0 +1,47 @@
+#include "DefinitionAccess.h"
+
+#include "D_Util.h"
+#include "SchemaFile.h"
+
+namespace {
+
+// The item kinds a live tree delivers; kind 5 has no read of its own.
+constexpr int kOnlineKinds[] = {ikSuperClass,         ikContainmentClass,  ikNamingAttribute,
+                                ikMandatoryAttribute, ikOptionalAttribute, ikASN};
+
+}  // namespace
+
+void GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& className,
+                 TClassInfo& info) {
+    ClassInfoInit(info);
+    TTreeInfo& slot = ws.tree(tree);
+    if (slot.Online == 0) {
+        if (slot.SchemaFile) ReadClassDefFromFile(*slot.SchemaFile, className, info);
+        return;
+    }
+
+    DirClient& client = ws.client();
+    DirClassInfo classInfo;
+    ws.LastError = U_DSGetClassDef(client, slot.Context, className, classInfo);
+    ShowErrorCode(ui, ws.LastError, "U_DSGetClassDef: " + className);
+    if (ws.LastError == 0) info.Flags = ClassFlagsText(classInfo.classFlags);
+
+    // The item reads run even when the definition read failed; only the last one's result
+    // is reported, as each read replaces the one before in LastError.
+    for (int kind : kOnlineKinds)
+        ws.LastError = U_DSReadAttributes(client, ui, slot.Context, className, kind,
+                                          info.Items[static_cast<std::size_t>(kind)]);
+    ShowErrorCode(ui, ws.LastError, "U_DSReadAttributes: " + className);
+}
+
+void GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrName,
+                std::string& definition) {
+    TTreeInfo& slot = ws.tree(tree);
+    if (slot.Online == 0) {
+        if (slot.SchemaFile) ReadAttrDefFromFile(*slot.SchemaFile, attrName, definition);
+        return;
+    }
+    definition.clear();  // a failed read yields an empty definition
+    ws.LastError = U_DSGetAttributeInfo(ws.client(), slot.Context, attrName, definition);
+    ShowErrorCode(ui, ws.LastError, "U_DSGetAttributeInfo: " + attrName);
+}

@@ -1,0 +1,114 @@
+#include "SchemaFile.h"
+
+#include <utility>
+#include <vector>
+
+#include "D_Ini.h"
+#include "DefinitionAccess.h"
+
+namespace {
+
+const char* const kSettings = "Settings";
+const char* const kTreeName = "Tree Name";
+const char* const kAttributes = "Attributes";
+const char* const kAttrDefinition = "Attribute Definition";
+const char* const kClasses = "Classes";
+const char* const kClassDefinition = "Class Definition";
+
+std::string ItemSection(const std::string& className, int kind) {
+    return className + ": " + ClassItemLabel(kind);
+}
+
+}  // namespace
+
+void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& path,
+                    const StatusFn& status) {
+    auto say = [&](const std::string& message) {
+        if (status) status(message);
+    };
+    // Copies: the status messages let window events run, and nothing may change the lists
+    // this loop walks.
+    const TTreeInfo& slot = ws.tree(tree);
+    const std::string treeName = slot.TreeName;
+    const NameList attrNames = slot.AttrNames;
+    const NameList classNames = slot.ClassNames;
+
+    // Every definition is fetched before the file is touched. The target may be the very
+    // file an offline slot reads from (the INI layer shares one parsed copy per path), and
+    // erasing it first would hand the reads an empty file.
+    say("Saving attributes ...");
+    std::vector<std::string> attrDefs;
+    attrDefs.reserve(attrNames.size());
+    for (const NameEntry& attr : attrNames) {
+        say("Saving attribute \"" + attr.name + "\" ... ");
+        std::string definition;
+        GetAttrDef(ws, ui, tree, attr.name, definition);
+        attrDefs.push_back(std::move(definition));
+    }
+    say("Saving classes ...");
+    std::vector<TClassInfo> classDefs(classNames.size());
+    for (std::size_t i = 0; i < classNames.size(); ++i) {
+        say("Saving class \"" + classNames[i].name + "\" ... ");
+        GetClassDef(ws, ui, tree, classNames[i].name, classDefs[i]);
+    }
+
+    // All writes go to the parsed copy; the one flush at the end replaces the file whole,
+    // so a failure leaves the old file as it was and raises IniWriteError.
+    IniFile file(path);
+    // Section by section rather than EraseAllSections, which would flush the emptied file.
+    for (const std::string& section : file.ReadSections()) file.EraseSection(section);
+    file.WriteString(kSettings, kTreeName, treeName);
+    WriteListSection(file, kAttributes, attrNames);
+    for (std::size_t i = 0; i < attrNames.size(); ++i)
+        file.WriteString(kAttrDefinition, attrNames[i].name, attrDefs[i]);
+    WriteListSection(file, kClasses, classNames);
+    for (std::size_t i = 0; i < classNames.size(); ++i) {
+        TClassInfo& info = classDefs[i];
+        file.WriteString(kClassDefinition, classNames[i].name, info.Flags);
+        for (int kind = 0; kind < kClassItemKinds; ++kind)
+            WriteListSection(file, ItemSection(classNames[i].name, kind),
+                             info.Items[static_cast<std::size_t>(kind)]);
+        ClassInfoFree(info);
+    }
+    file.UpdateFile();
+}
+
+void OpenSchemaFileIntoSlot(TTreeInfo& slot, const std::string& path) {
+    // Read before anything of the slot changes, so a file that cannot be read leaves the
+    // slot as it was.
+    auto file = std::make_shared<IniFile>(path);
+    std::string treeName = file->ReadString(kSettings, kTreeName, "Unknown tree name");
+    slot.SchemaFile = std::move(file);
+    slot.TreeName = std::move(treeName);
+    slot.Online = 0;
+    slot.FileName = path;
+}
+
+void ReadSchemaNames(TTreeInfo& slot, const StatusFn& status) {
+    auto say = [&](const std::string& message) {
+        if (status) status(message);
+    };
+    NameList attrNames;
+    NameList classNames;
+    say("Loading attributes ...");
+    if (slot.SchemaFile) ReadListSection(*slot.SchemaFile, kAttributes, attrNames);
+    say("Loading classes ...");
+    if (slot.SchemaFile) ReadListSection(*slot.SchemaFile, kClasses, classNames);
+    slot.AttrNames.insert(slot.AttrNames.end(), std::make_move_iterator(attrNames.begin()),
+                          std::make_move_iterator(attrNames.end()));
+    slot.ClassNames.insert(slot.ClassNames.end(), std::make_move_iterator(classNames.begin()),
+                           std::make_move_iterator(classNames.end()));
+}
+
+void ReadClassDefFromFile(IniFile& file, const std::string& className, TClassInfo& info) {
+    info.Flags = file.ReadString(kClassDefinition, className, info.Flags);
+    for (int kind = 0; kind < kClassItemKinds; ++kind) {
+        std::vector<std::string>& items = info.Items[static_cast<std::size_t>(kind)];
+        items.clear();
+        ReadListSection(file, ItemSection(className, kind), items);
+    }
+}
+
+void ReadAttrDefFromFile(IniFile& file, const std::string& attrName, std::string& definition) {
+    definition = file.ReadString(kAttrDefinition, attrName, definition);
+}
