@@ -1,0 +1,185 @@
+// The simulated directory: connections, contexts, buffers and schema reads served from
+// tree descriptions held in memory. It is the embedded default client and also the engine
+// under the tests' scripted fake.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "DirClient.h"
+
+// The codes this client answers with. Connection codes are 16-bit; directory codes are
+// negative, in the ranges a NetWare client uses.
+namespace simcode {
+inline constexpr ConnCode kNotReady = 0xFFFF;
+inline constexpr ConnCode kInvalidConnection = 0x8801;
+inline constexpr ConnCode kInvalidParameter = 0x8836;
+inline constexpr ConnCode kNoPrimaryConnection = 0x880F;
+inline constexpr ConnCode kNoMoreConnections = 0x8847;
+
+inline constexpr DirCode kNotEnoughMemory = -301;
+inline constexpr DirCode kBadKey = -302;
+inline constexpr DirCode kBadContext = -303;
+inline constexpr DirCode kBufferFull = -304;
+inline constexpr DirCode kBufferEmpty = -307;
+inline constexpr DirCode kBadVerb = -308;
+inline constexpr DirCode kInvalidHandle = -322;
+inline constexpr DirCode kBadIteration = -327;
+inline constexpr DirCode kNoSuchAttribute = -603;
+inline constexpr DirCode kNoSuchClass = -604;
+inline constexpr DirCode kTreeNotFound = -634;
+inline constexpr DirCode kInsufficientBuffer = -649;
+}  // namespace simcode
+
+// Makes an operation answer a chosen code. With a name, only calls about that class or
+// attribute count (case-insensitive); with call n > 0, only the n-th counted call fails,
+// with 0 every one does. Takes and item counts still consume their entry, so a failed
+// take skips that entry just as a real client's would.
+struct SimFailure {
+    std::string operation;
+    std::string name;
+    DirCode code = 0;
+    std::uint32_t call = 0;
+};
+
+struct SimClass {
+    std::string name;
+    std::uint32_t flags = 0;
+    Asn1Id id;
+    // Super classes, containment classes, naming, mandatory and optional attributes.
+    std::array<std::vector<std::string>, 5> items;
+};
+
+struct SimAttr {
+    std::string name;
+    DirAttrInfo info;
+};
+
+struct SimTree {
+    std::string defaultContext;
+    std::vector<SimClass> classes;
+    std::vector<SimAttr> attributes;
+    std::uint32_t batchSize = 0;  // 0: as many as the reply buffer holds
+    std::vector<SimFailure> failures;
+};
+
+struct SimConnection {
+    std::string treeName;  // as the client reports it, padding and all
+    std::shared_ptr<SimTree> tree;
+};
+
+struct SimDirectory {
+    std::vector<SimConnection> connections;  // in scan order
+    std::optional<std::size_t> primary;
+    // Error code to text; without a table there is no message library.
+    std::optional<std::map<std::int32_t, std::string>> messages;
+    std::vector<SimFailure> failures;  // for any operation, whatever the tree
+};
+
+// The form under which a tree name is looked up: at most 32 characters, trailing
+// underscores dropped, ASCII letters upper-cased.
+std::string TreeLookupKey(const std::string& name);
+
+class SimulatedClient : public DirClient {
+  public:
+    explicit SimulatedClient(SimDirectory directory);
+
+    ConnCode dcStartup(void* reserved1, void* reserved2) override;
+    ConnCode dcPrimaryConnection(ConnRef& ref) override;
+    ConnCode dcNextConnection(std::uint32_t& scanPosition, ConnRef& ref) override;
+    ConnCode dcOpenConnection(ConnRef ref, std::uint32_t mode, std::uint32_t reserved,
+                              ConnHandle& handle) override;
+    ConnCode dcConnectionTree(ConnRef ref, std::uint32_t kind, std::uint32_t size,
+                              char* buffer) override;
+
+    DirCode dcNewContext(DirContext& context) override;
+    DirCode dcDropContext(DirContext context) override;
+    DirCode dcReadContext(DirContext context, std::uint32_t key, void* value) override;
+    DirCode dcWriteContext(DirContext context, std::uint32_t key, const void* value) override;
+    DirCode dcHomeContext(DirContext context, std::uint32_t size, char* buffer) override;
+
+    DirCode dcNewBuffer(std::uint32_t size, DirBuffer& buffer) override;
+    DirCode dcDropBuffer(DirBuffer buffer) override;
+    DirCode dcStartRequest(DirContext context, std::uint32_t operation, DirBuffer buffer) override;
+    DirCode dcAddClassName(DirContext context, DirBuffer request, const char* name) override;
+    DirCode dcAddAttrName(DirContext context, DirBuffer request, const char* name) override;
+
+    DirCode dcFetchClasses(DirContext context, std::uint32_t infoType, std::uint32_t allClasses,
+                           DirBuffer request, std::int32_t& iterationHandle,
+                           DirBuffer reply) override;
+    DirCode dcClassCount(DirContext context, DirBuffer reply, std::uint32_t& count) override;
+    DirCode dcTakeClass(DirContext context, DirBuffer reply, char* name, std::size_t nameSize,
+                        DirClassInfo& info) override;
+    DirCode dcItemCount(DirContext context, DirBuffer reply, std::uint32_t& count) override;
+    DirCode dcTakeItem(DirContext context, DirBuffer reply, char* name,
+                       std::size_t nameSize) override;
+
+    DirCode dcFetchAttributes(DirContext context, std::uint32_t infoType,
+                              std::uint32_t allAttributes, DirBuffer request,
+                              std::int32_t& iterationHandle, DirBuffer reply) override;
+    DirCode dcAttrCount(DirContext context, DirBuffer reply, std::uint32_t& count) override;
+    DirCode dcTakeAttr(DirContext context, DirBuffer reply, char* name, std::size_t nameSize,
+                       DirAttrInfo& info) override;
+
+    std::unique_ptr<MessageLibrary> loadMessageLibrary() override;
+
+    // Buffers created and not yet dropped.
+    std::size_t liveBuffers() const { return buffers_.size(); }
+    std::size_t liveContexts() const { return contexts_.size(); }
+
+  protected:
+    struct Context {
+        std::uint32_t flags = 0;
+        std::string nameContext;
+        std::string treeName;  // as last written
+        std::shared_ptr<SimTree> tree;
+    };
+    SimDirectory& directory() { return directory_; }
+    // The context's state, or nullptr for an unknown handle.
+    Context* context(DirContext handle);
+
+  private:
+    struct Reply {
+        enum class Kind { None, Classes, Attributes } kind = Kind::None;
+        std::uint32_t infoType = 0;
+        std::shared_ptr<SimTree> tree;
+        std::vector<std::size_t> entries;  // indices into the tree's classes or attributes
+        std::size_t next = 0;              // the next entry to take
+        std::size_t current = SIZE_MAX;    // the class whose item lists are being walked
+        int list = -1;                     // the item list counted last
+        std::size_t item = 0;              // the next item of that list
+    };
+    struct Buffer {
+        std::uint32_t size = 0;
+        std::uint32_t operation = 0;  // 0 until a request is started in it
+        std::uint32_t used = 0;       // bytes the request's names take
+        std::vector<std::string> names;
+        Reply reply;
+    };
+
+    // The code an injected failure gives this call, or 0.
+    DirCode injected(const char* operation, const SimTree* tree,
+                     const std::vector<std::string>& names);
+    DirCode injected(const char* operation, const SimTree* tree, const std::string& name = {});
+    const SimConnection* connection(ConnRef ref) const;
+    std::shared_ptr<SimTree> findTree(const std::string& name) const;
+    Buffer* buffer(DirBuffer handle);
+    // Picks the requested entries, or all, and the batch that starts at the handle.
+    DirCode fetch(const char* operation, DirContext context, std::uint32_t infoType, bool all,
+                  DirBuffer request, std::int32_t& iterationHandle, DirBuffer reply,
+                  Reply::Kind kind);
+
+    SimDirectory directory_;
+    std::map<DirContext, Context> contexts_;
+    std::map<DirBuffer, Buffer> buffers_;
+    DirContext nextContext_ = 1;
+    DirBuffer nextBuffer_ = 1;
+    // Calls counted so far per failure rule: (tree or null, rule index).
+    std::map<std::pair<const void*, std::size_t>, std::uint32_t> failureCalls_;
+};
