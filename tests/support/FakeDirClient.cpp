@@ -188,10 +188,10 @@ DirCode FakeDirClient::dcFetchClasses(DirContext handle, std::uint32_t infoType,
     log("dcFetchClasses(" +
         Args({N(handle), N(infoType), N(allClasses), N(request), N(iterationHandle), N(reply)}) +
         ")");
-    const std::int32_t before = iterationHandle;
+    if (stuck_) iterationHandle = -1;
     const DirCode code = SimulatedClient::dcFetchClasses(handle, infoType, allClasses, request,
                                                          iterationHandle, reply);
-    if (frozen_ && before != -1) iterationHandle = before;
+    if (stuck_ && code == 0) iterationHandle = *stuck_;
     return code;
 }
 
@@ -223,10 +223,10 @@ DirCode FakeDirClient::dcFetchAttributes(DirContext handle, std::uint32_t infoTy
     log("dcFetchAttributes(" +
         Args({N(handle), N(infoType), N(allAttributes), N(request), N(iterationHandle), N(reply)}) +
         ")");
-    const std::int32_t before = iterationHandle;
+    if (stuck_) iterationHandle = -1;
     const DirCode code = SimulatedClient::dcFetchAttributes(handle, infoType, allAttributes,
                                                             request, iterationHandle, reply);
-    if (frozen_ && before != -1) iterationHandle = before;
+    if (stuck_ && code == 0) iterationHandle = *stuck_;
     return code;
 }
 

@@ -60,8 +60,9 @@ class FakeDirClient : public SimulatedClient {
                 const std::string& name = {});
     // Sets the tree-name text a context reports, as a client might ("CN=TREE").
     void setContextTreeText(DirContext context, const std::string& text);
-    // Later fetches leave the iteration handle as it was: a client stuck on one batch.
-    void freezeIterationHandle(bool on) { frozen_ = on; }
+    // A client stuck on one batch: every fetch answers the first batch again and leaves
+    // this iteration handle; nullopt ends it.
+    void stickIterationHandle(std::optional<std::int32_t> handle) { stuck_ = handle; }
 
     // ---- What was called
     const std::vector<std::string>& calls() const { return calls_; }
@@ -109,7 +110,7 @@ class FakeDirClient : public SimulatedClient {
 
     std::shared_ptr<SimTree> tree_;
     std::vector<std::string> calls_;
-    bool frozen_ = false;
+    std::optional<std::int32_t> stuck_;
 };
 
 // An identifier record of these bytes, length = their count (at most 32 are kept).
