@@ -1,0 +1,221 @@
+// Reading INI files: how lines, headers, entries, comments, quotes and encodings read.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "IniFile.h"
+#include "TempDir.h"
+
+using namespace std::string_literals;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+const std::string kMissing = "<default>";
+
+TEST(IniRead, LineEndsOfEveryKindAndBlankLines) {
+    const Strings files = {
+        "[S]\r\na=1\r\nb=2\r\n",
+        "[S]\na=1\nb=2",
+        "[S]\ra=1\rb=2\r",
+        "[S]\r\n\r\n\n\ra=1\n\r\n\rb=2\r\n\r\n",
+        "\r\n  \t\r\n[S]\n\x1A\na=1\r\r\nb=2",
+    };
+    for (const std::string& bytes : files) {
+        TempDir dir;
+        IniFile ini(dir.write("t.ini", bytes));
+        EXPECT_EQ(ini.ReadSection("S"), (Strings{"a", "b"})) << bytes;
+        EXPECT_EQ(ini.ReadString("S", "b", kMissing), "2") << bytes;
+    }
+}
+
+TEST(IniRead, BlanksTrimmedAroundNamesKeysAndValues) {
+    TempDir dir;
+    IniFile ini(dir.write("t.ini",
+                          "\t[ \x0BName\x0C ] trailing text\r\n"
+                          " \x1A Key\t = \x1A value  with  inside \t\r\n"));
+    EXPECT_EQ(ini.ReadSections(), Strings{"Name"});
+    EXPECT_EQ(ini.ReadString("Name", "Key", kMissing), "value  with  inside");
+    EXPECT_EQ(ini.ReadString(" name\t", "\x1A KEY ", kMissing), "value  with  inside");
+    EXPECT_EQ(ini.ReadSectionValues("Name"), Strings{"Key=value  with  inside"});
+}
+
+TEST(IniRead, HeadersRunToTheLastBracket) {
+    TempDir dir;
+    IniFile ini(dir.write("t.ini",
+                          "[a]b] tail\r\nk=1\r\n"
+                          "[open=entry\r\n"  // no closing bracket: an entry of a]b
+                          "[]\r\nempty=2\r\n"
+                          "x[y]\r\n"  // not starting with [: a key without value
+                          ));
+    EXPECT_EQ(ini.ReadSections(), (Strings{"a]b", ""}));
+    EXPECT_EQ(ini.ReadSection("a]b"), (Strings{"k", "[open"}));
+    EXPECT_EQ(ini.ReadString("a]b", "[open", kMissing), "entry");
+    EXPECT_EQ(ini.ReadString("", "empty", kMissing), "2");
+    EXPECT_EQ(ini.ReadSection(""), Strings{"empty"});
+}
+
+TEST(IniRead, EntriesCommentsAndKeysWithoutValue) {
+    TempDir dir;
+    IniFile ini(dir.write("t.ini",
+                          "[S]\r\n"
+                          "eq=a=b=c\r\n"
+                          "bare\r\n"
+                          ";comment=1\r\n"
+                          "  ;indented=2\r\n"
+                          "#hash=3\r\n"
+                          "=nokey\r\n"
+                          "empty=\r\n"));
+    EXPECT_EQ(ini.ReadString("S", "eq", kMissing), "a=b=c");
+    EXPECT_EQ(ini.ReadString("S", "bare", kMissing), kMissing);
+    EXPECT_EQ(ini.ReadString("S", ";comment", kMissing), kMissing);
+    EXPECT_EQ(ini.ReadString("S", "#hash", kMissing), "3");
+    EXPECT_EQ(ini.ReadString("S", "", kMissing), "nokey");
+    EXPECT_EQ(ini.ReadString("S", "empty", kMissing), "");
+    EXPECT_EQ(ini.ReadSection("S"), (Strings{"eq", "#hash", "", "empty"}));
+    EXPECT_EQ(ini.ReadSectionValues("S"), (Strings{"eq=a=b=c", "#hash=3", "=nokey", "empty="}));
+}
+
+TEST(IniRead, QuotePairsAndLengthLimit) {
+    struct Case {
+        std::string stored, read;
+    };
+    const std::string long5000(5000, 'x');
+    const std::vector<Case> cases = {
+        {"\"abc\"", "abc"},
+        {"\"\"", ""},
+        {"\"a\"b\"", "a\"b"},
+        {"\"abc", "\"abc"},
+        {"\"abc'", "\"abc'"},
+        {"'abc'", "abc"},
+        {"\"", "\""},
+        {"'", "'"},
+        {"\" padded \"", " padded "},
+        {"x\"y\"", "x\"y\""},
+        {long5000, long5000.substr(0, 2047)},
+        {"\"" + long5000 + "\"", long5000.substr(0, 2047)},
+        {std::string(2047, 'y'), std::string(2047, 'y')},
+    };
+    std::string bytes = "[S]\r\n";
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        bytes += "k" + std::to_string(i) + "=" + cases[i].stored + "\r\n";
+    TempDir dir;
+    IniFile ini(dir.write("t.ini", bytes));
+    Strings values = ini.ReadSectionValueTexts("S");
+    ASSERT_EQ(values.size(), cases.size());
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        EXPECT_EQ(ini.ReadString("S", "k" + std::to_string(i), kMissing), cases[i].read) << i;
+        EXPECT_EQ(values[i], cases[i].read) << i;
+    }
+}
+
+TEST(IniRead, FirstSectionAndFirstKeyWinDuplicatesAreListed) {
+    TempDir dir;
+    IniFile ini(dir.write("t.ini",
+                          "[S]\r\na=1\r\nA=2\r\nb=\"q\"\r\n"
+                          "[T]\r\nt=1\r\n"
+                          "[s]\r\na=3\r\nonly=4\r\n"));
+    EXPECT_EQ(ini.ReadSections(), (Strings{"S", "T", "s"}));
+    EXPECT_EQ(ini.ReadString("S", "a", kMissing), "1");
+    EXPECT_EQ(ini.ReadString("s", "only", kMissing), kMissing);
+    EXPECT_EQ(ini.ReadSection("s"), (Strings{"a", "A", "b"}));
+    EXPECT_EQ(ini.ReadSectionValues("S"), (Strings{"a=1", "A=1", "b=q"}));
+    EXPECT_EQ(ini.ReadSectionValueTexts("S"), (Strings{"1", "1", "q"}));
+}
+
+TEST(IniRead, KeyWithoutValueShadowsALaterEntry) {
+    TempDir dir;
+    IniFile ini(dir.write("t.ini", "[S]\r\nk\r\nk=later\r\n"));
+    EXPECT_EQ(ini.ReadString("S", "k", kMissing), kMissing);
+    EXPECT_EQ(ini.ReadSectionValues("S"), Strings{"k="});
+}
+
+TEST(IniRead, TextBeforeTheFirstSectionBelongsToNoSection) {
+    TempDir dir;
+    IniFile ini(dir.write("t.ini", "x=1\r\n[\r\n=2\r\n[S]\r\ny=3\r\n"));
+    EXPECT_EQ(ini.ReadSections(), Strings{"S"});
+    EXPECT_EQ(ini.ReadString("", "x", kMissing), kMissing);
+    EXPECT_EQ(ini.ReadSection(""), Strings{});
+    EXPECT_FALSE(ini.SectionExists(""));
+    EXPECT_TRUE(ini.SectionExists(" s "));
+}
+
+TEST(IniRead, OnlyAsciiLettersFoldForMatching) {
+    TempDir dir;
+    IniFile ini(dir.write("t.ini", "[\xC3\x84rger]\r\nK\xC3\xA9y=1\r\n[{x}]\r\nk=2\r\n"));
+    EXPECT_EQ(ini.ReadString("\xC3\x84RGER", "k\xC3\xA9Y", kMissing), "1");
+    EXPECT_EQ(ini.ReadString("\xC3\xA4rger", "k\xC3\xA9y", kMissing), kMissing);
+    EXPECT_EQ(ini.ReadString("[X]", "k", kMissing), kMissing);
+    EXPECT_EQ(ini.ReadString("{X}", "K", kMissing), "2");
+}
+
+TEST(IniRead, IntegersDecimalAndHex) {
+    struct Case {
+        std::string stored;
+        std::int64_t read;
+    };
+    const std::vector<Case> cases = {
+        {"12", 12},
+        {"-5", -5},
+        {"+7", 7},
+        {"0x20", 32},
+        {"0X1f", 31},
+        {"$FF", 255},
+        {"-$10", -16},
+        {" 9 ", 9},
+        {"\"42\"", 42},
+        {"abc", -1},
+        {"12abc", -1},
+        {"0x", -1},
+        {"$", -1},
+        {"", -1},
+        {"1 2", -1},
+        {"9223372036854775807", INT64_MAX},
+        {"-9223372036854775808", INT64_MIN},
+        {"9223372036854775808", -1},
+        {"0x10000000000000000", -1},
+    };
+    std::string bytes = "[S]\r\n";
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        bytes += "k" + std::to_string(i) + "=" + cases[i].stored + "\r\n";
+    TempDir dir;
+    IniFile ini(dir.write("t.ini", bytes));
+    for (std::size_t i = 0; i < cases.size(); ++i)
+        EXPECT_EQ(ini.ReadInteger("S", "k" + std::to_string(i), -1), cases[i].read)
+            << cases[i].stored;
+    EXPECT_EQ(ini.ReadInteger("S", "missing", 77), 77);
+}
+
+TEST(IniRead, ByteOrderMarksAndUtf16) {
+    TempDir dir;
+    IniFile bom(dir.write("bom.ini", "\xEF\xBB\xBF[S]\r\nk=\xC3\xA9\r\n"));
+    EXPECT_EQ(bom.ReadSections(), Strings{"S"});
+    EXPECT_EQ(bom.ReadString("S", "k", kMissing), "\xC3\xA9");
+
+    // "[S]\r\nk=é😀\r\n" in UTF-16, both byte orders, read as UTF-8.
+    const std::u16string text = u"[S]\r\nk=\u00E9\U0001F600\r\n";
+    for (bool big : {false, true}) {
+        std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
+        for (char16_t c : text) {
+            const char hi = static_cast<char>(c >> 8), lo = static_cast<char>(c & 0xFF);
+            bytes += big ? std::string{hi, lo} : std::string{lo, hi};
+        }
+        IniFile ini(dir.write(big ? "be.ini" : "le.ini", bytes));
+        EXPECT_EQ(ini.ReadString("s", "K", kMissing), "\xC3\xA9\xF0\x9F\x98\x80") << big;
+    }
+}
+
+TEST(IniRead, MissingFileOrFolderReadsEmpty) {
+    TempDir dir;
+    for (const std::string& name : {dir.file("none.ini"), dir.file("no/such/dir.ini"), ""s}) {
+        IniFile ini(name);
+        EXPECT_EQ(ini.ReadString("S", "k", kMissing), kMissing);
+        EXPECT_EQ(ini.ReadSections(), Strings{});
+        EXPECT_EQ(ini.ReadSectionValueTexts("S"), Strings{});
+    }
+    IniFile folder(dir.path().string());
+    EXPECT_EQ(folder.ReadSections(), Strings{});
+}
+
+}  // namespace
