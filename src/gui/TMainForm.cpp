@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -47,6 +48,17 @@ QWidget* Titled(const QString& caption, QWidget* list, QWidget* parent) {
     layout->addWidget(Heading(caption, box));
     layout->addWidget(list);
     return box;
+}
+
+// Beside the program first; an installed copy keeps it under share/kalvix.
+std::string InfoTextFile() {
+    const std::string beside = ProgramFileWithExt("txt");
+    if (QFileInfo::exists(DecodeName(beside))) return beside;
+    const QFileInfo program(DecodeName(ProgramFile()));
+    const QString installed =
+        program.absolutePath() + "/../share/kalvix/" + program.completeBaseName() + ".txt";
+    if (QFileInfo::exists(installed)) return QFileInfo(installed).canonicalFilePath().toStdString();
+    return beside;
 }
 
 }  // namespace
@@ -352,7 +364,7 @@ void TMainForm::wireEvents() {
 void TMainForm::FormCreate() {
     Memo1->setPlainText([] {
         QStringList lines;
-        for (const std::string& line : LoadInfoText()) lines << DecodeName(line);
+        for (const std::string& line : LoadInfoText(InfoTextFile())) lines << DecodeName(line);
         return lines.join('\n');
     }());
     settings_ = OpenSettingsFile();

@@ -19,8 +19,7 @@ class MainWindow : public FormFixture {};
 TEST_F(MainWindow, StartsOfflineWithoutDirectory) {
     makeForm(CreateUnavailableClient("no client configuration found"));
     EXPECT_EQ(form->windowTitle(), "Kalvix - Detect Schema Differences Between Trees");
-    EXPECT_EQ(form->PanelInfo->text(),
-              "Kalvix - Detect Schema Differences Between Trees (v1.02)");
+    EXPECT_EQ(form->PanelInfo->text(), "Kalvix - Detect Schema Differences Between Trees (v1.02)");
     EXPECT_EQ(form->PageControl->currentWidget(), form->TabSheetInfo);
     EXPECT_TRUE(form->isTabShown(form->TabSheetInfo));
     EXPECT_TRUE(form->isTabShown(form->TabSheetSelector));
@@ -95,7 +94,7 @@ TEST_F(MainWindow, SortedListsIgnoreLetterCase) {
 
 TEST_F(MainWindow, ListsHandBackTheBytesTheyWereGiven) {
     makeOfflineForm();
-    const std::string latin1 = "Gr\xFCn";   // not UTF-8
+    const std::string latin1 = "Gr\xFCn";    // not UTF-8
     const std::string utf8 = "Gr\xC3\xBCn";  // valid UTF-8
     fillSlot(1, NameList{{latin1, 7}, {utf8, 0}}, names({"CN"}), false);
     std::vector<std::string> bytes = form->ListBoxClasses1->lines();
@@ -152,7 +151,7 @@ TEST_F(MainWindow, ComparePagesOpenOnTheirQuickCheck) {
 }
 
 class InfoText : public FormFixture {
-protected:
+  protected:
     QString path = QString::fromStdString(ProgramFileWithExt("txt"));
     void TearDown() override { QFile::remove(path); }
 };

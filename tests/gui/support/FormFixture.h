@@ -10,7 +10,7 @@
 #include "TMainForm.h"
 
 class FormFixture : public ::testing::Test {
-protected:
+  protected:
     void makeForm(std::unique_ptr<DirClient> client) {
         form = std::make_unique<TMainForm>(std::move(client),
                                            std::make_unique<ScriptedDialogs>(dialogs),

@@ -16,7 +16,7 @@ struct ShownMessage {
 };
 
 class ScriptedDialogs : public Dialogs {
-public:
+  public:
     struct Log {
         std::vector<ShownMessage> messages;
         std::vector<FileDialogSetup> saveSetups;
@@ -37,7 +37,7 @@ public:
         return next();
     }
 
-private:
+  private:
     std::optional<QString> next() {
         if (log_.answers.empty()) return std::nullopt;
         std::optional<QString> answer = log_.answers.front();
@@ -49,7 +49,7 @@ private:
 
 // Records what the desktop would have been asked to open.
 class RecordingShell : public Shell {
-public:
+  public:
     struct Opened {
         std::string file, parameters, directory;
     };
@@ -61,6 +61,6 @@ public:
         return 42;
     }
 
-private:
+  private:
     std::vector<Opened>& log_;
 };

@@ -1,0 +1,190 @@
+// Filling the slots: online through the selectors, offline from schema files, and saving.
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTabWidget>
+
+#include "FakeDirClient.h"
+#include "FormFixture.h"
+#include "TempDir.h"
+
+namespace {
+
+class TreeLoading : public FormFixture {
+  protected:
+    // Two trees: LAB_TREE (the fake's default one) and SALES.
+    void makeOnlineForm() {
+        auto client = std::make_unique<FakeDirClient>();
+        fake = client.get();
+        fake->setConnections({"LAB_TREE"});
+        fake->addClass("Top", 0x06, {0x06, 0x03, 0x55, 0x06, 0x00}, {}, {}, {}, {"Object Class"});
+        fake->addClass("Person", 0x02, {0x06, 0x03, 0x55, 0x06, 0x06}, {"Top"}, {}, {"CN"},
+                       {"CN", "Surname"}, {"Description"});
+        fake->addAttr("CN", 0x02, 3, 1, 64);
+        fake->addAttr("Description", 0x02, 3, 1, 1024);
+        fake->addAttr("Object Class", 0x04, 20);
+        fake->addAttr("Surname", 0x02, 3, 1, 64);
+        sales = fake->addConnection("SALES");
+        makeForm(std::move(client));
+    }
+
+    void choose(QComboBox* combo, const QString& tree) {
+        combo->setCurrentIndex(combo->findText(tree));
+        form->ChangeTreeOnline(combo);
+    }
+
+    FakeDirClient* fake = nullptr;
+    std::shared_ptr<SimTree> sales;
+    TempDir dir;
+};
+
+TEST_F(TreeLoading, SelectorsListTheReachableTrees) {
+    makeOnlineForm();
+    EXPECT_TRUE(dialogs.messages.empty());
+    ASSERT_EQ(form->ComboBoxTree1->count(), 2);
+    EXPECT_EQ(form->ComboBoxTree1->itemText(0), "LAB_TREE");
+    EXPECT_EQ(form->ComboBoxTree2->itemText(1), "SALES");
+    EXPECT_EQ(form->ComboBoxTree1->currentIndex(), -1);
+}
+
+TEST_F(TreeLoading, OnlineLoadTouchesOnlyItsSlot) {
+    makeOnlineForm();
+    choose(form->ComboBoxTree1, "LAB_TREE");
+    EXPECT_EQ(form->Trees(1).Online, 1);
+    EXPECT_EQ(form->StatusPanels[0]->text(), "Tree #1: LAB_TREE");
+    EXPECT_EQ(form->LabelTree1->text(), "Tree #1:  LAB_TREE (online)");
+    EXPECT_EQ(texts(form->ListBoxClasses1), QStringList({"Person", "Top"}));
+    EXPECT_EQ(form->ListBoxAttr1->count(), 4);
+    EXPECT_TRUE(form->BitBtnSaveTree1->isEnabled());
+    EXPECT_TRUE(form->isTabShown(form->TabSheetSchemaTree1));
+    EXPECT_FALSE(form->isTabShown(form->TabSheetCompareClasses));
+
+    // SALES has no schema: slot 2 fills with nothing, slot 1 keeps everything.
+    choose(form->ComboBoxTree2, "SALES");
+    EXPECT_EQ(form->CurrentTree(), 2);
+    EXPECT_EQ(form->ListBoxClasses1->count(), 2);
+    EXPECT_EQ(form->LabelTree1->text(), "Tree #1:  LAB_TREE (online)");
+    EXPECT_EQ(form->ListBoxClasses2->count(), 0);
+    EXPECT_FALSE(form->BitBtnSaveTree2->isEnabled());
+    EXPECT_FALSE(form->isTabShown(form->TabSheetSchemaTree2));
+
+    // Reading again never leaves the first tree's names behind.
+    choose(form->ComboBoxTree1, "SALES");
+    EXPECT_EQ(form->ListBoxClasses1->count(), 0);
+    EXPECT_EQ(form->ListBoxAttr1->count(), 0);
+    EXPECT_FALSE(form->isTabShown(form->TabSheetSchemaTree1));
+}
+
+TEST_F(TreeLoading, FailedTreeChangeKeepsTheOldListsUnderTheNewName) {
+    makeOnlineForm();
+    choose(form->ComboBoxTree1, "LAB_TREE");
+    const QStringList before = texts(form->ListBoxClasses1);
+    dialogs.messages.clear();
+    fake->failOn("dcWriteContext", -634);
+    choose(form->ComboBoxTree1, "SALES");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].type, DlgType::Error);
+    EXPECT_TRUE(dialogs.messages[0].text.endsWith(": DSChangeCurrentTree"));
+    EXPECT_EQ(form->Trees(1).TreeName, "SALES");
+    EXPECT_EQ(form->Trees(1).Online, 1);
+    EXPECT_EQ(form->StatusPanels[0]->text(), "Tree #1: SALES");
+    EXPECT_EQ(texts(form->ListBoxClasses1), before);
+    EXPECT_EQ(form->LabelTree1->text(), "Tree #1:  LAB_TREE (online)");
+    EXPECT_TRUE(form->ComboBoxTree1->isEnabled());
+}
+
+TEST_F(TreeLoading, SavedSchemaLoadsIntoTheOtherSlot) {
+    makeOnlineForm();
+    choose(form->ComboBoxTree1, "LAB_TREE");
+    const QString path = QString::fromStdString(dir.file("lab.txt"));
+    dialogs.answers.push_back(path);
+    form->BitBtnSaveTreeClick(form->BitBtnSaveTree1);
+    ASSERT_EQ(dialogs.saveSetups.size(), 1u);
+    EXPECT_EQ(dialogs.saveSetups[0].fileName, "LAB_TREE.txt");
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(form->StatusPanels[2]->text(), kMakerAddress);
+    EXPECT_TRUE(QFile::exists(path));
+    EXPECT_EQ(form->Settings()->ReadString("Settings", "Offline Path", ""),
+              dir.path().string() + "/");
+
+    dialogs.answers.push_back(path);
+    form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline2);
+    ASSERT_EQ(dialogs.openSetups.size(), 1u);
+    EXPECT_EQ(dialogs.openSetups[0].fileName, "*.txt");
+    EXPECT_EQ(dialogs.openSetups[0].directory.toStdString(), dir.path().string() + "/");
+    EXPECT_EQ(form->LabelTree2->text(), "Tree #2:  LAB_TREE (offline)");
+    EXPECT_EQ(form->StatusPanels[1]->text(), "Tree #2: LAB_TREE");
+    EXPECT_EQ(texts(form->ListBoxClasses2), texts(form->ListBoxClasses1));
+    EXPECT_EQ(texts(form->ListBoxAttr2), texts(form->ListBoxAttr1));
+    EXPECT_FALSE(form->BitBtnSaveTree2->isEnabled());
+    // Both trees are in: every page shows, and the quick check found them equal.
+    EXPECT_TRUE(form->isTabShown(form->TabSheetCompareClasses));
+    EXPECT_EQ(texts(form->ListBoxClassesCommon), QStringList({"Person", "Top"}));
+    EXPECT_EQ(form->ListBoxUniqueClasses1->count(), 0);
+    EXPECT_EQ(form->ListBoxUniqueAttr2->count(), 0);
+
+    // The full checks agree: nothing differs, and the plain box says so.
+    form->BitBtnCompareClassesClick(form->BitBtnCompareClasses);
+    form->BitBtnCompareAttrClick(form->BitBtnCompareAttr);
+    EXPECT_EQ(form->ListBoxCompareClassesResults->count(), 0);
+    EXPECT_EQ(form->ListBoxCompareAttrResults->count(), 0);
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].type, DlgType::Plain);
+    EXPECT_EQ(dialogs.messages[0].text, "No differences found");
+}
+
+TEST_F(TreeLoading, CancelledDialogsChangeNothing) {
+    makeOnlineForm();
+    choose(form->ComboBoxTree1, "LAB_TREE");
+    form->BitBtnSaveTreeClick(form->BitBtnSaveTree1);
+    form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline1);
+    EXPECT_EQ(form->Settings()->ReadString("Settings", "Offline Path", "unset"), "unset");
+    EXPECT_EQ(form->Trees(1).Online, 1);
+    EXPECT_EQ(form->ListBoxClasses1->count(), 2);
+}
+
+TEST_F(TreeLoading, SecondFileReplacesTheFirstAndMissingSettingsNameTheTree) {
+    makeOfflineForm();
+    const std::string first = dir.write("first.txt",
+                                        "[Settings]\r\nTree Name=FIRST\r\n[Classes]\r\n0=Top\r\n"
+                                        "1=Person\r\n[Attributes]\r\n0=CN\r\n");
+    const std::string second = dir.write("second.txt", "[Classes]\r\n0=Device\r\n");
+    dialogs.answers.push_back(QString::fromStdString(first));
+    form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline1);
+    EXPECT_EQ(texts(form->ListBoxClasses1), QStringList({"Person", "Top"}));
+    dialogs.answers.push_back(QString::fromStdString(second));
+    form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline1);
+    EXPECT_EQ(texts(form->ListBoxClasses1), QStringList({"Device"}));
+    EXPECT_EQ(form->ListBoxAttr1->count(), 0);
+    EXPECT_EQ(form->LabelTree1->text(), "Tree #1:  Unknown tree name (offline)");
+    EXPECT_FALSE(form->isTabShown(form->TabSheetSchemaTree1));
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(TreeLoading, SaveThatCannotWriteKeepsTheOldFile) {
+    makeOnlineForm();
+    choose(form->ComboBoxTree1, "LAB_TREE");
+    // A folder in place of the file: nothing can be renamed over it.
+    const std::string target = dir.file("taken.txt");
+    std::filesystem::create_directory(target);
+    dialogs.answers.push_back(QString::fromStdString(target));
+    form->BitBtnSaveTreeClick(form->BitBtnSaveTree1);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].type, DlgType::Error);
+    EXPECT_TRUE(dialogs.messages[0].text.startsWith("Unable to write to "));
+    EXPECT_TRUE(std::filesystem::is_directory(target));
+    EXPECT_EQ(form->StatusPanels[2]->text(), kMakerAddress);
+    EXPECT_TRUE(form->BitBtnSaveTree1->isEnabled());
+}
+
+TEST_F(TreeLoading, UnreadableChoiceSaysSoOnce) {
+    makeOfflineForm();
+    dialogs.answers.push_back(QString::fromStdString(dir.path().string()));
+    form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline1);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].type, DlgType::Error);
+    EXPECT_EQ(form->Trees(1).SchemaFile, nullptr);
+}
+
+}  // namespace
