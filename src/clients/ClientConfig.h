@@ -1,0 +1,69 @@
+// Reading the client configuration and tree descriptions (JSON).
+//
+// Client configuration (named by KALVIX_CLIENT, else kalvix-client.json in the per-user
+// configuration folder):
+//   {
+//     "connections": [                       // in scan order
+//       {"treeName": "ACME-TREE", "kind": "tree-file", "treeFile": "acme.json"},
+//       ...
+//     ],
+//     "primary": 0,                          // index or tree name of a connection; null: none
+//     "messages": {"-601": "No such entry", "0x8801": "Invalid connection"},   // optional
+//     "failures": [ ... ]                    // optional, as in a tree description
+//   }
+// "kind" defaults to "tree-file"; a relative "treeFile" is taken from the configuration's
+// folder. Without "messages" the client has no message library.
+//
+// Tree description:
+//   {
+//     "defaultContext": "OU=Sales.O=Acme",
+//     "batchSize": 25,                       // optional: entries per reply at most
+//     "classes": [{"name": "Person", "flags": "0x02", "oid": "2.5.6.6",
+//                  "superClasses": [...], "containmentClasses": [...],
+//                  "namingAttributes": [...], "mandatoryAttributes": [...],
+//                  "optionalAttributes": [...]}, ...],
+//     "attributes": [{"name": "CN", "flags": 131, "syntax": 3, "lower": 1, "upper": 64,
+//                     "oid": "2.5.4.3"}, ...],
+//     "failures": [{"operation": "dcTakeClass", "name": "Person", "code": -601, "call": 2}]
+//   }
+// Numbers are JSON numbers or texts ("0xFFFFFFFF", "-1"); any 32-bit value goes, bounds are
+// signed. An identifier is "oid" (dotted, encoded with tag 6) or "oidBytes" ("06 03 55 06 06",
+// taken as they are, up to 32 bytes); "oidLength" overrides the record's length. Keys that
+// begin with "_" are comments.
+#pragma once
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "SimulatedClient.h"
+
+struct ConnectionConfig {
+    std::string treeName;  // as the client reports it
+    std::string kind;      // "tree-file"
+    std::string treeFile;  // tree-file: the description's path, resolved
+    QJsonObject entry;     // the connection as written, for kinds with settings of their own
+};
+
+struct ClientConfig {
+    std::vector<ConnectionConfig> connections;
+    std::optional<std::size_t> primary;
+    std::optional<std::map<std::int32_t, std::string>> messages;
+    std::vector<SimFailure> failures;
+};
+
+// The parsers give false and say what is wrong in error; the readers prefix the file name.
+bool ParseClientConfig(const QByteArray& data, const std::string& baseDir, ClientConfig& config,
+                       std::string& error);
+bool ReadClientConfig(const std::string& path, ClientConfig& config, std::string& error);
+bool ParseTreeDescription(const QByteArray& data, SimTree& tree, std::string& error);
+bool ReadTreeDescription(const std::string& path, SimTree& tree, std::string& error);
+
+// "2.5.6.6" as a BER object identifier: tag 6, length, content.
+bool EncodeOid(const std::string& dotted, Asn1Id& id, std::string& error);
+// "06 03 55 06 06": the bytes as given, length = their count.
+bool ParseOidBytes(const std::string& hex, Asn1Id& id, std::string& error);

@@ -1,0 +1,58 @@
+#include "ClientFactory.h"
+
+#include <QFileInfo>
+#include <QStandardPaths>
+#include <QString>
+#include <cstdlib>
+#include <map>
+
+#include "ClientConfig.h"
+#include "SimulatedClient.h"
+
+namespace {
+
+std::string ConfigFromEnvironment() {
+    const char* env = std::getenv("KALVIX_CLIENT");
+    return env != nullptr ? std::string(env) : std::string();
+}
+
+}  // namespace
+
+std::string ClientConfigPath() {
+    std::string path = ConfigFromEnvironment();
+    if (!path.empty()) return path;
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return (folder + "/kalvix-client.json").toStdString();
+}
+
+std::unique_ptr<DirClient> CreateClientFromConfig(const std::string& path) {
+    ClientConfig config;
+    std::string error;
+    if (!ReadClientConfig(path, config, error)) return CreateUnavailableClient(error);
+
+    SimDirectory directory;
+    // Connections that serve the same description share one tree.
+    std::map<std::string, std::shared_ptr<SimTree>> trees;
+    for (const ConnectionConfig& c : config.connections) {
+        std::shared_ptr<SimTree>& tree = trees[c.treeFile];
+        if (!tree) {
+            auto loaded = std::make_shared<SimTree>();
+            if (!ReadTreeDescription(c.treeFile, *loaded, error))
+                return CreateUnavailableClient(error);
+            tree = std::move(loaded);
+        }
+        directory.connections.push_back({c.treeName, tree});
+    }
+    directory.primary = config.primary;
+    directory.messages = std::move(config.messages);
+    directory.failures = std::move(config.failures);
+    return std::make_unique<SimulatedClient>(std::move(directory));
+}
+
+std::unique_ptr<DirClient> CreateConfiguredClient() {
+    const std::string path = ClientConfigPath();
+    if (ConfigFromEnvironment().empty() && !QFileInfo::exists(QString::fromStdString(path)))
+        return CreateUnavailableClient(
+            "no directory client configuration: set KALVIX_CLIENT or create " + path);
+    return CreateClientFromConfig(path);
+}
