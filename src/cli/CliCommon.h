@@ -1,0 +1,153 @@
+// What every command of kalvix-cli shares: the argument reader, the dialog stand-in that
+// writes to standard error, the progress line, loading a tree operand into a slot and the
+// way lines reach standard output.
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "UiHooks.h"
+#include "Workspace.h"
+
+namespace cli {
+
+// diff(1)'s convention.
+inline constexpr int kExitSame = 0;
+inline constexpr int kExitDifferent = 1;
+inline constexpr int kExitTrouble = 2;
+
+// Something the user got wrong on the command line: one line, then the usage.
+class UsageError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+// Anything else that stops a run (a file that cannot be read, a tree that is not there).
+class Trouble : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class Format { Text, Json };
+
+// The options every command may be given, and its operands in order.
+struct Arguments {
+    std::string command;
+    std::vector<std::string> operands;
+    bool help = false;
+    bool quiet = false;
+    Format format = Format::Text;
+    bool formatGiven = false;
+    bool classOnly = false;
+    bool attributeOnly = false;
+};
+
+// Option flags a command accepts; any other option is a usage error.
+enum Accepts : unsigned {
+    kAcceptsQuiet = 1,
+    kAcceptsFormat = 2,
+    kAcceptsShowKind = 4,
+};
+
+// Reads args (without the command) into a; options may stand anywhere, "--" ends them.
+void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Arguments& a);
+void RequireOperands(const Arguments& a, std::size_t count);
+
+// One line on standard error that rewrites itself; only when standard error is a terminal
+// and the run is not quiet. Updates come at most every few dozen milliseconds.
+class Progress {
+  public:
+    explicit Progress(bool enabled);
+    ~Progress();
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+
+    // forced: shown even right after another update (the first step of a phase).
+    void show(const std::string& text, bool forced = false);
+    void clear();
+    // Standard output is about to get a line: when it shares the terminal, the progress
+    // line makes way.
+    void beforeOutput();
+
+  private:
+    bool enabled_;
+    bool outputOnTerminal_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point last_{};
+};
+
+// The dialogs the core would show become lines on standard error; a run that showed one
+// ends with the trouble status.
+class CliUi : public UiHooks {
+  public:
+    explicit CliUi(Progress& progress) : progress_(progress) {}
+    void showMsgDlg(DlgType type, const std::string& msg) override;
+    void processEvents() override {}
+
+    bool troubleShown() const { return trouble_; }
+
+  private:
+    Progress& progress_;
+    bool trouble_ = false;
+};
+
+// A tree operand: a schema file's path, or tree:NAME for a live tree.
+struct TreeOperand {
+    bool live = false;
+    std::string text;  // as given
+    std::string name;  // the tree name for a live tree
+    std::string path;  // the absolute path for a file
+};
+
+TreeOperand ParseTreeOperand(const std::string& text);
+
+// The workspace of one run, set up as the window's start-up does: contexts for both slots,
+// and the session and tree list only when a live tree is wanted.
+class Session {
+  public:
+    Session(bool needClient, bool quiet);
+    ~Session();
+    Session(const Session&) = delete;
+    Session& operator=(const Session&) = delete;
+
+    Workspace& ws() { return *ws_; }
+    CliUi& ui() { return ui_; }
+    Progress& progress() { return progress_; }
+    const std::vector<std::string>& reachableTrees() const { return reachable_; }
+
+    // Loads the operand into slot tree (1 or 2) as the window's online or offline load does:
+    // names read and sorted. Raises Trouble for a file that cannot be read or a tree that is
+    // not reachable.
+    void load(int tree, const TreeOperand& operand);
+    // The reachable tree name the given name stands for.
+    std::string matchTree(const std::string& name) const;
+
+    // The trouble status when any dialog was shown, else the given status.
+    int finish(int status);
+
+  private:
+    void loadOnline(int tree, const std::string& treeName);
+    void loadOffline(int tree, const TreeOperand& operand);
+
+    Progress progress_;
+    CliUi ui_;
+    std::unique_ptr<Workspace> ws_;
+    std::vector<std::string> reachable_;
+};
+
+// Raises Trouble unless path names a readable regular file.
+void CheckReadableFile(const std::string& path);
+
+// Lines go out as bytes with LF after each.
+void WriteLine(const std::string& line);
+// Standard output could not take everything (a full disk, a closed pipe): trouble.
+void FlushOutput();
+
+// "kalvix-cli: " and the text, on standard error.
+void Complain(const std::string& text);
+
+}  // namespace cli

@@ -1,0 +1,33 @@
+// save: a live tree's schema file, written as the window's "Save to File" writes it.
+#include "Commands.h"
+#include "IniFile.h"
+#include "SchemaFile.h"
+
+namespace cli {
+
+int RunSave(const Arguments& args) {
+    RequireOperands(args, 2);
+    const TreeOperand source = ParseTreeOperand(args.operands[0]);
+    if (!source.live)
+        throw UsageError("save reads a live tree: write the tree as tree:NAME, not a file");
+    const TreeOperand target = ParseTreeOperand(args.operands[1]);
+    if (target.live) throw UsageError("save writes a file, not a tree: " + target.text);
+
+    Session session(true, args.quiet);
+    session.load(1, source);
+    const TTreeInfo& slot = session.ws().tree(1);
+    // The window offers "Save to File" only for a tree with classes; an empty file would
+    // overwrite a good snapshot with nothing.
+    if (slot.ClassNames.empty())
+        throw Trouble("the tree \"" + slot.TreeName + "\" delivered no classes; nothing saved");
+    try {
+        SaveSchemaFile(
+            session.ws(), session.ui(), 1, target.path,
+            [&session](const std::string& message) { session.progress().show(message); });
+    } catch (const IniWriteError& error) {
+        throw Trouble(error.what());
+    }
+    return session.finish(kExitSame);
+}
+
+}  // namespace cli

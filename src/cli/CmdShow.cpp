@@ -1,0 +1,58 @@
+// show: a definition as the window's detail panes render it.
+#include "Commands.h"
+#include "DefinitionAccess.h"
+#include "Render.h"
+
+namespace cli {
+
+namespace {
+
+// The tree's own spelling of name, as a click in its list would hand it over.
+const NameEntry* FindName(const NameList& names, const std::string& name) {
+    const std::string key = NameKey(name);
+    for (const NameEntry& entry : names)
+        if (NameKey(entry.name) == key) return &entry;
+    return nullptr;
+}
+
+}  // namespace
+
+int RunShow(const Arguments& args) {
+    RequireOperands(args, 2);
+    const TreeOperand a = ParseTreeOperand(args.operands[0]);
+    const std::string& name = args.operands[1];
+    Session session(a.live, args.quiet);
+    session.load(1, a);
+    session.progress().clear();
+
+    Workspace& ws = session.ws();
+    const TTreeInfo& slot = ws.tree(1);
+    const NameEntry* asClass = args.attributeOnly ? nullptr : FindName(slot.ClassNames, name);
+    const NameEntry* asAttr = args.classOnly || asClass ? nullptr : FindName(slot.AttrNames, name);
+    if (!asClass && !asAttr) {
+        const char* what = args.classOnly       ? "class"
+                           : args.attributeOnly ? "attribute"
+                                                : "class or attribute";
+        throw Trouble("the tree \"" + slot.TreeName + "\" has no " + what + " named \"" + name +
+                      "\"");
+    }
+
+    std::vector<std::string> lines;
+    if (asClass) {
+        const std::string className = asClass->name;
+        TClassInfo info;
+        GetClassDef(ws, session.ui(), 1, className, info);
+        lines = DisplayClass(className, info);
+        ClassInfoFree(info);
+    } else {
+        const std::string attrName = asAttr->name;
+        TAttrInfo info;
+        GetAttrDef(ws, session.ui(), 1, attrName, info.Definition);
+        lines = DisplayAttribute(attrName, info);
+    }
+    for (const std::string& line : lines) WriteLine(line);
+    FlushOutput();
+    return session.finish(kExitSame);
+}
+
+}  // namespace cli

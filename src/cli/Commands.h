@@ -1,0 +1,41 @@
+// The commands of kalvix-cli, one a file, and the table main dispatches through.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "CliCommon.h"
+#include "Json.h"
+#include "QuickCheck.h"
+
+namespace cli {
+
+struct Command {
+    const char* name;
+    const char* synopsis;  // what follows the command in the usage
+    const char* summary;   // one line for the overview
+    const char* details;   // the rest of the command's --help
+    unsigned accepts;      // option flags (Accepts)
+    int (*run)(const Arguments& args);
+};
+
+// In the order the usage lists them.
+const std::vector<Command>& Commands();
+const Command* FindCommand(const std::string& name);
+
+int RunTrees(const Arguments& args);
+int RunSave(const Arguments& args);
+int RunQuick(const Arguments& args);
+int RunCompareClasses(const Arguments& args);
+int RunCompareAttributes(const Arguments& args);
+int RunCompare(const Arguments& args);
+int RunShow(const Arguments& args);
+
+// The quick check with each list sorted as the window's list boxes show it.
+QuickCheckLists SortedQuickCheck(const NameList& tree1, const NameList& tree2);
+// "trees": both slots' names and where they came from.
+void WriteTreesJson(JsonWriter& json, Workspace& ws);
+// "unique1", "common" and "unique2" of one kind.
+void WriteNameListsJson(JsonWriter& json, const QuickCheckLists& lists);
+
+}  // namespace cli

@@ -1,0 +1,213 @@
+// tree: operands through the simulated directory client: the tree list, live comparisons,
+// saving a schema file as the window saves it, and directory errors.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CliRunner.h"
+#include "ClientFactory.h"
+#include "D_NW.h"
+#include "RecordingUi.h"
+#include "SchemaFile.h"
+#include "TempDir.h"
+#include "Workspace.h"
+
+namespace {
+
+const std::string kClient = CliData("sim/client.json");
+const EnvChanges kSim = {{"KALVIX_CLIENT", kClient}};
+const EnvChanges kFailing = {{"KALVIX_CLIENT", CliData("sim/client-failing.json")}};
+
+const char* const kAlphaBetaQuick =
+    "Classes - Unique on Tree #1\nGroup\n\n"
+    "Classes - Common Classes\nPerson\nTop\n\n"
+    "Classes - Unique on Tree #2\nPrinter\n\n"
+    "Attributes - Unique on Tree #1\nDescription\n\n"
+    "Attributes - Common Attributes\nCN\nObject Class\nSurname\n\n"
+    "Attributes - Unique on Tree #2\n";
+
+// The schema file the window's "Save to File" writes for the tree: its online load, then
+// the core's save.
+std::string SavedAsTheWindowDoes(const std::string& treeName, const std::string& path) {
+    Workspace ws(CreateClientFromConfig(kClient));
+    RecordingUi ui;
+    for (int tree = 1; tree <= 2; ++tree) ws.client().dcNewContext(ws.tree(tree).Context);
+    EXPECT_EQ(InitNetWare(ws.client(), ws.Session, ui) & 0xFFFF, 0u);
+    TTreeInfo& slot = ws.tree(1);
+    slot.Online = 1;
+    slot.TreeName = treeName;
+    EXPECT_EQ(DSChangeCurrentTree(ws.client(), slot.Context, treeName), 0);
+    ChangeContextFlags(ws.client(), slot.Context, '+', 4);
+    EXPECT_EQ(U_DSReadAvailableClasses(ws.client(), slot.Context, slot.ClassNames), 0);
+    EXPECT_EQ(U_DSReadAvailableAttributes(ws.client(), slot.Context, "*", slot.AttrNames), 0);
+    SortNames(slot.ClassNames);
+    SortNames(slot.AttrNames);
+    SaveSchemaFile(ws, ui, 1, path, {});
+    EXPECT_TRUE(ui.dialogs.empty());
+    return ReadBytes(path);
+}
+
+std::vector<std::string> SectionHeaders(const std::string& bytes) {
+    std::vector<std::string> headers;
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = bytes.find_first_of("\r\n", start);
+        if (end == std::string::npos) end = bytes.size();
+        if (bytes[start] == '[') headers.push_back(bytes.substr(start, end - start));
+        start = bytes.find_first_not_of("\r\n", end);
+    }
+    return headers;
+}
+
+TEST(CliLive, TreesListsEachReachableTreeOnceAsTheSelectorsDo) {
+    const CliResult r = RunCli({"trees"}, kSim);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "ALPHA_TREE\nBeta\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST(CliLive, LiveTreesCompareLikeFiles) {
+    const CliResult r = RunCli({"quick", "tree:ALPHA_TREE", "tree:Beta"}, kSim);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.out, kAlphaBetaQuick);
+    // Any letter case names the tree the selectors list.
+    EXPECT_EQ(RunCli({"quick", "tree:alpha_tree", "tree:BETA"}, kSim).out, kAlphaBetaQuick);
+
+    const CliResult classes = RunCli({"compare-classes", "tree:ALPHA_TREE", "tree:Beta"}, kSim);
+    EXPECT_EQ(classes.status, 1);
+    EXPECT_EQ(classes.out,
+              "Tree #1 - Unique Class: \"Group\"\n"
+              "Tree #2 - Unique Class: \"Printer\"\n"
+              "Tree #1 - Class Definition for \"Person\" has Mandatory Attribute: \"Surname\"\n"
+              "Tree #2 - Class Definition for \"Person\" has Optional Attribute: \"Surname\"\n");
+    EXPECT_EQ(RunCli({"compare", "tree:Beta", "tree:beta"}, kSim).status, 0);
+}
+
+TEST(CliLive, JsonNamesTheLiveTreeAsListed) {
+    const CliResult r =
+        RunCli({"quick", "--format", "json", "tree:alpha_tree", CliData("lab_1.txt")}, kSim);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("\"trees\": [\n    {\n      \"tree\": 1,\n      \"name\": "
+                         "\"ALPHA_TREE\",\n      \"source\": \"live\"\n    },"),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(CliLive, SaveWritesTheFileTheWindowWrites) {
+    TempDir dir;
+    const std::string expected = SavedAsTheWindowDoes("ALPHA_TREE", dir.file("window.txt"));
+    const std::vector<std::string> headers = {
+        "[Settings]",
+        "[Attributes]",
+        "[Attribute Definition]",
+        "[Classes]",
+        "[Class Definition]",
+        "[Group: Super Class]",
+        "[Group: Mandatory Attribute]",
+        "[Group: ASN]",
+        "[Person: Super Class]",
+        "[Person: Naming Attribute]",
+        "[Person: Mandatory Attribute]",
+        "[Person: Optional Attribute]",
+        "[Person: ASN]",
+        "[Top: Mandatory Attribute]",
+        "[Top: ASN]",
+    };
+    EXPECT_EQ(SectionHeaders(expected), headers);
+
+    const std::string out = dir.file("alpha.txt");
+    const CliResult r = RunCli({"save", "tree:alpha_tree", out}, kSim);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(ReadBytes(out), expected);
+    // Saving again over the file gives the same bytes, and nothing else is left beside it.
+    EXPECT_EQ(RunCli({"save", "tree:ALPHA_TREE", out}, kSim).status, 0);
+    EXPECT_EQ(ReadBytes(out), expected);
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        files.push_back(entry.path().filename().string());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"alpha.txt", "window.txt"}));
+
+    // The snapshot compares with its tree as the tree with itself.
+    EXPECT_EQ(RunCli({"compare", out, "tree:ALPHA_TREE"}, kSim).status, 0);
+    EXPECT_EQ(RunCli({"compare", "-q", out, "tree:Beta"}, kSim).out,
+              RunCli({"compare", "-q", "tree:ALPHA_TREE", "tree:Beta"}, kSim).out);
+    EXPECT_EQ(RunCli({"show", out, "Person"}, kSim).out,
+              RunCli({"show", "tree:ALPHA_TREE", "Person"}, kSim).out);
+}
+
+TEST(CliLive, SaveThatCannotWriteLeavesTheOldFile) {
+    TempDir dir;
+    const CliResult noFolder =
+        RunCli({"save", "tree:Beta", dir.file("no/such/folder/beta.txt")}, kSim);
+    EXPECT_EQ(noFolder.status, 2);
+    EXPECT_EQ(noFolder.out, "");
+    EXPECT_EQ(noFolder.err,
+              "kalvix-cli: Unable to write to " + dir.file("no/such/folder/beta.txt") + "\n");
+
+    if (geteuid() == 0) GTEST_SKIP() << "root writes into a read-only folder";
+    const std::string old = dir.write("locked/beta.txt", "[Settings]\r\nTree Name=OLD\r\n");
+    ASSERT_EQ(chmod(dir.file("locked").c_str(), 0555), 0);
+    const CliResult locked = RunCli({"save", "tree:Beta", old}, kSim);
+    EXPECT_EQ(locked.status, 2);
+    EXPECT_EQ(locked.err, "kalvix-cli: Unable to write to " + old + "\n");
+    EXPECT_EQ(ReadBytes(old), "[Settings]\r\nTree Name=OLD\r\n");
+}
+
+TEST(CliLive, UnknownTreeOrNoClientIsTrouble) {
+    const CliResult unknown = RunCli({"compare", "tree:Gamma", "tree:Beta"}, kSim);
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_EQ(unknown.err,
+              "kalvix-cli: the tree \"Gamma\" is not reachable (reachable: ALPHA_TREE, Beta)\n");
+
+    const EnvChanges none = {{"KALVIX_CLIENT", "/nonexistent/client.json"}};
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"trees"},
+          std::vector<std::string>{"quick", "tree:Beta", CliData("lab_1.txt")},
+          std::vector<std::string>{"save", "tree:Beta", "/nonexistent/beta.txt"}}) {
+        SCOPED_TRACE(args[0]);
+        const CliResult r = RunCli(args, none);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("Could not initialize NetWare Client. InitNetWare returned error "
+                              "0xFFFF",
+                              0),
+                  0u)
+            << r.err;
+        EXPECT_NE(r.err.find("\nkalvix-cli: the directory client cannot start\n"),
+                  std::string::npos);
+    }
+    // Files alone never need the client.
+    EXPECT_EQ(RunCli({"compare", CliData("lab_1.txt"), CliData("lab_1.txt")}, none).status, 0);
+}
+
+TEST(CliLive, DirectoryErrorsAreReportedAndTheRunGoesOn) {
+    const CliResult r = RunCli({"compare", "tree:ALPHA_TREE", "tree:Beta"}, kFailing);
+    EXPECT_EQ(r.status, 2);
+    const std::string error = "Error FFFFFDA5: U_DSGetAttributeInfo: Surname\n";
+    // Once for each tree; both reads fail alike, so the definitions compare equal.
+    EXPECT_EQ(r.err, error + error);
+    // Everything else is as without the failure.
+    const std::string clean = RunCli({"compare", "tree:ALPHA_TREE", "tree:Beta"}, kSim).out;
+    std::string expected;
+    std::istringstream lines(clean);
+    for (std::string line; std::getline(lines, line);)
+        if (line.find("Attribute Definition for \"Surname\"") == std::string::npos)
+            expected += line + "\n";
+    EXPECT_NE(expected, clean);
+    EXPECT_EQ(r.out, expected);
+
+    const CliResult show = RunCli({"show", "tree:Beta", "Surname"}, kFailing);
+    EXPECT_EQ(show.status, 2);
+    EXPECT_EQ(show.out, "Surname\n      \n");
+    EXPECT_EQ(show.err, error);
+}
+
+}  // namespace
