@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -216,7 +217,9 @@ class Arena {
     const char* Store(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
         const std::size_t n = a.size() + b.size() + c.size();
         if (n > room_) {
-            const std::size_t size = n > kChunk ? n : kChunk;
+            // Small files stay small; a large save soon gets large chunks.
+            const std::size_t grown = std::min(kChunk, std::size_t{4096} << chunks_.size());
+            const std::size_t size = n > grown ? n : grown;
             chunks_.push_back(std::make_unique<char[]>(size));
             next_ = chunks_.back().get();
             room_ = size;
@@ -708,6 +711,24 @@ struct IniDocument {
     }
 
     void Write(const std::string& section, const std::string& key, const std::string& value) {
+        if (encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE) {
+            // Store what the file will hold, so reads before and after a flush agree.
+            auto asStored = [](const std::string& s) {
+                const std::vector<char> units = Utf8ToUtf16(s.data(), s.size(), false);
+                const std::vector<char> text = Utf16ToUtf8(
+                    reinterpret_cast<const unsigned char*>(units.data()), units.size() / 2, false);
+                return std::string(text.begin(), text.end());
+            };
+            const std::string sec = asStored(section), k = asStored(key), v = asStored(value);
+            if (sec != section || k != key || v != value) {
+                WriteStored(sec, k, v);
+                return;
+            }
+        }
+        WriteStored(section, key, value);
+    }
+
+    void WriteStored(const std::string& section, const std::string& key, const std::string& value) {
         const std::string_view k = Trim(key);
         const std::uint32_t id = FindSection(section);
         if (id == kNone) {
