@@ -19,6 +19,31 @@ std::string ItemSection(const std::string& className, int kind) {
     return className + ": " + ClassItemLabel(kind);
 }
 
+// Replaces every section of file by the schema; errors name errorName, the file saved to.
+void WriteSchema(IniFile& file, const std::string& treeName, const NameList& attrNames,
+                 const std::vector<std::string>& attrDefs, const NameList& classNames,
+                 const std::vector<TClassInfo>& classDefs, const std::string& errorName) {
+    try {
+        // Section by section rather than EraseAllSections, which would flush the emptied
+        // file at once.
+        for (const std::string& section : file.ReadSections()) file.EraseSection(section);
+        file.WriteString(kSettings, kTreeName, treeName);
+        WriteListSection(file, kAttributes, attrNames);
+        for (std::size_t i = 0; i < attrNames.size(); ++i)
+            file.WriteString(kAttrDefinition, attrNames[i].name, attrDefs[i]);
+        WriteListSection(file, kClasses, classNames);
+        for (std::size_t i = 0; i < classNames.size(); ++i) {
+            const TClassInfo& info = classDefs[i];
+            file.WriteString(kClassDefinition, classNames[i].name, info.Flags);
+            for (int kind = 0; kind < kClassItemKinds; ++kind)
+                WriteListSection(file, ItemSection(classNames[i].name, kind),
+                                 info.Items[static_cast<std::size_t>(kind)]);
+        }
+    } catch (const IniWriteError&) {
+        throw IniWriteError(errorName);
+    }
+}
+
 }  // namespace
 
 void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& path,
@@ -52,24 +77,17 @@ void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& pat
         GetClassDef(ws, ui, tree, classNames[i].name, classDefs[i]);
     }
 
+    // A rehearsal on a file object with no path finds any entry the INI layer refuses
+    // (a name that would read back as something else) before the real file is touched:
+    // a refused write half-way would leave pending writes that closing the file flushes.
+    {
+        IniFile rehearsal("");
+        WriteSchema(rehearsal, treeName, attrNames, attrDefs, classNames, classDefs, path);
+    }
     // All writes go to the parsed copy; the one flush at the end replaces the file whole,
     // so a failure leaves the old file as it was and raises IniWriteError.
     IniFile file(path);
-    // Section by section rather than EraseAllSections, which would flush the emptied file.
-    for (const std::string& section : file.ReadSections()) file.EraseSection(section);
-    file.WriteString(kSettings, kTreeName, treeName);
-    WriteListSection(file, kAttributes, attrNames);
-    for (std::size_t i = 0; i < attrNames.size(); ++i)
-        file.WriteString(kAttrDefinition, attrNames[i].name, attrDefs[i]);
-    WriteListSection(file, kClasses, classNames);
-    for (std::size_t i = 0; i < classNames.size(); ++i) {
-        TClassInfo& info = classDefs[i];
-        file.WriteString(kClassDefinition, classNames[i].name, info.Flags);
-        for (int kind = 0; kind < kClassItemKinds; ++kind)
-            WriteListSection(file, ItemSection(classNames[i].name, kind),
-                             info.Items[static_cast<std::size_t>(kind)]);
-        ClassInfoFree(info);
-    }
+    WriteSchema(file, treeName, attrNames, attrDefs, classNames, classDefs, path);
     file.UpdateFile();
 }
 

@@ -364,6 +364,15 @@ TEST_F(SchemaFileTest, FailedSaveLeavesTheOldFileAndRaises) {
         ++entries;
     EXPECT_EQ(entries, 3u);  // lab.txt, plain, full.txt
 
+    // A name the INI layer refuses to store as a key (it would read back as another key):
+    // the save fails as a whole, before the old file is touched.
+    ws.tree(1).ClassNames.push_back({"Odd=Name", 0});
+    const std::string refused = dir.write("refused.txt", old);
+    EXPECT_EQ(FailingSave(ws, ui, refused),
+              std::make_pair("Unable to write to " + refused, refused));
+    EXPECT_EQ(TempDir::read(refused), old);
+    ws.tree(1).ClassNames.pop_back();
+
     if (geteuid() != 0) {
         // A folder that cannot be written into, holding the previous save.
         std::filesystem::create_directory(dir.file("locked"));
