@@ -40,7 +40,7 @@ TEST(FindInStrArray, FoldsOnlyAsciiLetters) {
     }
 }
 
-TEST(TextUtil, TrimWithPrefixJoinPick) {
+TEST(TextUtil, TrimWithPrefixJoin) {
     EXPECT_EQ(TrimTrailingChars("TREE____", "_"), "TREE");
     EXPECT_EQ(TrimTrailingChars("____", "_"), "");
     EXPECT_EQ(TrimTrailingChars("TR_EE", "_"), "TR_EE");
@@ -57,10 +57,6 @@ TEST(TextUtil, TrimWithPrefixJoinPick) {
     EXPECT_EQ(JoinNonEmpty("a", "b", ", "), "a, b");
     EXPECT_EQ(JoinNonEmpty("", "", ","), "");
 
-    EXPECT_EQ(PickStr(true, "online", "offline"), "online");
-    EXPECT_EQ(PickStr(false, "online", "offline"), "offline");
-    EXPECT_EQ(DoubleQuote("a b"), "\"a b\"");
-    EXPECT_EQ(DoubleQuote(""), "\"\"");
     EXPECT_EQ(AsciiUpper("ab\xE9z{1"), "AB\xE9Z{1");
 }
 
@@ -158,9 +154,6 @@ TEST(NulTerminatedBuf, AppendsOneNulOnlyWhenNeeded) {
     std::string len255(255, 'x');
     NulTerminatedBuf(len255);
     EXPECT_EQ(len255.size(), 255u);
-
-    EXPECT_STREQ(StrAsPChar(""), "");
-    EXPECT_STREQ(StrAsPChar("abc"), "abc");
 }
 
 TEST(ErrorCode, TextAndDialog) {
