@@ -27,13 +27,15 @@ std::string NameKey(std::string_view name) {
     return DecodeName(name).toCaseFolded().toStdString();
 }
 
-namespace {
-
 QCollator NameCollator() {
-    QCollator collator{QLocale()};
+    QLocale locale;
+    if (locale.language() == QLocale::C) locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator{locale};
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     return collator;
 }
+
+namespace {
 
 template <typename T, typename GetName>
 void SortByCollation(std::vector<T>& items, GetName getName) {

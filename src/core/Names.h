@@ -3,6 +3,7 @@
 // online, 0 elsewhere).
 #pragma once
 
+#include <QCollator>
 #include <QString>
 #include <cstdint>
 #include <string>
@@ -20,6 +21,9 @@ QString DecodeName(std::string_view bytes);
 // The key under which two names that the locale's case-insensitive comparison holds
 // equal are the same; used in hash sets so matching never searches per name.
 std::string NameKey(std::string_view name);
+// The user's locale's case-insensitive collation. The C locale has none (its sort keys are
+// the raw bytes), so there the neutral English order stands in.
+QCollator NameCollator();
 // Ascending by the locale's case-insensitive collation; equal names keep their order.
 void SortNames(NameList& names);
 void SortNames(std::vector<std::string>& names);

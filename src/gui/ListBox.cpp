@@ -5,9 +5,7 @@
 #include <algorithm>
 
 ListBoxModel::ListBoxModel(bool sorted, QObject* parent)
-    : QAbstractListModel(parent), sorted_(sorted), collator_(QLocale()) {
-    collator_.setCaseSensitivity(Qt::CaseInsensitive);
-}
+    : QAbstractListModel(parent), sorted_(sorted), collator_(NameCollator()) {}
 
 int ListBoxModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());
@@ -91,7 +89,8 @@ ListBox::ListBox(const QString& objectName, bool sorted, QWidget* parent)
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::CustomContextMenu);
     // A click on the line already selected shows it again, as a keyboard move does.
-    connect(this, &QListView::clicked, this, [this](const QModelIndex&) { Q_EMIT selectionMade(); });
+    connect(this, &QListView::clicked, this,
+            [this](const QModelIndex&) { Q_EMIT selectionMade(); });
     connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& current, const QModelIndex&) {
                 if (current.isValid() && !(QGuiApplication::mouseButtons() & Qt::LeftButton))

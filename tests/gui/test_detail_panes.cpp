@@ -1,5 +1,7 @@
 // Selecting names shows definitions; common names show the comparison of both trees.
 #include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
 #include <QTabWidget>
 
 #include "FakeDirClient.h"

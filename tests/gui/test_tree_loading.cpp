@@ -159,7 +159,7 @@ TEST_F(TreeLoading, SecondFileReplacesTheFirstAndMissingSettingsNameTheTree) {
     EXPECT_EQ(form->ListBoxAttr1->count(), 0);
     EXPECT_EQ(form->LabelTree1->text(), "Tree #1:  Unknown tree name (offline)");
     EXPECT_FALSE(form->isTabShown(form->TabSheetSchemaTree1));
-    EXPECT_TRUE(dialogs.messages.empty());
+    for (const ShownMessage& m : dialogs.messages) ADD_FAILURE() << m.text.toStdString();
 }
 
 TEST_F(TreeLoading, SaveThatCannotWriteKeepsTheOldFile) {
@@ -182,7 +182,7 @@ TEST_F(TreeLoading, UnreadableChoiceSaysSoOnce) {
     makeOfflineForm();
     dialogs.answers.push_back(QString::fromStdString(dir.path().string()));
     form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline1);
-    ASSERT_EQ(dialogs.messages.size(), 1u);
+    ASSERT_EQ(dialogs.messages.size(), 1u) << dialogs.messages[1].text.toStdString();
     EXPECT_EQ(dialogs.messages[0].type, DlgType::Error);
     EXPECT_EQ(form->Trees(1).SchemaFile, nullptr);
 }

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
+
+#include "D_Ini.h"
 
 #include "ClientFactory.h"
 #include "ScriptedDialogs.h"
@@ -11,12 +14,19 @@
 
 class FormFixture : public ::testing::Test {
   protected:
+    // Each window starts from no settings at all.
     void makeForm(std::unique_ptr<DirClient> client) {
+        form.reset();
+        std::filesystem::remove(SettingsFilePath());
         form = std::make_unique<TMainForm>(std::move(client),
                                            std::make_unique<ScriptedDialogs>(dialogs),
                                            std::make_unique<RecordingShell>(opened));
     }
-    void makeOfflineForm() { makeForm(CreateUnavailableClient("")); }
+    // No directory client; its start-up dialog is taken as read.
+    void makeOfflineForm() {
+        makeForm(CreateUnavailableClient(""));
+        dialogs.messages.clear();
+    }
 
     // Puts names into a slot as a load would, then lets the window take them in.
     void fillSlot(int tree, NameList classes, NameList attrs, bool online,
