@@ -1,0 +1,130 @@
+// "Save as ..." on the lists, and the window's geometry kept in the settings file.
+#include <QAction>
+#include <QFile>
+#include <QTest>
+
+#include "D_Ini.h"
+#include "FormFixture.h"
+#include "TempDir.h"
+
+namespace {
+
+class SaveAs : public FormFixture {
+  protected:
+    void SetUp() override {
+        makeOfflineForm();
+        fillSlot(1, names({"Top", "person", "Alias"}), names({"CN"}), false, "LAB");
+        fillSlot(2, names({"Top", "Device"}), names({"CN", "Title"}), false, "SALES");
+    }
+    void saveVia(ListBox* list, const std::optional<QString>& answer) {
+        form->PopupComponent = list;
+        dialogs.answers.push_back(answer);
+        form->PopupSaveAs->trigger();
+    }
+    TempDir dir;
+};
+
+TEST_F(SaveAs, ProposesANameAfterTheTreeThatHasTheList) {
+    const std::vector<std::pair<ListBox*, QString>> cases = {
+        {form->ListBoxClasses1, "LAB - Classes.txt"},
+        {form->ListBoxAttr2, "SALES - Attributes.txt"},
+        {form->ListBoxUniqueClasses1, "LAB - Unique Classes.txt"},
+        {form->ListBoxUniqueAttr2, "SALES - Unique Attributes.txt"},
+        {form->ListBoxClassesCommon, "*.txt"},
+        {form->ListBoxDetailTree2, "*.txt"},
+        {form->ListBoxCompareAttrResults, "*.txt"},
+    };
+    for (const auto& [list, proposed] : cases) {
+        saveVia(list, std::nullopt);
+        ASSERT_FALSE(dialogs.saveSetups.empty());
+        EXPECT_EQ(dialogs.saveSetups.back().fileName, proposed) << list->objectName().toStdString();
+        EXPECT_EQ(dialogs.saveSetups.back().defaultSuffix, "txt");
+    }
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(SaveAs, WritesTheLinesAsShownWithCrLf) {
+    const std::string path = dir.file("classes.txt");
+    dir.write("classes.txt", "old content that must go");
+    saveVia(form->ListBoxClasses1, QString::fromStdString(path));
+    EXPECT_EQ(TempDir::read(path), "Alias\r\nperson\r\nTop\r\n");
+
+    const std::string empty = dir.file("empty.txt");
+    saveVia(form->ListBoxCompareClassesResults, QString::fromStdString(empty));
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(empty)));
+    EXPECT_EQ(TempDir::read(empty), "");
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(SaveAs, CancelWritesNothingAndAFailureSaysSo) {
+    saveVia(form->ListBoxClasses1, std::nullopt);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+
+    const std::string blocked = dir.file("not-a-folder");
+    dir.write("not-a-folder", "a file");
+    const QString path = QString::fromStdString(blocked + "/list.txt");
+    saveVia(form->ListBoxClasses1, path);
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].type, DlgType::Error);
+    EXPECT_EQ(dialogs.messages[0].text, "Cannot create file " + path);
+    EXPECT_EQ(TempDir::read(blocked), "a file");
+    EXPECT_EQ(form->ListBoxClasses1->count(), 3);
+}
+
+class Geometry : public FormFixture {};
+
+TEST_F(Geometry, FirstRunOpensAsDesignedAndCloseStoresIt) {
+    makeOfflineForm();
+    form->show();
+    EXPECT_EQ(form->pos(), QPoint(294, 108));
+    EXPECT_EQ(form->size(), QSize(745, 736));
+    form->close();
+    IniFile settings(SettingsFilePath());
+    EXPECT_EQ(settings.ReadInteger("Settings", "MainForm.Top", -1), 108);
+    EXPECT_EQ(settings.ReadInteger("Settings", "MainForm.Left", -1), 294);
+    EXPECT_EQ(settings.ReadInteger("Settings", "MainForm.Width", -1), 745);
+    EXPECT_EQ(settings.ReadInteger("Settings", "MainForm.Height", -1), 736);
+}
+
+TEST_F(Geometry, StoredValuesComeBackAndZeroKeepsTheDesign) {
+    makeOfflineForm();
+    {
+        IniFile settings(SettingsFilePath());
+        settings.WriteString("Settings", "MainForm.Left", "-40");
+        settings.WriteString("Settings", "MainForm.Top", "0");
+        settings.WriteString("Settings", "MainForm.Width", "0x320");
+        settings.WriteString("Settings", "MainForm.Height", "abc");
+        settings.UpdateFile();
+    }
+    form->show();
+    EXPECT_EQ(form->pos(), QPoint(-40, 108));
+    EXPECT_EQ(form->size(), QSize(800, 736));
+}
+
+TEST_F(Geometry, GarbageOrAFolderInPlaceOfTheSettingsFileIsHarmless) {
+    makeOfflineForm();
+    form.reset();
+    std::filesystem::create_directories(SettingsFilePath());
+    form = std::make_unique<TMainForm>(CreateUnavailableClient(""),
+                                       std::make_unique<ScriptedDialogs>(dialogs),
+                                       std::make_unique<RecordingShell>(opened));
+    form->show();
+    EXPECT_EQ(form->size(), QSize(745, 736));
+    form->close();
+    form.reset();
+    std::filesystem::remove_all(SettingsFilePath());
+
+    {
+        QFile garbage(QString::fromStdString(SettingsFilePath()));
+        ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+        garbage.write(QByteArray("\x00\xff[[[=\n\x1a\x1a", 9));
+    }
+    form = std::make_unique<TMainForm>(CreateUnavailableClient(""),
+                                       std::make_unique<ScriptedDialogs>(dialogs),
+                                       std::make_unique<RecordingShell>(opened));
+    form->show();
+    EXPECT_EQ(form->pos(), QPoint(294, 108));
+    form->close();
+}
+
+}  // namespace
