@@ -12,8 +12,10 @@ endif()
 # The window looks for kalvix.txt beside itself first, then in ../share/kalvix/.
 install(FILES ${PROJECT_SOURCE_DIR}/data/kalvix.txt
         DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvix)
+# The generator script that made the demo trees is not needed to use them.
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/demo
-        DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvix)
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvix
+        PATTERN "*.py" EXCLUDE)
 # The desktop entry and the icon belong to the window.
 if(TARGET kalvix)
   # The entry names the program by its installed path, decided when installing (cmake
