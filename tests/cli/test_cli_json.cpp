@@ -143,28 +143,4 @@ TEST(JsonWriter, EscapesWhatJsonCannotHoldAsItIs) {
     for (const Case& c : cases) EXPECT_EQ(cli::JsonString(c.bytes), c.json) << c.json;
 }
 
-TEST(JsonWriter, NestsAndIndents) {
-    cli::JsonWriter json;
-    NameList names{{"a", 0}, {"b", 7}};
-    json.beginObject();
-    json.key("list").value(names);
-    json.key("none").beginArray().endArray();
-    json.key("inner").beginObject().key("n").value(3).key("yes").value(true).endObject();
-    json.key("text").value("x");
-    json.endObject();
-    EXPECT_EQ(json.text(),
-              "{\n"
-              "  \"list\": [\n"
-              "    \"a\",\n"
-              "    \"b\"\n"
-              "  ],\n"
-              "  \"none\": [],\n"
-              "  \"inner\": {\n"
-              "    \"n\": 3,\n"
-              "    \"yes\": true\n"
-              "  },\n"
-              "  \"text\": \"x\"\n"
-              "}\n");
-}
-
 }  // namespace
