@@ -225,6 +225,27 @@ TEST(ListReachableTrees, StopsAtTheFirstFailedScan) {
     EXPECT_THAT(list, ElementsAre("ONE", "TWO"));
 }
 
+// A client whose scan never moves on must not hold the program in the scan for ever.
+class StuckScan : public FakeDirClient {
+  public:
+    ConnCode dcNextConnection(std::uint32_t& scanPosition, ConnRef& ref) override {
+        const std::uint32_t at = scanPosition;
+        const ConnCode code = FakeDirClient::dcNextConnection(scanPosition, ref);
+        scanPosition = at;
+        return code;
+    }
+};
+
+TEST(ListReachableTrees, EndsWhenTheScanDoesNotAdvance) {
+    StuckScan client;
+    client.setConnections({"ONE", "TWO"});
+    RecordingUi ui;
+    std::vector<std::string> list;
+    ListReachableTrees(client, ui, list);
+    EXPECT_THAT(list, ElementsAre("ONE"));
+    EXPECT_EQ(client.count("dcNextConnection"), 1u);
+}
+
 TEST(ConnectionTreeName, AsksForKindFourIntoTheTreeBuffer) {
     FakeDirClient fake;
     fake.failOn("dcConnectionTree", 0x8801, 2);
