@@ -155,7 +155,7 @@ Session::Session(bool needClient, bool quiet) : progress_(!quiet), ui_(progress_
     }
     if (!needClient) return;
     // InitNetWare has already said why on standard error when it fails.
-    if ((InitNetWare(ws_->client(), ws_->Session, ui_) & 0xFFFF) != 0)
+    if (InitNetWare(ws_->client(), ws_->Session, ui_) != 0)
         throw Trouble("the directory client cannot start");
     ListReachableTrees(ws_->client(), ui_, reachable_);
 }

@@ -15,7 +15,7 @@ struct NwSession {
     ConnHandle connectionHandle = 0xFFFF;
 };
 
-// 16-bit result of the session start; its failure dialog is already shown.
+// Result of the session start (0 = started); its failure dialog is already shown.
 std::uint32_t InitNetWare(DirClient& client, NwSession& session, UiHooks& ui);
 void ListReachableTrees(DirClient& client, UiHooks& ui, std::vector<std::string>& list);
 std::string ConnectionTreeName(DirClient& client, ConnRef ref, ConnCode* code = nullptr);

@@ -392,7 +392,7 @@ void TMainForm::FormCreate() {
     setWindowTitle(kCaption);
     PanelInfo->setText(QString("%1 (%2)").arg(kCaption, kVersion));
     PageControl->setCurrentWidget(TabSheetInfo);
-    if ((InitNetWare(ws_.client(), ws_.Session, *this) & 0xFFFF) == 0) {
+    if (InitNetWare(ws_.client(), ws_.Session, *this) == 0) {
         ListReachableTrees(ws_.client(), *this, reachableTrees_);
         for (QComboBox* combo : {ComboBoxTree1, ComboBoxTree2}) {
             for (const std::string& name : reachableTrees_) combo->addItem(DecodeName(name));
