@@ -64,14 +64,12 @@ void TMainForm::CompareOneClass(const std::string& className, ListBox* target, b
                                 bool reportIdentical) {
     if (clearFirst) target->clear();
     target->addLines(::CompareOneClass(ws_, *this, className, reportIdentical));
-    QCoreApplication::processEvents();
 }
 
 void TMainForm::CompareOneAttr(const std::string& attrName, ListBox* target, bool clearFirst,
                                bool reportIdentical) {
     if (clearFirst) target->clear();
     target->addLines(::CompareOneAttr(ws_, *this, attrName, reportIdentical));
-    QCoreApplication::processEvents();
 }
 
 void TMainForm::ShowClassDetails(ListBox* source, ListBox* target, bool clearFirst) {
