@@ -108,12 +108,35 @@ const SimConnection* SimulatedClient::connection(ConnRef ref) const {
     return &directory_.connections[ref - kRefBase];
 }
 
-std::shared_ptr<SimTree> SimulatedClient::findTree(const std::string& name) const {
+const std::string& SimulatedClient::connectionTreeName(std::size_t index) {
+    SimConnection& c = directory_.connections[index];
+    if (c.treeName.empty() && c.source) c.treeName = c.source->treeName();
+    return c.treeName;
+}
+
+std::optional<std::size_t> SimulatedClient::findConnection(const std::string& name) {
     const std::string key = TreeLookupKey(name);
-    if (key.empty()) return nullptr;
-    for (const SimConnection& c : directory_.connections)
-        if (c.tree && TreeLookupKey(c.treeName) == key) return c.tree;
-    return nullptr;
+    if (key.empty()) return std::nullopt;
+    for (std::size_t i = 0; i < directory_.connections.size(); ++i) {
+        const SimConnection& c = directory_.connections[i];
+        if ((c.tree || c.source) && TreeLookupKey(connectionTreeName(i)) == key) return i;
+    }
+    return std::nullopt;
+}
+
+DirCode SimulatedClient::treeOf(std::size_t index, std::shared_ptr<SimTree>& tree) {
+    const SimConnection& c = directory_.connections[index];
+    if (!c.source) {
+        tree = c.tree;
+        return tree ? 0 : simcode::kTreeNotFound;
+    }
+    auto fresh = std::make_shared<SimTree>();
+    std::map<std::int32_t, std::string> messages;
+    const DirCode code = c.source->load(*fresh, messages);
+    for (auto& [number, text] : messages) sourceMessages_[number] = std::move(text);
+    if (code != 0) return code;
+    tree = std::move(fresh);
+    return 0;
 }
 
 SimulatedClient::Context* SimulatedClient::context(DirContext handle) {
@@ -171,7 +194,7 @@ ConnCode SimulatedClient::dcConnectionTree(ConnRef ref, std::uint32_t kind, std:
         return static_cast<ConnCode>(code);
     if (c == nullptr) return simcode::kInvalidConnection;
     if (kind != 4 || size == 0 || buffer == nullptr) return simcode::kInvalidParameter;
-    WriteText(buffer, size, c->treeName);
+    WriteText(buffer, size, connectionTreeName(ref - kRefBase));
     return 0;
 }
 
@@ -183,8 +206,9 @@ DirCode SimulatedClient::dcNewContext(DirContext& handle) {
     c.flags = kNewContextFlags;
     c.nameContext = "[Root]";
     // A new context works on the tree of the primary connection, as a workstation's
-    // preferred tree.
-    if (directory_.primary && *directory_.primary < directory_.connections.size()) {
+    // preferred tree; a tree from a source is read only when a context changes to it.
+    if (directory_.primary && *directory_.primary < directory_.connections.size() &&
+        !directory_.connections[*directory_.primary].source) {
         const SimConnection& primary = directory_.connections[*directory_.primary];
         c.tree = primary.tree;
         c.treeName = primary.treeName.substr(0, 32);
@@ -237,8 +261,10 @@ DirCode SimulatedClient::dcWriteContext(DirContext handle, std::uint32_t key, co
             return 0;
         case DCK_TREE_NAME: {
             const std::string name = ReadText(value).substr(0, DCK_TEXT_SIZE - 1);
-            std::shared_ptr<SimTree> tree = findTree(name);
-            if (!tree) return simcode::kTreeNotFound;
+            const std::optional<std::size_t> index = findConnection(name);
+            if (!index) return simcode::kTreeNotFound;
+            std::shared_ptr<SimTree> tree;
+            if (DirCode code = treeOf(*index, tree)) return code;
             c->tree = std::move(tree);
             c->treeName = name;
             c->nameContext = "[Root]";
@@ -507,6 +533,12 @@ DirCode SimulatedClient::dcTakeAttr(DirContext handle, DirBuffer reply, char* na
 }
 
 std::unique_ptr<MessageLibrary> SimulatedClient::loadMessageLibrary() {
-    if (!directory_.messages) return nullptr;
-    return std::make_unique<TableLibrary>(*directory_.messages);
+    // Sources explain their failures, so a directory with sources always has a library.
+    const bool sources = std::any_of(directory_.connections.begin(), directory_.connections.end(),
+                                     [](const SimConnection& c) { return c.source != nullptr; });
+    if (!directory_.messages && !sources) return nullptr;
+    std::map<std::int32_t, std::string> table =
+        directory_.messages.value_or(std::map<std::int32_t, std::string>{});
+    for (const auto& [number, text] : sourceMessages_) table[number] = text;
+    return std::make_unique<TableLibrary>(std::move(table));
 }

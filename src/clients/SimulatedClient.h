@@ -69,9 +69,22 @@ struct SimTree {
     std::vector<SimFailure> failures;
 };
 
+// A tree read from elsewhere (a live LDAP server, schema files) each time a context
+// changes to it, then served from memory like any other.
+class SimTreeSource {
+  public:
+    virtual ~SimTreeSource() = default;
+    // The tree name of a connection whose configuration gives none; empty when unknown.
+    virtual std::string treeName() { return {}; }
+    // Reads the tree. A failure gives its code and, in messages, the text that explains
+    // it; a success may explain there the codes the tree's own failures give.
+    virtual DirCode load(SimTree& tree, std::map<std::int32_t, std::string>& messages) = 0;
+};
+
 struct SimConnection {
     std::string treeName;  // as the client reports it, padding and all
     std::shared_ptr<SimTree> tree;
+    std::shared_ptr<SimTreeSource> source = nullptr;  // when set, it gives the tree
 };
 
 struct SimDirectory {
@@ -168,7 +181,11 @@ class SimulatedClient : public DirClient {
                      const std::vector<std::string>& names);
     DirCode injected(const char* operation, const SimTree* tree, const std::string& name = {});
     const SimConnection* connection(ConnRef ref) const;
-    std::shared_ptr<SimTree> findTree(const std::string& name) const;
+    // The connection's tree name; a source names a connection that has none, once.
+    const std::string& connectionTreeName(std::size_t index);
+    std::optional<std::size_t> findConnection(const std::string& name);
+    // The connection's tree, read afresh from its source when it has one.
+    DirCode treeOf(std::size_t index, std::shared_ptr<SimTree>& tree);
     Buffer* buffer(DirBuffer handle);
     // Picks the requested entries, or all, and the batch that starts at the handle.
     DirCode fetch(const char* operation, DirContext context, std::uint32_t infoType, bool all,
@@ -182,4 +199,6 @@ class SimulatedClient : public DirClient {
     DirBuffer nextBuffer_ = 1;
     // Calls counted so far per failure rule: (tree or null, rule index).
     std::map<std::pair<const void*, std::size_t>, std::uint32_t> failureCalls_;
+    // What the sources said about their codes, latest first: the message table's news.
+    std::map<std::int32_t, std::string> sourceMessages_;
 };
