@@ -13,6 +13,8 @@
 #include <cstring>
 #include <set>
 
+#include "LdapClient.h"
+
 namespace {
 
 constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
@@ -284,10 +286,14 @@ ClientConfig ConfigFrom(const QByteArray& data, const std::string& baseDir) {
         const QJsonObject o = Object(connections.at(i), where);
         ConnectionConfig c;
         c.entry = o;
-        if (!o.contains("treeName")) Fail(where, "the key \"treeName\" is missing");
-        c.treeName = Text(o.value("treeName"), At(where, "treeName"));
-        where += " " + Quoted(o.value("treeName").toString());
         c.kind = o.contains("kind") ? Text(o.value("kind"), At(where, "kind")) : "tree-file";
+        // A tree read from a source (a server, schema files) may take its name from there.
+        if (!o.contains("treeName") && !IsTreeSourceKind(c.kind))
+            Fail(where, "the key \"treeName\" is missing");
+        if (o.contains("treeName")) {
+            c.treeName = Text(o.value("treeName"), At(where, "treeName"));
+            where += " " + Quoted(o.value("treeName").toString());
+        }
         // Each kind of connection names its own settings.
         if (c.kind == "tree-file") {
             CheckKeys(o, where, {"treeName", "kind", "treeFile"});
@@ -296,8 +302,14 @@ ClientConfig ConfigFrom(const QByteArray& data, const std::string& baseDir) {
             c.treeFile = QDir::cleanPath(QDir(QString::fromStdString(baseDir))
                                              .absoluteFilePath(QString::fromStdString(file)))
                              .toStdString();
+        } else if (IsTreeSourceKind(c.kind)) {
+            std::string error;
+            c.source = MakeTreeSource(c.kind, o, baseDir, error);
+            if (!c.source) Fail(where, error);
         } else {
-            Fail(At(where, "kind"), "unknown kind \"" + c.kind + "\" (known: \"tree-file\")");
+            Fail(At(where, "kind"), "unknown kind \"" + c.kind +
+                                        "\" (known: \"tree-file\", \"ldap\", \"schema-files\", "
+                                        "\"ldif\")");
         }
         config.connections.push_back(std::move(c));
     }

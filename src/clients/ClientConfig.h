@@ -13,6 +13,12 @@
 //   }
 // "kind" defaults to "tree-file"; a relative "treeFile" is taken from the configuration's
 // folder. Without "messages" the client has no message library.
+// Kinds whose tree is read when a context changes to it (docs/ldap.md):
+//   {"kind": "ldap", "uri": "ldaps://dir.example.com/", "treeName": "ACME",     // optional
+//    "bindDn": "cn=reader,o=acme", "passwordFile": "reader.pw", "caFile": "ca.pem",
+//    "startTls": false, "timeout": 10}
+//   {"kind": "schema-files", "treeName": "FILES", "files": ["core.schema", "dump.ldif"]}
+//   {"kind": "ldif", "file": "subschema.ldif"}
 //
 // Tree description:
 //   {
@@ -36,6 +42,7 @@
 #include <QJsonObject>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,10 +50,11 @@
 #include "SimulatedClient.h"
 
 struct ConnectionConfig {
-    std::string treeName;  // as the client reports it
-    std::string kind;      // "tree-file"
+    std::string treeName;  // as the client reports it; may be empty for a source's tree
+    std::string kind;      // "tree-file", "ldap", "schema-files", "ldif"
     std::string treeFile;  // tree-file: the description's path, resolved
     QJsonObject entry;     // the connection as written, for kinds with settings of their own
+    std::shared_ptr<SimTreeSource> source;  // ldap, schema-files, ldif: reads the tree
 };
 
 struct ClientConfig {

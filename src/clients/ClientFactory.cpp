@@ -34,6 +34,10 @@ std::unique_ptr<DirClient> CreateClientFromConfig(const std::string& path) {
     // Connections that serve the same description share one tree.
     std::map<std::string, std::shared_ptr<SimTree>> trees;
     for (const ConnectionConfig& c : config.connections) {
+        if (c.source) {  // read when a context changes to the tree
+            directory.connections.push_back({c.treeName, nullptr, c.source});
+            continue;
+        }
         std::shared_ptr<SimTree>& tree = trees[c.treeFile];
         if (!tree) {
             auto loaded = std::make_shared<SimTree>();

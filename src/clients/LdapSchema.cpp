@@ -579,19 +579,20 @@ std::string MarkSkippedDefinitions(SimTree& tree, const std::vector<SkippedDefin
         tree.classes.push_back(marker);
         tree.failures.push_back({"dcTakeClass", marker.name, ldapcode::kBadSchema, 0});
     }
-    if (counts.count("attribute type") != 0 || counts.count("syntax") != 0) {
+    if (counts.size() > counts.count("object class")) {  // attribute types, syntaxes, macros
         SimAttr marker;
         marker.name = kSkippedMarker;
         tree.attributes.push_back(marker);
         tree.failures.push_back({"dcTakeAttr", marker.name, ldapcode::kBadSchema, 0});
     }
     std::string counted;
-    for (const char* kind : {"object class", "attribute type", "syntax"}) {
-        const auto it = counts.find(kind);
-        if (it == counts.end()) continue;
+    std::vector<std::string> kinds;  // in the order met
+    for (const SkippedDefinition& s : skipped)
+        if (std::find(kinds.begin(), kinds.end(), s.kind) == kinds.end()) kinds.push_back(s.kind);
+    for (const std::string& kind : kinds) {
+        const std::size_t n = counts[kind];
         if (!counted.empty()) counted += ", ";
-        counted +=
-            std::to_string(it->second) + " " + kind + " definition" + (it->second == 1 ? "" : "s");
+        counted += std::to_string(n) + " " + kind + " definition" + (n == 1 ? "" : "s");
     }
     const SkippedDefinition& first = skipped.front();
     return source + ": " + counted + " left out; the first: " + Shortened(first.text) + ": " +

@@ -1,0 +1,426 @@
+#include "LdapClient.h"
+
+#include <ldap.h>
+#include <sys/time.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "LdapSchema.h"
+#include "SchemaFileTree.h"
+
+namespace {
+
+constexpr qint64 kMaxPasswordFile = 64 * 1024;
+constexpr double kMaxTimeout = 3600;
+constexpr const char* kDefaultSubschema = "cn=Subschema";
+
+struct Failure {
+    DirCode code = 0;
+    std::string message;
+};
+
+bool IsConnectionLoss(int rc) { return rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR; }
+bool IsTimeout(int rc) { return rc == LDAP_TIMEOUT || rc == LDAP_TIMELIMIT_EXCEEDED; }
+
+DirCode CodeFor(int rc) {
+    if (IsConnectionLoss(rc)) return ldapcode::kUnreachable;
+    if (IsTimeout(rc)) return ldapcode::kTimedOut;
+    switch (rc) {
+        case LDAP_INVALID_CREDENTIALS:
+        case LDAP_INAPPROPRIATE_AUTH:
+        case LDAP_AUTH_UNKNOWN:
+        case LDAP_INVALID_DN_SYNTAX:
+            return ldapcode::kBindRefused;
+        case LDAP_INSUFFICIENT_ACCESS:
+        case LDAP_UNWILLING_TO_PERFORM:
+        case LDAP_STRONG_AUTH_REQUIRED:
+        case LDAP_CONFIDENTIALITY_REQUIRED:
+            return ldapcode::kNoAccess;
+        case LDAP_NO_SUCH_OBJECT:
+            return ldapcode::kNoSubschema;
+        default:
+            return ldapcode::kLdapError;
+    }
+}
+
+std::string Seconds(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g s", seconds);
+    return text;
+}
+
+timeval Timeval(double seconds) {
+    timeval tv{};
+    tv.tv_sec = static_cast<time_t>(std::floor(seconds));
+    tv.tv_usec = static_cast<suseconds_t>((seconds - std::floor(seconds)) * 1e6);
+    return tv;
+}
+
+std::string Trimmed(std::string s) {
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\n' || s.back() == '\r')) s.pop_back();
+    std::size_t start = 0;
+    while (start < s.size() && s[start] == ' ') ++start;
+    return s.substr(start);
+}
+
+// A server that drops the connection must not end the program: a write to a socket the
+// peer closed raises SIGPIPE, whose default action ends the process.
+void IgnoreBrokenPipes() {
+    struct sigaction current {};
+    if (sigaction(SIGPIPE, nullptr, &current) == 0 && current.sa_handler == SIG_DFL)
+        std::signal(SIGPIPE, SIG_IGN);
+}
+
+// The password as the file holds it, without the line end that ends it.
+bool ReadPassword(const std::string& path, std::string& password, std::string& error) {
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = "the password file \"" + path + "\" cannot be read (" +
+                file.errorString().toStdString() + ")";
+        return false;
+    }
+    QByteArray data = file.read(kMaxPasswordFile + 1);
+    const bool tooLarge = data.size() > kMaxPasswordFile;
+    password.assign(data.constData(), static_cast<std::size_t>(data.size()));
+    data.fill('\0');
+    if (tooLarge) {
+        explicit_bzero(password.data(), password.size());
+        password.clear();
+        error = "the password file \"" + path + "\" is larger than 64 KiB";
+        return false;
+    }
+    if (!password.empty() && password.back() == '\n') password.pop_back();
+    if (!password.empty() && password.back() == '\r') password.pop_back();
+    if (password.empty()) {
+        error = "the password file \"" + path + "\" is empty";
+        return false;
+    }
+    return true;
+}
+
+// One connection for one read: opened, bound, read and closed again.
+class Connection {
+  public:
+    explicit Connection(const LdapSettings& settings) : settings_(settings) {}
+    ~Connection() {
+        if (ld_ != nullptr) ldap_unbind_ext_s(ld_, nullptr, nullptr);
+    }
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    Failure open();
+    Failure readRootDse(LdapRootDse& dse);
+    Failure readSubschema(const std::string& dn, SchemaDefinitions& definitions);
+
+  private:
+    Failure failure(int rc, const std::string& step);
+    std::string diagnostic();
+    std::vector<std::string> values(LDAPMessage* entry, const char* attribute);
+    int search(const std::string& base, const char* filter, const char* const* attributes,
+               LDAPMessage*& result);
+
+    const LdapSettings& settings_;
+    LDAP* ld_ = nullptr;
+};
+
+std::string Connection::diagnostic() {
+    char* text = nullptr;
+    if (ldap_get_option(ld_, LDAP_OPT_DIAGNOSTIC_MESSAGE, &text) != LDAP_OPT_SUCCESS ||
+        text == nullptr)
+        return {};
+    std::string diagnostic = Trimmed(text);
+    ldap_memfree(text);
+    return diagnostic;
+}
+
+Failure Connection::failure(int rc, const std::string& step) {
+    std::string what = step;
+    if (IsTimeout(rc))
+        what = "no answer within " + Seconds(settings_.timeoutSeconds) + " (" + step + ")";
+    std::string message = settings_.uri + ": " + what + ": " + ldap_err2string(rc);
+    const std::string said = diagnostic();
+    if (!said.empty() && said != ldap_err2string(rc)) message += " (" + said + ")";
+    return {CodeFor(rc), message};
+}
+
+Failure Connection::open() {
+    IgnoreBrokenPipes();
+    int rc = ldap_initialize(&ld_, settings_.uri.c_str());
+    if (rc != LDAP_SUCCESS || ld_ == nullptr)
+        return {ldapcode::kLdapError, settings_.uri + ": not a usable server address: " +
+                                          std::string(ldap_err2string(rc))};
+    const int version = LDAP_VERSION3;
+    ldap_set_option(ld_, LDAP_OPT_PROTOCOL_VERSION, &version);
+    ldap_set_option(ld_, LDAP_OPT_REFERRALS, LDAP_OPT_OFF);
+    const timeval timeout = Timeval(settings_.timeoutSeconds);
+    ldap_set_option(ld_, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
+    ldap_set_option(ld_, LDAP_OPT_TIMEOUT, &timeout);
+
+    if (!settings_.caFile.empty()) {
+        const QFileInfo ca(QString::fromStdString(settings_.caFile));
+        if (!ca.isFile() || !ca.isReadable())
+            return {ldapcode::kUnreachable,
+                    settings_.uri + ": the CA file \"" + settings_.caFile + "\" cannot be read"};
+        ldap_set_option(ld_, LDAP_OPT_X_TLS_CACERTFILE, settings_.caFile.c_str());
+        const int demand = LDAP_OPT_X_TLS_DEMAND;
+        ldap_set_option(ld_, LDAP_OPT_X_TLS_REQUIRE_CERT, &demand);
+        const int client = 0;
+        rc = ldap_set_option(ld_, LDAP_OPT_X_TLS_NEWCTX, &client);
+        if (rc != LDAP_OPT_SUCCESS)
+            return {ldapcode::kUnreachable, settings_.uri +
+                                                ": TLS cannot be set up with the CA file \"" +
+                                                settings_.caFile + "\""};
+    }
+
+    if (settings_.startTls) {
+        rc = ldap_start_tls_s(ld_, nullptr, nullptr);
+        if (rc != LDAP_SUCCESS) return failure(rc, "StartTLS failed");
+    }
+
+    std::string password;
+    if (!settings_.bindDn.empty()) {
+        std::string error;
+        if (!ReadPassword(settings_.passwordFile, password, error))
+            return {ldapcode::kBindRefused, settings_.uri + ": " + error};
+    }
+    berval credentials{};
+    credentials.bv_val = password.data();
+    credentials.bv_len = password.size();
+    rc = ldap_sasl_bind_s(ld_, settings_.bindDn.c_str(), LDAP_SASL_SIMPLE, &credentials, nullptr,
+                          nullptr, nullptr);
+    explicit_bzero(password.data(), password.size());
+    if (rc == LDAP_SUCCESS) return {};
+    if (IsConnectionLoss(rc)) return failure(rc, "cannot connect");
+    if (IsTimeout(rc)) return failure(rc, "connecting");
+    return failure(rc, settings_.bindDn.empty() ? std::string("anonymous bind refused")
+                                                : "bind as \"" + settings_.bindDn + "\" refused");
+}
+
+int Connection::search(const std::string& base, const char* filter, const char* const* attributes,
+                       LDAPMessage*& result) {
+    timeval timeout = Timeval(settings_.timeoutSeconds);
+    result = nullptr;
+    return ldap_search_ext_s(ld_, base.c_str(), LDAP_SCOPE_BASE, filter,
+                             const_cast<char**>(attributes), 0, nullptr, nullptr, &timeout, 0,
+                             &result);
+}
+
+std::vector<std::string> Connection::values(LDAPMessage* entry, const char* attribute) {
+    std::vector<std::string> out;
+    berval** list = ldap_get_values_len(ld_, entry, attribute);
+    for (berval** v = list; v != nullptr && *v != nullptr; ++v)
+        out.emplace_back((*v)->bv_val, (*v)->bv_len);
+    if (list != nullptr) ldap_value_free_len(list);
+    return out;
+}
+
+Failure Connection::readRootDse(LdapRootDse& dse) {
+    static const char* const attributes[] = {"subschemaSubentry", "namingContexts",
+                                             "defaultNamingContext", "directoryTreeName", nullptr};
+    LDAPMessage* result = nullptr;
+    const int rc = search("", "(objectClass=*)", attributes, result);
+    std::unique_ptr<LDAPMessage, int (*)(LDAPMessage*)> owned(result, ldap_msgfree);
+    // A root DSE hidden from this bind leaves the defaults; the subschema read decides.
+    if (rc == LDAP_NO_SUCH_OBJECT || rc == LDAP_INSUFFICIENT_ACCESS) return {};
+    if (rc != LDAP_SUCCESS) return failure(rc, "reading the root DSE failed");
+    LDAPMessage* entry = ldap_first_entry(ld_, result);
+    if (entry == nullptr) return {};
+    auto first = [&](const char* attribute) {
+        const std::vector<std::string> v = values(entry, attribute);
+        return v.empty() ? std::string() : v.front();
+    };
+    dse.subschemaSubentry = first("subschemaSubentry");
+    dse.namingContexts = values(entry, "namingContexts");
+    dse.defaultNamingContext = first("defaultNamingContext");
+    dse.directoryTreeName = first("directoryTreeName");
+    return {};
+}
+
+Failure Connection::readSubschema(const std::string& dn, SchemaDefinitions& definitions) {
+    static const char* const attributes[] = {"objectClasses", "attributeTypes", "ldapSyntaxes",
+                                             nullptr};
+    LDAPMessage* result = nullptr;
+    const int rc = search(dn, "(objectClass=subschema)", attributes, result);
+    std::unique_ptr<LDAPMessage, int (*)(LDAPMessage*)> owned(result, ldap_msgfree);
+    const std::string step = "reading the subschema entry \"" + dn + "\" failed";
+    if (rc != LDAP_SUCCESS) return failure(rc, step);
+    LDAPMessage* entry = ldap_first_entry(ld_, result);
+    if (entry == nullptr)
+        return {ldapcode::kNoSubschema,
+                settings_.uri + ": the subschema entry \"" + dn + "\" cannot be found"};
+    definitions.objectClasses = values(entry, "objectClasses");
+    definitions.attributeTypes = values(entry, "attributeTypes");
+    definitions.ldapSyntaxes = values(entry, "ldapSyntaxes");
+    return {};
+}
+
+std::string Text(const QJsonValue& v) { return v.toString().toStdString(); }
+
+std::string Resolved(const std::string& baseDir, const std::string& path) {
+    return QDir::cleanPath(
+               QDir(QString::fromStdString(baseDir)).absoluteFilePath(QString::fromStdString(path)))
+        .toStdString();
+}
+
+}  // namespace
+
+std::string LdapUriHost(const std::string& uri) {
+    LDAPURLDesc* url = nullptr;
+    std::string host;
+    if (ldap_url_parse(uri.c_str(), &url) == LDAP_URL_SUCCESS && url != nullptr) {
+        const std::string scheme = url->lud_scheme != nullptr ? url->lud_scheme : "";
+        if (url->lud_host != nullptr && scheme != "ldapi") host = url->lud_host;
+    }
+    if (url != nullptr) ldap_free_urldesc(url);
+    return host.empty() ? std::string("localhost") : host;
+}
+
+bool ParseLdapSettings(const QJsonObject& entry, const std::string& baseDir, LdapSettings& settings,
+                       std::string& error) {
+    settings = LdapSettings{};
+    static const char* const known[] = {"treeName", "kind",         "uri",    "startTls",
+                                        "bindDn",   "passwordFile", "caFile", "timeout"};
+    for (auto it = entry.begin(); it != entry.end(); ++it) {
+        const QString key = it.key();
+        if (key.startsWith('_') || std::any_of(std::begin(known), std::end(known),
+                                               [&](const char* k) { return key == k; }))
+            continue;
+        error = "unknown key \"" + key.toStdString() + "\"";
+        return false;
+    }
+    auto text = [&](const char* key, std::string& out, bool resolve) {
+        if (!entry.contains(key)) return true;
+        const QJsonValue v = entry.value(key);
+        if (!v.isString() || v.toString().isEmpty() || v.toString().contains(QChar(0))) {
+            error = std::string("\"") + key + "\": expected a text that is not empty";
+            return false;
+        }
+        out = resolve ? Resolved(baseDir, Text(v)) : Text(v);
+        return true;
+    };
+    if (!entry.contains("uri")) {
+        error = "the key \"uri\" is missing";
+        return false;
+    }
+    if (!text("uri", settings.uri, false) || !text("bindDn", settings.bindDn, false) ||
+        !text("passwordFile", settings.passwordFile, true) ||
+        !text("caFile", settings.caFile, true))
+        return false;
+    if (entry.contains("treeName") && entry.value("treeName").isString())
+        settings.treeName = Text(entry.value("treeName"));
+
+    LDAPURLDesc* url = nullptr;
+    const bool parsed = ldap_url_parse(settings.uri.c_str(), &url) == LDAP_URL_SUCCESS;
+    const std::string scheme = parsed && url->lud_scheme != nullptr ? url->lud_scheme : "";
+    if (url != nullptr) ldap_free_urldesc(url);
+    if (!parsed || (scheme != "ldap" && scheme != "ldaps" && scheme != "ldapi")) {
+        error = "\"uri\": \"" + settings.uri +
+                "\" is not an LDAP address such as ldap://dir.example.com/ or "
+                "ldaps://dir.example.com:636/";
+        return false;
+    }
+    if (entry.contains("startTls")) {
+        if (!entry.value("startTls").isBool()) {
+            error = "\"startTls\": expected true or false";
+            return false;
+        }
+        settings.startTls = entry.value("startTls").toBool();
+        if (settings.startTls && scheme != "ldap") {
+            error = "\"startTls\" needs an ldap:// address (" + scheme + ":// has its own)";
+            return false;
+        }
+    }
+    if (settings.bindDn.empty() != settings.passwordFile.empty()) {
+        error = "\"bindDn\" and \"passwordFile\" go together";
+        return false;
+    }
+    if (entry.contains("timeout")) {
+        const QJsonValue v = entry.value("timeout");
+        const double seconds = v.toDouble(-1);
+        if (!v.isDouble() || !(seconds > 0) || seconds > kMaxTimeout) {
+            error = "\"timeout\": expected seconds, more than 0 and at most 3600";
+            return false;
+        }
+        settings.timeoutSeconds = seconds;
+    }
+    return true;
+}
+
+LdapTreeSource::LdapTreeSource(LdapSettings settings) : settings_(std::move(settings)) {}
+
+std::string LdapTreeSource::treeName() {
+    if (!settings_.treeName.empty()) return settings_.treeName;
+    Connection connection(settings_);
+    LdapRootDse dse;
+    if (connection.open().code == 0 && connection.readRootDse(dse).code == 0 &&
+        !dse.directoryTreeName.empty())
+        return dse.directoryTreeName;
+    return LdapUriHost(settings_.uri);
+}
+
+DirCode LdapTreeSource::load(SimTree& tree, std::map<std::int32_t, std::string>& messages) {
+    Connection connection(settings_);
+    auto failed = [&messages](const Failure& f) {
+        messages[f.code] = f.message;
+        return f.code;
+    };
+    Failure f = connection.open();
+    if (f.code != 0) return failed(f);
+    LdapRootDse dse;
+    f = connection.readRootDse(dse);
+    if (f.code != 0) return failed(f);
+    const std::string dn =
+        dse.subschemaSubentry.empty() ? kDefaultSubschema : dse.subschemaSubentry;
+    SchemaDefinitions definitions;
+    f = connection.readSubschema(dn, definitions);
+    if (f.code != 0) return failed(f);
+
+    SchemaMapping mapping = MapSchema(definitions);
+    if (mapping.tree.classes.empty() && mapping.tree.attributes.empty()) {
+        if (mapping.skipped.empty())
+            return failed({ldapcode::kNoSubschema,
+                           settings_.uri + ": the subschema entry \"" + dn +
+                               "\" shows no object classes or attribute types (this bind may "
+                               "not be allowed to read them)"});
+        return failed({ldapcode::kBadSchema,
+                       MarkSkippedDefinitions(mapping.tree, mapping.skipped,
+                                              settings_.uri + ": the subschema does not parse")});
+    }
+    mapping.tree.defaultContext = !dse.defaultNamingContext.empty() ? dse.defaultNamingContext
+                                  : dse.namingContexts.empty()      ? std::string()
+                                                                    : dse.namingContexts.front();
+    const std::string skipped =
+        MarkSkippedDefinitions(mapping.tree, mapping.skipped, settings_.uri);
+    if (!skipped.empty()) messages[ldapcode::kBadSchema] = skipped;
+    tree = std::move(mapping.tree);
+    return 0;
+}
+
+bool IsTreeSourceKind(const std::string& kind) {
+    return kind == "ldap" || kind == "schema-files" || kind == "ldif";
+}
+
+std::shared_ptr<SimTreeSource> MakeTreeSource(const std::string& kind, const QJsonObject& entry,
+                                              const std::string& baseDir, std::string& error) {
+    if (kind == "ldap") {
+        LdapSettings settings;
+        if (!ParseLdapSettings(entry, baseDir, settings, error)) return nullptr;
+        return std::make_shared<LdapTreeSource>(std::move(settings));
+    }
+    if (kind == "schema-files" || kind == "ldif") {
+        SchemaFilesSettings settings;
+        const SchemaFileFormat format =
+            kind == "ldif" ? SchemaFileFormat::Ldif : SchemaFileFormat::Detect;
+        if (!ParseSchemaFilesSettings(entry, baseDir, format, settings, error)) return nullptr;
+        return std::make_shared<SchemaFilesSource>(std::move(settings));
+    }
+    error = "unknown kind \"" + kind + "\"";
+    return nullptr;
+}

@@ -1,0 +1,340 @@
+#include "SchemaFileTree.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string Trim(const std::string& s) {
+    std::size_t b = 0;
+    std::size_t e = s.size();
+    while (b < e && IsBlank(s[b])) ++b;
+    while (e > b && IsBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
+// Lines without their line ends (LF or CR LF).
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(std::move(line));
+        if (end == text.size()) break;
+        start = end + 1;
+    }
+    return lines;
+}
+
+// "objectIdentifier NAME OID": the macro, or false.
+bool MacroFrom(const std::string& text, std::pair<std::string, std::string>& macro) {
+    const std::string t = Trim(text);
+    const std::size_t gap = t.find_first_of(" \t");
+    if (gap == std::string::npos) return false;
+    macro = {t.substr(0, gap), Trim(t.substr(gap))};
+    return !macro.second.empty() && macro.second.find_first_of(" \t") == std::string::npos;
+}
+
+void AddDefinition(const std::string& keyword, const std::string& text,
+                   SchemaDefinitions& definitions, std::vector<SkippedDefinition>& skipped) {
+    const std::string k = Lower(keyword);
+    if (k == "attributetype" || k == "attributetypes") {
+        definitions.attributeTypes.push_back(text);
+    } else if (k == "objectclass" || k == "objectclasses") {
+        definitions.objectClasses.push_back(text);
+    } else if (k == "ldapsyntax" || k == "ldapsyntaxes") {
+        definitions.ldapSyntaxes.push_back(text);
+    } else if (k == "objectidentifier") {
+        std::pair<std::string, std::string> macro;
+        if (MacroFrom(text, macro))
+            definitions.oidMacros.push_back(std::move(macro));
+        else
+            skipped.push_back(
+                {"object identifier", keyword + " " + text, "expected a name and an OID"});
+    }
+}
+
+// cn=config values carry their position first: "{12}( 1.2.3 ...".
+std::string WithoutOrdinal(const std::string& value) {
+    if (value.empty() || value[0] != '{') return value;
+    const std::size_t close = value.find('}');
+    if (close == std::string::npos || close == 1) return value;
+    for (std::size_t i = 1; i < close; ++i)
+        if (value[i] < '0' || value[i] > '9') return value;
+    return value.substr(close + 1);
+}
+
+std::string Stem(const std::string& path) {
+    return QFileInfo(QString::fromStdString(path)).completeBaseName().toStdString();
+}
+
+std::string Shown(const QJsonValue& v) {
+    if (v.isString()) return "\"" + v.toString().toStdString() + "\"";
+    if (v.isArray()) return "a list";
+    if (v.isObject()) return "an object";
+    if (v.isDouble()) return QString::number(v.toDouble()).toStdString();
+    if (v.isBool()) return v.toBool() ? "true" : "false";
+    return "null";
+}
+
+std::string Resolved(const std::string& baseDir, const std::string& path) {
+    return QDir::cleanPath(
+               QDir(QString::fromStdString(baseDir)).absoluteFilePath(QString::fromStdString(path)))
+        .toStdString();
+}
+
+// The files, for messages: all of them when few.
+std::string FilesShown(const std::vector<std::string>& files) {
+    if (files.empty()) return "no files";
+    std::string shown = files.front();
+    if (files.size() == 2) shown += " and " + files[1];
+    if (files.size() > 2) shown += " and " + std::to_string(files.size() - 1) + " more files";
+    return shown;
+}
+
+}  // namespace
+
+void ParseSchemaFileText(const std::string& text, SchemaDefinitions& definitions,
+                         std::vector<SkippedDefinition>& skipped) {
+    std::string keyword;
+    std::string body;
+    auto flush = [&] {
+        if (!keyword.empty()) AddDefinition(keyword, Trim(body), definitions, skipped);
+        keyword.clear();
+        body.clear();
+    };
+    for (const std::string& line : Lines(text)) {
+        if (!line.empty() && line[0] == '#') continue;
+        if (Trim(line).empty()) {
+            flush();
+            continue;
+        }
+        if (IsBlank(line[0])) {  // a continuation line
+            if (!keyword.empty()) body += " " + Trim(line);
+            continue;
+        }
+        flush();
+        const std::size_t gap = line.find_first_of(" \t");
+        keyword = line.substr(0, gap);
+        body = gap == std::string::npos ? std::string() : line.substr(gap);
+    }
+    flush();
+}
+
+void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
+                   std::vector<SkippedDefinition>& skipped) {
+    // Unfolds first: a line that begins with one blank continues the line before it.
+    std::vector<std::string> logical;
+    bool inComment = false;
+    for (const std::string& line : Lines(text)) {
+        if (!line.empty() && line[0] == ' ') {
+            if (!inComment && !logical.empty()) logical.back() += line.substr(1);
+            continue;
+        }
+        inComment = !line.empty() && line[0] == '#';
+        if (!inComment && !line.empty()) logical.push_back(line);
+    }
+    for (const std::string& line : logical) {
+        const std::size_t colon = line.find(':');
+        if (colon == std::string::npos) continue;
+        std::string type = Lower(line.substr(0, colon));
+        type = type.substr(0, type.find(';'));  // options such as ;binary
+        const char* kind = nullptr;
+        if (type == "objectclasses" || type == "olcobjectclasses")
+            kind = "object class";
+        else if (type == "attributetypes" || type == "olcattributetypes")
+            kind = "attribute type";
+        else if (type == "ldapsyntaxes" || type == "olcldapsyntaxes")
+            kind = "syntax";
+        else if (type == "objectidentifier" || type == "olcobjectidentifier")
+            kind = "object identifier";
+        if (kind == nullptr) continue;
+
+        std::string value;
+        const bool base64 = colon + 1 < line.size() && line[colon + 1] == ':';
+        const bool url = colon + 1 < line.size() && line[colon + 1] == '<';
+        if (url) {
+            skipped.push_back({kind, line, "values read from a URL are not supported"});
+            continue;
+        }
+        value = line.substr(colon + (base64 ? 2 : 1));
+        if (base64) {
+            const auto decoded = QByteArray::fromBase64Encoding(
+                QByteArray::fromStdString(Trim(value)), QByteArray::AbortOnBase64DecodingErrors);
+            if (!decoded) {
+                skipped.push_back({kind, line, "its base64 value does not decode"});
+                continue;
+            }
+            value = decoded.decoded.toStdString();
+        }
+        value = Trim(WithoutOrdinal(Trim(value)));
+        if (std::string(kind) == "object identifier") {
+            std::pair<std::string, std::string> macro;
+            if (MacroFrom(value, macro))
+                definitions.oidMacros.push_back(std::move(macro));
+            else
+                skipped.push_back({kind, line, "expected a name and an OID"});
+        } else if (std::string(kind) == "object class") {
+            definitions.objectClasses.push_back(value);
+        } else if (std::string(kind) == "attribute type") {
+            definitions.attributeTypes.push_back(value);
+        } else {
+            definitions.ldapSyntaxes.push_back(value);
+        }
+    }
+}
+
+SchemaFileFormat DetectSchemaFileFormat(const std::string& path, const std::string& text) {
+    const std::string suffix =
+        Lower(QFileInfo(QString::fromStdString(path)).suffix().toStdString());
+    if (suffix == "ldif") return SchemaFileFormat::Ldif;
+    if (suffix == "schema") return SchemaFileFormat::Schema;
+    // LDIF lines begin with an attribute name and a colon; directives with a keyword.
+    for (const std::string& line : Lines(text)) {
+        if (line.empty() || line[0] == '#' || IsBlank(line[0])) continue;
+        std::size_t i = 0;
+        while (i < line.size() && (std::isalnum(static_cast<unsigned char>(line[i])) ||
+                                   line[i] == '-' || line[i] == ';'))
+            ++i;
+        return i > 0 && i < line.size() && line[i] == ':' ? SchemaFileFormat::Ldif
+                                                          : SchemaFileFormat::Schema;
+    }
+    return SchemaFileFormat::Schema;
+}
+
+bool ReadSchemaFile(const std::string& path, SchemaFileFormat format,
+                    SchemaDefinitions& definitions, std::vector<SkippedDefinition>& skipped,
+                    std::string& error) {
+    const QString name = QString::fromStdString(path);
+    const QFileInfo info(name);
+    if (!info.exists()) {
+        error = path + ": no such file";
+        return false;
+    }
+    if (info.isDir()) {
+        error = path + ": is a folder, not a file";
+        return false;
+    }
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = path + ": cannot be read (" + file.errorString().toStdString() + ")";
+        return false;
+    }
+    const QByteArray data = file.read(kMaxFileSize + 1);
+    if (file.error() != QFileDevice::NoError) {
+        error = path + ": cannot be read (" + file.errorString().toStdString() + ")";
+        return false;
+    }
+    if (data.size() > kMaxFileSize) {
+        error = path + ": larger than 64 MiB";
+        return false;
+    }
+    const std::string text = data.toStdString();
+    if (format == SchemaFileFormat::Detect) format = DetectSchemaFileFormat(path, text);
+    if (format == SchemaFileFormat::Ldif)
+        ParseLdifText(text, definitions, skipped);
+    else
+        ParseSchemaFileText(text, definitions, skipped);
+    return true;
+}
+
+bool ParseSchemaFilesSettings(const QJsonObject& entry, const std::string& baseDir,
+                              SchemaFileFormat format, SchemaFilesSettings& settings,
+                              std::string& error) {
+    settings = SchemaFilesSettings{};
+    settings.format = format;
+    for (auto it = entry.begin(); it != entry.end(); ++it) {
+        const QString key = it.key();
+        if (key.startsWith('_') || key == "treeName" || key == "kind" || key == "files" ||
+            key == "file" || key == "defaultContext")
+            continue;
+        error = "unknown key \"" + key.toStdString() + "\"";
+        return false;
+    }
+    if (entry.contains("files") == entry.contains("file")) {
+        error = "give the schema files as \"files\" (a list) or one as \"file\"";
+        return false;
+    }
+    std::vector<QJsonValue> values;
+    if (entry.contains("file")) {
+        values.push_back(entry.value("file"));
+    } else {
+        const QJsonValue files = entry.value("files");
+        if (!files.isArray() || files.toArray().isEmpty()) {
+            error = "\"files\": expected a list of file names, not " + Shown(files);
+            return false;
+        }
+        for (const QJsonValue& v : files.toArray()) values.push_back(v);
+    }
+    for (const QJsonValue& v : values) {
+        if (!v.isString() || v.toString().isEmpty() || v.toString().contains(QChar(0))) {
+            error = "expected a file name, not " + Shown(v);
+            return false;
+        }
+        settings.files.push_back(Resolved(baseDir, v.toString().toStdString()));
+    }
+    if (entry.contains("defaultContext")) {
+        const QJsonValue v = entry.value("defaultContext");
+        if (!v.isString() || v.toString().contains(QChar(0))) {
+            error = "\"defaultContext\": expected a text, not " + Shown(v);
+            return false;
+        }
+        settings.defaultContext = v.toString().toStdString();
+    }
+    return true;
+}
+
+SchemaFilesSource::SchemaFilesSource(SchemaFilesSettings settings)
+    : settings_(std::move(settings)) {}
+
+std::string SchemaFilesSource::treeName() {
+    return settings_.files.empty() ? std::string() : Stem(settings_.files.front());
+}
+
+DirCode SchemaFilesSource::load(SimTree& tree, std::map<std::int32_t, std::string>& messages) {
+    SchemaDefinitions definitions;
+    std::vector<SkippedDefinition> skipped;
+    for (const std::string& path : settings_.files) {
+        std::string error;
+        if (!ReadSchemaFile(path, settings_.format, definitions, skipped, error)) {
+            messages[ldapcode::kFileError] = error;
+            return ldapcode::kFileError;
+        }
+    }
+    SchemaMapping mapping = MapSchema(definitions);
+    skipped.insert(skipped.end(), mapping.skipped.begin(), mapping.skipped.end());
+    const std::string source = FilesShown(settings_.files);
+    if (mapping.tree.classes.empty() && mapping.tree.attributes.empty()) {
+        if (skipped.empty()) {
+            messages[ldapcode::kNoSubschema] =
+                source + ": no object class or attribute type definitions";
+            return ldapcode::kNoSubschema;
+        }
+        messages[ldapcode::kBadSchema] =
+            MarkSkippedDefinitions(mapping.tree, skipped, source + " (nothing readable)");
+        return ldapcode::kBadSchema;
+    }
+    mapping.tree.defaultContext = settings_.defaultContext;
+    const std::string text = MarkSkippedDefinitions(mapping.tree, skipped, source);
+    if (!text.empty()) messages[ldapcode::kBadSchema] = text;
+    tree = std::move(mapping.tree);
+    return 0;
+}

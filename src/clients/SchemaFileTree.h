@@ -1,0 +1,55 @@
+// Schema files as trees: OpenLDAP .schema files and LDIF dumps of a subschema entry (or
+// of cn=config schema entries) read into definitions and served through the same mapping
+// as a live server, so a server can be compared with the files it should be running.
+#pragma once
+
+#include <QJsonObject>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "LdapSchema.h"
+#include "SimulatedClient.h"
+
+enum class SchemaFileFormat {
+    Detect,  // by the name's extension (.schema, .ldif), else by the first line
+    Schema,  // slapd.conf directives: attributetype, objectclass, ldapsyntax, objectidentifier
+    Ldif,    // objectClasses:, attributeTypes:, ldapSyntaxes: and their olc... forms
+};
+
+// Appends what a text holds; a value that cannot be decoded is skipped and counted.
+void ParseSchemaFileText(const std::string& text, SchemaDefinitions& definitions,
+                         std::vector<SkippedDefinition>& skipped);
+void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
+                   std::vector<SkippedDefinition>& skipped);
+// The format a file's name and text suggest.
+SchemaFileFormat DetectSchemaFileFormat(const std::string& path, const std::string& text);
+// Reads one file; false with the reason (naming the file) when it cannot be read.
+bool ReadSchemaFile(const std::string& path, SchemaFileFormat format,
+                    SchemaDefinitions& definitions, std::vector<SkippedDefinition>& skipped,
+                    std::string& error);
+
+struct SchemaFilesSettings {
+    std::vector<std::string> files;  // resolved paths, in the order given
+    std::string defaultContext;
+    SchemaFileFormat format = SchemaFileFormat::Detect;
+};
+
+// "files" (a list, or one path as "file"), optional "defaultContext"; paths relative to
+// baseDir. Reads nothing.
+bool ParseSchemaFilesSettings(const QJsonObject& entry, const std::string& baseDir,
+                              SchemaFileFormat format, SchemaFilesSettings& settings,
+                              std::string& error);
+
+// Reads the files afresh on every tree change, so edits show at the next choice.
+class SchemaFilesSource : public SimTreeSource {
+  public:
+    explicit SchemaFilesSource(SchemaFilesSettings settings);
+    // The first file's name without its folder and extension.
+    std::string treeName() override;
+    DirCode load(SimTree& tree, std::map<std::int32_t, std::string>& messages) override;
+
+  private:
+    SchemaFilesSettings settings_;
+};
