@@ -43,10 +43,6 @@ constexpr std::size_t kLinearKeys = 8;
 
 inline bool IsBlank(unsigned char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x1A; }
 
-inline unsigned char Fold(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
-
 std::string_view Trim(std::string_view s) {
     std::size_t b = 0, e = s.size();
     while (b < e && IsBlank(static_cast<unsigned char>(s[b]))) ++b;
@@ -54,21 +50,52 @@ std::string_view Trim(std::string_view s) {
     return s.substr(b, e - b);
 }
 
+// Names are hashed and compared eight bytes at a time, folding A to Z in each word.
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+
+inline std::uint64_t Load8(const char* p) {
+    std::uint64_t x;
+    std::memcpy(&x, p, 8);
+    return x;
+}
+
+inline std::uint64_t LoadTail(const char* p, std::size_t n) {  // n < 8, zero padded
+    std::uint64_t x = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        x |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+    return x;
+}
+
+inline std::uint64_t FoldWord(std::uint64_t x) {
+    const std::uint64_t low = x & (0x7F * kOnes);
+    const std::uint64_t atLeastA = low + (0x80 - 'A') * kOnes;
+    const std::uint64_t pastZ = low + (0x80 - 'Z' - 1) * kOnes;
+    const std::uint64_t upper = atLeastA & ~pastZ & ~x & (0x80 * kOnes);
+    return x | (upper >> 2);
+}
+
 std::uint32_t FoldHash(std::string_view s) {
-    std::uint64_t h = 0xcbf29ce484222325ULL;
-    for (unsigned char c : s) {
-        h ^= Fold(c);
-        h *= 0x100000001b3ULL;
+    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ s.size();
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        h = (h ^ FoldWord(Load8(s.data() + i))) * 0xBF58476D1CE4E5B9ULL;
+        h ^= h >> 31;
     }
-    return static_cast<std::uint32_t>(h ^ (h >> 32));
+    if (i < s.size()) {
+        h = (h ^ FoldWord(LoadTail(s.data() + i, s.size() - i))) * 0xBF58476D1CE4E5B9ULL;
+        h ^= h >> 31;
+    }
+    h *= 0x94D049BB133111EBULL;
+    return static_cast<std::uint32_t>(h >> 32);
 }
 
 bool FoldEqual(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Fold(static_cast<unsigned char>(a[i])) != Fold(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
+    std::size_t i = 0;
+    for (; i + 8 <= a.size(); i += 8)
+        if (FoldWord(Load8(a.data() + i)) != FoldWord(Load8(b.data() + i))) return false;
+    return i == a.size() || FoldWord(LoadTail(a.data() + i, a.size() - i)) ==
+                                FoldWord(LoadTail(b.data() + i, b.size() - i));
 }
 
 enum Term : std::uint8_t { kTermNone, kTermCR, kTermLF, kTermCRLF };
@@ -85,7 +112,7 @@ inline char* PutTerm(char* out, std::uint8_t t) {
 
 // One line as it stands in the file, without its line break.
 struct Line {
-    const char* text;
+    char* text;  // ours (file buffer or arena): rewritten in place when the new text fits
     std::uint32_t len;
     std::uint8_t term;
     std::string_view view() const { return {text, len}; }
@@ -211,16 +238,34 @@ class IdTable {
     std::size_t mask_ = 0;
 };
 
+// A byte buffer that is not cleared first: files are large and always filled at once.
+class Bytes {
+  public:
+    Bytes() = default;
+    explicit Bytes(std::size_t n) : p_(std::make_unique_for_overwrite<char[]>(n ? n : 1)), n_(n) {}
+    Bytes(const char* text, std::size_t n) : Bytes(n) {
+        if (n) std::memcpy(p_.get(), text, n);
+    }
+    char* data() { return p_.get(); }
+    const char* data() const { return p_.get(); }
+    std::size_t size() const { return n_; }
+    void Shrink(std::size_t n) { n_ = n < n_ ? n : n_; }
+
+  private:
+    std::unique_ptr<char[]> p_;
+    std::size_t n_ = 0;
+};
+
 // Bytes for new and rewritten lines; chunks never move, so lines may point into them.
 class Arena {
   public:
-    const char* Store(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
+    char* Store(std::string_view a, std::string_view b = {}, std::string_view c = {}) {
         const std::size_t n = a.size() + b.size() + c.size();
         if (n > room_) {
             // Small files stay small; a large save soon gets large chunks.
             const std::size_t grown = std::min(kChunk, std::size_t{4096} << chunks_.size());
             const std::size_t size = n > grown ? n : grown;
-            chunks_.push_back(std::make_unique<char[]>(size));
+            chunks_.push_back(std::make_unique_for_overwrite<char[]>(size));
             next_ = chunks_.back().get();
             room_ = size;
         }
@@ -252,9 +297,13 @@ struct KeyRef {
     std::uint32_t hash;
     std::uint32_t keyOff;  // the key's spelling inside that line
     std::uint32_t keyLen;
+    std::uint32_t valueOff;  // the trimmed value inside that line
+    std::uint32_t valueLen;
+    bool hasValue;  // false for a line without "="
 };
 
 struct KeyIndex {
+    bool built = false;
     std::vector<KeyRef> keys;
     IdTable table;  // over positions in keys, once there are more than kLinearKeys
     std::uint32_t lastEntry = kNone;
@@ -391,7 +440,7 @@ struct Section {
     bool detached = false;
     bool alive = true;
     std::uint32_t nextSame = kNone;  // the next section of the same name
-    std::unique_ptr<KeyIndex> index;
+    KeyIndex index;                  // built on first use
 
     std::string_view name() const { return {header.text + nameOff, nameLen}; }
 };
@@ -401,7 +450,7 @@ struct IniDocument {
 
     std::string path;  // absolute
 
-    std::vector<char> data;  // the bytes the parsed lines point into
+    Bytes data;  // the bytes the parsed lines point into
     Arena arena;
     std::vector<Line> lines;  // text before the first section, then parsed section bodies
     std::uint32_t preambleCount = 0;
@@ -446,8 +495,7 @@ struct IniDocument {
     // --- loading
 
     void Reset() {
-        data.clear();
-        data.shrink_to_fit();
+        data = Bytes();
         arena.Clear();
         lines.clear();
         preambleCount = 0;
@@ -459,7 +507,8 @@ struct IniDocument {
         lastSection = kNone;
     }
 
-    void Parse(const char* p, const char* end) {
+    void Parse(char* begin, const char* end) {
+        const char* p = begin;
         lines.reserve(static_cast<std::size_t>(end - p) / 24 + 16);
         const char* nl = nullptr;  // the next LF at or after p, found once per LF
         bool inSection = false;
@@ -492,7 +541,7 @@ struct IniDocument {
                 term = kTermNone;
                 next = end;
             }
-            const Line line{p, static_cast<std::uint32_t>(stop - p), term};
+            const Line line{begin + (p - begin), static_cast<std::uint32_t>(stop - p), term};
             const char* q = p;
             while (q < stop && IsBlank(static_cast<unsigned char>(*q))) ++q;
             const void* close = nullptr;
@@ -551,10 +600,14 @@ struct IniDocument {
             unreadable = true;
             return;
         }
-        std::vector<char> bytes(static_cast<std::size_t>(st.st_size));
+        Bytes bytes(static_cast<std::size_t>(st.st_size) + 1);
         std::size_t got = 0;
         for (;;) {
-            if (got == bytes.size()) bytes.resize(bytes.size() + 4096 + bytes.size() / 2);
+            if (got == bytes.size()) {  // grown since it was looked at
+                Bytes more(bytes.size() + 4096 + bytes.size() / 2);
+                std::memcpy(more.data(), bytes.data(), got);
+                bytes = std::move(more);
+            }
             const ssize_t r = ::read(fd, bytes.data() + got, bytes.size() - got);
             if (r < 0 && errno == EINTR) continue;
             if (r < 0) {
@@ -565,14 +618,15 @@ struct IniDocument {
             if (r == 0) break;
             got += static_cast<std::size_t>(r);
         }
-        bytes.resize(got);
+        bytes.Shrink(got);
         const auto* u = reinterpret_cast<const unsigned char*>(bytes.data());
         if (got >= 2 && ((u[0] == 0xFF && u[1] == 0xFE) || (u[0] == 0xFE && u[1] == 0xFF))) {
             const bool big = u[0] == 0xFE;
             encoding = big ? Encoding::Utf16BE : Encoding::Utf16LE;
             const std::size_t units = (got - 2) / 2;
-            if ((got - 2) % 2) oddByte.assign(1, bytes[got - 1]);
-            data = Utf16ToUtf8(u + 2, units, big);
+            if ((got - 2) % 2) oddByte.assign(1, bytes.data()[got - 1]);
+            const std::vector<char> text = Utf16ToUtf8(u + 2, units, big);
+            data = Bytes(text.data(), text.size());
             Parse(data.data(), data.data() + data.size());
             return;
         }
@@ -634,20 +688,25 @@ struct IniDocument {
     }
 
     KeyIndex& IndexOf(Section& s) {
-        if (s.index) return *s.index;
-        s.index = std::make_unique<KeyIndex>();
-        KeyIndex& index = *s.index;
+        KeyIndex& index = s.index;
+        if (index.built) return index;
+        index.built = true;
         const Line* body = Body(s);
         const std::size_t n = BodySize(s);
+        index.keys.reserve(n);
         for (std::size_t i = 0; i < n; ++i) {
             const LineParts parts = Classify(body[i]);
             if (parts.kind != LineKind::Entry && parts.kind != LineKind::KeyOnly) continue;
             index.lastEntry = static_cast<std::uint32_t>(i);
             const std::uint32_t hash = FoldHash(parts.key);
             if (FindKey(s, index, parts.key, hash) != nullptr) continue;
+            const char* text = body[i].text;
             AddKey(index, KeyRef{static_cast<std::uint32_t>(i), hash,
-                                 static_cast<std::uint32_t>(parts.key.data() - body[i].text),
-                                 static_cast<std::uint32_t>(parts.key.size())});
+                                 static_cast<std::uint32_t>(parts.key.data() - text),
+                                 static_cast<std::uint32_t>(parts.key.size()),
+                                 static_cast<std::uint32_t>(parts.value.data() - text),
+                                 static_cast<std::uint32_t>(parts.value.size()),
+                                 parts.kind == LineKind::Entry});
         }
         return index;
     }
@@ -679,14 +738,26 @@ struct IniDocument {
         return k == kNone ? nullptr : &index.keys[k];
     }
 
-    // The first line of key in the first section of that name, or null.
-    const Line* FindLine(const std::string& section, const std::string& key) {
+    // The value of the first line of key in the first section of that name; false when
+    // there is none or that line has no "=".
+    bool FindValue(const std::string& section, const std::string& key, std::string_view& value) {
         const std::uint32_t id = FindSection(section);
-        if (id == kNone) return nullptr;
+        if (id == kNone) return false;
         Section& s = sections[id];
         const std::string_view k = Trim(key);
-        KeyRef* ref = FindKey(s, IndexOf(s), k, FoldHash(k));
-        return ref ? Body(s) + ref->line : nullptr;
+        const KeyRef* ref = FindKey(s, IndexOf(s), k, FoldHash(k));
+        if (ref == nullptr || !ref->hasValue) return false;
+        value = std::string_view(Body(s)[ref->line].text + ref->valueOff, ref->valueLen);
+        return true;
+    }
+
+    // After the line was rewritten as key=value.
+    static void SetValue(KeyRef& ref, std::string_view value) {
+        const std::string_view v = Trim(value);
+        ref.keyOff = 0;
+        ref.valueOff = ref.keyLen + 1 + static_cast<std::uint32_t>(v.data() - value.data());
+        ref.valueLen = static_cast<std::uint32_t>(v.size());
+        ref.hasValue = true;
     }
 
     // --- writing
@@ -695,15 +766,22 @@ struct IniDocument {
         if (Line* last = LastLine(); last != nullptr && last->term == kTermNone)
             last->term = kTermCRLF;
         Section& s = sections.emplace_back();
-        const char* header = arena.Store("[", name, "]");
+        char* header = arena.Store("[", name, "]");
         s.header = Line{header, static_cast<std::uint32_t>(name.size() + 2), kTermCRLF};
         s.nameOff = 1;
         s.nameLen = static_cast<std::uint32_t>(name.size());
         s.hash = FoldHash(name);
         s.detached = true;
-        const char* text = arena.Store(key, "=", value);
+        s.own.reserve(8);
+        char* text = arena.Store(key, "=", value);
         s.own.push_back(
             Line{text, static_cast<std::uint32_t>(key.size() + 1 + value.size()), kTermCRLF});
+        s.index.built = true;
+        s.index.keys.reserve(8);
+        KeyRef ref{0, FoldHash(key), 0, static_cast<std::uint32_t>(key.size()), 0, 0, true};
+        SetValue(ref, value);
+        AddKey(s.index, ref);
+        s.index.lastEntry = 0;
         const auto id = static_cast<std::uint32_t>(sections.size() - 1);
         sectionTable.Insert(s.hash, id);
         lastQuery.assign(name.data(), name.size());
@@ -741,12 +819,21 @@ struct IniDocument {
         const std::uint32_t hash = FoldHash(k);
         if (KeyRef* ref = FindKey(s, index, k, hash)) {
             Line& line = Body(s)[ref->line];
-            const LineParts parts = Classify(line);
-            if (parts.kind == LineKind::Entry && parts.value == value) return;
-            const std::string_view spelt(line.text + ref->keyOff, ref->keyLen);
-            line.text = arena.Store(spelt, "=", value);
-            line.len = static_cast<std::uint32_t>(spelt.size() + 1 + value.size());
-            ref->keyOff = 0;
+            if (ref->hasValue &&
+                std::string_view(line.text + ref->valueOff, ref->valueLen) == value)
+                return;
+            const std::size_t len = ref->keyLen + 1 + value.size();
+            if (len <= line.len) {  // fits where the line is
+                std::memmove(line.text, line.text + ref->keyOff, ref->keyLen);
+                line.text[ref->keyLen] = '=';
+                if (!value.empty())
+                    std::memcpy(line.text + ref->keyLen + 1, value.data(), value.size());
+            } else {
+                line.text =
+                    arena.Store(std::string_view(line.text + ref->keyOff, ref->keyLen), "=", value);
+            }
+            line.len = static_cast<std::uint32_t>(len);
+            SetValue(*ref, value);
             dirty = true;
             return;
         }
@@ -754,11 +841,13 @@ struct IniDocument {
         const std::uint32_t at = index.lastEntry == kNone ? 0 : index.lastEntry + 1;
         Line& before = at == 0 ? s.header : s.own[at - 1];
         if (before.term == kTermNone) before.term = kTermCRLF;
-        const char* text = arena.Store(k, "=", value);
+        char* text = arena.Store(k, "=", value);
         s.own.insert(
             s.own.begin() + at,
             Line{text, static_cast<std::uint32_t>(k.size() + 1 + value.size()), kTermCRLF});
-        AddKey(index, KeyRef{at, hash, 0, static_cast<std::uint32_t>(k.size())});
+        KeyRef ref{at, hash, 0, static_cast<std::uint32_t>(k.size()), 0, 0, true};
+        SetValue(ref, value);
+        AddKey(index, ref);
         index.lastEntry = at;
         dirty = true;
     }
@@ -774,7 +863,7 @@ struct IniDocument {
         s.alive = false;
         s.own.clear();
         s.own.shrink_to_fit();
-        s.index.reset();
+        s.index = KeyIndex();
         ++deadSections;
         lastSection = kNone;
         dirty = true;
@@ -793,10 +882,10 @@ struct IniDocument {
         }
     }
 
-    std::vector<char> Serialize() {
+    Bytes Serialize() {
         std::size_t total = 0;
         ForEachLine([&](const Line& l) { total += l.len + TermLength(l.term); });
-        std::vector<char> out(total);
+        Bytes out(total);
         char* o = out.data();
         ForEachLine([&](const Line& l) {
             if (l.len) std::memcpy(o, l.text, l.len);
@@ -807,15 +896,17 @@ struct IniDocument {
 
     // After a flush the written text becomes the parsed text: lines point into it, the
     // arena and erased sections go.
-    void Adopt(std::vector<char> text) {
-        const char* o = text.data();
+    void Adopt(Bytes text) {
+        char* o = text.data();
         ForEachLine([&](Line& l) {
             l.text = o;
             o += l.len + TermLength(l.term);
         });
         data = std::move(text);
         arena.Clear();
-        if (deadSections) {
+        // Erased sections go once they outnumber the live ones: a save that erases and
+        // rewrites every section would otherwise pay for moving them all each time.
+        if (deadSections > sections.size() - deadSections) {
             std::vector<Section> live;
             live.reserve(sections.size() - deadSections);
             for (Section& s : sections)
@@ -833,7 +924,7 @@ void IniDocument::Flush(const std::string& displayName) {
     if (!dirty) return;
     if (unreadable || path.empty()) throw IniWriteError(displayName);
 
-    std::vector<char> text = Serialize();
+    Bytes text = Serialize();
     std::vector<char> encoded;
     const char* bytes = text.data();
     std::size_t size = text.size();
@@ -930,7 +1021,20 @@ std::shared_ptr<IniDocument> AcquireDocument(const std::string& fileName) {
 // A write whose text would be read back as something else (a line break, a key that
 // reads as a comment, a header or another key) would damage the entries around it.
 bool Storable(const std::string& section, const std::string& key, const std::string& value) {
-    auto hasBreak = [](const std::string& s) { return s.find_first_of("\r\n") != s.npos; };
+    auto hasBreak = [](const std::string& s) {
+        // Eight bytes at a time: every value of a large save passes here.
+        constexpr std::uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
+        auto hasZero = [&](std::uint64_t v) { return ((v - ones) & ~v & highs) != 0; };
+        std::size_t i = 0;
+        for (; i + 8 <= s.size(); i += 8) {
+            std::uint64_t x;
+            std::memcpy(&x, s.data() + i, 8);
+            if (hasZero(x ^ (ones * '\r')) || hasZero(x ^ (ones * '\n'))) return true;
+        }
+        for (; i < s.size(); ++i)
+            if (s[i] == '\r' || s[i] == '\n') return true;
+        return false;
+    };
     if (hasBreak(section) || hasBreak(key) || hasBreak(value)) return false;
     const std::string_view k = Trim(key);
     if (k.find('=') != std::string_view::npos) return false;
@@ -993,22 +1097,18 @@ IniFile::~IniFile() {
 std::string IniFile::ReadString(const std::string& section, const std::string& key,
                                 const std::string& defaultValue) {
     doc_->Sync();
-    const Line* line = doc_->FindLine(section, key);
-    if (line == nullptr) return defaultValue;
-    const LineParts parts = Classify(*line);
-    if (parts.kind != LineKind::Entry) return defaultValue;
-    return ValueAsRead(parts.value);
+    std::string_view value;
+    return doc_->FindValue(section, key, value) ? ValueAsRead(value) : defaultValue;
 }
 
 std::int64_t IniFile::ReadInteger(const std::string& section, const std::string& key,
                                   std::int64_t defaultValue) {
     doc_->Sync();
-    const Line* line = doc_->FindLine(section, key);
-    if (line == nullptr) return defaultValue;
-    const LineParts parts = Classify(*line);
-    if (parts.kind != LineKind::Entry) return defaultValue;
+    std::string_view value;
     std::int64_t v;
-    return ParseInteger(ValueAsRead(parts.value), v) ? v : defaultValue;
+    return doc_->FindValue(section, key, value) && ParseInteger(ValueAsRead(value), v)
+               ? v
+               : defaultValue;
 }
 
 void IniFile::WriteString(const std::string& section, const std::string& key,
@@ -1065,8 +1165,8 @@ void ForEachListedValue(IniDocument& doc, const std::string& section, F&& f) {
             f(parts.key, ValueAsRead(parts.value));
             continue;
         }
-        const LineParts shadow = Classify(body[first->line]);
-        f(parts.key, shadow.kind == LineKind::Entry ? ValueAsRead(shadow.value) : std::string());
+        const std::string_view shadow(body[first->line].text + first->valueOff, first->valueLen);
+        f(parts.key, first->hasValue ? ValueAsRead(shadow) : std::string());
     }
 }
 
