@@ -166,10 +166,13 @@ Parsed<T> Parse(const std::string& text, T* (*parse)(const char*, int*, const ch
             result = parse(escaped.c_str(), &retryCode, &retryWhere, kParseFlags);
         }
         if (result == nullptr) {
+            // libldap stops just after the token it could not take.
             reason = code != 0 ? Text(ldap_scherr2str(code)) : std::string("cannot be parsed");
-            std::string rest = Trim(text.substr(offset));
-            if (rest.size() > 40) rest = rest.substr(0, 40) + "...";
-            reason += rest.empty() ? std::string(" at the end") : " at \"" + rest + "\"";
+            const std::size_t from = offset > 40 ? offset - 40 : 0;
+            const std::string before = Trim(text.substr(from, offset - from));
+            reason += before.empty()
+                          ? std::string(" at the start")
+                          : " after \"" + std::string(from > 0 ? "..." : "") + before + "\"";
         }
     }
     return Parsed<T>(result, release);

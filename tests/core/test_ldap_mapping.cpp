@@ -1,0 +1,591 @@
+// LDAP schema definitions as class and attribute records: identifiers, syntaxes, flags,
+// bounds, names and item lists on plain and NDS-style servers; what happens to definitions
+// that do not parse; schema files and LDIF dumps read as trees through the client.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "ClientConfig.h"
+#include "ClientFactory.h"
+#include "D_NW.h"
+#include "LdapClient.h"
+#include "LdapSchema.h"
+#include "RecordingUi.h"
+#include "SchemaFileTree.h"
+#include "TempDir.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+namespace {
+
+std::string Hex(const Asn1Id& id) {
+    std::string out;
+    char byte[4];
+    for (std::uint32_t i = 0; i < id.length && i < sizeof id.data; ++i) {
+        std::snprintf(byte, sizeof byte, i ? " %02X" : "%02X", id.data[i]);
+        out += byte;
+    }
+    return out;
+}
+
+const SimClass* FindClass(const SimTree& tree, const std::string& name) {
+    for (const SimClass& c : tree.classes)
+        if (c.name == name) return &c;
+    return nullptr;
+}
+
+const SimAttr* FindAttr(const SimTree& tree, const std::string& name) {
+    for (const SimAttr& a : tree.attributes)
+        if (a.name == name) return &a;
+    return nullptr;
+}
+
+std::vector<std::string> ClassNames(const SimTree& tree) {
+    std::vector<std::string> names;
+    for (const SimClass& c : tree.classes) names.push_back(c.name);
+    return names;
+}
+
+std::vector<std::string> AttrNames(const SimTree& tree) {
+    std::vector<std::string> names;
+    for (const SimAttr& a : tree.attributes) names.push_back(a.name);
+    return names;
+}
+
+// ---- Identifiers and syntaxes
+
+struct OidCase {
+    const char* oid;
+    const char* bytes;  // empty: no identifier
+};
+
+class OidEncoding : public ::testing::TestWithParam<OidCase> {};
+
+TEST_P(OidEncoding, GivesTheBerBytesOrNothing) {
+    Asn1Id id;
+    const bool encoded = OidToAsn1Id(GetParam().oid, id);
+    EXPECT_EQ(Hex(id), GetParam().bytes);
+    EXPECT_EQ(encoded, std::string(GetParam().bytes).size() > 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Oids, OidEncoding,
+    ::testing::Values(OidCase{"2.5.6.6", "06 03 55 06 06"}, OidCase{"1.3.6.1", "06 03 2B 06 01"},
+                      OidCase{"2.16.840.1.113719.1.1.6.1.1",
+                              "06 0C 60 86 48 01 86 F8 37 01 01 06 01 01"},
+                      // The first two arcs share a subidentifier that may need two bytes.
+                      OidCase{"2.999.3", "06 03 88 37 03"},
+                      // Arcs beyond 32 bits are encoded in full.
+                      OidCase{"2.25.340282366920938463463374607431768211455",
+                              "06 14 69 83 FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF 7F"},
+                      OidCase{"0.0", "06 01 00"}, OidCase{"1.39", "06 01 4F"},
+                      // 31 content bytes do not fit beside tag and length.
+                      OidCase{"1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.17.18.19.20.21.22.23.24.25."
+                              "26.27.28.29.30.31.32",
+                              ""},
+                      OidCase{"1.2.3.4.5.6.7.8.9.10.11.12.13.14.15.16.17.18.19.20.21.22.23.24.25."
+                              "26.27.28.29.30.31",
+                              "06 1E 2A 03 04 05 06 07 08 09 0A 0B 0C 0D 0E 0F 10 11 12 13 14 15 "
+                              "16 17 18 19 1A 1B 1C 1D 1E 1F"},
+                      OidCase{"1.40", ""}, OidCase{"3.1", ""}, OidCase{"1", ""}, OidCase{"", ""},
+                      OidCase{"1..2", ""}, OidCase{"1.2.", ""}, OidCase{"fooOID", ""},
+                      OidCase{"OLcfgAt:1", ""}));
+
+TEST(OidEncoding, ReadsBackAsTheSameDottedText) {
+    for (const char* oid : {"2.5.4.3", "1.3.6.1.4.1.1466.101.120.111", "2.16.840.1.113730.3.2.6",
+                            "1.3.6.1.4.1.4203.1.12.2.3.0.1"}) {
+        Asn1Id id;
+        ASSERT_TRUE(OidToAsn1Id(oid, id)) << oid;
+        EXPECT_EQ(Asn1IdText(id), oid);
+    }
+}
+
+TEST(SyntaxIds, FollowTheStandardTable) {
+    const std::string p = "1.3.6.1.4.1.1466.115.121.1.";
+    const std::pair<const char*, std::uint32_t> cases[] = {
+        {"12", 1},  {"26", 2},  {"15", 3},  {"11", 3}, {"32", 3},  {"35", 3}, {"57", 3}, {"44", 4},
+        {"36", 5},  {"7", 7},   {"27", 8},  {"40", 9}, {"1", 9},   {"8", 9},  {"58", 9}, {"50", 10},
+        {"22", 11}, {"41", 18}, {"38", 20}, {"5", 21}, {"24", 24}, {"59", 0}, {"0", 0},  {"31", 3}};
+    for (const auto& [n, id] : cases) EXPECT_EQ(StandardSyntaxId(p + n), id) << n;
+    EXPECT_EQ(StandardSyntaxId(p + "15x"), 0u);
+    EXPECT_EQ(StandardSyntaxId("1.3.6.1.4.1.1466.115.121.2.15"), 0u);
+    EXPECT_EQ(StandardSyntaxId("2.16.840.1.113719.1.1.5.1.6"), 0u);
+}
+
+TEST(SchemaText, ApostrophesAndEscapes) {
+    EXPECT_EQ(EscapeInnerApostrophes("( 1.2 NAME 'a' X-NDS_NAME 'Bob's Attr' )"),
+              "( 1.2 NAME 'a' X-NDS_NAME 'Bob\\27s Attr' )");
+    EXPECT_EQ(EscapeInnerApostrophes("NAME ( 'a' 'b' )"), "NAME ( 'a' 'b' )");
+    EXPECT_EQ(UnescapeSchemaText("Bob\\27s \\5C and \\5c, not \\41 or \\2"),
+              "Bob's \\ and \\, not \\41 or \\2");
+}
+
+// ---- The mapping
+
+SchemaMapping Map(std::vector<std::string> classes, std::vector<std::string> attributes,
+                  std::vector<std::string> syntaxes = {}) {
+    SchemaDefinitions d;
+    d.objectClasses = std::move(classes);
+    d.attributeTypes = std::move(attributes);
+    d.ldapSyntaxes = std::move(syntaxes);
+    return MapSchema(d);
+}
+
+const std::vector<std::string> kPlainAttributes = {
+    "( 2.5.4.41 NAME 'name' EQUALITY caseIgnoreMatch SYNTAX 1.3.6.1.4.1.1466.115.121.1.15{32768} )",
+    "( 2.5.4.3 NAME ( 'cn' 'commonName' ) SUP name )",
+    "( 2.5.4.4 NAME ( 'sn' 'surname' ) SUP cn )",
+    "( 2.5.4.0 NAME 'objectClass' SYNTAX 1.3.6.1.4.1.1466.115.121.1.38 )",
+    "( 2.5.18.1 NAME 'createTimestamp' SYNTAX 1.3.6.1.4.1.1466.115.121.1.24 SINGLE-VALUE "
+    "NO-USER-MODIFICATION USAGE directoryOperation )",
+    "( 1.1.1 NAME 'wide' SYNTAX 1.3.6.1.4.1.1466.115.121.1.27{4294967295} )",
+    "( 1.1.2 NAME 'loop1' SUP loop2 )",
+    "( 1.1.3 NAME 'loop2' SUP loop1 )",
+};
+
+const std::vector<std::string> kPlainClasses = {
+    "( 2.5.6.0 NAME 'top' ABSTRACT MUST objectClass )",
+    "( 2.5.6.6 NAME 'person' SUP top STRUCTURAL MUST ( sn $ cn ) MAY ( 2.5.4.41 ) )",
+    "( 1.1.10 NAME 'helper' SUP top AUXILIARY MAY name )",
+    "( 1.1.11 NAME 'plain' )",
+};
+
+TEST(LdapMapping, PlainServerClasses) {
+    const SchemaMapping m = Map(kPlainClasses, kPlainAttributes);
+    EXPECT_FALSE(m.ndsStyle);
+    EXPECT_THAT(m.skipped, IsEmpty());
+    EXPECT_THAT(ClassNames(m.tree), ElementsAre("top", "person", "helper", "plain"));
+    const SimClass* top = FindClass(m.tree, "top");
+    const SimClass* person = FindClass(m.tree, "person");
+    const SimClass* helper = FindClass(m.tree, "helper");
+    const SimClass* plain = FindClass(m.tree, "plain");
+    ASSERT_TRUE(top && person && helper && plain);
+    // Plain servers publish no containers; structural is Effective, the default kind too.
+    EXPECT_EQ(top->flags, 0u);
+    EXPECT_EQ(person->flags, 0x02u);
+    EXPECT_EQ(helper->flags, 0x20u);
+    EXPECT_EQ(plain->flags, 0x02u);
+    EXPECT_EQ(Hex(person->id), "06 03 55 06 06");
+    EXPECT_THAT(person->items[0], ElementsAre("top"));
+    EXPECT_THAT(person->items[1], IsEmpty());
+    EXPECT_THAT(person->items[2], IsEmpty());
+    EXPECT_THAT(person->items[3], ElementsAre("sn", "cn"));
+    // Item lists name things as the class does, an OID included.
+    EXPECT_THAT(person->items[4], ElementsAre("2.5.4.41"));
+}
+
+TEST(LdapMapping, PlainServerAttributes) {
+    const SchemaMapping m = Map(kPlainClasses, kPlainAttributes);
+    struct Expect {
+        const char* name;
+        std::uint32_t syntax, flags;
+        std::int32_t lower, upper;
+    };
+    const Expect expected[] = {
+        {"name", 3, 0x002, 0, 32768},
+        // No SYNTAX: the supertype's, bound and all, through the whole chain.
+        {"cn", 3, 0x002, 0, 32768},
+        {"sn", 3, 0x002, 0, 32768},
+        {"objectClass", 20, 0, 0, 0},
+        {"createTimestamp", 24, 0x009, 0, 0},
+        // {4294967295} comes back from libldap as -1: read as unsigned, it is that bound.
+        {"wide", 8, 0x002, 0, -1},
+        // A supertype loop ends without a syntax.
+        {"loop1", 0, 0, 0, 0},
+    };
+    for (const Expect& e : expected) {
+        const SimAttr* a = FindAttr(m.tree, e.name);
+        ASSERT_NE(a, nullptr) << e.name;
+        EXPECT_EQ(a->info.attrSyntaxID, e.syntax) << e.name;
+        EXPECT_EQ(a->info.attrFlags, e.flags) << e.name;
+        EXPECT_EQ(a->info.attrLower, e.lower) << e.name;
+        EXPECT_EQ(a->info.attrUpper, e.upper) << e.name;
+    }
+    EXPECT_EQ(AttrDefText(FindAttr(m.tree, "cn")->info), "CI_STRING [Sized (0-32768)]");
+    EXPECT_EQ(Asn1IdText(FindAttr(m.tree, "cn")->info.asn1ID), "2.5.4.3");
+}
+
+const std::vector<std::string> kNdsSyntaxes = {
+    "( 2.16.840.1.113719.1.1.5.1.99 DESC 'tagged' X-NDS_SYNTAX '6' )",
+    "( 1.3.6.1.4.1.1466.115.121.1.15 DESC 'Directory String' X-NDS_SYNTAX '3' )",
+};
+
+const std::vector<std::string> kNdsAttributes = {
+    "( 2.5.4.3 NAME 'cn' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15{64} X-NDS_NAME 'CN' "
+    "X-NDS_LOWER_BOUND '1' X-NDS_UPPER_BOUND '64' X-NDS_PUBLIC_READ '1' )",
+    "( 2.5.4.4 NAME 'sn' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15{64} X-NDS_NAME 'Surname' )",
+    "( 9.1 NAME 'everyFlag' SYNTAX 1.3.6.1.4.1.1466.115.121.1.27 SINGLE-VALUE "
+    "NO-USER-MODIFICATION X-NDS_NONREMOVABLE '1' X-NDS_HIDDEN '1' X-NDS_PUBLIC_READ '1' "
+    "X-NDS_SERVER_READ '1' X-NDS_NAME_VALUE_ACCESS '1' X-NDS_NEVER_SYNC '1' "
+    "X-NDS_SCHED_SYNC_NEVER '1' X-NDS_UPPER_BOUND '4294967295' )",
+    "( 9.2 NAME 'noSync' SYNTAX 2.16.840.1.113719.1.1.5.1.19 X-NDS_NON_REMOVABLE '1' "
+    "X-NDS_NOT_SCHED_SYNC_IMMEDIATE '1' )",
+    "( 9.3 NAME 'tagged' SYNTAX 2.16.840.1.113719.1.1.5.1.99 )",
+    "( 9.4 NAME 'flagsOff' SYNTAX 1.3.6.1.4.1.1466.115.121.1.7 X-NDS_HIDDEN '0' "
+    "X-NDS_PUBLIC_READ 'FALSE' )",
+    "( 9.5 NAME 'lengthOnly' SYNTAX 1.3.6.1.4.1.1466.115.121.1.40{128} )",
+    "( 9.6 NAME 'huge' SYNTAX 1.3.6.1.4.1.1466.115.121.1.27 X-NDS_LOWER_BOUND '-5' "
+    "X-NDS_UPPER_BOUND '8589934593' )",
+};
+
+const std::vector<std::string> kNdsClasses = {
+    "( 2.5.6.0 NAME 'top' ABSTRACT MUST objectClass X-NDS_NAME 'Top' X-NDS_NONREMOVABLE '1' )",
+    "( 2.5.6.4 NAME 'organization' SUP top STRUCTURAL MUST o X-NDS_NAME 'Organization' "
+    "X-NDS_CONTAINMENT ( 'top' 'country' ) X-NDS_NAMING 'o' )",
+    "( 2.5.6.6 NAME 'person' SUP ndsLoginProperties STRUCTURAL MUST ( cn $ sn ) MAY description "
+    "X-NDS_NAME 'Person' X-NDS_NOT_CONTAINER '1' X-NDS_CONTAINMENT ( 'organization' "
+    "'organizationalUnit' ) X-NDS_NAMING ( 'cn' 'uid' ) )",
+    "( 9.10 NAME 'ndsLoginProperties' SUP top ABSTRACT X-NDS_NAME 'ndsLoginProperties' )",
+    "( 9.11 NAME 'aux' AUXILIARY MAY sn )",
+};
+
+TEST(LdapMapping, NdsStyleNamesFlagsAndItems) {
+    const SchemaMapping m = Map(kNdsClasses, kNdsAttributes, kNdsSyntaxes);
+    EXPECT_TRUE(m.ndsStyle);
+    EXPECT_THAT(m.skipped, IsEmpty());
+    EXPECT_THAT(ClassNames(m.tree),
+                ElementsAre("Top", "Organization", "Person", "ndsLoginProperties", "aux"));
+    const SimClass* top = FindClass(m.tree, "Top");
+    const SimClass* org = FindClass(m.tree, "Organization");
+    const SimClass* person = FindClass(m.tree, "Person");
+    const SimClass* aux = FindClass(m.tree, "aux");
+    ASSERT_TRUE(top && org && person && aux);
+    EXPECT_EQ(ClassFlagsText(top->flags), "Non-Removable\\Container");
+    EXPECT_EQ(ClassFlagsText(org->flags), "Effective\\Container");
+    EXPECT_EQ(ClassFlagsText(person->flags), "Effective");
+    EXPECT_EQ(ClassFlagsText(aux->flags), "Auxiliary");
+    // Names referred to show as the server's X-NDS_NAME when it gives one.
+    EXPECT_THAT(org->items[1], ElementsAre("Top", "country"));
+    EXPECT_THAT(org->items[2], ElementsAre("o"));
+    EXPECT_THAT(person->items[0], ElementsAre("ndsLoginProperties"));
+    EXPECT_THAT(person->items[1], ElementsAre("Organization", "organizationalUnit"));
+    EXPECT_THAT(person->items[2], ElementsAre("CN", "uid"));
+    EXPECT_THAT(person->items[3], ElementsAre("CN", "Surname"));
+    EXPECT_THAT(person->items[4], ElementsAre("description"));
+}
+
+TEST(LdapMapping, NdsStyleAttributeTexts) {
+    const SchemaMapping m = Map(kNdsClasses, kNdsAttributes, kNdsSyntaxes);
+    const std::pair<const char*, const char*> expected[] = {
+        {"CN", "CI_STRING [Sized (1-64)\\PublRd\\SyncImdt]"},
+        // On an NDS-style server a bare {len} is kept but does not make the type Sized.
+        {"Surname", "CI_STRING [SyncImdt]"},
+        {"everyFlag",
+         "INTEGER [SglVal\\Sized (0--1)\\NonRem\\RdOnly\\Hidden\\PublRd\\SrvrRd\\WrtMngd\\PerRep"
+         "\\SyncImdt\\SyncNever]"},
+        {"noSync", "TIMESTAMP [NonRem]"},
+        {"tagged", "CI_LIST [SyncImdt]"},
+        {"flagsOff", "BOOLEAN [SyncImdt]"},
+        {"lengthOnly", "OCTET_STRING [SyncImdt]"},
+        // 64-bit bounds keep their low 32 bits.
+        {"huge", "INTEGER [Sized (-5-1)\\SyncImdt]"},
+    };
+    for (const auto& [name, text] : expected) {
+        const SimAttr* a = FindAttr(m.tree, name);
+        ASSERT_NE(a, nullptr) << name;
+        EXPECT_EQ(AttrDefText(a->info), text) << name;
+    }
+    EXPECT_EQ(FindAttr(m.tree, "Surname")->info.attrUpper, 64);
+}
+
+TEST(LdapMapping, DefinitionsThatDoNotParseAreSkippedAndCounted) {
+    const SchemaMapping m =
+        Map({"( 2.5.6.0 NAME 'top' ABSTRACT )", "( 1.2 NAME 'broken' SUP top BOGUS )",
+             // libldap gives no result and code 0 for an unquoted extension value.
+             "( 1.3 NAME 'unquoted' X-NDS_NOT_CONTAINER 1 )",
+             // A bare apostrophe inside a quoted string parses once escaped, and reads back.
+             "( 1.4 NAME 'printer' X-NDS_NAME 'Bob's Printer' )", "( 1.5 NAME 'TOP' )"},
+            {"( 2.5.4.3 NAME 'cn' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )", "not a definition",
+             "( 2.5.4.3 NAME 'CN' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )"},
+            {"( 1.2.3 DESC 'unterminated )"});
+    EXPECT_THAT(ClassNames(m.tree), ElementsAre("top", "Bob's Printer"));
+    EXPECT_THAT(AttrNames(m.tree), ElementsAre("cn"));
+    ASSERT_EQ(m.skipped.size(), 6u);
+    std::vector<std::string> kinds;
+    for (const SkippedDefinition& s : m.skipped) kinds.push_back(s.kind);
+    EXPECT_THAT(kinds, ElementsAre("syntax", "attribute type", "object class", "object class",
+                                   "attribute type", "object class"));
+    EXPECT_THAT(m.skipped[2].reason, HasSubstr("after \"( 1.2 NAME 'broken' SUP top BOGUS\""));
+    EXPECT_THAT(m.skipped[4].reason, HasSubstr("second definition named \"CN\""));
+
+    SimTree tree = m.tree;
+    const std::string text = MarkSkippedDefinitions(tree, m.skipped, "ldap://dir.example.com/");
+    EXPECT_THAT(text, HasSubstr("ldap://dir.example.com/: 1 syntax definition, 2 attribute type "
+                                "definitions, 3 object class definitions left out"));
+    EXPECT_THAT(text, HasSubstr("( 1.2.3 DESC 'unterminated )"));
+    EXPECT_EQ(tree.classes.size(), 3u);
+    EXPECT_EQ(tree.attributes.size(), 2u);
+    EXPECT_EQ(tree.failures.size(), 2u);
+    EXPECT_EQ(MarkSkippedDefinitions(tree, {}, "x"), "");
+}
+
+// ---- Files and LDIF
+
+TEST(SchemaFiles, SchemaDirectivesWithContinuationsCommentsAndMacros) {
+    SchemaDefinitions d;
+    std::vector<SkippedDefinition> skipped;
+    ParseSchemaFileText(
+        "# a comment\r\n"
+        "objectIdentifier Base 1.3.6.1.4.1.99999\n"
+        "ObjectIdentifier BaseAt Base:1\n"
+        "attributetype ( BaseAt:7 NAME 'seven'\n"
+        "\tDESC 'a type'\n"
+        "#\tthis line is a comment\n"
+        "  SYNTAX 1.3.6.1.4.1.1466.115.121.1.27 )\n"
+        "\n"
+        "objectclass ( Base:2.1 NAME 'thing' MAY seven )\n"
+        "ldapsyntax ( Base:3 DESC 'x' X-NDS_SYNTAX '9' )\n"
+        "objectidentifier broken\n"
+        "include other.schema\n",
+        d, skipped);
+    EXPECT_THAT(d.attributeTypes, ElementsAre("( BaseAt:7 NAME 'seven' DESC 'a type' SYNTAX "
+                                              "1.3.6.1.4.1.1466.115.121.1.27 )"));
+    EXPECT_THAT(d.objectClasses, ElementsAre("( Base:2.1 NAME 'thing' MAY seven )"));
+    EXPECT_EQ(d.ldapSyntaxes.size(), 1u);
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0].kind, "object identifier");
+
+    const SchemaMapping m = MapSchema(d);
+    ASSERT_EQ(m.tree.attributes.size(), 1u);
+    EXPECT_EQ(Asn1IdText(m.tree.attributes[0].info.asn1ID), "1.3.6.1.4.1.99999.1.7");
+    EXPECT_EQ(Asn1IdText(m.tree.classes.at(0).id), "1.3.6.1.4.1.99999.2.1");
+}
+
+TEST(SchemaFiles, LdifWithFoldingBase64AndConfigForms) {
+    SchemaDefinitions d;
+    std::vector<SkippedDefinition> skipped;
+    // "( 1.1 NAME 'b64' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )" in base64, folded.
+    ParseLdifText(
+        "version: 1\n"
+        "# objectClasses: ( 9.9 NAME 'commented'\n"
+        "  )\n"
+        "dn: cn=Subschema\n"
+        "objectClasses: ( 2.5.6.0 NAME 'top' ABSTRACT MUST objectClass\n"
+        "  )\n"
+        "attributeTypes:: KCAxLjEgTkFNRSAnYjY0JyBTWU5UQVggMS4zLjYuMS40LjEuMTQ2Ni4xMTUu\n"
+        " MTIxLjEuMTUgKQ==\n"
+        "AttributeTypes;binary: ( 1.2 NAME 'opt' )\n"
+        "attributeTypes:: not*base64\n"
+        "attributeTypes:< file:///etc/passwd\n"
+        "cn: Subschema\n"
+        "\n"
+        "dn: cn=x,cn=schema,cn=config\n"
+        "olcObjectIdentifier: {0}Base 1.3.6.1.4.1.99999\n"
+        "olcAttributeTypes: {0}( Base:1 NAME 'fromConfig'\n"
+        "  SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )\n"
+        "olcObjectClasses: {12}( Base:2 NAME 'cfg' )\n",
+        d, skipped);
+    EXPECT_THAT(d.objectClasses, ElementsAre("( 2.5.6.0 NAME 'top' ABSTRACT MUST objectClass )",
+                                             "( Base:2 NAME 'cfg' )"));
+    EXPECT_THAT(
+        d.attributeTypes,
+        ElementsAre("( 1.1 NAME 'b64' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )", "( 1.2 NAME 'opt' )",
+                    "( Base:1 NAME 'fromConfig' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )"));
+    EXPECT_EQ(d.oidMacros.size(), 1u);
+    ASSERT_EQ(skipped.size(), 2u);
+    EXPECT_THAT(skipped[0].reason, HasSubstr("base64"));
+    EXPECT_THAT(skipped[1].reason, HasSubstr("URL"));
+}
+
+TEST(SchemaFiles, FormatFromNameThenContent) {
+    EXPECT_EQ(DetectSchemaFileFormat("a/core.LDIF", "attributetype ( 1 )"), SchemaFileFormat::Ldif);
+    EXPECT_EQ(DetectSchemaFileFormat("core.schema", "dn: cn=x"), SchemaFileFormat::Schema);
+    EXPECT_EQ(DetectSchemaFileFormat("dump.txt", "# c\n\ndn: cn=Subschema\n"),
+              SchemaFileFormat::Ldif);
+    EXPECT_EQ(DetectSchemaFileFormat("x.txt", "attributetype ( Base:1 NAME 'a' )"),
+              SchemaFileFormat::Schema);
+    EXPECT_EQ(DetectSchemaFileFormat("x", ""), SchemaFileFormat::Schema);
+}
+
+// ---- Through the client
+
+class SourceTrees : public ::testing::Test {
+  protected:
+    std::unique_ptr<DirClient> client(const std::string& connections) {
+        return CreateClientFromConfig(
+            dir.write("client.json", "{\"connections\": [" + connections + "]}"));
+    }
+    // Starts the session and lists the trees as the window does.
+    std::vector<std::string> start(DirClient& c) {
+        NwSession session;
+        EXPECT_EQ(InitNetWare(c, session, ui) & 0xFFFF, 0u) << ::testing::PrintToString(ui.texts());
+        std::vector<std::string> trees;
+        ListReachableTrees(c, ui, trees);
+        return trees;
+    }
+    TempDir dir;
+    RecordingUi ui;
+};
+
+TEST_F(SourceTrees, SchemaFilesServeATreeWithTheSkippedDefinitionsReported) {
+    dir.write("base.schema",
+              "attributetype ( 2.5.4.3 NAME 'cn' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )\n"
+              "attributetype ( 9.1 NAME 'bad' SYNTAX )\n"
+              "objectclass ( 2.5.6.0 NAME 'top' ABSTRACT )\n");
+    dir.write("extra.ldif",
+              "dn: cn=Subschema\nobjectClasses: ( 9.2 NAME 'person' SUP top "
+              "MUST cn )\nobjectClasses: ( 9.3 NAME 'worse' WHAT )\n");
+    auto c = client(R"({"kind": "schema-files", "files": ["base.schema", "extra.ldif"],
+                        "defaultContext": "o=files"})");
+    EXPECT_THAT(start(*c), ElementsAre("base"));
+    DirContext context = 0;
+    c->dcNewContext(context);
+    ASSERT_EQ(DSChangeCurrentTree(*c, context, "BASE"), 0);
+    std::array<char, DCK_TEXT_SIZE> nameContext{};
+    c->dcReadContext(context, DCK_NAME_CONTEXT, nameContext.data());
+    EXPECT_STREQ(nameContext.data(), "o=files");
+
+    // Every good name arrives, then the read reports what was left out.
+    NameList classes, attrs;
+    EXPECT_EQ(U_DSReadAvailableClasses(*c, context, classes), ldapcode::kBadSchema);
+    EXPECT_EQ(U_DSReadAvailableAttributes(*c, context, "*", attrs), ldapcode::kBadSchema);
+    ASSERT_EQ(classes.size(), 2u);
+    EXPECT_EQ(classes[0].name, "top");
+    EXPECT_EQ(classes[1].name, "person");
+    EXPECT_EQ(classes[1].number, 0x02u);
+    ASSERT_EQ(attrs.size(), 1u);
+    EXPECT_EQ(attrs[0].name, "cn");
+    const std::string explained = ClientErrorText(*c, ldapcode::kBadSchema);
+    EXPECT_THAT(explained, HasSubstr("base.schema and " + dir.file("extra.ldif")));
+    EXPECT_THAT(explained, HasSubstr("1 attribute type definition, 1 object class definition"));
+    EXPECT_THAT(explained, HasSubstr("( 9.1 NAME 'bad' SYNTAX )"));
+
+    // The definitions themselves read as usual.
+    std::vector<std::string> must;
+    EXPECT_EQ(U_DSReadAttributes(*c, ui, context, "person", 3, must), 0);
+    EXPECT_THAT(must, ElementsAre("cn"));
+    std::string definition;
+    EXPECT_EQ(U_DSGetAttributeInfo(*c, context, "cn", definition), 0);
+    EXPECT_EQ(definition, "CI_STRING");
+    c->dcDropContext(context);
+}
+
+TEST_F(SourceTrees, FilesAreReadAgainAtEveryTreeChange) {
+    const std::string file = dir.write("one.schema", "objectclass ( 1.1 NAME 'first' )\n");
+    auto c = client(R"({"kind": "schema-files", "treeName": "FILES", "file": "one.schema"},
+                       {"kind": "schema-files", "treeName": "OTHER", "file": "one.schema"})");
+    EXPECT_THAT(start(*c), ElementsAre("FILES", "OTHER"));
+    DirContext context = 0;
+    c->dcNewContext(context);
+    ASSERT_EQ(DSChangeCurrentTree(*c, context, "FILES"), 0);
+    NameList before;
+    U_DSReadAvailableClasses(*c, context, before);
+    dir.write("one.schema",
+              "objectclass ( 1.1 NAME 'first' )\nobjectclass ( 1.2 NAME 'second' )\n");
+    NameList same;
+    U_DSReadAvailableClasses(*c, context, same);
+    EXPECT_EQ(same.size(), 1u);  // no tree change, no new read
+    ASSERT_EQ(DSChangeCurrentTree(*c, context, "OTHER"), 0);
+    ASSERT_EQ(DSChangeCurrentTree(*c, context, "FILES"), 0);
+    NameList after;
+    U_DSReadAvailableClasses(*c, context, after);
+    EXPECT_EQ(before.size(), 1u);
+    EXPECT_EQ(after.size(), 2u);
+
+    // A file that went away fails the change, names the file, and leaves the context as it was.
+    std::filesystem::remove(file);
+    EXPECT_EQ(DSChangeCurrentTree(*c, context, "OTHER"), ldapcode::kFileError);
+    EXPECT_EQ(ContextTreeName(*c, context), "FILES");
+    EXPECT_EQ(ClientErrorText(*c, ldapcode::kFileError), "0xFFFFFD88 (" + file + ": no such file)");
+    c->dcDropContext(context);
+}
+
+TEST_F(SourceTrees, NothingReadableIsAnError) {
+    dir.write("empty.schema", "# nothing\n");
+    dir.write("bad.schema", "objectclass ( 1.1 NAME )\n");
+    auto c = client(R"({"kind": "schema-files", "treeName": "EMPTY", "file": "empty.schema"},
+                       {"kind": "ldif", "treeName": "BAD", "file": "bad.schema"})");
+    start(*c);
+    DirContext context = 0;
+    c->dcNewContext(context);
+    EXPECT_EQ(DSChangeCurrentTree(*c, context, "EMPTY"), ldapcode::kNoSubschema);
+    EXPECT_THAT(ClientErrorText(*c, ldapcode::kNoSubschema),
+                HasSubstr("no object class or attribute type definitions"));
+    // Read as LDIF the file holds nothing; read as a schema file it would not parse.
+    EXPECT_EQ(DSChangeCurrentTree(*c, context, "BAD"), ldapcode::kNoSubschema);
+    c->dcDropContext(context);
+}
+
+// ---- Configuration
+
+struct BadEntry {
+    const char* label;
+    const char* connection;
+    const char* message;
+};
+
+class SourceConfig : public ::testing::TestWithParam<BadEntry> {};
+
+TEST_P(SourceConfig, SaysWhatIsWrong) {
+    ClientConfig config;
+    std::string error;
+    const std::string json = std::string("{\"connections\": [") + GetParam().connection + "]}";
+    EXPECT_FALSE(ParseClientConfig(QByteArray::fromStdString(json), "/base", config, error));
+    EXPECT_THAT(error, HasSubstr(GetParam().message));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, SourceConfig,
+    ::testing::Values(
+        BadEntry{"NoUri", R"({"kind": "ldap"})", "\"uri\" is missing"},
+        BadEntry{"NotLdap", R"({"kind": "ldap", "uri": "http://x/"})", "not an LDAP address"},
+        BadEntry{"Garbage", R"({"kind": "ldap", "uri": "ldap://[x"})", "not an LDAP address"},
+        BadEntry{"StartTlsOnLdaps", R"({"kind": "ldap", "uri": "ldaps://x/", "startTls": true})",
+                 "needs an ldap:// address"},
+        BadEntry{"StartTlsNotBool", R"({"kind": "ldap", "uri": "ldap://x/", "startTls": 1})",
+                 "true or false"},
+        BadEntry{"DnWithoutPassword", R"({"kind": "ldap", "uri": "ldap://x/", "bindDn": "cn=a"})",
+                 "go together"},
+        BadEntry{"PasswordWithoutDn",
+                 R"({"kind": "ldap", "uri": "ldap://x/", "passwordFile": "pw"})", "go together"},
+        BadEntry{"ZeroTimeout", R"({"kind": "ldap", "uri": "ldap://x/", "timeout": 0})",
+                 "\"timeout\""},
+        BadEntry{"TextTimeout", R"({"kind": "ldap", "uri": "ldap://x/", "timeout": "5"})",
+                 "\"timeout\""},
+        BadEntry{"PasswordInline", R"({"kind": "ldap", "uri": "ldap://x/", "password": "s"})",
+                 "unknown key \"password\""},
+        BadEntry{"EmptyCa", R"({"kind": "ldap", "uri": "ldap://x/", "caFile": ""})", "\"caFile\""},
+        BadEntry{"NoFiles", R"({"kind": "schema-files"})", "\"files\""},
+        BadEntry{"BothFileKeys", R"({"kind": "schema-files", "file": "a", "files": ["b"]})",
+                 "\"files\""},
+        BadEntry{"EmptyFiles", R"({"kind": "schema-files", "files": []})", "\"files\""},
+        BadEntry{"FileNotText", R"({"kind": "ldif", "files": [3]})", "expected a file name"},
+        BadEntry{"TreeFileKey", R"({"kind": "ldif", "file": "a", "treeFile": "b"})",
+                 "unknown key \"treeFile\""},
+        BadEntry{"UnknownKind", R"({"treeName": "T", "kind": "x500"})", "\"ldap\""}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(SourceConfigs, ResolvePathsAndLeaveTheNameToTheSource) {
+    ClientConfig config;
+    std::string error;
+    ASSERT_TRUE(ParseClientConfig(
+        R"({"connections": [
+             {"kind": "ldap", "uri": "ldaps://dir.example.com:1636/", "bindDn": "cn=r",
+              "passwordFile": "secret/pw", "caFile": "/etc/ca.pem", "timeout": 0.5},
+             {"kind": "schema-files", "treeName": "FILES", "files": ["s/core.schema"]}],
+             "primary": "FILES"})",
+        "/base", config, error))
+        << error;
+    ASSERT_EQ(config.connections.size(), 2u);
+    EXPECT_EQ(config.connections[0].treeName, "");
+    EXPECT_NE(config.connections[0].source, nullptr);
+    EXPECT_EQ(config.primary, 1u);
+
+    LdapSettings settings;
+    ASSERT_TRUE(ParseLdapSettings(config.connections[0].entry, "/base", settings, error)) << error;
+    EXPECT_EQ(settings.passwordFile, "/base/secret/pw");
+    EXPECT_EQ(settings.caFile, "/etc/ca.pem");
+    EXPECT_EQ(settings.timeoutSeconds, 0.5);
+    EXPECT_EQ(LdapUriHost(settings.uri), "dir.example.com");
+    EXPECT_EQ(LdapUriHost("ldap:///"), "localhost");
+    EXPECT_EQ(LdapUriHost("ldapi://%2Frun%2Fslapd%2Fldapi"), "localhost");
+
+    SchemaFilesSource files(SchemaFilesSettings{{"/base/s/core.schema"}, "", {}});
+    EXPECT_EQ(files.treeName(), "core");
+}
+
+}  // namespace
