@@ -1,0 +1,269 @@
+#include "SlapdServer.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <ldap.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <system_error>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr const char* kSlapd = "/usr/sbin/slapd";
+constexpr const char* kSchemaFolder = "/etc/ldap/schema/";
+constexpr const char* kModules = "/usr/lib/ldap";
+// Errors and start-up messages only; "none" is the level that still shows them.
+constexpr const char* kLogLevel = "32768";
+constexpr auto kStartLimit = std::chrono::seconds(10);
+constexpr auto kStopLimit = std::chrono::seconds(5);
+constexpr auto kPoll = std::chrono::milliseconds(5);
+
+struct PortTaken : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+std::string MakeFolder() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "kalvix-slapd-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("cannot create a folder for slapd in " +
+                                 std::filesystem::temp_directory_path().string());
+    return pattern;
+}
+
+void RemoveFolder(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    if (!out) throw std::runtime_error("cannot write " + path);
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+// The root DSE answers an anonymous read: the server is up and configured.
+bool Answers(const std::string& uri) {
+    LDAP* ld = nullptr;
+    if (ldap_initialize(&ld, uri.c_str()) != LDAP_SUCCESS || ld == nullptr) return false;
+    const int version = LDAP_VERSION3;
+    ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
+    timeval timeout{1, 0};
+    ldap_set_option(ld, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
+    ldap_set_option(ld, LDAP_OPT_TIMEOUT, &timeout);
+    static const char* const attributes[] = {"namingContexts", nullptr};
+    LDAPMessage* result = nullptr;
+    const int rc = ldap_search_ext_s(ld, "", LDAP_SCOPE_BASE, "(objectClass=*)",
+                                     const_cast<char**>(attributes), 0, nullptr, nullptr, &timeout,
+                                     0, &result);
+    if (result != nullptr) ldap_msgfree(result);
+    ldap_unbind_ext_s(ld, nullptr, nullptr);
+    return rc == LDAP_SUCCESS;
+}
+
+int BoundSocket(int& port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) throw std::runtime_error("cannot create a socket");
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        close(fd);
+        throw std::runtime_error("cannot bind a socket on 127.0.0.1");
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+}  // namespace
+
+int FreeLoopbackPort() {
+    int port = 0;
+    close(BoundSocket(port));
+    return port;
+}
+
+std::string SlapdServer::SchemaPath(const std::string& nameOrPath) {
+    return nameOrPath.find('/') == std::string::npos ? kSchemaFolder + nameOrPath + ".schema"
+                                                     : nameOrPath;
+}
+
+SlapdServer::SlapdServer(Options options) : dir_(MakeFolder()), options_(std::move(options)) {
+    try {
+        std::string conf;
+        for (const std::string& schema : options_.schemas)
+            conf += "include " + Quoted(SchemaPath(schema)) + "\n";
+        conf += "pidfile " + Quoted(dir_ + "/slapd.pid") + "\n";
+        conf += "argsfile " + Quoted(dir_ + "/slapd.args") + "\n";
+        conf += "modulepath " + std::string(kModules) + "\n";
+        conf += "moduleload back_mdb\n";
+        if (!options_.certificateFile.empty()) {
+            conf += "TLSCertificateFile " + Quoted(options_.certificateFile) + "\n";
+            conf += "TLSCertificateKeyFile " + Quoted(options_.keyFile) + "\n";
+        }
+        if (!options_.rootDse.empty()) {
+            std::string ldif = "dn:\n";
+            for (const auto& [attribute, value] : options_.rootDse)
+                ldif += attribute + ": " + value + "\n";
+            WriteFile(dir_ + "/rootdse.ldif", ldif);
+            conf += "rootDSE " + Quoted(dir_ + "/rootdse.ldif") + "\n";
+        }
+        conf += "database mdb\n";
+        conf += "suffix " + Quoted(options_.suffix) + "\n";
+        conf += "rootdn " + Quoted(options_.rootDn) + "\n";
+        conf += "rootpw " + Quoted(options_.rootPassword) + "\n";
+        conf += "directory " + Quoted(dir_ + "/db") + "\n";
+        std::filesystem::create_directories(dir_ + "/db");
+        WriteFile(dir_ + "/slapd.conf", conf);
+
+        // Another process may take the port between asking and binding: try a fresh one.
+        for (int attempt = 1;; ++attempt) {
+            port_ = FreeLoopbackPort();
+            if (!options_.certificateFile.empty()) do
+                    tlsPort_ = FreeLoopbackPort();
+                while (tlsPort_ == port_);
+            try {
+                start();
+                return;
+            } catch (const PortTaken&) {
+                if (attempt == 3) throw;
+            }
+        }
+    } catch (...) {
+        stop();
+        RemoveFolder(dir_);
+        throw;
+    }
+}
+
+SlapdServer::~SlapdServer() {
+    stop();
+    RemoveFolder(dir_);
+}
+
+void SlapdServer::start() {
+    std::string urls = uri();
+    if (tlsPort_ != 0) urls += " " + ldapsUri();
+    const std::string conf = dir_ + "/slapd.conf";
+    const std::string logPath = dir_ + "/slapd.log";
+    std::vector<std::string> args = {kSlapd, "-d", kLogLevel, "-f", conf, "-h", urls};
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child < 0) throw std::runtime_error("cannot start slapd: fork failed");
+    if (child == 0) {
+        // Only async-signal-safe calls until exec.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(127);
+        const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int none = open("/dev/null", O_RDONLY);
+        if (log >= 0) {
+            dup2(log, STDOUT_FILENO);
+            dup2(log, STDERR_FILENO);
+        }
+        if (none >= 0) dup2(none, STDIN_FILENO);
+        execv(kSlapd, argv.data());
+        _exit(127);
+    }
+    pid_ = child;
+
+    const auto deadline = Clock::now() + kStartLimit;
+    while (Clock::now() < deadline) {
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            pid_ = -1;
+            const std::string text = log();
+            if (text.find("Address already in use") != std::string::npos) throw PortTaken(text);
+            throw std::runtime_error("slapd ended at start (status " + std::to_string(status) +
+                                     "), its log:\n" + text);
+        }
+        if (Answers(uri())) return;
+        std::this_thread::sleep_for(kPoll);
+    }
+    stop();
+    throw std::runtime_error("slapd did not answer on " + uri() + " within 10 s, its log:\n" +
+                             log());
+}
+
+void SlapdServer::stop() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGINT);
+    const auto deadline = Clock::now() + kStopLimit;
+    int status = 0;
+    while (Clock::now() < deadline) {
+        const pid_t done = waitpid(pid_, &status, WNOHANG);
+        if (done == pid_ || done < 0) {
+            pid_ = -1;
+            return;
+        }
+        std::this_thread::sleep_for(kPoll);
+    }
+    kill(pid_, SIGKILL);
+    waitpid(pid_, &status, 0);
+    pid_ = -1;
+}
+
+void SlapdServer::restart() {
+    stop();
+    start();
+}
+
+std::string SlapdServer::uri() const { return "ldap://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+std::string SlapdServer::ldapsUri() const {
+    return "ldaps://127.0.0.1:" + std::to_string(tlsPort_) + "/";
+}
+
+std::string SlapdServer::log() const { return ReadFile(dir_ + "/slapd.log"); }
+
+SilentServer::SilentServer() {
+    fd_ = BoundSocket(port_);
+    // Connections complete in the kernel's queue and then nothing is ever said.
+    if (listen(fd_, 16) != 0) {
+        close(fd_);
+        throw std::runtime_error("cannot listen on 127.0.0.1");
+    }
+}
+
+SilentServer::~SilentServer() {
+    if (fd_ >= 0) close(fd_);
+}
+
+std::string SilentServer::uri() const { return "ldap://127.0.0.1:" + std::to_string(port_) + "/"; }
+
+TestCertificate MakeSelfSignedCertificate(const std::string& folder, const std::string& name) {
+    TestCertificate c{folder + "/" + name + ".pem", folder + "/" + name + ".key"};
+    const std::string log = folder + "/" + name + ".openssl.log";
+    const std::string command =
+        "openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
+        "-subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 -keyout '" +
+        c.keyFile + "' -out '" + c.certificateFile + "' >'" + log + "' 2>&1 </dev/null";
+    if (std::system(command.c_str()) != 0)
+        throw std::runtime_error("openssl could not make a test certificate:\n" + ReadFile(log));
+    return c;
+}

@@ -1,0 +1,138 @@
+// kalvix-cli against live servers: two servers with different schema sets, and a server
+// against the schema files it runs.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <algorithm>
+#include <set>
+
+#include "CliRunner.h"
+#include "LdapTestSupport.h"
+#include "SlapdServer.h"
+
+using ::testing::Contains;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+using ::testing::UnorderedElementsAreArray;
+
+namespace {
+
+std::vector<std::string> Texts(const QJsonValue& list) {
+    std::vector<std::string> out;
+    for (const QJsonValue& v : list.toArray()) out.push_back(v.toString().toStdString());
+    return out;
+}
+
+std::vector<std::string> Without(std::vector<std::string> names,
+                                 const std::set<std::string>& drop) {
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [&](const std::string& n) { return drop.count(n) != 0; }),
+                names.end());
+    return names;
+}
+
+QJsonObject ParseJson(const CliResult& r) {
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(QByteArray::fromStdString(r.out), &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << r.out << r.err;
+    return doc.object();
+}
+
+TEST(LdapCli, TwoServersWithDifferentSchemaSets) {
+    SlapdServer alpha;  // core, cosine, inetorgperson, nis
+    SlapdServer::Options betaOptions;
+    betaOptions.schemas = {"core", "cosine", "inetorgperson", LdapData("custom.schema")};
+    SlapdServer beta(betaOptions);
+    TempDir dir;
+    const EnvChanges env = {
+        {"KALVIX_CLIENT", WriteClientConfig(dir, {LdapConnection(alpha.uri(), "ALPHA"),
+                                                  LdapConnection(beta.uri(), "BETA")})}};
+
+    const CliResult trees = RunCli({"trees"}, env);
+    EXPECT_EQ(trees.status, 0) << trees.err;
+    EXPECT_EQ(trees.out, "ALPHA\nBETA\n");
+
+    const CliResult r =
+        RunCli({"compare", "--format", "json", "-q", "tree:ALPHA", "tree:BETA"}, env);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err, "");
+    const QJsonObject json = ParseJson(r);
+    const QJsonObject classes = json.value("classes").toObject();
+    const QJsonObject attributes = json.value("attributes").toObject();
+
+    // Unique: what nis.schema declares and custom.schema does not redefine, and the reverse.
+    const std::string nis = "/etc/ldap/schema/nis.schema";
+    const std::string custom = LdapData("custom.schema");
+    EXPECT_THAT(
+        Texts(classes.value("unique1")),
+        UnorderedElementsAreArray(Without(DeclaredNames(nis, "objectclass"), {"posixAccount"})));
+    EXPECT_THAT(Texts(classes.value("unique2")), ElementsAre("kalvixWidget"));
+    EXPECT_THAT(Texts(classes.value("common")), Contains("posixAccount"));
+    EXPECT_THAT(
+        Texts(attributes.value("unique1")),
+        UnorderedElementsAreArray(Without(DeclaredNames(nis, "attributetype"), {"homeDirectory"})));
+    EXPECT_THAT(Texts(attributes.value("unique2")), ElementsAre("kalvixColour"));
+    EXPECT_EQ(DeclaredNames(custom, "objectclass").size(), 2u);
+
+    // The redefinitions, item by item and text by text.
+    std::vector<std::string> found;
+    for (const QJsonValue& v : classes.value("differences").toArray()) {
+        const QJsonObject d = v.toObject();
+        found.push_back(d.value("class").toString().toStdString() + "|" +
+                        d.value("kind").toString().toStdString() + "|" +
+                        std::to_string(d.value("tree").toInt()) + "|" +
+                        d.value("item").toString().toStdString());
+    }
+    EXPECT_THAT(found, UnorderedElementsAreArray(std::vector<std::string>{
+                           "posixAccount|Mandatory Attribute|1|gidNumber",
+                           "posixAccount|Optional Attribute|1|userPassword",
+                           "posixAccount|Optional Attribute|1|loginShell",
+                           "posixAccount|Optional Attribute|1|gecos",
+                           "posixAccount|Optional Attribute|2|kalvixColour",
+                       }));
+    const QJsonArray attrDifferences = attributes.value("differences").toArray();
+    ASSERT_EQ(attrDifferences.size(), 1);
+    const QJsonObject home = attrDifferences.at(0).toObject();
+    EXPECT_EQ(home.value("attribute").toString(), "homeDirectory");
+    EXPECT_EQ(home.value("definition1").toString(), "CE_STRING [SglVal]");
+    EXPECT_EQ(home.value("definition2").toString(), "CI_STRING [Sized (0-256)]");
+    EXPECT_TRUE(json.value("different").toBool());
+
+    // A server compared with itself finds nothing.
+    const CliResult same = RunCli({"compare", "tree:BETA", "tree:beta"}, env);
+    EXPECT_EQ(same.status, 0) << same.err;
+    EXPECT_EQ(same.out, "");
+}
+
+TEST(LdapCli, AServerAgainstTheSchemaFilesItRuns) {
+    SlapdServer server;
+    TempDir dir;
+    const EnvChanges env = {
+        {"KALVIX_CLIENT",
+         WriteClientConfig(
+             dir, {LdapConnection(server.uri(), "LIVE"),
+                   FilesConnection("FILES",
+                                   DebianSchemas({"core", "cosine", "inetorgperson", "nis"}))})}};
+    const CliResult r =
+        RunCli({"compare-classes", "--format", "json", "-q", "tree:LIVE", "tree:FILES"}, env);
+    EXPECT_EQ(r.status, 1) << r.err;
+    const QJsonObject classes = ParseJson(r).value("classes").toObject();
+    // Every class of the files runs on the server, defined the same way; the server's
+    // own built-in classes are the only ones the files lack.
+    EXPECT_THAT(Texts(classes.value("unique2")), IsEmpty());
+    EXPECT_THAT(classes.value("differences").toArray(), IsEmpty());
+    const std::vector<std::string> builtIn = Texts(classes.value("unique1"));
+    for (const char* name : {"top", "subschema", "alias", "referral", "extensibleObject"})
+        EXPECT_THAT(builtIn, Contains(name));
+    std::size_t declared = 0;
+    for (const char* file : {"core", "cosine", "inetorgperson", "nis"})
+        declared +=
+            DeclaredNames(std::string("/etc/ldap/schema/") + file + ".schema", "objectclass")
+                .size();
+    EXPECT_EQ(static_cast<std::size_t>(classes.value("common").toArray().size()), declared);
+}
+
+}  // namespace
