@@ -188,3 +188,40 @@ TEST_F(TreeLoading, UnreadableChoiceSaysSoOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// While a load or a comparison runs (here: while it shows an error mid-way), nothing that
+// starts another one or changes a slot can be used; afterwards everything can again.
+TEST_F(TreeLoading, LongOperationsLockTheControlsThatWouldDisturbThem) {
+    makeOnlineForm();
+    std::vector<bool> lockedDuring;
+    auto allLocked = [this] {
+        for (QWidget* w : std::initializer_list<QWidget*>{
+                 form->ComboBoxTree1, form->ComboBoxTree2, form->BitBtnLoadTreeOffline1,
+                 form->BitBtnLoadTreeOffline2, form->BitBtnSaveTree1, form->BitBtnSaveTree2,
+                 form->BitBtnCompareClasses, form->BitBtnCompareAttr})
+            if (w->isEnabled()) return false;
+        return true;
+    };
+    dialogs.onMessage = [&] { lockedDuring.push_back(allLocked()); };
+
+    choose(form->ComboBoxTree1, "LAB_TREE");
+    fake->failOn("dcFetchClasses", -601, 1);
+    choose(form->ComboBoxTree2, "LAB_TREE");
+    ASSERT_EQ(lockedDuring.size(), 1u);
+    EXPECT_TRUE(lockedDuring[0]);
+    EXPECT_TRUE(form->ComboBoxTree1->isEnabled());
+    EXPECT_TRUE(form->BitBtnSaveTree1->isEnabled());
+
+    fake->failOn("dcAddAttrName", -603, 0, "Surname");
+    form->BitBtnCompareAttrClick(form->BitBtnCompareAttr);
+    ASSERT_GE(lockedDuring.size(), 2u);
+    EXPECT_TRUE(lockedDuring[1]);
+    EXPECT_TRUE(form->BitBtnCompareAttr->isEnabled());
+    EXPECT_TRUE(form->BitBtnLoadTreeOffline2->isEnabled());
+    EXPECT_TRUE(form->BitBtnSaveTree1->isEnabled());
+    EXPECT_FALSE(form->BitBtnSaveTree2->isEnabled());  // its class read failed: nothing to save
+}
+
+}  // namespace

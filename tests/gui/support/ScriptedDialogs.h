@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -22,11 +23,13 @@ class ScriptedDialogs : public Dialogs {
         std::vector<FileDialogSetup> saveSetups;
         std::vector<FileDialogSetup> openSetups;
         std::deque<std::optional<QString>> answers;
+        std::function<void()> onMessage;  // runs while the message is "on screen"
     };
 
     explicit ScriptedDialogs(Log& log) : log_(log) {}
     void message(DlgType type, const QString& text) override {
         log_.messages.push_back({type, text});
+        if (log_.onMessage) log_.onMessage();
     }
     std::optional<QString> saveFile(const FileDialogSetup& setup) override {
         log_.saveSetups.push_back(setup);
