@@ -8,8 +8,6 @@
 //
 // Targets: from files, each comparison <= 3 times one parse of both files; through the
 // simulated client <= 2 s; progress text and event processing < a fifth of the run.
-#include <QApplication>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>

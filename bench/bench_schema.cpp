@@ -7,8 +7,6 @@
 //
 // Targets: save <= 1.5 s; load with display <= 0.3 s; quick check <= 50 ms; peak memory
 // <= 300 MB; twice the size <= 2.2 times the time.
-#include <QApplication>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -191,7 +189,8 @@ int RunScenario(const bench::Options& o, int argc, char** argv) {
     const std::string scenario = o.text("child");
     const int scale = static_cast<int>(o.number("scale", 1));
     const std::string folder = o.text("folder");
-    const bool window = scenario == "load" || scenario == "window" || scenario == "quick";
+    [[maybe_unused]] const bool window =
+        scenario == "load" || scenario == "window" || scenario == "quick";
     std::unique_ptr<QCoreApplication> app;
 #ifdef KALVIX_BENCH_GUI
     if (window) app = std::make_unique<QApplication>(argc, argv);
