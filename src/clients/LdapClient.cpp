@@ -145,7 +145,13 @@ Failure Connection::failure(int rc, const std::string& step) {
     if (IsTimeout(rc))
         what = "no answer within " + Seconds(settings_.timeoutSeconds) + " (" + step + ")";
     std::string message = settings_.uri + ": " + what + ": " + ldap_err2string(rc);
-    const std::string said = diagnostic();
+    std::string said = diagnostic();
+    // A refused connection says nothing more; a failed TLS handshake says little that helps.
+    const bool tls = settings_.startTls || settings_.uri.rfind("ldaps:", 0) == 0;
+    if (tls && IsConnectionLoss(rc) && !said.empty())
+        said = "TLS handshake failed" +
+               (said == "(unknown error code)" ? std::string() : ": " + said) +
+               "; is the server's certificate trusted through caFile and issued for this host?";
     if (!said.empty() && said != ldap_err2string(rc)) message += " (" + said + ")";
     return {CodeFor(rc), message};
 }

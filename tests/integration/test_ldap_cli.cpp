@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <algorithm>
+#include <cstdlib>
 #include <set>
 
 #include "CliRunner.h"
@@ -133,6 +134,33 @@ TEST(LdapCli, AServerAgainstTheSchemaFilesItRuns) {
             DeclaredNames(std::string("/etc/ldap/schema/") + file + ".schema", "objectclass")
                 .size();
     EXPECT_EQ(static_cast<std::size_t>(classes.value("common").toArray().size()), declared);
+}
+
+TEST(LdapCli, AServerAgainstAnLdifDumpOfItselfFindsNoDifference) {
+    SlapdServer server;
+    TempDir dir;
+    // As an administrator would save it: folded lines, base64 where ldapsearch chooses.
+    const std::string dump = dir.file("subschema.ldif");
+    const std::string command = "ldapsearch -x -LLL -H " + server.uri() +
+                                " -s base -b cn=Subschema '(objectClass=subschema)' objectClasses "
+                                "attributeTypes ldapSyntaxes > " +
+                                dump;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    ASSERT_NE(TempDir::read(dump).find("\n "), std::string::npos) << "no folded line to read";
+    const EnvChanges env = {
+        {"KALVIX_CLIENT",
+         WriteClientConfig(dir, {LdapConnection(server.uri(), "LIVE"),
+                                 QJsonObject{{"kind", "ldif"},
+                                             {"treeName", "DUMP"},
+                                             {"file", QString::fromStdString(dump)}}})}};
+    const CliResult r = RunCli({"compare", "tree:LIVE", "tree:DUMP"}, env);
+    EXPECT_EQ(r.status, 0) << r.out << r.err;
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "No differences found\n");
+    const CliResult quick = RunCli({"quick", "--format", "json", "tree:LIVE", "tree:DUMP"}, env);
+    const QJsonObject lists = ParseJson(quick);
+    EXPECT_GT(lists.value("classes").toObject().value("common").toArray().size(), 60);
+    EXPECT_GT(lists.value("attributes").toObject().value("common").toArray().size(), 200);
 }
 
 }  // namespace
