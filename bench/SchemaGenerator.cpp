@@ -876,11 +876,15 @@ void WriteSchemaFiles(const SchemaPair& pair, const std::string& path1, const st
     }
 }
 
-std::string EnsureSchemaFiles(const SchemaGenOptions& options, const std::string& dir) {
+std::string SchemaFilesFolder(const SchemaGenOptions& options, const std::string& dir) {
     char name[128];
     std::snprintf(name, sizeof name, "c%zu-a%zu-d%g-s%llu", options.classes, options.attributes,
                   options.diff, static_cast<unsigned long long>(options.seed));
-    const QString folder = QDir(QString::fromStdString(dir)).absoluteFilePath(name);
+    return QDir(QString::fromStdString(dir)).absoluteFilePath(name).toStdString();
+}
+
+std::string EnsureSchemaFiles(const SchemaGenOptions& options, const std::string& dir) {
+    const QString folder = QString::fromStdString(SchemaFilesFolder(options, dir));
     const QString marker = folder + "/complete";
     if (QFile::exists(marker)) return folder.toStdString();
     if (!QDir().mkpath(folder)) throw std::runtime_error("cannot create " + folder.toStdString());

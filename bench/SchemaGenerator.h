@@ -64,6 +64,8 @@ void LoadSlotFromFile(Workspace& ws, int tree, const std::string& path);
 // Writes both trees' schema files through the simulated client (SaveSchemaFile).
 void WriteSchemaFiles(const SchemaPair& pair, const std::string& path1, const std::string& path2);
 
-// A folder under dir named after the options, holding tree1.txt and tree2.txt for them;
-// they are written on the first call and reused while a marker says they are complete.
+// A folder under dir named after the options, for tree1.txt and tree2.txt.
+std::string SchemaFilesFolder(const SchemaGenOptions& options, const std::string& dir);
+// Writes both schema files into that folder on the first call; later calls reuse them
+// while a marker says they are complete. Returns the folder.
 std::string EnsureSchemaFiles(const SchemaGenOptions& options, const std::string& dir);
