@@ -139,6 +139,32 @@ DirCode SimulatedClient::treeOf(std::size_t index, std::shared_ptr<SimTree>& tre
     return 0;
 }
 
+std::size_t SimulatedClient::findEntry(Context& context, bool classes, const std::string& name) {
+    const SimTree& tree = *context.tree;
+    NameIndex& index = context.index;
+    // A tree changed in place (tests add entries) gets a new index.
+    if (index.tree != &tree || index.classCount != tree.classes.size() ||
+        index.attrCount != tree.attributes.size()) {
+        index = NameIndex{&tree, tree.classes.size(), tree.attributes.size(), {}, {}};
+        for (std::size_t i = 0; i < tree.classes.size(); ++i)
+            index.classes.try_emplace(AsciiUpperCopy(tree.classes[i].name), i);
+        for (std::size_t i = 0; i < tree.attributes.size(); ++i)
+            index.attributes.try_emplace(AsciiUpperCopy(tree.attributes[i].name), i);
+    }
+    const std::size_t total = classes ? tree.classes.size() : tree.attributes.size();
+    auto nameAt = [&](std::size_t i) -> const std::string& {
+        return classes ? tree.classes[i].name : tree.attributes[i].name;
+    };
+    const auto& map = classes ? index.classes : index.attributes;
+    const auto hit = map.find(AsciiUpperCopy(name));
+    if (hit != map.end() && hit->second < total && SameName(nameAt(hit->second), name))
+        return hit->second;
+    // A name renamed in place since: look through the tree.
+    for (std::size_t i = 0; i < total; ++i)
+        if (SameName(nameAt(i), name)) return i;
+    return kNone;
+}
+
 SimulatedClient::Context* SimulatedClient::context(DirContext handle) {
     const auto it = contexts_.find(handle);
     return it == contexts_.end() ? nullptr : &it->second;
@@ -382,10 +408,7 @@ DirCode SimulatedClient::fetch(const char* operation, DirContext handle, std::ui
         if (req->operation != (classes ? DSV_READ_CLASS_DEF : DSV_READ_ATTR_DEF))
             return simcode::kBadVerb;
         for (const std::string& name : req->names) {
-            std::size_t found = kNone;
-            for (std::size_t i = 0; i < total && found == kNone; ++i)
-                if (SameName(classes ? tree.classes[i].name : tree.attributes[i].name, name))
-                    found = i;
+            const std::size_t found = findEntry(*c, classes, name);
             if (found == kNone) return classes ? simcode::kNoSuchClass : simcode::kNoSuchAttribute;
             set.push_back(found);
         }

@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "DirClient.h"
@@ -147,11 +148,21 @@ class SimulatedClient : public DirClient {
     std::size_t liveContexts() const { return contexts_.size(); }
 
   protected:
+    // Upper-cased names to their first entry, so reading one definition of a large tree
+    // does not search the whole tree; built for the tree and sizes it was made from.
+    struct NameIndex {
+        const SimTree* tree = nullptr;
+        std::size_t classCount = 0;
+        std::size_t attrCount = 0;
+        std::unordered_map<std::string, std::size_t> classes;
+        std::unordered_map<std::string, std::size_t> attributes;
+    };
     struct Context {
         std::uint32_t flags = 0;
         std::string nameContext;
         std::string treeName;  // as last written
         std::shared_ptr<SimTree> tree;
+        NameIndex index;
     };
     SimDirectory& directory() { return directory_; }
     // The context's state, or nullptr for an unknown handle.
@@ -181,6 +192,8 @@ class SimulatedClient : public DirClient {
                      const std::vector<std::string>& names);
     DirCode injected(const char* operation, const SimTree* tree, const std::string& name = {});
     const SimConnection* connection(ConnRef ref) const;
+    // The first class (or attribute) of the context's tree with that name, or SIZE_MAX.
+    static std::size_t findEntry(Context& context, bool classes, const std::string& name);
     // The connection's tree name; a source names a connection that has none, once.
     const std::string& connectionTreeName(std::size_t index);
     std::optional<std::size_t> findConnection(const std::string& name);
