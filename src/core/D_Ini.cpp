@@ -66,8 +66,8 @@ std::string ConfigFolder() {
     return ".config";
 }
 
-// A bare name lives in the configuration folder, as the original platform put bare
-// names in its Windows folder; a name with a folder is taken as it is.
+// A bare name lives in the user's configuration folder, so every copy of the program
+// shares one settings file; a name with a folder is taken as it is.
 std::string Resolve(const std::string& iniName) {
     if (iniName.find('/') != std::string::npos) return iniName;
     std::string folder = ConfigFolder();

@@ -1,15 +1,15 @@
 // The INI layer. A file is parsed once into lines that point into the file's bytes; each
 // section keeps its own lines and, once looked into, an index of its keys. Writes edit
-// those lines (new text goes to an arena) and a flush writes the whole file beside the
-// target and renames it into place.
+// those lines (in place when the new text fits, else in an arena) and a flush writes the
+// whole file beside the target and renames it into place.
 //
 // Freshness: while nothing is pending, every call compares the file's identity (device,
 // inode, size, modification and change time to the nanosecond) with the one parsed, and
 // parses again when it differs. While writes are pending, the file on disk is not
 // consulted: the pending writes win and the next flush replaces whatever another
-// process put there (last writer wins, as with the original platform, and nothing we
-// were asked to store is ever dropped silently). After our own flush the new file's
-// identity is recorded, so it is not parsed again.
+// process put there (last writer wins, and nothing we were asked to store is ever
+// dropped silently). After our own flush the new file's identity is recorded, so it is
+// not parsed again.
 //
 // Identity is checked by stat, so a rewrite in place that keeps size and inode within
 // one timestamp tick of the file system can go unseen until the next change.
@@ -293,13 +293,38 @@ class Arena {
 // The keys of one section: the first line of each distinct key, plus where the last
 // entry stands (new keys go after it).
 struct KeyRef {
-    std::uint32_t line;  // position in the section body
-    std::uint32_t hash;
+    std::uint32_t line;    // position in the section body
+    std::uint32_t hash;    // the key's tag, or its hash once the section has a table
     std::uint32_t keyOff;  // the key's spelling inside that line
     std::uint32_t keyLen;
     std::uint32_t valueOff;  // the trimmed value inside that line
     std::uint32_t valueLen;
     bool hasValue;  // false for a line without "="
+};
+
+// Small sections are searched linearly, comparing a cheap tag (length, first and last
+// letter folded) before the keys; the full hash is only computed once a table is needed.
+inline std::uint32_t KeyTag(std::string_view k) {
+    if (k.empty()) return 0;
+    auto fold = [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return static_cast<std::uint32_t>(u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u);
+    };
+    return static_cast<std::uint32_t>(k.size() << 16) ^ (fold(k.front()) << 8) ^ fold(k.back());
+}
+
+// A key being looked up, with its tag and hash computed when first needed.
+struct KeyQuery {
+    std::string_view key;
+    std::uint32_t hash = 0;
+    bool hashed = false;
+    std::uint32_t Hash() {
+        if (!hashed) {
+            hash = FoldHash(key);
+            hashed = true;
+        }
+        return hash;
+    }
 };
 
 struct KeyIndex {
@@ -698,43 +723,55 @@ struct IniDocument {
             const LineParts parts = Classify(body[i]);
             if (parts.kind != LineKind::Entry && parts.kind != LineKind::KeyOnly) continue;
             index.lastEntry = static_cast<std::uint32_t>(i);
-            const std::uint32_t hash = FoldHash(parts.key);
-            if (FindKey(s, index, parts.key, hash) != nullptr) continue;
+            KeyQuery q{parts.key};
+            if (FindKey(s, index, q) != nullptr) continue;
             const char* text = body[i].text;
-            AddKey(index, KeyRef{static_cast<std::uint32_t>(i), hash,
-                                 static_cast<std::uint32_t>(parts.key.data() - text),
-                                 static_cast<std::uint32_t>(parts.key.size()),
-                                 static_cast<std::uint32_t>(parts.value.data() - text),
-                                 static_cast<std::uint32_t>(parts.value.size()),
-                                 parts.kind == LineKind::Entry});
+            AddKey(s, index, q,
+                   KeyRef{static_cast<std::uint32_t>(i), 0,
+                          static_cast<std::uint32_t>(parts.key.data() - text),
+                          static_cast<std::uint32_t>(parts.key.size()),
+                          static_cast<std::uint32_t>(parts.value.data() - text),
+                          static_cast<std::uint32_t>(parts.value.size()),
+                          parts.kind == LineKind::Entry});
         }
         return index;
     }
 
-    static void AddKey(KeyIndex& index, const KeyRef& ref) {
+    // Adds the first line of a key; its line must already be in the section body.
+    void AddKey(Section& s, KeyIndex& index, KeyQuery& q, const KeyRef& ref) {
         index.keys.push_back(ref);
         const std::size_t n = index.keys.size();
-        if (n == kLinearKeys + 1) {
+        if (n <= kLinearKeys) {
+            index.keys.back().hash = KeyTag(q.key);
+        } else if (n == kLinearKeys + 1) {
+            const Line* body = Body(s);
             index.table.Reserve(n * 2);
-            for (std::uint32_t k = 0; k < n; ++k) index.table.Insert(index.keys[k].hash, k);
+            for (std::uint32_t k = 0; k < n; ++k) {
+                KeyRef& r = index.keys[k];
+                r.hash = FoldHash(std::string_view(body[r.line].text + r.keyOff, r.keyLen));
+                index.table.Insert(r.hash, k);
+            }
         } else if (n > kLinearKeys + 1) {
-            index.table.Insert(ref.hash, static_cast<std::uint32_t>(n - 1));
+            index.keys.back().hash = q.Hash();
+            index.table.Insert(q.Hash(), static_cast<std::uint32_t>(n - 1));
         }
     }
 
-    KeyRef* FindKey(Section& s, KeyIndex& index, std::string_view key, std::uint32_t hash) {
+    KeyRef* FindKey(Section& s, KeyIndex& index, KeyQuery& q) {
         const Line* body = Body(s);
-        auto same = [&](const KeyRef& r) {
-            return r.hash == hash &&
-                   FoldEqual(std::string_view(body[r.line].text + r.keyOff, r.keyLen), key);
+        auto keyOf = [&](const KeyRef& r) {
+            return std::string_view(body[r.line].text + r.keyOff, r.keyLen);
         };
         if (index.keys.size() <= kLinearKeys) {
+            const std::uint32_t tag = KeyTag(q.key);
             for (KeyRef& r : index.keys)
-                if (same(r)) return &r;
+                if (r.hash == tag && FoldEqual(keyOf(r), q.key)) return &r;
             return nullptr;
         }
-        const std::uint32_t k =
-            index.table.Find(hash, [&](std::uint32_t id) { return same(index.keys[id]); });
+        const std::uint32_t hash = q.Hash();
+        const std::uint32_t k = index.table.Find(hash, [&](std::uint32_t id) {
+            return index.keys[id].hash == hash && FoldEqual(keyOf(index.keys[id]), q.key);
+        });
         return k == kNone ? nullptr : &index.keys[k];
     }
 
@@ -744,8 +781,8 @@ struct IniDocument {
         const std::uint32_t id = FindSection(section);
         if (id == kNone) return false;
         Section& s = sections[id];
-        const std::string_view k = Trim(key);
-        const KeyRef* ref = FindKey(s, IndexOf(s), k, FoldHash(k));
+        KeyQuery q{Trim(key)};
+        const KeyRef* ref = FindKey(s, IndexOf(s), q);
         if (ref == nullptr || !ref->hasValue) return false;
         value = std::string_view(Body(s)[ref->line].text + ref->valueOff, ref->valueLen);
         return true;
@@ -778,9 +815,10 @@ struct IniDocument {
             Line{text, static_cast<std::uint32_t>(key.size() + 1 + value.size()), kTermCRLF});
         s.index.built = true;
         s.index.keys.reserve(8);
-        KeyRef ref{0, FoldHash(key), 0, static_cast<std::uint32_t>(key.size()), 0, 0, true};
+        KeyRef ref{0, 0, 0, static_cast<std::uint32_t>(key.size()), 0, 0, true};
         SetValue(ref, value);
-        AddKey(s.index, ref);
+        KeyQuery q{key};
+        AddKey(s, s.index, q, ref);
         s.index.lastEntry = 0;
         const auto id = static_cast<std::uint32_t>(sections.size() - 1);
         sectionTable.Insert(s.hash, id);
@@ -816,8 +854,8 @@ struct IniDocument {
         }
         Section& s = sections[id];
         KeyIndex& index = IndexOf(s);
-        const std::uint32_t hash = FoldHash(k);
-        if (KeyRef* ref = FindKey(s, index, k, hash)) {
+        KeyQuery q{k};
+        if (KeyRef* ref = FindKey(s, index, q)) {
             Line& line = Body(s)[ref->line];
             if (ref->hasValue &&
                 std::string_view(line.text + ref->valueOff, ref->valueLen) == value)
@@ -845,9 +883,9 @@ struct IniDocument {
         s.own.insert(
             s.own.begin() + at,
             Line{text, static_cast<std::uint32_t>(k.size() + 1 + value.size()), kTermCRLF});
-        KeyRef ref{at, hash, 0, static_cast<std::uint32_t>(k.size()), 0, 0, true};
+        KeyRef ref{at, 0, 0, static_cast<std::uint32_t>(k.size()), 0, 0, true};
         SetValue(ref, value);
-        AddKey(index, ref);
+        AddKey(s, index, q, ref);
         index.lastEntry = at;
         dirty = true;
     }
@@ -1160,7 +1198,8 @@ void ForEachListedValue(IniDocument& doc, const std::string& section, F&& f) {
     for (std::size_t i = 0, n = doc.BodySize(s); i < n; ++i) {
         const LineParts parts = Classify(body[i]);
         if (parts.kind != LineKind::Entry) continue;
-        const KeyRef* first = doc.FindKey(s, index, parts.key, FoldHash(parts.key));
+        KeyQuery q{parts.key};
+        const KeyRef* first = doc.FindKey(s, index, q);
         if (first == nullptr || first->line == i) {
             f(parts.key, ValueAsRead(parts.value));
             continue;
