@@ -87,7 +87,7 @@ std::string Stem(const std::string& path) {
 }
 
 std::string Shown(const QJsonValue& v) {
-    if (v.isString()) return "\"" + v.toString().toStdString() + "\"";
+    if (v.isString()) return '"' + v.toString().toStdString().append(1, '"');
     if (v.isArray()) return "a list";
     if (v.isObject()) return "an object";
     if (v.isDouble()) return QString::number(v.toDouble()).toStdString();
@@ -128,7 +128,7 @@ void ParseSchemaFileText(const std::string& text, SchemaDefinitions& definitions
             continue;
         }
         if (IsBlank(line[0])) {  // a continuation line
-            if (!keyword.empty()) body += " " + Trim(line);
+            if (!keyword.empty()) body.append(1, ' ').append(Trim(line));
             continue;
         }
         flush();
