@@ -90,6 +90,21 @@ TEST(IniWrite, UnchangedValueIsNotWritten) {
     EXPECT_NE(InodeOf(path), inode);
 }
 
+TEST(IniWrite, RepeatedRewritesStayInPlaceAndKeepTheFileMode) {
+    TempDir dir;
+    const std::string path = dir.write("t.ini", "[S]\r\n  MyKey = old \r\nother=1\r\n");
+    std::filesystem::permissions(path, std::filesystem::perms(0640));
+    IniFile ini(path);
+    ini.WriteString("S", "mykey", "a");
+    ini.UpdateFile();
+    ini.WriteString("S", "MYKEY", "b");
+    ini.WriteString("S", "other", "2");
+    ini.WriteString("S", "myKey", "c");
+    ini.UpdateFile();
+    EXPECT_EQ(TempDir::read(path), "[S]\r\nMyKey=c\r\nother=2\r\n");
+    EXPECT_EQ(std::filesystem::status(path).permissions(), std::filesystem::perms(0640));
+}
+
 TEST(IniWrite, EraseSectionRemovesFirstOfItsNameUpToNextHeader) {
     TempDir dir;
     const std::string path =
