@@ -149,21 +149,34 @@ using Parsed = std::unique_ptr<T, void (*)(T*)>;
 
 // Parses with libldap; a value with an apostrophe inside a quoted string is tried again
 // with that apostrophe escaped. The pointer decides, not the code: some failures give 0.
+// libldap's parser can look a few bytes past the end of a malformed text: it gets a copy
+// with NULs behind the end, so what it finds there ends the text.
+std::string Padded(const std::string& text) {
+    std::string padded = text;
+    padded.append(16, '\0');
+    return padded;
+}
+
 template <typename T>
 Parsed<T> Parse(const std::string& text, T* (*parse)(const char*, int*, const char**, unsigned),
                 void (*release)(T*), std::string& reason) {
+    if (text.find('\0') != std::string::npos) {
+        reason = "it holds a NUL byte";
+        return Parsed<T>(nullptr, release);
+    }
     int code = 0;
     const char* where = nullptr;
-    T* result = parse(text.c_str(), &code, &where, kParseFlags);
+    const std::string padded = Padded(text);
+    T* result = parse(padded.c_str(), &code, &where, kParseFlags);
     if (result == nullptr) {
         std::size_t offset = text.size();
-        if (where != nullptr && where >= text.c_str() && where <= text.c_str() + text.size())
-            offset = static_cast<std::size_t>(where - text.c_str());
+        if (where != nullptr && where >= padded.c_str() && where <= padded.c_str() + text.size())
+            offset = static_cast<std::size_t>(where - padded.c_str());
         const std::string escaped = EscapeInnerApostrophes(text);
         if (escaped != text) {
             int retryCode = 0;
             const char* retryWhere = nullptr;
-            result = parse(escaped.c_str(), &retryCode, &retryWhere, kParseFlags);
+            result = parse(Padded(escaped).c_str(), &retryCode, &retryWhere, kParseFlags);
         }
         if (result == nullptr) {
             // libldap stops just after the token it could not take.

@@ -323,6 +323,15 @@ TEST(LdapMapping, DefinitionsThatDoNotParseAreSkippedAndCounted) {
     EXPECT_EQ(MarkSkippedDefinitions(tree, {}, "x"), "");
 }
 
+TEST(LdapMapping, ATextWithANulByteIsLeftOut) {
+    // libldap would read only up to the NUL and take the rest for gone.
+    const SchemaMapping m =
+        Map({std::string("( 1.1 NAME 'cut' )\0 MUST x )", 27), "( 1.2 NAME 'whole' )"}, {});
+    EXPECT_THAT(ClassNames(m.tree), ElementsAre("whole"));
+    ASSERT_EQ(m.skipped.size(), 1u);
+    EXPECT_THAT(m.skipped[0].reason, HasSubstr("NUL"));
+}
+
 // ---- Files and LDIF
 
 TEST(SchemaFiles, SchemaDirectivesWithContinuationsCommentsAndMacros) {
