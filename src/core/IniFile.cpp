@@ -1244,3 +1244,8 @@ void IniFile::EraseSection(const std::string& section) {
 }
 
 void IniFile::UpdateFile() { doc_->Flush(fileName_); }
+
+void IniFile::DiscardChanges() {
+    doc_->dirty = false;
+    doc_->known = false;
+}

@@ -50,6 +50,8 @@ class IniFile {
 
     // Makes every write so far durable (temporary file beside the target, then rename).
     void UpdateFile();
+    // Forgets every write not yet flushed; the next call reads the file as it stands.
+    void DiscardChanges();
     // With auto-flush on, every write is made durable at once (the settings file).
     void SetAutoFlush(bool on) { autoFlush_ = on; }
 

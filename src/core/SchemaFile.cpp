@@ -77,18 +77,17 @@ void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& pat
         GetClassDef(ws, ui, tree, classNames[i].name, classDefs[i]);
     }
 
-    // A rehearsal on a file object with no path finds any entry the INI layer refuses
-    // (a name that would read back as something else) before the real file is touched:
-    // a refused write half-way would leave pending writes that closing the file flushes.
-    {
-        IniFile rehearsal("");
-        WriteSchema(rehearsal, treeName, attrNames, attrDefs, classNames, classDefs, path);
-    }
-    // All writes go to the parsed copy; the one flush at the end replaces the file whole,
-    // so a failure leaves the old file as it was and raises IniWriteError.
+    // All writes go to the parsed copy; the one flush at the end replaces the file whole.
+    // On any refusal the pending writes are dropped, so neither the file nor another
+    // object reading the same path ever sees half a save.
     IniFile file(path);
-    WriteSchema(file, treeName, attrNames, attrDefs, classNames, classDefs, path);
-    file.UpdateFile();
+    try {
+        WriteSchema(file, treeName, attrNames, attrDefs, classNames, classDefs, path);
+        file.UpdateFile();
+    } catch (const IniWriteError&) {
+        file.DiscardChanges();
+        throw;
+    }
 }
 
 void OpenSchemaFileIntoSlot(TTreeInfo& slot, const std::string& path) {

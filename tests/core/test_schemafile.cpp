@@ -341,6 +341,9 @@ TEST_F(SchemaFileTest, FailedSaveLeavesTheOldFileAndRaises) {
     // The disk filling up half-way through (a file size limit binds root too): the old
     // file stays whole.
     const std::string full = dir.write("full.txt", old);
+    // Another reader of the same path (a slot that loaded it) is open all along.
+    auto holder = std::make_unique<IniFile>(full);
+    ASSERT_EQ(holder->ReadString("Settings", "Tree Name", ""), "OLD");
     rlimit saved{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
@@ -352,6 +355,9 @@ TEST_F(SchemaFileTest, FailedSaveLeavesTheOldFileAndRaises) {
     std::signal(SIGXFSZ, previousHandler);
     EXPECT_EQ(failure, std::make_pair("Unable to write to " + full, full));
     EXPECT_EQ(TempDir::read(full), old);
+    EXPECT_EQ(holder->ReadString("Settings", "Tree Name", ""), "OLD");
+    EXPECT_EQ(holder->ReadString("Classes", "0", "none"), "none");
+    holder.reset();
     {
         // The failed save's writes are not kept to be flushed later by someone else.
         IniFile reader(full);
