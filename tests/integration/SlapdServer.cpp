@@ -112,6 +112,9 @@ std::string SlapdServer::SchemaPath(const std::string& nameOrPath) {
 
 SlapdServer::SlapdServer(Options options) : dir_(MakeFolder()), options_(std::move(options)) {
     try {
+        if (access(kSlapd, X_OK) != 0)
+            throw std::runtime_error(std::string(kSlapd) +
+                                     " is missing: install slapd (scripts/setup-deps does)");
         std::string conf;
         for (const std::string& schema : options_.schemas)
             conf += "include " + Quoted(SchemaPath(schema)) + "\n";
