@@ -194,15 +194,15 @@ void Session::loadOnline(int tree, const std::string& treeName) {
     slot.TreeName = treeName;
     progress_.show("Tree #" + std::to_string(tree) + ": " + treeName);
     ws.LastError = DSChangeCurrentTree(client, slot.Context, slot.TreeName);
-    ShowErrorCode(ui_, ws.LastError, "DSChangeCurrentTree");
+    ReportDirectoryError(ws.client(), ui_, ws.LastError, "DSChangeCurrentTree");
     ChangeContextFlags(client, slot.Context, '+', 4);
     if (ws.LastError != 0) return;
     slot.ClassNames.clear();
     ws.LastError = U_DSReadAvailableClasses(client, slot.Context, slot.ClassNames);
-    ShowErrorCode(ui_, ws.LastError, "U_DSReadAvailableClasses");
+    ReportDirectoryError(ws.client(), ui_, ws.LastError, "U_DSReadAvailableClasses");
     slot.AttrNames.clear();
     ws.LastError = U_DSReadAvailableAttributes(client, slot.Context, "*", slot.AttrNames);
-    ShowErrorCode(ui_, ws.LastError, "U_DSReadAvailableAttributes");
+    ReportDirectoryError(ws.client(), ui_, ws.LastError, "U_DSReadAvailableAttributes");
     SortNames(slot.ClassNames);
     SortNames(slot.AttrNames);
 }

@@ -238,6 +238,20 @@ std::string ClientErrorText(DirClient& client, std::int64_t code) {
     return std::string(head.data()) + " (" + message + ")";
 }
 
+std::string ClientMessageText(DirClient& client, std::int64_t code) {
+    std::unique_ptr<MessageLibrary> library = client.loadMessageLibrary();
+    if (!library) return {};
+    std::optional<std::string> text = library->NWstrerror(static_cast<std::int32_t>(code));
+    if (!text || *text == "Unknown error") return {};
+    return *text;
+}
+
+void ReportDirectoryError(DirClient& client, UiHooks& ui, std::int64_t code,
+                          const std::string& text) {
+    if (code == 0) return;
+    ui.showErrorDlg(ErrorCodeText(code, text), ClientMessageText(client, code));
+}
+
 void ReportClientError(DirClient& client, UiHooks& ui, std::int64_t code, const std::string& what) {
     if (code == 0) return;
     ShowMsgDlg(ui, DlgType::Error, what + " returned error " + ClientErrorText(client, code));

@@ -24,6 +24,12 @@ DirCode DSChangeCurrentTree(DirClient& client, DirContext context, const std::st
 void ChangeContextFlags(DirClient& client, DirContext context, char sign, std::uint32_t bits);
 std::string ClientErrorText(DirClient& client, std::int64_t code);
 void ReportClientError(DirClient& client, UiHooks& ui, std::int64_t code, const std::string& what);
+// The client's message table's text for a code; empty when it has none.
+std::string ClientMessageText(DirClient& client, std::int64_t code);
+// "Error %04X: %s" for a failed directory call, with the client's explanation beneath it
+// (for a live server: which one, and what went wrong). Nothing for 0.
+void ReportDirectoryError(DirClient& client, UiHooks& ui, std::int64_t code,
+                          const std::string& text);
 // The system's message for an error number, trimmed; empty when it has none.
 std::string SystemErrorText(int number);
 

@@ -23,7 +23,7 @@ void GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& classN
     DirClient& client = ws.client();
     DirClassInfo classInfo;
     ws.LastError = U_DSGetClassDef(client, slot.Context, className, classInfo);
-    ShowErrorCode(ui, ws.LastError, "U_DSGetClassDef: " + className);
+    ReportDirectoryError(ws.client(), ui, ws.LastError, "U_DSGetClassDef: " + className);
     if (ws.LastError == 0) info.Flags = ClassFlagsText(classInfo.classFlags);
 
     // The item reads run even when the definition read failed; only the last one's result
@@ -31,7 +31,7 @@ void GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& classN
     for (int kind : kOnlineKinds)
         ws.LastError = U_DSReadAttributes(client, ui, slot.Context, className, kind,
                                           info.Items[static_cast<std::size_t>(kind)]);
-    ShowErrorCode(ui, ws.LastError, "U_DSReadAttributes: " + className);
+    ReportDirectoryError(ws.client(), ui, ws.LastError, "U_DSReadAttributes: " + className);
 }
 
 void GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrName,
@@ -43,5 +43,5 @@ void GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrNam
     }
     definition.clear();  // a failed read yields an empty definition
     ws.LastError = U_DSGetAttributeInfo(ws.client(), slot.Context, attrName, definition);
-    ShowErrorCode(ui, ws.LastError, "U_DSGetAttributeInfo: " + attrName);
+    ReportDirectoryError(ws.client(), ui, ws.LastError, "U_DSGetAttributeInfo: " + attrName);
 }

@@ -14,6 +14,11 @@ class UiHooks {
     virtual void showMsgDlg(DlgType type, const std::string& msg) = 0;
     // Lets pending window events run.
     virtual void processEvents() = 0;
+    // An error message with the directory client's own explanation of it (empty when the
+    // client has none), shown beneath the message.
+    virtual void showErrorDlg(const std::string& msg, const std::string& detail) {
+        showMsgDlg(DlgType::Error, detail.empty() ? msg : msg + "\n" + detail);
+    }
 };
 
 // Shows nothing and never yields; for callers with no one to tell.

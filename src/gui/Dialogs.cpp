@@ -5,7 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-void QtDialogs::message(DlgType type, const QString& text) {
+void QtDialogs::message(DlgType type, const QString& text, const QString& detail) {
     QMessageBox box(parent_);
     switch (type) {
         case DlgType::Error:
@@ -26,6 +26,7 @@ void QtDialogs::message(DlgType type, const QString& text) {
             break;
     }
     box.setText(text);
+    if (!detail.isEmpty()) box.setInformativeText(detail);
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
 }

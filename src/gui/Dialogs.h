@@ -18,7 +18,8 @@ struct FileDialogSetup {
 class Dialogs {
   public:
     virtual ~Dialogs() = default;
-    virtual void message(DlgType type, const QString& text) = 0;
+    // detail, when given, is shown beneath the text.
+    virtual void message(DlgType type, const QString& text, const QString& detail = {}) = 0;
     // The chosen path, or nothing when the user cancels.
     virtual std::optional<QString> saveFile(const FileDialogSetup& setup) = 0;
     virtual std::optional<QString> openFile(const FileDialogSetup& setup) = 0;
@@ -28,7 +29,7 @@ class Dialogs {
 class QtDialogs : public Dialogs {
   public:
     explicit QtDialogs(QWidget* parent) : parent_(parent) {}
-    void message(DlgType type, const QString& text) override;
+    void message(DlgType type, const QString& text, const QString& detail = {}) override;
     std::optional<QString> saveFile(const FileDialogSetup& setup) override;
     std::optional<QString> openFile(const FileDialogSetup& setup) override;
 

@@ -494,6 +494,10 @@ void TMainForm::showMsgDlg(DlgType type, const std::string& msg) {
     dialogs_->message(type, DecodeName(msg));
 }
 
+void TMainForm::showErrorDlg(const std::string& msg, const std::string& detail) {
+    dialogs_->message(DlgType::Error, DecodeName(msg), DecodeName(detail));
+}
+
 void TMainForm::processEvents() { QCoreApplication::processEvents(); }
 
 TMainForm::LongOperation::LongOperation(TMainForm& form) : form_(form) {

@@ -156,6 +156,7 @@ class TMainForm : public QMainWindow, private UiHooks {
   private:
     // UiHooks, for the core's reports and its pauses for painting.
     void showMsgDlg(DlgType type, const std::string& msg) override;
+    void showErrorDlg(const std::string& msg, const std::string& detail) override;
     void processEvents() override;
 
     // While a long job runs, the controls that start another or change a slot are off.

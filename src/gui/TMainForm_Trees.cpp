@@ -76,7 +76,7 @@ void TMainForm::ChangeTreeOnline(QObject* sender) {
     Controls(tree).StatusPanel->setText(
         QString("Tree #%1: %2").arg(tree).arg(DecodeName(slot.TreeName)));
     ws_.LastError = DSChangeCurrentTree(ws_.client(), slot.Context, slot.TreeName);
-    ShowErrorCode(*this, ws_.LastError, "DSChangeCurrentTree");
+    ReportDirectoryError(ws_.client(), *this, ws_.LastError, "DSChangeCurrentTree");
     ChangeContextFlags(ws_.client(), slot.Context, '+', 4);
     if (ws_.LastError == 0) LoadSchemaOnline();
 }
@@ -87,11 +87,11 @@ void TMainForm::LoadSchemaOnline() {
     TTreeInfo& slot = Trees(tree);
     ResetSchemaLists();
     ws_.LastError = U_DSReadAvailableClasses(ws_.client(), slot.Context, slot.ClassNames);
-    ShowErrorCode(*this, ws_.LastError, "U_DSReadAvailableClasses");
+    ReportDirectoryError(ws_.client(), *this, ws_.LastError, "U_DSReadAvailableClasses");
     slot.AttrNames.clear();
     Controls(tree).AttrListBox->clear();
     ws_.LastError = U_DSReadAvailableAttributes(ws_.client(), slot.Context, "*", slot.AttrNames);
-    ShowErrorCode(*this, ws_.LastError, "U_DSReadAvailableAttributes");
+    ReportDirectoryError(ws_.client(), *this, ws_.LastError, "U_DSReadAvailableAttributes");
     InitializeSchemaLists();
 }
 

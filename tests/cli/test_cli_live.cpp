@@ -191,7 +191,8 @@ TEST(CliLive, UnknownTreeOrNoClientIsTrouble) {
 TEST(CliLive, DirectoryErrorsAreReportedAndTheRunGoesOn) {
     const CliResult r = RunCli({"compare", "tree:ALPHA_TREE", "tree:Beta"}, kFailing);
     EXPECT_EQ(r.status, 2);
-    const std::string error = "Error FFFFFDA5: U_DSGetAttributeInfo: Surname\n";
+    // The window's dialog text, then the client's own explanation on a line of its own.
+    const std::string error = "Error FFFFFDA5: U_DSGetAttributeInfo: Surname\nNo such attribute\n";
     // Once for each tree; both reads fail alike, so the definitions compare equal.
     EXPECT_EQ(r.err, error + error);
     // Everything else is as without the failure.

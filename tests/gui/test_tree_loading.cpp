@@ -85,7 +85,8 @@ TEST_F(TreeLoading, FailedTreeChangeKeepsTheOldListsUnderTheNewName) {
     choose(form->ComboBoxTree1, "SALES");
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].type, DlgType::Error);
-    EXPECT_TRUE(dialogs.messages[0].text.endsWith(": DSChangeCurrentTree"));
+    EXPECT_EQ(dialogs.messages[0].text, "Error FFFFFD86: DSChangeCurrentTree");
+    EXPECT_EQ(dialogs.messages[0].detail, "");  // this client has no message table
     EXPECT_EQ(form->Trees(1).TreeName, "SALES");
     EXPECT_EQ(form->Trees(1).Online, 1);
     EXPECT_EQ(form->StatusPanels[0]->text(), "Tree #1: SALES");
@@ -222,6 +223,20 @@ TEST_F(TreeLoading, LongOperationsLockTheControlsThatWouldDisturbThem) {
     EXPECT_TRUE(form->BitBtnLoadTreeOffline2->isEnabled());
     EXPECT_TRUE(form->BitBtnSaveTree1->isEnabled());
     EXPECT_FALSE(form->BitBtnSaveTree2->isEnabled());  // its class read failed: nothing to save
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(TreeLoading, DirectoryErrorsCarryTheClientsExplanation) {
+    makeOnlineForm();
+    fake->setMessageTable({{-604, "no such class"}});
+    fake->failOn("dcFetchClasses", -604);
+    choose(form->ComboBoxTree1, "LAB_TREE");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].text, "Error FFFFFDA4: U_DSReadAvailableClasses");
+    EXPECT_EQ(dialogs.messages[0].detail, "no such class");
 }
 
 }  // namespace

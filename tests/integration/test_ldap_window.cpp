@@ -81,10 +81,16 @@ TEST_F(LdapWindow, AServerThatCannotBeReadShowsAnErrorAndTheWindowGoesOn) {
 
     choose(form->ComboBoxTree1, "DOWN");
     choose(form->ComboBoxTree2, "REFUSED");
-    // One error dialog each, with the code and the operation (and whatever the window adds).
+    // One error dialog each, with the code and the operation, and beneath it the server
+    // and the cause.
     ASSERT_EQ(dialogs.messages.size(), 2u) << messageTexts().join("\n").toStdString();
-    EXPECT_TRUE(messageTexts()[0].startsWith("Error FFFFFD8F: DSChangeCurrentTree"));
-    EXPECT_TRUE(messageTexts()[1].startsWith("Error FFFFFD63: DSChangeCurrentTree"));
+    EXPECT_EQ(messageTexts()[0], "Error FFFFFD8F: DSChangeCurrentTree");
+    EXPECT_EQ(messageTexts()[1], "Error FFFFFD63: DSChangeCurrentTree");
+    EXPECT_EQ(dialogs.messages[0].detail.toStdString(),
+              down.uri() + ": cannot connect: Can't contact LDAP server");
+    EXPECT_EQ(
+        dialogs.messages[1].detail.toStdString(),
+        server.uri() + ": bind as \"cn=admin,dc=example,dc=com\" refused: Invalid credentials");
     for (const ShownMessage& m : dialogs.messages) EXPECT_EQ(m.type, DlgType::Error);
     // The client's message table says which server and why.
     EXPECT_EQ(ClientErrorText(form->workspace().client(), ldapcode::kUnreachable),

@@ -14,6 +14,7 @@
 struct ShownMessage {
     DlgType type;
     QString text;
+    QString detail;
 };
 
 class ScriptedDialogs : public Dialogs {
@@ -27,8 +28,8 @@ class ScriptedDialogs : public Dialogs {
     };
 
     explicit ScriptedDialogs(Log& log) : log_(log) {}
-    void message(DlgType type, const QString& text) override {
-        log_.messages.push_back({type, text});
+    void message(DlgType type, const QString& text, const QString& detail = {}) override {
+        log_.messages.push_back({type, text, detail});
         if (log_.onMessage) log_.onMessage();
     }
     std::optional<QString> saveFile(const FileDialogSetup& setup) override {
