@@ -343,34 +343,6 @@ ClientConfig ConfigFrom(const QByteArray& data, const std::string& baseDir) {
     return config;
 }
 
-bool ReadFile(const std::string& path, QByteArray& data, std::string& error) {
-    const QString name = QString::fromStdString(path);
-    const QFileInfo info(name);
-    if (!info.exists()) {
-        error = path + ": no such file";
-        return false;
-    }
-    if (info.isDir()) {
-        error = path + ": is a folder, not a file";
-        return false;
-    }
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = path + ": cannot be read (" + file.errorString().toStdString() + ")";
-        return false;
-    }
-    data = file.read(kMaxFileSize + 1);
-    if (data.size() > kMaxFileSize) {
-        error = path + ": larger than 64 MiB";
-        return false;
-    }
-    if (file.error() != QFileDevice::NoError) {
-        error = path + ": cannot be read (" + file.errorString().toStdString() + ")";
-        return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 bool ParseClientConfig(const QByteArray& data, const std::string& baseDir, ClientConfig& config,
@@ -386,7 +358,7 @@ bool ParseClientConfig(const QByteArray& data, const std::string& baseDir, Clien
 
 bool ReadClientConfig(const std::string& path, ClientConfig& config, std::string& error) {
     QByteArray data;
-    if (!ReadFile(path, data, error)) return false;
+    if (!ReadClientFile(path, data, error)) return false;
     const std::string dir = QFileInfo(QString::fromStdString(path)).absolutePath().toStdString();
     if (ParseClientConfig(data, dir, config, error)) return true;
     error = path + ": " + error;
@@ -405,7 +377,7 @@ bool ParseTreeDescription(const QByteArray& data, SimTree& tree, std::string& er
 
 bool ReadTreeDescription(const std::string& path, SimTree& tree, std::string& error) {
     QByteArray data;
-    if (!ReadFile(path, data, error)) return false;
+    if (!ReadClientFile(path, data, error)) return false;
     if (ParseTreeDescription(data, tree, error)) return true;
     error = path + ": " + error;
     return false;
@@ -490,5 +462,33 @@ bool ParseOidBytes(const std::string& hex, Asn1Id& id, std::string& error) {
         i = j;
     }
     id.length = static_cast<std::uint32_t>(n);
+    return true;
+}
+
+bool ReadClientFile(const std::string& path, QByteArray& data, std::string& error) {
+    const QString name = QString::fromStdString(path);
+    const QFileInfo info(name);
+    if (!info.exists()) {
+        error = path + ": no such file";
+        return false;
+    }
+    if (info.isDir()) {
+        error = path + ": is a folder, not a file";
+        return false;
+    }
+    QFile file(name);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = path + ": cannot be read (" + file.errorString().toStdString() + ")";
+        return false;
+    }
+    data = file.read(kMaxFileSize + 1);
+    if (data.size() > kMaxFileSize) {
+        error = path + ": larger than 64 MiB";
+        return false;
+    }
+    if (file.error() != QFileDevice::NoError) {
+        error = path + ": cannot be read (" + file.errorString().toStdString() + ")";
+        return false;
+    }
     return true;
 }

@@ -71,6 +71,9 @@ bool ReadClientConfig(const std::string& path, ClientConfig& config, std::string
 bool ParseTreeDescription(const QByteArray& data, SimTree& tree, std::string& error);
 bool ReadTreeDescription(const std::string& path, SimTree& tree, std::string& error);
 
+// A whole file of at most 64 MiB; false with what is wrong, naming the file.
+bool ReadClientFile(const std::string& path, QByteArray& data, std::string& error);
+
 // "2.5.6.6" as a BER object identifier: tag 6, length, content.
 bool EncodeOid(const std::string& dotted, Asn1Id& id, std::string& error);
 // "06 03 55 06 06": the bytes as given, length = their count.

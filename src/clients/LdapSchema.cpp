@@ -2,12 +2,13 @@
 
 #include <ldap.h>
 #include <ldap_schema.h>
-
 #include <algorithm>
 #include <charconv>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
+
+#include "D_Util.h"
 
 namespace {
 
@@ -35,28 +36,6 @@ constexpr std::uint32_t kAttrWriteManaged = 0x200;
 constexpr std::uint32_t kAttrPerReplica = 0x400;
 constexpr std::uint32_t kAttrSyncNever = 0x800;
 
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string Trim(const std::string& s) {
-    std::size_t b = 0;
-    std::size_t e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
-
 bool AllDigits(std::string_view s) {
     return !s.empty() &&
            std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -76,7 +55,7 @@ bool IsNumericOid(const std::string& oid) {
 }
 
 bool ParseWord(const std::string& text, std::uint32_t& value) {
-    const std::string t = Trim(text);
+    const std::string t = TrimBlanks(text);
     if (!AllDigits(t)) return false;
     const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
     return ec == std::errc() && end == t.data() + t.size();
@@ -84,7 +63,7 @@ bool ParseWord(const std::string& text, std::uint32_t& value) {
 
 // A 64-bit number of which the low 32 bits are kept; 0 when the text is no number.
 std::int32_t Bound(const std::string& text) {
-    const std::string t = Trim(text);
+    const std::string t = TrimBlanks(text);
     std::int64_t value = 0;
     auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
     if (ec != std::errc() || end != t.data() + t.size()) {
@@ -104,7 +83,7 @@ Extensions ReadExtensions(LDAPSchemaExtensionItem** items) {
     for (; items != nullptr && *items != nullptr; ++items) {
         const LDAPSchemaExtensionItem* item = *items;
         if (item->lsei_name == nullptr) continue;
-        auto [it, added] = out.try_emplace(Upper(item->lsei_name));
+        auto [it, added] = out.try_emplace(AsciiUpper(item->lsei_name));
         if (!added) continue;
         for (char** v = item->lsei_values; v != nullptr && *v != nullptr; ++v)
             it->second.push_back(UnescapeSchemaText(*v));
@@ -127,7 +106,7 @@ bool FlagSet(const Extensions& ext, const char* name) {
     const std::vector<std::string>* values = Extension(ext, name);
     if (values == nullptr) return false;
     if (values->empty()) return true;
-    const std::string first = Lower(Trim(values->front()));
+    const std::string first = AsciiLower(TrimBlanks(values->front()));
     return first != "0" && first != "false";
 }
 
@@ -182,7 +161,7 @@ Parsed<T> Parse(const std::string& text, T* (*parse)(const char*, int*, const ch
             // libldap stops just after the token it could not take.
             reason = code != 0 ? Text(ldap_scherr2str(code)) : std::string("cannot be parsed");
             const std::size_t from = offset > 40 ? offset - 40 : 0;
-            const std::string before = Trim(text.substr(from, offset - from));
+            const std::string before = TrimBlanks(text.substr(from, offset - from));
             reason += before.empty()
                           ? std::string(" at the start")
                           : " after \"" + std::string(from > 0 ? "..." : "") + before + "\"";
@@ -195,12 +174,13 @@ Parsed<T> Parse(const std::string& text, T* (*parse)(const char*, int*, const ch
 class OidMacros {
   public:
     explicit OidMacros(const std::vector<std::pair<std::string, std::string>>& macros) {
-        for (const auto& [name, value] : macros) macros_[Lower(Trim(name))] = Trim(value);
+        for (const auto& [name, value] : macros)
+            macros_[AsciiLower(TrimBlanks(name))] = TrimBlanks(value);
     }
     std::string expand(const std::string& oid, int depth = 0) const {
         if (oid.empty() || macros_.empty() || IsNumericOid(oid) || depth > 16) return oid;
         const std::size_t colon = oid.find(':');
-        const auto it = macros_.find(Lower(oid.substr(0, colon)));
+        const auto it = macros_.find(AsciiLower(oid.substr(0, colon)));
         if (it == macros_.end()) return oid;
         const std::string base = expand(it->second, depth + 1);
         return colon == std::string::npos ? base : base + "." + oid.substr(colon + 1);
@@ -247,9 +227,9 @@ template <typename Def>
 std::unordered_map<std::string, std::size_t> Index(const std::vector<Def>& defs) {
     std::unordered_map<std::string, std::size_t> index;
     for (std::size_t i = 0; i < defs.size(); ++i) {
-        for (const std::string& name : defs[i].names) index.try_emplace(Lower(name), i);
-        if (!defs[i].oid.empty()) index.try_emplace(Lower(defs[i].oid), i);
-        index.try_emplace(Lower(defs[i].shown), i);
+        for (const std::string& name : defs[i].names) index.try_emplace(AsciiLower(name), i);
+        if (!defs[i].oid.empty()) index.try_emplace(AsciiLower(defs[i].oid), i);
+        index.try_emplace(AsciiLower(defs[i].shown), i);
     }
     return index;
 }
@@ -263,7 +243,7 @@ std::vector<std::string> Shown(const std::vector<std::string>& refs,
     std::vector<std::string> out;
     out.reserve(refs.size());
     for (const std::string& ref : refs) {
-        const auto it = index.find(Lower(ref));
+        const auto it = index.find(AsciiLower(ref));
         out.push_back(it != index.end() && !defs[it->second].ndsName.empty()
                           ? defs[it->second].ndsName
                           : ref);
@@ -279,7 +259,7 @@ void DropRepeatedNames(std::vector<Def>& defs, const char* kind,
     std::vector<Def> kept;
     kept.reserve(defs.size());
     for (Def& def : defs) {
-        if (seen.insert(Lower(def.shown)).second)
+        if (seen.insert(AsciiLower(def.shown)).second)
             kept.push_back(std::move(def));
         else
             skipped.push_back({kind, def.text, "a second definition named \"" + def.shown + "\""});
@@ -327,7 +307,7 @@ std::string AddToDecimal(const std::string& decimal, int add) {
 std::uint32_t SyntaxId(const std::string& oid,
                        const std::unordered_map<std::string, std::uint32_t>& ndsSyntaxes) {
     if (oid.empty()) return 0;
-    const auto tagged = ndsSyntaxes.find(Lower(oid));
+    const auto tagged = ndsSyntaxes.find(AsciiLower(oid));
     if (tagged != ndsSyntaxes.end()) return tagged->second;
     const std::string prefix = kNdsSyntaxPrefix;
     std::uint32_t id = 0;
@@ -337,8 +317,8 @@ std::uint32_t SyntaxId(const std::string& oid,
 
 std::string Shortened(const std::string& text) {
     std::string flat;
-    for (char c : text) flat += IsBlank(c) ? ' ' : c;
-    flat = Trim(flat);
+    for (char c : text) flat += IsLineBlank(c) ? ' ' : c;
+    flat = TrimBlanks(flat);
     return flat.size() > kShownDefinition ? flat.substr(0, kShownDefinition) + "..." : flat;
 }
 
@@ -349,7 +329,7 @@ std::string UnescapeSchemaText(const std::string& text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '\\' && i + 2 < text.size()) {
-            const std::string hex = Upper(text.substr(i + 1, 2));
+            const std::string hex = AsciiUpper(text.substr(i + 1, 2));
             if (hex == "27" || hex == "5C") {
                 out += hex == "27" ? '\'' : '\\';
                 i += 2;
@@ -365,8 +345,8 @@ std::string EscapeInnerApostrophes(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\'' && i > 0 && i + 1 < text.size() && !IsBlank(text[i - 1]) &&
-            !IsBlank(text[i + 1]))
+        if (text[i] == '\'' && i > 0 && i + 1 < text.size() && !IsLineBlank(text[i - 1]) &&
+            !IsLineBlank(text[i + 1]))
             out += "\\27";
         else
             out += text[i];
@@ -458,7 +438,7 @@ SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
         if (HasNdsExtension(ext)) out.ndsStyle = true;
         std::uint32_t id = 0;
         if (ParseWord(FirstValue(ext, "X-NDS_SYNTAX"), id))
-            ndsSyntaxes.try_emplace(Lower(macros.expand(Text(syntax->syn_oid))), id);
+            ndsSyntaxes.try_emplace(AsciiLower(macros.expand(Text(syntax->syn_oid))), id);
     }
 
     std::vector<AttrDef> attrs;
@@ -528,7 +508,7 @@ SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
         const AttrDef* source = &def;
         std::unordered_set<const AttrDef*> visited{source};
         while (source->syntax.empty() && !source->sup.empty()) {
-            const auto it = attrIndex.find(Lower(source->sup));
+            const auto it = attrIndex.find(AsciiLower(source->sup));
             if (it == attrIndex.end() || !visited.insert(&attrs[it->second]).second) break;
             source = &attrs[it->second];
         }

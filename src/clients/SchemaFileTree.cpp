@@ -8,25 +8,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include "ClientConfig.h"
+#include "D_Util.h"
+
 namespace {
-
-constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
-
-std::string Lower(std::string s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
-
-std::string Trim(const std::string& s) {
-    std::size_t b = 0;
-    std::size_t e = s.size();
-    while (b < e && IsBlank(s[b])) ++b;
-    while (e > b && IsBlank(s[e - 1])) --e;
-    return s.substr(b, e - b);
-}
 
 // Lines without their line ends (LF or CR LF).
 std::vector<std::string> Lines(const std::string& text) {
@@ -46,16 +31,16 @@ std::vector<std::string> Lines(const std::string& text) {
 
 // "objectIdentifier NAME OID": the macro, or false.
 bool MacroFrom(const std::string& text, std::pair<std::string, std::string>& macro) {
-    const std::string t = Trim(text);
+    const std::string t = TrimBlanks(text);
     const std::size_t gap = t.find_first_of(" \t");
     if (gap == std::string::npos) return false;
-    macro = {t.substr(0, gap), Trim(t.substr(gap))};
+    macro = {t.substr(0, gap), TrimBlanks(t.substr(gap))};
     return !macro.second.empty() && macro.second.find_first_of(" \t") == std::string::npos;
 }
 
 void AddDefinition(const std::string& keyword, const std::string& text,
                    SchemaDefinitions& definitions, std::vector<SkippedDefinition>& skipped) {
-    const std::string k = Lower(keyword);
+    const std::string k = AsciiLower(keyword);
     if (k == "attributetype" || k == "attributetypes") {
         definitions.attributeTypes.push_back(text);
     } else if (k == "objectclass" || k == "objectclasses") {
@@ -117,18 +102,18 @@ void ParseSchemaFileText(const std::string& text, SchemaDefinitions& definitions
     std::string keyword;
     std::string body;
     auto flush = [&] {
-        if (!keyword.empty()) AddDefinition(keyword, Trim(body), definitions, skipped);
+        if (!keyword.empty()) AddDefinition(keyword, TrimBlanks(body), definitions, skipped);
         keyword.clear();
         body.clear();
     };
     for (const std::string& line : Lines(text)) {
         if (!line.empty() && line[0] == '#') continue;
-        if (Trim(line).empty()) {
+        if (TrimBlanks(line).empty()) {
             flush();
             continue;
         }
-        if (IsBlank(line[0])) {  // a continuation line
-            if (!keyword.empty()) body.append(1, ' ').append(Trim(line));
+        if (IsLineBlank(line[0])) {  // a continuation line
+            if (!keyword.empty()) body.append(1, ' ').append(TrimBlanks(line));
             continue;
         }
         flush();
@@ -155,7 +140,7 @@ void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
     for (const std::string& line : logical) {
         const std::size_t colon = line.find(':');
         if (colon == std::string::npos) continue;
-        std::string type = Lower(line.substr(0, colon));
+        std::string type = AsciiLower(line.substr(0, colon));
         type = type.substr(0, type.find(';'));  // options such as ;binary
         const char* kind = nullptr;
         if (type == "objectclasses" || type == "olcobjectclasses")
@@ -177,15 +162,16 @@ void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
         }
         value = line.substr(colon + (base64 ? 2 : 1));
         if (base64) {
-            const auto decoded = QByteArray::fromBase64Encoding(
-                QByteArray::fromStdString(Trim(value)), QByteArray::AbortOnBase64DecodingErrors);
+            const auto decoded =
+                QByteArray::fromBase64Encoding(QByteArray::fromStdString(TrimBlanks(value)),
+                                               QByteArray::AbortOnBase64DecodingErrors);
             if (!decoded) {
                 skipped.push_back({kind, line, "its base64 value does not decode"});
                 continue;
             }
             value = decoded.decoded.toStdString();
         }
-        value = Trim(WithoutOrdinal(Trim(value)));
+        value = TrimBlanks(WithoutOrdinal(TrimBlanks(value)));
         if (std::string(kind) == "object identifier") {
             std::pair<std::string, std::string> macro;
             if (MacroFrom(value, macro))
@@ -204,12 +190,12 @@ void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
 
 SchemaFileFormat DetectSchemaFileFormat(const std::string& path, const std::string& text) {
     const std::string suffix =
-        Lower(QFileInfo(QString::fromStdString(path)).suffix().toStdString());
+        AsciiLower(QFileInfo(QString::fromStdString(path)).suffix().toStdString());
     if (suffix == "ldif") return SchemaFileFormat::Ldif;
     if (suffix == "schema") return SchemaFileFormat::Schema;
     // LDIF lines begin with an attribute name and a colon; directives with a keyword.
     for (const std::string& line : Lines(text)) {
-        if (line.empty() || line[0] == '#' || IsBlank(line[0])) continue;
+        if (line.empty() || line[0] == '#' || IsLineBlank(line[0])) continue;
         std::size_t i = 0;
         while (i < line.size() && (std::isalnum(static_cast<unsigned char>(line[i])) ||
                                    line[i] == '-' || line[i] == ';'))
@@ -223,30 +209,8 @@ SchemaFileFormat DetectSchemaFileFormat(const std::string& path, const std::stri
 bool ReadSchemaFile(const std::string& path, SchemaFileFormat format,
                     SchemaDefinitions& definitions, std::vector<SkippedDefinition>& skipped,
                     std::string& error) {
-    const QString name = QString::fromStdString(path);
-    const QFileInfo info(name);
-    if (!info.exists()) {
-        error = path + ": no such file";
-        return false;
-    }
-    if (info.isDir()) {
-        error = path + ": is a folder, not a file";
-        return false;
-    }
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = path + ": cannot be read (" + file.errorString().toStdString() + ")";
-        return false;
-    }
-    const QByteArray data = file.read(kMaxFileSize + 1);
-    if (file.error() != QFileDevice::NoError) {
-        error = path + ": cannot be read (" + file.errorString().toStdString() + ")";
-        return false;
-    }
-    if (data.size() > kMaxFileSize) {
-        error = path + ": larger than 64 MiB";
-        return false;
-    }
+    QByteArray data;
+    if (!ReadClientFile(path, data, error)) return false;
     const std::string text = data.toStdString();
     if (format == SchemaFileFormat::Detect) format = DetectSchemaFileFormat(path, text);
     if (format == SchemaFileFormat::Ldif)

@@ -17,6 +17,22 @@ std::string AsciiUpper(std::string s) {
     return s;
 }
 
+std::string AsciiLower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+bool IsLineBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+std::string TrimBlanks(const std::string& s) {
+    std::size_t b = 0;
+    std::size_t e = s.size();
+    while (b < e && IsLineBlank(s[b])) ++b;
+    while (e > b && IsLineBlank(s[e - 1])) --e;
+    return s.substr(b, e - b);
+}
+
 int FindInStrArray(const std::string& s, const std::vector<std::string>& items,
                    bool caseSensitive) {
     const std::string wanted = caseSensitive ? s : AsciiUpper(s);

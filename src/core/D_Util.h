@@ -21,6 +21,10 @@ std::string WithPrefix(const std::string& s, const std::string& prefix);
 void SplitAtFirst(const std::string& s, const std::string& sep, std::string& before,
                   std::string& after);
 std::string AsciiUpper(std::string s);
+std::string AsciiLower(std::string s);
+bool IsLineBlank(char c);  // space, tab, CR or LF
+// s without the blanks (space, tab, CR, LF) at either end.
+std::string TrimBlanks(const std::string& s);
 std::size_t PosIgnoreCase(const std::string& sub, const std::string& s);
 std::size_t PosCaseOpt(const std::string& sub, const std::string& s, bool caseSensitive);
 std::string SubstituteStr(const std::string& s, const std::string& oldText,
