@@ -24,8 +24,9 @@ namespace bench {
 class QueuedDialogs : public Dialogs {
   public:
     explicit QueuedDialogs(std::deque<QString>& answers) : answers_(answers) {}
-    void message(DlgType, const QString& text) override {
-        std::fprintf(stderr, "dialog: %s\n", text.toLocal8Bit().constData());
+    void message(DlgType, const QString& text, const QString& detail = {}) override {
+        std::fprintf(stderr, "dialog: %s %s\n", text.toLocal8Bit().constData(),
+                     detail.toLocal8Bit().constData());
     }
     std::optional<QString> saveFile(const FileDialogSetup&) override { return next(); }
     std::optional<QString> openFile(const FileDialogSetup&) override { return next(); }
