@@ -1,4 +1,5 @@
 // The comparisons that fetch their definitions: one name, or a whole run over both trees.
+#include <memory>
 #include <string>
 #include <unordered_set>
 
@@ -40,6 +41,11 @@ void CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, const ch
                 Fetcher fetch, const LineFn& progress, const LineFn& sink) {
     const NameList names1 = ws.tree(1).*names;
     const NameList names2 = ws.tree(2).*names;
+    // Each offline slot's file is checked against the disk once for the whole run.
+    std::vector<std::unique_ptr<IniFile::Hold>> holds;
+    for (int t : {1, 2})
+        if (ws.tree(t).Online == 0 && ws.tree(t).SchemaFile)
+            holds.push_back(std::make_unique<IniFile::Hold>(*ws.tree(t).SchemaFile));
 
     std::vector<std::string> keys1;
     keys1.reserve(names1.size());

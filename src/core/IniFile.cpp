@@ -473,6 +473,9 @@ struct Section {
 struct IniDocument {
     explicit IniDocument(std::string p) : path(std::move(p)) {}
 
+    int holds = 0;           // live IniFile::Hold objects
+    bool heldFresh = false;  // checked once since the first of them began
+
     std::string path;  // absolute
 
     Bytes data;  // the bytes the parsed lines point into
@@ -667,6 +670,10 @@ struct IniDocument {
     // Brings the parsed copy up to date with the file, unless writes are pending.
     void Sync() {
         if (dirty) return;
+        if (holds > 0) {
+            if (heldFresh) return;
+            heldFresh = true;
+        }
         struct stat st;
         if (path.empty() || ::stat(path.c_str(), &st) != 0) {
             const bool missing = path.empty() || errno == ENOENT || errno == ENOTDIR;
@@ -1248,4 +1255,10 @@ void IniFile::UpdateFile() { doc_->Flush(fileName_); }
 void IniFile::DiscardChanges() {
     doc_->dirty = false;
     doc_->known = false;
+}
+
+IniFile::Hold::Hold(IniFile& file) : doc_(file.doc_) { ++doc_->holds; }
+
+IniFile::Hold::~Hold() {
+    if (--doc_->holds == 0) doc_->heldFresh = false;
 }

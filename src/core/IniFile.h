@@ -31,6 +31,19 @@ class IniFile {
 
     const std::string& FileName() const { return fileName_; }
 
+    // While a hold lives, the file is checked against the disk once, at the first call,
+    // instead of at every call: the reads under one hold see one version of the file.
+    class Hold {
+      public:
+        explicit Hold(IniFile& file);
+        ~Hold();
+        Hold(const Hold&) = delete;
+        Hold& operator=(const Hold&) = delete;
+
+      private:
+        std::shared_ptr<IniDocument> doc_;
+    };
+
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& defaultValue);
     // Decimal, or hexadecimal after "0x", "0X" or "$"; anything else gives the default.

@@ -1,36 +1,99 @@
 #include "QuickCheck.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
-#include <unordered_set>
+#include <string_view>
+#include <vector>
 
 namespace {
 
-std::unordered_set<std::string> KeySet(const NameList& names) {
-    std::unordered_set<std::string> keys;
-    keys.reserve(names.size());
-    for (const NameEntry& entry : names) keys.insert(NameKey(entry.name));
-    return keys;
+bool IsAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
+
+char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::uint64_t FoldHash(std::string_view s) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (char c : s) h = (h ^ static_cast<unsigned char>(Fold(c))) * 1099511628211ull;
+    return h ^ (h >> 29);
+}
+
+bool FoldEqual(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (Fold(a[i]) != Fold(b[i])) return false;
+    return true;
+}
+
+// Membership without regard to case and without a copy per name: ASCII names are folded on
+// the fly, the rare others go through their folded key (NameKey folds ASCII the same way).
+class NameSet {
+  public:
+    explicit NameSet(const NameList& names) {
+        std::size_t capacity = 16;
+        while (capacity < names.size() * 2) capacity *= 2;
+        mask_ = capacity - 1;
+        slots_.assign(capacity, 0);
+        keys_.reserve(names.size());
+        folded_.reserve(names.size());
+        for (const NameEntry& e : names) {
+            if (IsAscii(e.name)) {
+                keys_.push_back(e.name);
+            } else {
+                folded_.push_back(NameKey(e.name));
+                keys_.push_back(folded_.back());
+            }
+            insert(static_cast<std::uint32_t>(keys_.size()));
+        }
+    }
+    bool contains(std::string_view name) const {
+        if (IsAscii(name)) return find(name);
+        const std::string key = NameKey(name);
+        return find(key);
+    }
+
+  private:
+    void insert(std::uint32_t entry) {
+        const std::string_view key = keys_[entry - 1];
+        for (std::size_t i = FoldHash(key) & mask_;; i = (i + 1) & mask_) {
+            if (slots_[i] == 0) {
+                slots_[i] = entry;
+                return;
+            }
+            if (FoldEqual(keys_[slots_[i] - 1], key)) return;
+        }
+    }
+    bool find(std::string_view key) const {
+        for (std::size_t i = FoldHash(key) & mask_;; i = (i + 1) & mask_) {
+            if (slots_[i] == 0) return false;
+            if (FoldEqual(keys_[slots_[i] - 1], key)) return true;
+        }
+    }
+
+    std::vector<std::string> folded_;  // reserved up front: the views below point into it
+    std::vector<std::string_view> keys_;
+    std::vector<std::uint32_t> slots_;  // entry number + 1; 0 = empty
+    std::size_t mask_ = 0;
+};
 
 }  // namespace
 
 QuickCheckLists QuickCheckNames(const NameList& tree1, const NameList& tree2) {
-    // Keys are computed once per name, so a lookup costs no collation and no search.
-    std::vector<std::string> keys1;
-    keys1.reserve(tree1.size());
-    for (const NameEntry& entry : tree1) keys1.push_back(NameKey(entry.name));
-    const std::unordered_set<std::string> set1(keys1.begin(), keys1.end());
-    const std::unordered_set<std::string> set2 = KeySet(tree2);
-
+    const NameSet set1(tree1);
+    const NameSet set2(tree2);
     QuickCheckLists result;
+    result.common.reserve(std::min(tree1.size(), tree2.size()));
     // Every occurrence counts on its own: a name listed twice shows twice.
-    for (std::size_t i = 0; i < tree1.size(); ++i) {
-        if (set2.contains(keys1[i]))
-            result.common.push_back(tree1[i]);
+    for (const NameEntry& entry : tree1) {
+        if (set2.contains(entry.name))
+            result.common.push_back(entry);
         else
-            result.unique1.push_back(tree1[i]);
+            result.unique1.push_back(entry);
     }
     for (const NameEntry& entry : tree2)
-        if (!set1.contains(NameKey(entry.name))) result.unique2.push_back(entry);
+        if (!set1.contains(entry.name)) result.unique2.push_back(entry);
     return result;
 }

@@ -118,6 +118,7 @@ void ReadSchemaNames(TTreeInfo& slot, const StatusFn& status) {
 }
 
 void ReadClassDefFromFile(IniFile& file, const std::string& className, TClassInfo& info) {
+    const IniFile::Hold hold(file);  // one class, one version of the file
     info.Flags = file.ReadString(kClassDefinition, className, info.Flags);
     for (int kind = 0; kind < kClassItemKinds; ++kind) {
         std::vector<std::string>& items = info.Items[static_cast<std::size_t>(kind)];

@@ -40,6 +40,7 @@ void ListBoxModel::appendRows(std::vector<Row> rows) {
         return;
     }
     // One stable sort per fill keeps a fill of many names linearithmic.
+    ensureKeys();
     beginResetModel();
     const auto oldSize = static_cast<std::ptrdiff_t>(rows_.size());
     std::move(rows.begin(), rows.end(), std::back_inserter(rows_));
@@ -57,6 +58,7 @@ void ListBoxModel::addItem(const std::string& bytes, std::uint32_t number) {
         appendRows(std::move(one));
         return;
     }
+    ensureKeys();
     auto pos = std::upper_bound(rows_.begin(), rows_.end(), row, [](const Row& a, const Row& b) {
         return a.key->compare(*b.key) < 0;
     });
@@ -120,4 +122,24 @@ std::optional<std::string> ListBox::selectedBytes() const {
     const int row = currentRow();
     if (row < 0 || row >= count()) return std::nullopt;
     return itemBytes(row);
+}
+
+void ListBoxModel::ensureKeys() {
+    for (Row& row : rows_)
+        if (!row.key) row.key = collator_.sortKey(row.text);
+}
+
+void ListBoxModel::addSortedItems(const NameList& items) {
+    if (!sorted_ || !rows_.empty()) {
+        addItems(items);
+        return;
+    }
+    std::vector<Row> rows;
+    rows.reserve(items.size());
+    for (const NameEntry& e : items)
+        rows.push_back(Row{e.name, e.number, DecodeName(e.name), std::nullopt});
+    if (rows.empty()) return;
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
 }

@@ -25,6 +25,9 @@ class ListBoxModel : public QAbstractListModel {
     void clear();
     void addItem(const std::string& bytes, std::uint32_t number = 0);
     void addItems(const NameList& items);
+    // Items already in the list's order (sorted by SortNames): no collation keys are made
+    // until an item has to be placed among them.
+    void addSortedItems(const NameList& items);
     void addLines(const std::vector<std::string>& lines);
     const std::string& itemBytes(int row) const { return rows_.at(static_cast<size_t>(row)).bytes; }
     std::uint32_t itemNumber(int row) const { return rows_.at(static_cast<size_t>(row)).number; }
@@ -38,6 +41,7 @@ class ListBoxModel : public QAbstractListModel {
     };
     Row makeRow(const std::string& bytes, std::uint32_t number) const;
     void appendRows(std::vector<Row> rows);
+    void ensureKeys();
 
     bool sorted_;
     QCollator collator_;
@@ -54,6 +58,7 @@ class ListBox : public QListView {
         model_->addItem(bytes, number);
     }
     void addItems(const NameList& items) { model_->addItems(items); }
+    void addSortedItems(const NameList& items) { model_->addSortedItems(items); }
     void addLines(const std::vector<std::string>& lines) { model_->addLines(lines); }
     int count() const { return model_->rowCount(); }
     const std::string& itemBytes(int row) const { return model_->itemBytes(row); }

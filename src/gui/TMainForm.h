@@ -2,6 +2,7 @@
 // what the core computes and never parses a file, talks to the client or compares itself.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <array>
 #include <memory>
@@ -192,5 +193,8 @@ class TMainForm : public QMainWindow, private UiHooks {
     std::array<TTreeControls, 3> controls_{};
     std::vector<std::string> reachableTrees_;
     int busy_ = 0;
+    QElapsedTimer pumpClock_;  // since the last round of pending events
+    bool eventsDue() const;
+    void pumpEvents();
     bool closePending_ = false;
 };

@@ -17,12 +17,12 @@ void TMainForm::QuickCompare() {
         list->clear();
     const QuickCheckLists classes = QuickCheckNames(Trees(1).ClassNames, Trees(2).ClassNames);
     const QuickCheckLists attrs = QuickCheckNames(Trees(1).AttrNames, Trees(2).AttrNames);
-    ListBoxUniqueClasses1->addItems(classes.unique1);
-    ListBoxClassesCommon->addItems(classes.common);
-    ListBoxUniqueClasses2->addItems(classes.unique2);
-    ListBoxUniqueAttr1->addItems(attrs.unique1);
-    ListBoxAttrCommon->addItems(attrs.common);
-    ListBoxUniqueAttr2->addItems(attrs.unique2);
+    ListBoxUniqueClasses1->addSortedItems(classes.unique1);
+    ListBoxClassesCommon->addSortedItems(classes.common);
+    ListBoxUniqueClasses2->addSortedItems(classes.unique2);
+    ListBoxUniqueAttr1->addSortedItems(attrs.unique1);
+    ListBoxAttrCommon->addSortedItems(attrs.common);
+    ListBoxUniqueAttr2->addSortedItems(attrs.unique2);
 }
 
 void TMainForm::TabSheetCompareClassesShow(QObject*) {

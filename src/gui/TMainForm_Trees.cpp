@@ -52,8 +52,8 @@ void TMainForm::InitializeSchemaLists() {
     SortNames(slot.ClassNames);
     SortNames(slot.AttrNames);
     c.ClassListBox->clear();
-    c.ClassListBox->addItems(slot.ClassNames);
-    c.AttrListBox->addItems(slot.AttrNames);
+    c.ClassListBox->addSortedItems(slot.ClassNames);
+    c.AttrListBox->addSortedItems(slot.AttrNames);
     c.saveAllowed = c.ClassListBox->count() > 0 && slot.Online != 0;
     updateLockedControls();
     EnableCompare();

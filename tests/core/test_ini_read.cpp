@@ -219,3 +219,22 @@ TEST(IniRead, MissingFileOrFolderReadsEmpty) {
 }
 
 }  // namespace
+
+// Under a hold the reads see one version of the file; after it, changes show again.
+TEST(IniRead, AHoldReadsOneVersionOfTheFile) {
+    TempDir dir;
+    const std::string path = dir.write("held.ini", "[S]\r\nk=old\r\n");
+    IniFile file(path);
+    {
+        const IniFile::Hold hold(file);
+        EXPECT_EQ(file.ReadString("S", "k", ""), "old");
+        dir.write("held.ini", "[S]\r\nk=new, and longer\r\n");
+        EXPECT_EQ(file.ReadString("S", "k", ""), "old");
+        {
+            const IniFile::Hold inner(file);
+            EXPECT_EQ(file.ReadString("S", "k", ""), "old");
+        }
+        EXPECT_EQ(file.ReadString("S", "k", ""), "old");
+    }
+    EXPECT_EQ(file.ReadString("S", "k", ""), "new, and longer");
+}
