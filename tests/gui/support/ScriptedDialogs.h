@@ -44,9 +44,13 @@ class ScriptedDialogs : public Dialogs {
   private:
     std::optional<QString> next() {
         if (log_.answers.empty()) return std::nullopt;
-        std::optional<QString> answer = log_.answers.front();
+        // Taken apart rather than copied whole: gcc's optimiser misreads an optional
+        // QString copy as uninitialised.
+        const bool cancelled = !log_.answers.front().has_value();
+        const QString path = cancelled ? QString() : *log_.answers.front();
         log_.answers.pop_front();
-        return answer;
+        if (cancelled) return std::nullopt;
+        return path;
     }
     Log& log_;
 };
