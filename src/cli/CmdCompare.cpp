@@ -88,15 +88,17 @@ struct Run {
     FindingReader reader;
 };
 
-void RunClasses(Session& session, bool json, Run& run) {
+// One full comparison, classes or attributes, with the window's lines on standard output.
+void RunFull(Session& session, bool json, Run& run, bool classes) {
     Workspace& ws = session.ws();
-    const std::size_t total = ws.tree(1).ClassNames.size();
+    const std::size_t total = (classes ? ws.tree(1).ClassNames : ws.tree(1).AttrNames).size();
+    const std::string what = classes ? "classes" : "attributes";
     std::size_t done = 0;
-    CompareAllClasses(
+    (classes ? CompareAllClasses : CompareAllAttributes)(
         ws, session.ui(),
         [&](const std::string& name) {
             ++done;
-            session.progress().show("Comparing classes " + std::to_string(done) + "/" +
+            session.progress().show("Comparing " + what + " " + std::to_string(done) + "/" +
                                         std::to_string(total) + ": " + name,
                                     done == 1);
             if (json) run.reader.progress(name);
@@ -104,31 +106,10 @@ void RunClasses(Session& session, bool json, Run& run) {
         [&](const std::string& line) {
             ++run.lines;
             if (json) {
-                run.reader.classLine(line);
-            } else {
-                session.progress().beforeOutput();
-                WriteLine(line);
-            }
-        });
-}
-
-void RunAttributes(Session& session, bool json, Run& run) {
-    Workspace& ws = session.ws();
-    const std::size_t total = ws.tree(1).AttrNames.size();
-    std::size_t done = 0;
-    CompareAllAttributes(
-        ws, session.ui(),
-        [&](const std::string& name) {
-            ++done;
-            session.progress().show("Comparing attributes " + std::to_string(done) + "/" +
-                                        std::to_string(total) + ": " + name,
-                                    done == 1);
-            if (json) run.reader.progress(name);
-        },
-        [&](const std::string& line) {
-            ++run.lines;
-            if (json) {
-                run.reader.attrLine(line);
+                if (classes)
+                    run.reader.classLine(line);
+                else
+                    run.reader.attrLine(line);
             } else {
                 session.progress().beforeOutput();
                 WriteLine(line);
@@ -147,8 +128,8 @@ int RunComparison(const Arguments& args, bool classes, bool attributes) {
     const bool json = args.format == Format::Json;
     Run classRun;
     Run attrRun;
-    if (classes) RunClasses(session, json, classRun);
-    if (attributes) RunAttributes(session, json, attrRun);
+    if (classes) RunFull(session, json, classRun, true);
+    if (attributes) RunFull(session, json, attrRun, false);
     session.progress().clear();
     const bool different = classRun.lines + attrRun.lines > 0;
 
