@@ -1,5 +1,6 @@
 // Filling the slots: online through the selectors, offline from schema files, and saving.
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -237,6 +238,27 @@ TEST_F(TreeLoading, DirectoryErrorsCarryTheClientsExplanation) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].text, "Error FFFFFDA4: U_DSReadAvailableClasses");
     EXPECT_EQ(dialogs.messages[0].detail, "no such class");
+}
+
+}  // namespace
+
+namespace {
+
+// Closing the window in the middle of a load waits for the load, then closes.
+TEST_F(TreeLoading, CloseDuringALoadWaitsForItsEnd) {
+    makeOnlineForm();
+    form->show();
+    bool visibleAfterClose = false;
+    dialogs.onMessage = [&] {
+        form->close();
+        visibleAfterClose = form->isVisible();
+    };
+    fake->failOn("dcFetchAttributes", -601, 1);
+    choose(form->ComboBoxTree1, "LAB_TREE");
+    EXPECT_TRUE(visibleAfterClose);
+    EXPECT_EQ(form->ListBoxClasses1->count(), 2);  // the load went on to its end
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form->isVisible());
 }
 
 }  // namespace
