@@ -7,6 +7,7 @@
 #include <time.h>
 
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QLocale>
 #include <QProcess>
 #include <QString>
@@ -202,6 +203,21 @@ inline SchemaGenOptions ScaledOptions(const Options& options, int scale) {
 // costs more than the C locale's plain comparison.
 inline void UseLocale(const std::string& name) {
     QLocale::setDefault(name == "C" ? QLocale::c() : QLocale(QString::fromStdString(name)));
+}
+
+// The shared main: a child process runs one scenario, the parent drives the runs.
+template <typename Scenario, typename Driver>
+int BenchMain(int argc, char** argv, const char* name, Scenario runScenario, Driver drive) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    try {
+        const Options o(argc, argv);
+        if (o.has("child")) return runScenario(o, argc, argv);
+        QCoreApplication app(argc, argv);
+        return drive(o, QCoreApplication::applicationFilePath());
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", name, e.what());
+        return 1;
+    }
 }
 
 }  // namespace bench

@@ -341,14 +341,5 @@ int Drive(const bench::Options& o, const QString& program) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    try {
-        const bench::Options o(argc, argv);
-        if (o.has("child")) return RunScenario(o, argc, argv);
-        QCoreApplication app(argc, argv);
-        return Drive(o, QCoreApplication::applicationFilePath());
-    } catch (const std::exception& e) {
-        std::fprintf(stderr, "bench_schema: %s\n", e.what());
-        return 1;
-    }
+    return bench::BenchMain(argc, argv, "bench_schema", RunScenario, Drive);
 }
