@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "Names.h"
+
 namespace {
 
 constexpr ConnRef kRefBase = 0x100;
@@ -19,14 +21,22 @@ std::string AsciiUpperCopy(std::string s) {
     return s;
 }
 
-bool SameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && AsciiUpperCopy(a) == AsciiUpperCopy(b);
-}
+// Names fold as the quick check matches them, so a name it calls common is found here.
+bool SameName(const std::string& a, const std::string& b) { return NameKey(a) == NameKey(b); }
 
-// Writes at most size - 1 bytes and a NUL: a long text is cut, never overflows.
+// Writes at most size - 1 bytes and a NUL: a long text is cut, never overflows, and never
+// inside a UTF-8 character.
 void WriteText(char* buffer, std::size_t size, const std::string& text) {
     if (buffer == nullptr || size == 0) return;
-    const std::size_t n = std::min(text.size(), size - 1);
+    std::size_t n = std::min(text.size(), size - 1);
+    if (n < text.size()) {
+        std::size_t lead = n;
+        while (lead > 0 && n - lead < 3 && (static_cast<unsigned char>(text[lead]) & 0xC0) == 0x80)
+            --lead;
+        const unsigned char c = static_cast<unsigned char>(text[lead]);
+        const std::size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+        if (lead < n && c >= 0xC0 && lead + length > n) n = lead;
+    }
     std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
 }
@@ -147,16 +157,16 @@ std::size_t SimulatedClient::findEntry(Context& context, bool classes, const std
         index.attrCount != tree.attributes.size()) {
         index = NameIndex{&tree, tree.classes.size(), tree.attributes.size(), {}, {}};
         for (std::size_t i = 0; i < tree.classes.size(); ++i)
-            index.classes.try_emplace(AsciiUpperCopy(tree.classes[i].name), i);
+            index.classes.try_emplace(NameKey(tree.classes[i].name), i);
         for (std::size_t i = 0; i < tree.attributes.size(); ++i)
-            index.attributes.try_emplace(AsciiUpperCopy(tree.attributes[i].name), i);
+            index.attributes.try_emplace(NameKey(tree.attributes[i].name), i);
     }
     const std::size_t total = classes ? tree.classes.size() : tree.attributes.size();
     auto nameAt = [&](std::size_t i) -> const std::string& {
         return classes ? tree.classes[i].name : tree.attributes[i].name;
     };
     const auto& map = classes ? index.classes : index.attributes;
-    const auto hit = map.find(AsciiUpperCopy(name));
+    const auto hit = map.find(NameKey(name));
     if (hit != map.end() && hit->second < total && SameName(nameAt(hit->second), name))
         return hit->second;
     // A name renamed in place since: look through the tree.

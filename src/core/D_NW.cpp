@@ -15,7 +15,8 @@ constexpr std::uint32_t kClassNamesReplySize = 4096;
 constexpr std::uint32_t kLargeReplySize = 64512;
 constexpr std::size_t kClassNameSize = 4096;
 constexpr std::size_t kAttrNameSize = 256;
-constexpr std::size_t kItemNameSize = 34;
+// Items name classes and attributes, so they get the larger of those reads' buffers.
+constexpr std::size_t kItemNameSize = kClassNameSize;
 constexpr std::uint32_t kTreeNameSize = 255;
 constexpr std::size_t kTreeNameMax = 32;
 constexpr std::uint32_t kConnectionTreeKind = 4;
@@ -308,7 +309,7 @@ DirCode U_DSReadAvailableAttributes(DirClient& client, DirContext context, const
             DirAttrInfo info;
             name.fill('\0');
             code = client.dcTakeAttr(context, reply, name.data(), name.size(), info);
-            if (code != 0) break;  // the rest of this batch is dropped
+            if (code != 0) continue;  // only this entry is lost, not the rest of its batch
             list.push_back({BufferText(name), 0});
         }
     } while (iteration != -1);
@@ -395,18 +396,68 @@ std::string ClassFlagsText(std::uint32_t flags) {
 std::string Asn1IdText(const Asn1Id& id) {
     const std::uint32_t n = id.data[1];
     if (id.data[0] != 6 || n < 2 || n + 2 > id.length || n + 2 > sizeof id.data) return {};
-    const unsigned first = id.data[2];
-    std::array<char, 32> part{};
-    std::snprintf(part.data(), part.size(), "%u.%u", first / 40, first % 40);
-    std::string text = part.data();
-    std::uint32_t value = 0;
-    for (std::uint32_t i = 3; i < n + 2; ++i) {
-        const std::uint8_t byte = id.data[i];
-        value = value * 128u + (byte & 0x7Fu);
-        if (byte < 0x80) {
-            std::snprintf(part.data(), part.size(), ".%u", value);
+    // Arcs are read as numbers of any size (UUID arcs exceed 64 bits): digits of base 10^9.
+    std::vector<std::uint32_t> value;  // least significant first; empty is 0
+    auto times128plus = [&value](std::uint32_t low) {
+        std::uint64_t carry = low;
+        for (std::uint32_t& d : value) {
+            const std::uint64_t v = std::uint64_t{d} * 128u + carry;
+            d = static_cast<std::uint32_t>(v % 1000000000u);
+            carry = v / 1000000000u;
+        }
+        while (carry != 0) {
+            value.push_back(static_cast<std::uint32_t>(carry % 1000000000u));
+            carry /= 1000000000u;
+        }
+    };
+    auto decimal = [&value] {
+        if (value.empty()) return std::string("0");
+        std::array<char, 16> part{};
+        std::snprintf(part.data(), part.size(), "%u", value.back());
+        std::string text = part.data();
+        for (std::size_t i = value.size() - 1; i-- > 0;) {
+            std::snprintf(part.data(), part.size(), "%09u", value[i]);
             text += part.data();
-            value = 0;
+        }
+        return text;
+    };
+    std::string text;
+    std::uint32_t i = 2;
+    const unsigned first = id.data[2];
+    if (first < 0x80) {
+        std::array<char, 32> part{};
+        std::snprintf(part.data(), part.size(), "%u.%u", first / 40, first % 40);
+        text = part.data();
+        i = 3;
+    } else {
+        // A first number of several bytes can only be under arc 2: 2.48 and above.
+        for (; i < n + 2; ++i) {
+            times128plus(id.data[i] & 0x7Fu);
+            if (id.data[i] < 0x80) break;
+        }
+        if (i == n + 2) return {};
+        ++i;
+        std::uint64_t carry = 80;  // value - 80, value being at least 128
+        for (std::uint32_t& d : value) {
+            if (carry == 0) break;
+            if (d >= carry) {
+                d -= static_cast<std::uint32_t>(carry);
+                carry = 0;
+            } else {
+                d = static_cast<std::uint32_t>(d + 1000000000u - carry);
+                carry = 1;
+            }
+        }
+        while (!value.empty() && value.back() == 0) value.pop_back();
+        text = "2." + decimal();
+        value.clear();
+    }
+    for (; i < n + 2; ++i) {
+        const std::uint8_t byte = id.data[i];
+        times128plus(byte & 0x7Fu);
+        if (byte < 0x80) {
+            text += "." + decimal();
+            value.clear();
         }
     }
     return text;

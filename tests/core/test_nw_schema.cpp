@@ -149,13 +149,18 @@ TEST_F(SchemaRead, AttributeNamesUseOneLargeReplyAndNoRequest) {
     EXPECT_EQ(fake.count("dcNewBuffer"), 1u);
 }
 
-TEST_F(SchemaRead, FailedAttributeTakeDropsTheRestOfItsBatchOnly) {
+TEST_F(SchemaRead, FailedAttributeTakeSkipsThatEntryOnly) {
     addAttrs(7);
     fake.setBatchSize(3);
     fake.failOn("dcTakeAttr", kFail, 2);
     NameList list;
     EXPECT_EQ(U_DSReadAvailableAttributes(fake, context, "*", list), 0);
-    EXPECT_THAT(Names(list), ElementsAreArray(Seq("A", {1, 4, 5, 6, 7})));
+    EXPECT_THAT(Names(list), ElementsAreArray(Seq("A", {1, 3, 4, 5, 6, 7})));
+    // The code is the last call's: a failing final take is the result.
+    fake.failOn("dcTakeAttr", kFail, 7);
+    list.clear();
+    EXPECT_EQ(U_DSReadAvailableAttributes(fake, context, "*", list), kFail);
+    EXPECT_THAT(Names(list), ElementsAreArray(Seq("A", {1, 2, 3, 4, 5, 6})));
 }
 
 TEST_F(SchemaRead, AttributeReadFailures) {
@@ -189,6 +194,34 @@ TEST_F(SchemaRead, GetClassDefFillsTheRecordOfTheNamedClass) {
         ElementsAre("dcNewBuffer(4096)", "dcStartRequest(1,15,1)", "dcAddClassName(1,1,\"person\")",
                     "dcNewBuffer(64512)", "dcFetchClasses(1,3,0,1,-1,2)", "dcClassCount(1,2)",
                     "dcTakeClass(1,2,4096)", "dcDropBuffer(2)", "dcDropBuffer(1)"));
+}
+
+TEST_F(SchemaRead, NamesFoldBeyondAsciiAsTheQuickCheckMatchesThem) {
+    // The quick check calls these common; each read must then find them under either
+    // spelling.
+    fake.addClass("\xC3\xB6rtlichkeit", 0x02, {0x06, 0x03, 0x55, 0x06, 0x07}, {"Top"});
+    fake.addAttr(
+        "Stra\xC3\x9F"
+        "enname",
+        0x01, 3);
+    fake.addAttr("\xC3\x89tage", 0x00, 8);
+    DirClassInfo info;
+    EXPECT_EQ(U_DSGetClassDef(fake, context, "\xC3\x96RTLICHKEIT", info), 0);
+    EXPECT_EQ(info.classFlags, 0x02u);
+    std::vector<std::string> sup;
+    EXPECT_EQ(U_DSReadAttributes(fake, ui, context, "\xC3\x96rtlichkeit", 0, sup), 0);
+    EXPECT_THAT(sup, ElementsAre("Top"));
+    std::string definition;
+    EXPECT_EQ(U_DSGetAttributeInfo(fake, context, "\xC3\xA9TAGE", definition), 0);
+    EXPECT_EQ(definition, "INTEGER");
+    EXPECT_EQ(U_DSGetAttributeInfo(fake, context,
+                                   "STRA\xC3\x9F"
+                                   "ENNAME",
+                                   definition),
+              0);
+    EXPECT_EQ(definition, "CI_STRING [SglVal]");
+    // Different letters stay different.
+    EXPECT_NE(U_DSGetAttributeInfo(fake, context, "Etage", definition), 0);
 }
 
 TEST_F(SchemaRead, GetClassDefOfAnUnknownClassClearsTheRecord) {
@@ -241,15 +274,38 @@ TEST_F(ItemRead, WalksEveryListWhateverTheKindAndYieldsPerClass) {
     EXPECT_EQ(calls[2], "dcAddClassName(1,1,\"Person\")");
     EXPECT_EQ(calls[3], "dcNewBuffer(64512)");
     EXPECT_EQ(calls[4], "dcFetchClasses(1,2,0,1,-1,2)");
-    EXPECT_EQ(calls[6], "dcTakeClass(1,2,34)");
-    EXPECT_EQ(calls[8], "dcTakeItem(1,2,34)");
+    EXPECT_EQ(calls[6], "dcTakeClass(1,2,4096)");
+    EXPECT_EQ(calls[8], "dcTakeItem(1,2,4096)");
 }
 
-TEST_F(ItemRead, LongNamesAreCutToTheBuffer) {
-    fake.addClass("Long", 0, {}, {std::string(40, 'S')});
+TEST_F(ItemRead, LongItemNamesComeThroughWhole) {
+    // Real directories have item names far past 33 bytes; two that share their first 33
+    // must stay two items.
+    const std::string to = "msDS-ServiceAllowedToAuthenticateTo";
+    const std::string from = "msDS-ServiceAllowedToAuthenticateFrom";
+    const std::string sup = "msDS-ManagedServiceAccountWithALongName";
+    fake.addClass("Account", 0, {}, {sup}, {}, {}, {}, {to, from});
     std::vector<std::string> list;
-    EXPECT_EQ(U_DSReadAttributes(fake, ui, context, "Long", 0, list), 0);
-    EXPECT_THAT(list, ElementsAre(std::string(33, 'S')));
+    EXPECT_EQ(U_DSReadAttributes(fake, ui, context, "Account", 4, list), 0);
+    EXPECT_THAT(list, ElementsAre(to, from));
+    list.clear();
+    EXPECT_EQ(U_DSReadAttributes(fake, ui, context, "Account", 0, list), 0);
+    EXPECT_THAT(list, ElementsAre(sup));
+}
+
+TEST_F(ItemRead, ANameLongerThanTheBufferIsNeverCutInsideACharacter) {
+    // 4093 ASCII bytes, then "é" (2 bytes) straddling the 4095-byte limit.
+    const std::string name = std::string(4094, 'a') + "\xC3\xA9" + "tail";
+    fake.addClass("Huge", 0, {}, {name});
+    std::vector<std::string> list;
+    EXPECT_EQ(U_DSReadAttributes(fake, ui, context, "Huge", 0, list), 0);
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0], std::string(4094, 'a'));
+    const std::string three = std::string(4093, 'b') + "\xE2\x82\xAC";  // the euro sign
+    fake.addClass("Huge3", 0, {}, {three + "x"});
+    list.clear();
+    EXPECT_EQ(U_DSReadAttributes(fake, ui, context, "Huge3", 0, list), 0);
+    EXPECT_THAT(list, ElementsAre(std::string(4093, 'b')));
 }
 
 TEST_F(ItemRead, FailedItemTakeEndsOnlyItsList) {
@@ -343,10 +399,14 @@ TEST(Asn1IdText, EveryRule) {
         {longest, ~0u, longestText.c_str()},
         {tooLong, 40, ""},                         // past the 32 data bytes
         {{0x06, 0x02, 0x78, 0x05}, ~0u, "3.0.5"},  // first byte 120
-        {{0x06, 0x02, 0xFF, 0x05}, ~0u, "6.15.5"},
+        // A first number of several bytes lies under arc 2.
+        {{0x06, 0x02, 0xFF, 0x05}, ~0u, "2.16181"},
+        {{0x06, 0x03, 0x88, 0x37, 0x01}, ~0u, "2.999.1"},
+        {{0x06, 0x02, 0x81, 0x00}, ~0u, "2.48"},
+        {{0x06, 0x02, 0x81, 0x80}, ~0u, ""},  // the first number never ends
         {{0x06, 0x06, 0x2B, 0x8F, 0xFF, 0xFF, 0xFF, 0x7F}, ~0u, "1.3.4294967295"},
-        {{0x06, 0x06, 0x2B, 0x90, 0x80, 0x80, 0x80, 0x01}, ~0u, "1.3.1"},  // wraps at 32 bits
-        {{0x06, 0x05, 0x2B, 0x06, 0x01, 0x81, 0x82}, ~0u, "1.3.6.1"},      // unfinished last
+        {{0x06, 0x06, 0x2B, 0x90, 0x80, 0x80, 0x80, 0x01}, ~0u, "1.3.4294967297"},
+        {{0x06, 0x05, 0x2B, 0x06, 0x01, 0x81, 0x82}, ~0u, "1.3.6.1"},  // unfinished last
         {{0x06, 0x02, 0x2B, 0x86}, ~0u, "1.3"},
     };
     for (const IdCase& c : cases) {
