@@ -4,6 +4,7 @@
 #include <ldap_schema.h>
 #include <algorithm>
 #include <charconv>
+#include <limits>
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
@@ -17,6 +18,7 @@ constexpr const char* kStandardSyntaxPrefix = "1.3.6.1.4.1.1466.115.121.1.";
 constexpr const char* kNdsSyntaxPrefix = "2.16.840.1.113719.1.1.5.1.";
 constexpr std::size_t kMaxArcDigits = 80;      // more cannot fit the 32 bytes anyway
 constexpr std::size_t kShownDefinition = 160;  // of a skipped definition, in messages
+constexpr std::size_t kListedSkipped = 20;     // skipped definitions named in one message
 constexpr const char* kSkippedMarker = "\x01skipped definitions";
 
 // Class flags and attribute flags as the client's records carry them.
@@ -315,6 +317,50 @@ std::uint32_t SyntaxId(const std::string& oid,
     return StandardSyntaxId(oid);
 }
 
+// A type without SYNTAX takes its supertype's, bound and all: for each type, the nearest
+// definition up its SUP chain that has a syntax, else itself. Each type is walked once, so
+// long chains cost linear time; a loop or a missing supertype ends a chain.
+std::vector<const AttrDef*> SyntaxSources(
+    const std::vector<AttrDef>& attrs, const std::unordered_map<std::string, std::size_t>& index) {
+    constexpr std::size_t kUnknown = std::numeric_limits<std::size_t>::max();
+    std::vector<std::size_t> source(attrs.size(), kUnknown);
+    std::vector<bool> onPath(attrs.size(), false);
+    std::vector<std::size_t> path;
+    for (std::size_t start = 0; start < attrs.size(); ++start) {
+        if (source[start] != kUnknown) continue;
+        std::size_t at = start;
+        std::size_t found = kUnknown;
+        for (;;) {
+            if (source[at] != kUnknown) {
+                found = source[at];
+                break;
+            }
+            path.push_back(at);
+            onPath[at] = true;
+            const AttrDef& def = attrs[at];
+            if (!def.syntax.empty() || def.sup.empty()) {
+                found = at;
+                break;
+            }
+            const auto it = index.find(AsciiLower(def.sup));
+            if (it == index.end() || onPath[it->second]) {
+                found = at;  // no syntax anywhere on this chain
+                break;
+            }
+            at = it->second;
+        }
+        for (std::size_t p : path) {
+            source[p] = found;
+            onPath[p] = false;
+        }
+        path.clear();
+    }
+    std::vector<const AttrDef*> out;
+    out.reserve(attrs.size());
+    for (std::size_t s : source) out.push_back(&attrs[s]);
+    return out;
+}
+
 std::string Shortened(const std::string& text) {
     std::string flat;
     for (char c : text) flat += IsLineBlank(c) ? ' ' : c;
@@ -423,7 +469,17 @@ std::uint32_t StandardSyntaxId(const std::string& oid) {
 
 SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
     SchemaMapping out;
-    const OidMacros macros(definitions.oidMacros);
+    // A NUL would end a name early wherever the macro is used.
+    std::vector<std::pair<std::string, std::string>> usableMacros;
+    for (const auto& macro : definitions.oidMacros) {
+        if (macro.first.find('\0') == std::string::npos &&
+            macro.second.find('\0') == std::string::npos)
+            usableMacros.push_back(macro);
+        else
+            out.skipped.push_back(
+                {"object identifier", macro.first + " " + macro.second, "it holds a NUL byte"});
+    }
+    const OidMacros macros(usableMacros);
     std::string reason;
 
     std::unordered_map<std::string, std::uint32_t> ndsSyntaxes;
@@ -502,16 +558,11 @@ SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
     const auto classIndex = Index(classes);
     const bool nds = out.ndsStyle;
 
+    const std::vector<const AttrDef*> syntaxSources = SyntaxSources(attrs, attrIndex);
     out.tree.attributes.reserve(attrs.size());
-    for (const AttrDef& def : attrs) {
-        // A type without SYNTAX takes its supertype's, bound and all.
-        const AttrDef* source = &def;
-        std::unordered_set<const AttrDef*> visited{source};
-        while (source->syntax.empty() && !source->sup.empty()) {
-            const auto it = attrIndex.find(AsciiLower(source->sup));
-            if (it == attrIndex.end() || !visited.insert(&attrs[it->second]).second) break;
-            source = &attrs[it->second];
-        }
+    for (std::size_t a = 0; a < attrs.size(); ++a) {
+        const AttrDef& def = attrs[a];
+        const AttrDef* source = syntaxSources[a];
         SimAttr attr;
         attr.name = def.shown;
         DirAttrInfo& info = attr.info;
@@ -567,30 +618,28 @@ SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
 std::string MarkSkippedDefinitions(SimTree& tree, const std::vector<SkippedDefinition>& skipped,
                                    const std::string& source) {
     if (skipped.empty()) return {};
+    // One marker, at the end of the attribute names (read after the classes), so a load
+    // reports the skipped definitions once, after every good name has arrived.
+    SimAttr marker;
+    marker.name = kSkippedMarker;
+    tree.attributes.push_back(marker);
+    tree.failures.push_back({"dcTakeAttr", marker.name, ldapcode::kBadSchema, 0});
+
     std::map<std::string, std::size_t> counts;
-    for (const SkippedDefinition& s : skipped) ++counts[s.kind];
-    if (counts.count("object class") != 0) {
-        SimClass marker;
-        marker.name = kSkippedMarker;
-        tree.classes.push_back(marker);
-        tree.failures.push_back({"dcTakeClass", marker.name, ldapcode::kBadSchema, 0});
-    }
-    if (counts.size() > counts.count("object class")) {  // attribute types, syntaxes, macros
-        SimAttr marker;
-        marker.name = kSkippedMarker;
-        tree.attributes.push_back(marker);
-        tree.failures.push_back({"dcTakeAttr", marker.name, ldapcode::kBadSchema, 0});
-    }
-    std::string counted;
     std::vector<std::string> kinds;  // in the order met
     for (const SkippedDefinition& s : skipped)
-        if (std::find(kinds.begin(), kinds.end(), s.kind) == kinds.end()) kinds.push_back(s.kind);
+        if (counts[s.kind]++ == 0) kinds.push_back(s.kind);
+    std::string counted;
     for (const std::string& kind : kinds) {
         const std::size_t n = counts[kind];
         if (!counted.empty()) counted += ", ";
         counted += std::to_string(n) + " " + kind + " definition" + (n == 1 ? "" : "s");
     }
-    const SkippedDefinition& first = skipped.front();
-    return source + ": " + counted + " left out; the first: " + Shortened(first.text) + ": " +
-           first.reason;
+    std::string text = source + ": " + counted + " left out:";
+    const std::size_t shown = std::min(skipped.size(), kListedSkipped);
+    for (std::size_t i = 0; i < shown; ++i)
+        text += "\n- " + Shortened(skipped[i].text) + ": " + skipped[i].reason;
+    if (skipped.size() > shown)
+        text += "\n- and " + std::to_string(skipped.size() - shown) + " more";
+    return text;
 }

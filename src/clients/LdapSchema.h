@@ -61,8 +61,8 @@ std::string UnescapeSchemaText(const std::string& text);
 std::string EscapeInnerApostrophes(const std::string& text);
 
 // Makes the skipped definitions visible where the user looks: an entry at the end of the
-// class list (for skipped classes) and of the attribute list (for anything else) whose take
-// fails with kBadSchema, so the name reads report the code after every good name has
-// arrived. The text for the message table is returned.
+// attribute list whose take fails with kBadSchema, so a load reports the code once, after
+// every good name has arrived. The text for the message table is returned: the counts by
+// kind, then each skipped definition and why (the first 20, then how many more).
 std::string MarkSkippedDefinitions(SimTree& tree, const std::vector<SkippedDefinition>& skipped,
                                    const std::string& source);
