@@ -493,6 +493,7 @@ struct IniDocument {
     bool unreadable = false;  // it exists but could not be read: never overwrite it
     FileId id;
     bool dirty = false;
+    bool frozen = false;  // a snapshot: read once, never checked against the disk again
 
     std::string lastQuery;  // the latest section name asked for, as given
     std::uint32_t lastSection = kNone;
@@ -669,7 +670,7 @@ struct IniDocument {
 
     // Brings the parsed copy up to date with the file, unless writes are pending.
     void Sync() {
-        if (dirty) return;
+        if (dirty || (frozen && known)) return;
         if (holds > 0) {
             if (heldFresh) return;
             heldFresh = true;
@@ -1044,12 +1045,21 @@ void IniDocument::Flush(const std::string& displayName) {
 
 namespace {
 
-std::shared_ptr<IniDocument> AcquireDocument(const std::string& fileName) {
-    std::string key;
-    if (!fileName.empty()) {
-        std::error_code ec;
-        const auto abs = std::filesystem::absolute(fileName, ec);
-        key = ec ? fileName : abs.lexically_normal().string();
+std::string DocumentKey(const std::string& fileName) {
+    if (fileName.empty()) return {};
+    std::error_code ec;
+    const auto abs = std::filesystem::absolute(fileName, ec);
+    return ec ? fileName : abs.lexically_normal().string();
+}
+
+std::shared_ptr<IniDocument> AcquireDocument(const std::string& fileName, IniFile::Mode mode) {
+    const std::string key = DocumentKey(fileName);
+    if (mode == IniFile::Mode::Snapshot) {
+        // A copy of its own, outside the shared cache, so no write through another object
+        // on the path reaches it either.
+        auto doc = std::make_shared<IniDocument>(key);
+        doc->frozen = true;
+        return doc;
     }
     // The layer's own cache: one parsed copy per path for as long as any object holds it.
     static std::mutex mutex;
@@ -1128,8 +1138,8 @@ bool ParseInteger(std::string_view s, std::int64_t& out) {
 
 }  // namespace
 
-IniFile::IniFile(std::string fileName)
-    : fileName_(std::move(fileName)), doc_(AcquireDocument(fileName_)) {}
+IniFile::IniFile(std::string fileName, Mode mode)
+    : fileName_(std::move(fileName)), doc_(AcquireDocument(fileName_, mode)) {}
 
 IniFile::~IniFile() {
     try {

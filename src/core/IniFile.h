@@ -22,8 +22,11 @@ struct IniDocument;  // the shared parsed copy of one path
 
 class IniFile {
   public:
+    // Live: every read sees the file as it stands on disk (checked by size, time and inode).
+    // Snapshot: the file as it stood at the first read, whatever happens to it afterwards.
+    enum class Mode { Live, Snapshot };
     // A name without a folder is taken as given (callers resolve it); nothing is read yet.
-    explicit IniFile(std::string fileName);
+    explicit IniFile(std::string fileName, Mode mode = Mode::Live);
     // Flushes what is pending; a failure here is swallowed (call UpdateFile to see it).
     ~IniFile();
     IniFile(const IniFile&) = delete;

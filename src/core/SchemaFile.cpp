@@ -93,7 +93,9 @@ void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& pat
 void OpenSchemaFileIntoSlot(TTreeInfo& slot, const std::string& path) {
     // Read before anything of the slot changes, so a file that cannot be read leaves the
     // slot as it was.
-    auto file = std::make_shared<IniFile>(path);
+    // Names and definitions come from this one reading: a file changed or deleted later
+    // changes nothing until it is loaded again.
+    auto file = std::make_shared<IniFile>(path, IniFile::Mode::Snapshot);
     std::string treeName = file->ReadString(kSettings, kTreeName, "Unknown tree name");
     slot.SchemaFile = std::move(file);
     slot.TreeName = std::move(treeName);

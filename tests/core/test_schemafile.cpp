@@ -251,18 +251,36 @@ TEST_F(SchemaFileTest, ClassWithoutAnyDefinitionIsEmpty) {
     EXPECT_TRUE(ui.dialogs.empty());
 }
 
-TEST_F(SchemaFileTest, DeletedFileGivesEmptyDefinitionsSilently) {
+TEST_F(SchemaFileTest, ASlotKeepsTheReadingMadeAtItsLoad) {
+    // Names and definitions come from one reading: a file deleted or replaced after the
+    // load changes nothing until it is loaded again.
     const std::string path = dir.write("gone.txt", kLabTree);
     Load(1, path);
     std::filesystem::remove(path);
     TClassInfo info;
     GetClassDef(ws, ui, 1, "Person", info);
-    EXPECT_EQ(info.Flags, "");
-    for (const auto& items : info.Items) EXPECT_TRUE(items.empty());
+    EXPECT_EQ(info.Flags, "Effective");
+    EXPECT_EQ(info.Items[ikMandatoryAttribute], (std::vector<std::string>{"CN", "Surname"}));
     std::string definition;
     GetAttrDef(ws, ui, 1, "CN", definition);
-    EXPECT_EQ(definition, "");
+    EXPECT_EQ(definition, "CI_STRING [Sized (1-64)]");
+
+    std::string replaced = kLabTree;
+    replaced.replace(replaced.find("Person=Effective"), 16, "Person=Auxiliary");
+    replaced.replace(replaced.find("CN=CI_STRING [Sized (1-64)]"), 27, "CN=CE_STRING");
+    dir.write("gone.txt", replaced);
+    GetClassDef(ws, ui, 1, "Person", info);
+    EXPECT_EQ(info.Flags, "Effective");
+    GetAttrDef(ws, ui, 1, "CN", definition);
+    EXPECT_EQ(definition, "CI_STRING [Sized (1-64)]");
     EXPECT_TRUE(ui.dialogs.empty());
+
+    // Loading again takes the file as it now stands.
+    Load(1, path);
+    GetClassDef(ws, ui, 1, "Person", info);
+    EXPECT_EQ(info.Flags, "Auxiliary");
+    GetAttrDef(ws, ui, 1, "CN", definition);
+    EXPECT_EQ(definition, "CE_STRING");
 }
 
 TEST_F(SchemaFileTest, OfflineReadsFollowTheFileBytes) {
