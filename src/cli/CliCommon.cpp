@@ -196,13 +196,19 @@ void Session::loadOnline(int tree, const std::string& treeName) {
     ws.LastError = DSChangeCurrentTree(client, slot.Context, slot.TreeName);
     ReportDirectoryError(ws.client(), ui_, ws.LastError, "DSChangeCurrentTree");
     ChangeContextFlags(client, slot.Context, '+', 4);
-    if (ws.LastError != 0) return;
+    // A tree that cannot be read as a whole gets no comparison: with no names, every name
+    // of the other tree would pass for unique.
+    if (ws.LastError != 0)
+        throw Trouble("the tree \"" + treeName + "\" cannot be read; nothing was compared");
     slot.ClassNames.clear();
     ws.LastError = U_DSReadAvailableClasses(client, slot.Context, slot.ClassNames);
     ReportDirectoryError(ws.client(), ui_, ws.LastError, "U_DSReadAvailableClasses");
     slot.AttrNames.clear();
     ws.LastError = U_DSReadAvailableAttributes(client, slot.Context, "*", slot.AttrNames);
     ReportDirectoryError(ws.client(), ui_, ws.LastError, "U_DSReadAvailableAttributes");
+    if (slot.ClassNames.empty() && slot.AttrNames.empty())
+        throw Trouble("the tree \"" + treeName +
+                      "\" shows no class or attribute names; nothing was compared");
     SortNames(slot.ClassNames);
     SortNames(slot.AttrNames);
 }

@@ -211,4 +211,30 @@ TEST(CliLive, DirectoryErrorsAreReportedAndTheRunGoesOn) {
     EXPECT_EQ(show.err, error);
 }
 
+TEST(CliLive, ATreeThatCannotBeLoadedGetsNoComparisonAtAll) {
+    // A server that is down, and a source with no schema in it: the run reports the
+    // failure and prints no comparison (every name of the other tree would pass for unique).
+    TempDir dir;
+    dir.write("empty.schema", "# nothing here\n");
+    const std::string config = dir.write("client.json", R"({"connections": [
+            {"treeName": "ALPHA_TREE", "treeFile": ")" + CliData("sim/alpha.json") +
+                                                            R"("},
+            {"kind": "ldap", "treeName": "DOWN", "uri": "ldap://127.0.0.1:9", "timeout": 2},
+            {"kind": "schema-files", "treeName": "EMPTY", "files": ["empty.schema"]}],
+            "primary": 0})");
+    const EnvChanges env = {{"KALVIX_CLIENT", config}};
+    for (const char* broken : {"tree:DOWN", "tree:EMPTY"}) {
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"compare", "tree:ALPHA_TREE", broken},
+              std::vector<std::string>{"compare", broken, "tree:ALPHA_TREE", "--format", "json"},
+              std::vector<std::string>{"quick", "tree:ALPHA_TREE", broken}}) {
+            const CliResult r = RunCli(args, env);
+            EXPECT_EQ(r.status, 2) << broken << " " << args[0];
+            EXPECT_EQ(r.out, "") << broken << " " << args[0];
+            EXPECT_NE(r.err.find("nothing was compared"), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find("No differences found"), std::string::npos) << r.err;
+        }
+    }
+}
+
 }  // namespace
