@@ -141,18 +141,42 @@ void TMainForm::BitBtnLoadTreeOfflineClick(QObject* sender) {
         return;
     }
     const QFileInfo info(*chosen);
-    if (info.exists() && (!info.isFile() || !info.isReadable())) {
+    if (!info.exists()) {
+        showMsgDlg(DlgType::Error,
+                   ToBytes(QString("The schema file %1 does not exist").arg(*chosen)));
+        return;
+    }
+    if (!info.isFile() || !info.isReadable()) {
         showMsgDlg(DlgType::Error, ToBytes(QString("Cannot read the schema file %1").arg(*chosen)));
         return;
     }
-    OpenSchemaFileIntoSlot(slot, ToBytes(*chosen));
+    // Read aside first: the slot changes only when the file turns out to hold a schema.
+    TTreeInfo loaded;
+    {
+        SavedCursor savedCursor;
+        OpenSchemaFileIntoSlot(loaded, ToBytes(*chosen));
+        ReadSchemaNames(loaded, [this](const std::string& message) { StatusMsg(message); });
+    }
+    if (loaded.ClassNames.empty() && loaded.AttrNames.empty()) {
+        StatusBarReset();
+        showMsgDlg(
+            DlgType::Error,
+            ToBytes(
+                QString("The file %1 holds no schema (no class or attribute names)").arg(*chosen)));
+        return;
+    }
+    slot.SchemaFile = std::move(loaded.SchemaFile);
+    slot.TreeName = std::move(loaded.TreeName);
+    slot.Online = 0;
+    slot.FileName = std::move(loaded.FileName);
     Controls(tree).StatusPanel->setText(
         QString("Tree #%1: %2").arg(tree).arg(DecodeName(slot.TreeName)));
     SavedCursor savedCursor;
     ResetSchemaLists();
     slot.AttrNames.clear();
     Controls(tree).AttrListBox->clear();
-    ReadSchemaNames(slot, [this](const std::string& message) { StatusMsg(message); });
+    slot.ClassNames = std::move(loaded.ClassNames);
+    slot.AttrNames = std::move(loaded.AttrNames);
     InitializeSchemaLists();
     StatusBarReset();
 }

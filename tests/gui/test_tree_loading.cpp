@@ -180,6 +180,35 @@ TEST_F(TreeLoading, SaveThatCannotWriteKeepsTheOldFile) {
     EXPECT_TRUE(form->BitBtnSaveTree1->isEnabled());
 }
 
+TEST_F(TreeLoading, AFileWithoutASchemaIsRefusedAndTheSlotKeepsWhatItHeld) {
+    makeOfflineForm();
+    const std::string good = dir.write("good.txt",
+                                       "[Settings]\r\nTree Name=GOOD\r\n[Classes]\r\n0=Top\r\n"
+                                       "[Attributes]\r\n0=CN\r\n");
+    dialogs.answers.push_back(QString::fromStdString(good));
+    form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline1);
+    ASSERT_TRUE(dialogs.messages.empty());
+    const QString label = form->LabelTree1->text();
+
+    // A text file, and a name that is not there (a typing slip in the file dialog).
+    const std::string passwd = dir.write("passwd", "root:x:0:0:root:/root:/bin/bash\n");
+    for (const std::string& path : {passwd, dir.file("mistyped.txt")}) {
+        dialogs.messages.clear();
+        dialogs.answers.push_back(QString::fromStdString(path));
+        form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline1);
+        ASSERT_EQ(dialogs.messages.size(), 1u) << path;
+        EXPECT_EQ(dialogs.messages[0].type, DlgType::Error);
+        EXPECT_TRUE(dialogs.messages[0].text.contains(QString::fromStdString(path)))
+            << dialogs.messages[0].text.toStdString();
+        EXPECT_EQ(form->Trees(1).TreeName, "GOOD");
+        EXPECT_EQ(form->Trees(1).FileName, good);
+        EXPECT_EQ(texts(form->ListBoxClasses1), QStringList({"Top"}));
+        EXPECT_EQ(texts(form->ListBoxAttr1), QStringList({"CN"}));
+        EXPECT_EQ(form->LabelTree1->text(), label);
+        EXPECT_TRUE(form->isTabShown(form->TabSheetSchemaTree1));
+    }
+}
+
 TEST_F(TreeLoading, UnreadableChoiceSaysSoOnce) {
     makeOfflineForm();
     dialogs.answers.push_back(QString::fromStdString(dir.path().string()));
