@@ -29,7 +29,7 @@ TEST(CliInstall, InstalledCopyRunsAndFindsItsFiles) {
     // Started from elsewhere, with nothing of the build around it.
     const CliResult version = RunProgram(cli.string(), {"--version"}, {}, dir.path().string());
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "kalvix-cli (Kalvix v1.02)\n");
+    EXPECT_EQ(version.out.substr(0, version.out.find('\n')), "kalvix-cli (Kalvix) 1.02");
     const CliResult compare =
         RunProgram(cli.string(), {"compare", "-q", CliData("lab_1.txt"), CliData("lab_2.txt")}, {},
                    dir.path().string());
