@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <QDir>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +19,8 @@ namespace {
 
 constexpr auto kProgressInterval = std::chrono::milliseconds(40);
 constexpr std::size_t kProgressWidth = 78;
+// More than any real schema file; a stream without end must not fill the disk.
+constexpr qint64 kMaxStandardInput = qint64{1} << 30;
 const char* const kTreePrefix = "tree:";
 
 }  // namespace
@@ -121,6 +124,11 @@ TreeOperand ParseTreeOperand(const std::string& text) {
         return operand;
     }
     if (text.empty()) throw UsageError("an empty operand is neither a file nor a tree");
+    if (text == "-") {
+        operand.standardInput = true;
+        operand.path = text;
+        return operand;
+    }
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(text, ec);
     operand.path = ec ? text : absolute.string();
@@ -213,20 +221,54 @@ void Session::loadOnline(int tree, const std::string& treeName) {
     SortNames(slot.AttrNames);
 }
 
+std::string Session::copyStandardInput() {
+    if (standardInput_) throw UsageError("standard input (-) can serve one operand only");
+    auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + "/kalvix-cli-XXXXXX");
+    if (!file->open())
+        throw Trouble("cannot keep standard input in a temporary file: " +
+                      file->errorString().toStdString());
+    char buffer[65536];
+    qint64 total = 0;
+    for (;;) {
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            throw Trouble(std::string("cannot read the schema file from standard input: ") +
+                          std::strerror(errno));
+        }
+        total += n;
+        if (total > kMaxStandardInput)
+            throw Trouble("the schema file on standard input is larger than 1 GiB");
+        if (file->write(buffer, n) != n)
+            throw Trouble("cannot keep standard input in a temporary file: " +
+                          file->errorString().toStdString());
+    }
+    if (!file->flush())
+        throw Trouble("cannot keep standard input in a temporary file: " +
+                      file->errorString().toStdString());
+    standardInput_ = std::move(file);
+    return standardInput_->fileName().toStdString();
+}
+
 void Session::loadOffline(int tree, const TreeOperand& operand) {
-    CheckReadableFile(operand.path);
+    const std::string path = operand.standardInput ? copyStandardInput() : operand.path;
+    CheckReadableFile(path);
     Workspace& ws = *ws_;
     TTreeInfo& slot = ws.tree(tree);
     ws.CurrentTree = tree;
-    OpenSchemaFileIntoSlot(slot, operand.path);
+    OpenSchemaFileIntoSlot(slot, path);
+    // Reports name the operand the user gave, not the copy.
+    if (operand.standardInput) slot.FileName = "-";
     slot.ClassNames.clear();
     slot.AttrNames.clear();
     ReadSchemaNames(slot, [this](const std::string& message) { progress_.show(message); });
     // A file without a single name is no schema file; comparing it would call every name
     // of the other tree unique.
     if (slot.ClassNames.empty() && slot.AttrNames.empty())
-        throw Trouble("the file " + operand.path +
-                      " holds no schema (no class or attribute names)");
+        throw Trouble(
+            (operand.standardInput ? std::string("standard input") : "the file " + operand.path) +
+            " holds no schema (no class or attribute names)");
     SortNames(slot.ClassNames);
     SortNames(slot.AttrNames);
 }
@@ -242,8 +284,10 @@ void WriteLine(const std::string& line) {
 }
 
 void FlushOutput() {
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        if (errno == EPIPE) throw BrokenPipe();
         throw Trouble(std::string("cannot write the output: ") + std::strerror(errno));
+    }
 }
 
 void Complain(const std::string& text) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include <QTemporaryFile>
+
 #include "UiHooks.h"
 #include "Workspace.h"
 
@@ -31,6 +33,9 @@ class Trouble : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
+
+// Standard output's reader went away: the run ends without a word.
+class BrokenPipe : public std::exception {};
 
 enum class Format { Text, Json };
 
@@ -95,9 +100,11 @@ class CliUi : public UiHooks {
     bool trouble_ = false;
 };
 
-// A tree operand: a schema file's path, or tree:NAME for a live tree.
+// A tree operand: a schema file's path, "-" for standard input, or tree:NAME for a live
+// tree.
 struct TreeOperand {
     bool live = false;
+    bool standardInput = false;
     std::string text;  // as given
     std::string name;  // the tree name for a live tree
     std::string path;  // the absolute path for a file
@@ -132,11 +139,15 @@ class Session {
   private:
     void loadOnline(int tree, const std::string& treeName);
     void loadOffline(int tree, const TreeOperand& operand);
+    // Standard input's bytes in a file of their own, kept for the run: a tree loaded from
+    // a file reads its definitions from there on demand.
+    std::string copyStandardInput();
 
     Progress progress_;
     CliUi ui_;
     std::unique_ptr<Workspace> ws_;
     std::vector<std::string> reachable_;
+    std::unique_ptr<QTemporaryFile> standardInput_;
 };
 
 // Raises Trouble unless path names a readable regular file.
@@ -144,7 +155,8 @@ void CheckReadableFile(const std::string& path);
 
 // Lines go out as bytes with LF after each.
 void WriteLine(const std::string& line);
-// Standard output could not take everything (a full disk, a closed pipe): trouble.
+// Standard output could not take everything (a full disk): trouble; a closed pipe raises
+// BrokenPipe.
 void FlushOutput();
 
 // "kalvix-cli: " and the text, on standard error.

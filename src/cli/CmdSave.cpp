@@ -12,6 +12,9 @@ int RunSave(const Arguments& args) {
         throw UsageError("save reads a live tree: write the tree as tree:NAME, not a file");
     const TreeOperand target = ParseTreeOperand(args.operands[1]);
     if (target.live) throw UsageError("save writes a file, not a tree: " + target.text);
+    // The schema file is replaced whole at the end, which a pipe cannot be.
+    if (target.standardInput)
+        throw UsageError("save writes a file, not standard output: write ./- for a file named -");
 
     Session session(true, args.quiet);
     session.load(1, source);

@@ -33,7 +33,8 @@ int RunShow(const Arguments& args);
 
 // The quick check with each list sorted as the window's list boxes show it.
 QuickCheckLists SortedQuickCheck(const NameList& tree1, const NameList& tree2);
-// "trees": both slots' names and where they came from.
+// "format" (the document's version), then "trees": both slots' names and where they came
+// from.
 void WriteTreesJson(JsonWriter& json, Workspace& ws);
 // "unique1", "common" and "unique2" of one kind.
 void WriteNameListsJson(JsonWriter& json, const QuickCheckLists& lists);

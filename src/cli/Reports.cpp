@@ -13,6 +13,9 @@ QuickCheckLists SortedQuickCheck(const NameList& tree1, const NameList& tree2) {
 }
 
 void WriteTreesJson(JsonWriter& json, Workspace& ws) {
+    // Scripts tell the document's versions apart by this number; it grows when a member
+    // changes meaning or goes away.
+    json.key("format").value(1);
     json.key("trees").beginArray();
     for (int tree = 1; tree <= 2; ++tree) {
         const TTreeInfo& slot = ws.tree(tree);

@@ -1,4 +1,6 @@
 // kalvix-cli: the window's comparisons as a command, for schedules and pipelines.
+#include <signal.h>
+
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -10,13 +12,23 @@ namespace cli {
 
 namespace {
 
-const char* const kVersion = "Kalvix v1.02";
+const char* const kVersionText =
+    "kalvix-cli (Kalvix) " KALVIX_VERSION
+    "\n"
+    "Copyright (C) 2026 The Kalvix developers.\n"
+    "License MIT: <https://opensource.org/license/mit>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
+
+const char* const kShortUsage = "Usage: kalvix-cli COMMAND [OPTION]... OPERAND...\n";
+const char* const kTryHelp = "Try 'kalvix-cli --help' for more information.\n";
 
 const char* const kOperands =
     "A tree operand (A, B, TREE) is the path of a schema file, or tree:NAME for a live tree\n"
     "read through the directory client (the file named by KALVIX_CLIENT, else\n"
-    "kalvix-client.json in $XDG_CONFIG_HOME or ~/.config); NAME as 'kalvix-cli trees'\n"
-    "lists it. A file whose name begins with tree: is written as ./tree:...\n";
+    "kalvix-client.json in $XDG_CONFIG_HOME/kalvix, ~/.config/kalvix or /etc/xdg/kalvix);\n"
+    "NAME as 'kalvix-cli trees' lists it. A file whose name begins with tree: is written\n"
+    "as ./tree:...; - reads a schema file from standard input (one operand at most).\n";
 
 const char* const kStatus =
     "Exit status: 0 no differences, 1 differences, 2 trouble (bad usage, an unreadable\n"
@@ -64,7 +76,7 @@ void PrintUsage(std::FILE* to) {
         "  --quiet, -q         nothing but the lines: no progress, no \"No differences "
         "found\"\n"
         "  --help, -h          this text; after a command, that command's\n"
-        "  --version           the program's version\n\n",
+        "  --version           the program's version and licence\n\n",
         to);
     std::fputs(kOperands, to);
     std::fputs("\n", to);
@@ -98,18 +110,27 @@ void PrintCommandHelp(const Command& c) {
     std::fputs(kStatus, stdout);
 }
 
-bool AsksForHelp(const std::vector<std::string>& args) {
+enum class Asks { Nothing, Help, Version };
+
+// --help or --version before "--" wins over whatever else the line holds; the first given.
+Asks AsksFor(const std::vector<std::string>& args) {
     for (const std::string& arg : args) {
-        if (arg == "--") return false;
-        if (arg == "--help" || arg == "-h") return true;
+        if (arg == "--") break;
+        if (arg == "--help" || arg == "-h") return Asks::Help;
+        if (arg == "--version") return Asks::Version;
     }
-    return false;
+    return Asks::Nothing;
+}
+
+int PrintVersion() {
+    std::fputs(kVersionText, stdout);
+    return kExitSame;
 }
 
 int Main(const std::vector<std::string>& args) {
     if (args.empty()) {
-        Complain("no command given");
-        PrintUsage(stderr);
+        std::fputs(kShortUsage, stderr);
+        std::fputs(kTryHelp, stderr);
         return kExitTrouble;
     }
     const std::string& name = args[0];
@@ -117,26 +138,31 @@ int Main(const std::vector<std::string>& args) {
         PrintUsage(stdout);
         return kExitSame;
     }
-    if (name == "--version") {
-        std::printf("kalvix-cli (%s)\n", kVersion);
-        return kExitSame;
-    }
+    if (name == "--version") return PrintVersion();
     const Command* command = FindCommand(name);
     if (!command) {
         Complain("unknown command '" + name + "'");
-        PrintUsage(stderr);
+        std::fputs(kShortUsage, stderr);
+        std::fputs(kTryHelp, stderr);
         return kExitTrouble;
     }
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    if (AsksForHelp(rest)) {
-        PrintCommandHelp(*command);
-        return kExitSame;
+    switch (AsksFor(rest)) {
+        case Asks::Help:
+            PrintCommandHelp(*command);
+            return kExitSame;
+        case Asks::Version:
+            return PrintVersion();
+        case Asks::Nothing:
+            break;
     }
     Arguments parsed;
     parsed.command = command->name;
     try {
         ParseOptions(rest, command->accepts, parsed);
         return command->run(parsed);
+    } catch (const BrokenPipe&) {
+        // The reader has all it wanted: nothing to say.
     } catch (const UsageError& error) {
         std::fflush(stdout);
         Complain(error.what());
@@ -164,5 +190,12 @@ const Command* FindCommand(const std::string& name) {
 }  // namespace cli
 
 int main(int argc, char** argv) {
+    // A reader that stops early (| head) ends the run quietly, as it ends other tools,
+    // even when the caller ignored or blocked the signal.
+    ::signal(SIGPIPE, SIG_DFL);
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    sigprocmask(SIG_UNBLOCK, &pipe, nullptr);
     return cli::Main(std::vector<std::string>(argv + 1, argv + argc));
 }

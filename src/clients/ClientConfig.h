@@ -1,7 +1,7 @@
 // Reading the client configuration and tree descriptions (JSON).
 //
-// Client configuration (named by KALVIX_CLIENT, else kalvix-client.json in the per-user
-// configuration folder):
+// Client configuration (named by KALVIX_CLIENT, else kalvix-client.json in the user's or
+// the system-wide configuration folder, ClientConfigPath):
 //   {
 //     "connections": [                       // in scan order
 //       {"treeName": "ACME-TREE", "kind": "tree-file", "treeFile": "acme.json"},

@@ -1,15 +1,15 @@
 #include "ClientFactory.h"
 
-#include <QFileInfo>
-#include <QStandardPaths>
-#include <QString>
 #include <cstdlib>
 #include <map>
 
 #include "ClientConfig.h"
+#include "ConfigFiles.h"
 #include "SimulatedClient.h"
 
 namespace {
+
+const char* const kClientConfigName = "kalvix-client.json";
 
 std::string ConfigFromEnvironment() {
     const char* env = std::getenv("KALVIX_CLIENT");
@@ -21,8 +21,7 @@ std::string ConfigFromEnvironment() {
 std::string ClientConfigPath() {
     std::string path = ConfigFromEnvironment();
     if (!path.empty()) return path;
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return (folder + "/kalvix-client.json").toStdString();
+    return FindConfigFile(kClientConfigName, true).path;
 }
 
 std::unique_ptr<DirClient> CreateClientFromConfig(const std::string& path) {
@@ -54,9 +53,12 @@ std::unique_ptr<DirClient> CreateClientFromConfig(const std::string& path) {
 }
 
 std::unique_ptr<DirClient> CreateConfiguredClient() {
-    const std::string path = ClientConfigPath();
-    if (ConfigFromEnvironment().empty() && !QFileInfo::exists(QString::fromStdString(path)))
-        return CreateUnavailableClient(
-            "no directory client configuration: set KALVIX_CLIENT or create " + path);
-    return CreateClientFromConfig(path);
+    if (ConfigFromEnvironment().empty()) {
+        const ConfigLocation location = FindConfigFile(kClientConfigName, true);
+        if (location.origin == ConfigLocation::Origin::None)
+            return CreateUnavailableClient(
+                "no directory client configuration: set KALVIX_CLIENT or create " +
+                location.userPath);
+    }
+    return CreateClientFromConfig(ClientConfigPath());
 }

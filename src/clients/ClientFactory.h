@@ -6,8 +6,9 @@
 
 #include "DirClient.h"
 
-// The configuration named by KALVIX_CLIENT, else kalvix-client.json in the per-user
-// configuration folder. Without one, a client whose start fails with 0xFFFF.
+// The configuration named by KALVIX_CLIENT, else kalvix-client.json found as
+// FindConfigFile does: the user's, else the one at the old place, else the system-wide one.
+// Without one, a client whose start fails with 0xFFFF.
 std::string ClientConfigPath();
 std::unique_ptr<DirClient> CreateConfiguredClient();
 // The client a configuration file describes; when the file or a tree description it names

@@ -124,6 +124,10 @@ void ParseSchemaFileText(const std::string& text, SchemaDefinitions& definitions
     flush();
 }
 
+// Not libldap's ldif_read_record / ldap_parse_ldif_record: those fetch a ":<" file URL
+// themselves (a planted dump would read any file the user can, or hang on a FIFO), and
+// drop a whole record, with a complaint on standard error, for one value that does not
+// decode.
 void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
                    std::vector<SkippedDefinition>& skipped) {
     // Unfolds first: a line that begins with one blank continues the line before it.

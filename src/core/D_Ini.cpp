@@ -1,12 +1,8 @@
 #include "D_Ini.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
 #include <limits>
 
+#include "ConfigFiles.h"
 #include "D_Util.h"
 
 void EraseAllSections(IniFile& file) {
@@ -55,33 +51,23 @@ std::string SettingsFileName() {
 
 namespace {
 
-std::string ConfigFolder() {
-    // A relative XDG_CONFIG_HOME is to be ignored, as the base directory rules say.
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') return xdg;
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0') return std::string(home) + "/.config";
-    if (const passwd* pw = ::getpwuid(::getuid()); pw != nullptr && pw->pw_dir != nullptr)
-        return std::string(pw->pw_dir) + "/.config";
-    return ".config";
-}
-
 // A bare name lives in the user's configuration folder, so every copy of the program
-// shares one settings file; a name with a folder is taken as it is.
-std::string Resolve(const std::string& iniName) {
+// shares one settings file; a name with a folder is taken as it is. A file left at the
+// old place is read there, and moved into the folder by the first writer.
+std::string Resolve(const std::string& iniName, bool forWriting) {
     if (iniName.find('/') != std::string::npos) return iniName;
-    std::string folder = ConfigFolder();
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);  // a failure shows when writing
-    return folder + "/" + iniName;
+    ConfigLocation location = FindConfigFile(iniName, false);
+    if (forWriting) MoveToUserFolder(location);
+    return location.path;
 }
 
 }  // namespace
 
-std::string SettingsFilePath() { return Resolve(SettingsFileName()); }
+std::string SettingsFilePath() { return Resolve(SettingsFileName(), false); }
 
 std::unique_ptr<IniFile> OpenSettingsFile() {
-    auto file = std::make_unique<IniFile>(SettingsFilePath());
+    // The settings file is read and written through this one object.
+    auto file = std::make_unique<IniFile>(Resolve(SettingsFileName(), true));
     file->SetAutoFlush(true);
     return file;
 }
@@ -130,7 +116,7 @@ void RestoreFormGeometry(IniFile& file, const std::string& section,
 void SaveFormGeometryToFile(const std::string& iniName, const std::string& section,
                             const std::string& componentName, const FormGeometry& geometry) {
     try {
-        IniFile file(Resolve(iniName));
+        IniFile file(Resolve(iniName, true));
         SaveFormGeometry(file, section, componentName, geometry);
         file.UpdateFile();
     } catch (...) {
@@ -140,7 +126,7 @@ void SaveFormGeometryToFile(const std::string& iniName, const std::string& secti
 void RestoreFormGeometryFromFile(const std::string& iniName, const std::string& section,
                                  const std::string& componentName, FormGeometry& geometry) {
     try {
-        IniFile file(Resolve(iniName));
+        IniFile file(Resolve(iniName, false));
         RestoreFormGeometry(file, section, componentName, geometry);
     } catch (...) {
     }

@@ -20,9 +20,11 @@ void ReadListSection(IniFile& file, const std::string& section, NameList& list);
 
 // "kalvix.ini" for the program file "kalvix": a bare name.
 std::string SettingsFileName();
-// The bare settings name resolved in $XDG_CONFIG_HOME, else ~/.config.
+// The settings file to read: in the user's configuration folder (ConfigFiles.h), else at
+// the old place.
 std::string SettingsFilePath();
-// The settings file, flushing on every write.
+// The settings file, flushing on every write; a file at the old place is moved into the
+// user's configuration folder first.
 std::unique_ptr<IniFile> OpenSettingsFile();
 void WriteIntegerIfChanged(IniFile& file, const std::string& section, const std::string& key,
                            std::int64_t value);

@@ -22,6 +22,11 @@ TEST(CliInstall, InstalledCopyRunsAndFindsItsFiles) {
     ASSERT_TRUE(fs::is_regular_file(cli));
     EXPECT_NE(fs::status(cli).permissions() & fs::perms::owner_exec, fs::perms::none);
     const fs::path share = prefix / "share" / "kalvix";
+    // What a distribution expects beside the program: manuals, completion, licence.
+    for (const char* file :
+         {"share/man/man1/kalvix-cli.1.gz", "share/bash-completion/completions/kalvix-cli",
+          "share/doc/kalvix/LICENSE"})
+        EXPECT_TRUE(fs::is_regular_file(prefix / file)) << file;
     EXPECT_EQ(ReadBytes((share / "kalvix.txt").string()),
               ReadBytes(std::string(KALVIX_SOURCE_DIR) + "/data/kalvix.txt"));
     EXPECT_TRUE(fs::is_directory(share / "demo"));
@@ -29,7 +34,7 @@ TEST(CliInstall, InstalledCopyRunsAndFindsItsFiles) {
     // Started from elsewhere, with nothing of the build around it.
     const CliResult version = RunProgram(cli.string(), {"--version"}, {}, dir.path().string());
     EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out, "kalvix-cli (Kalvix v1.02)\n");
+    EXPECT_EQ(version.out.substr(0, version.out.find('\n')), "kalvix-cli (Kalvix) 1.02");
     const CliResult compare =
         RunProgram(cli.string(), {"compare", "-q", CliData("lab_1.txt"), CliData("lab_2.txt")}, {},
                    dir.path().string());
@@ -50,8 +55,15 @@ TEST(CliInstall, InstalledCopyRunsAndFindsItsFiles) {
     EXPECT_TRUE(fs::is_regular_file(program));
     const fs::path icon = prefix / "share/icons/hicolor/scalable/apps/kalvix.svg";
     EXPECT_TRUE(fs::is_regular_file(icon));
-    const std::string entry = ReadBytes((prefix / "share/applications/kalvix.desktop").string());
-    EXPECT_NE(entry.find("\nExec=\"" + program.string() + "\"\n"), std::string::npos) << entry;
+    for (const char* file :
+         {"share/icons/hicolor/16x16/apps/kalvix.png",
+          "share/icons/hicolor/256x256/apps/kalvix.png",
+          "share/metainfo/example.dellmar.Kalvix.metainfo.xml", "share/man/man1/kalvix.1.gz",
+          "share/bash-completion/completions/kalvix"})
+        EXPECT_TRUE(fs::is_regular_file(prefix / file)) << file;
+    const std::string entry =
+        ReadBytes((prefix / "share/applications/example.dellmar.Kalvix.desktop").string());
+    EXPECT_NE(entry.find("\nExec=\"" + program.string() + "\" %F\n"), std::string::npos) << entry;
     EXPECT_NE(entry.find("\nTryExec=" + program.string() + "\n"), std::string::npos);
     EXPECT_NE(entry.find("\nIcon=" + icon.string() + "\n"), std::string::npos);
     EXPECT_NE(entry.find("\nExec=env \"KALVIX_CLIENT=" + demo.string() + "\" \"" +

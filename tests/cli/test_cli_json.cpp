@@ -37,7 +37,8 @@ TEST(CliJson, CompareGivesNamesAndEveryFindingAsAnObject) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "");
     const QJsonObject doc = Document(r);
-    EXPECT_EQ(doc.keys(), (QStringList{"attributes", "classes", "different", "trees"}));
+    EXPECT_EQ(doc.keys(), (QStringList{"attributes", "classes", "different", "format", "trees"}));
+    EXPECT_EQ(doc["format"], QJsonValue(1));
 
     const QJsonArray trees = doc["trees"].toArray();
     ASSERT_EQ(trees.size(), 2);
@@ -81,13 +82,13 @@ TEST(CliJson, EachCommandHasItsOwnParts) {
     const std::string lab1 = CliData("lab_1.txt");
     const std::string lab2 = CliData("lab_2.txt");
     const QJsonObject quick = Document(RunCli({"quick", "--format=json", lab1, lab2}));
-    EXPECT_EQ(quick.keys(), (QStringList{"attributes", "classes", "different", "trees"}));
+    EXPECT_EQ(quick.keys(), (QStringList{"attributes", "classes", "different", "format", "trees"}));
     EXPECT_EQ(quick["classes"].toObject().keys(), (QStringList{"common", "unique1", "unique2"}));
 
     const QJsonObject classes = Document(RunCli({"compare-classes", "--format=json", lab1, lab2}));
-    EXPECT_EQ(classes.keys(), (QStringList{"classes", "different", "trees"}));
+    EXPECT_EQ(classes.keys(), (QStringList{"classes", "different", "format", "trees"}));
     const QJsonObject attrs = Document(RunCli({"compare-attributes", "--format=json", lab1, lab2}));
-    EXPECT_EQ(attrs.keys(), (QStringList{"attributes", "different", "trees"}));
+    EXPECT_EQ(attrs.keys(), (QStringList{"attributes", "different", "format", "trees"}));
     EXPECT_EQ(attrs["attributes"].toObject().keys(),
               (QStringList{"common", "differences", "unique1", "unique2"}));
 }

@@ -472,6 +472,29 @@ TEST(SchemaFiles, LdifWithFoldingBase64AndConfigForms) {
     EXPECT_THAT(skipped[1].reason, HasSubstr("URL"));
 }
 
+TEST(SchemaFiles, LdifWithCrLfRecordsWithoutDnAndUrlsLeftUnread) {
+    TempDir dir;
+    const std::string planted = dir.write("planted", "( 7.7 NAME 'planted' )");
+    SchemaDefinitions d;
+    std::vector<SkippedDefinition> skipped;
+    ParseLdifText(
+        "objectClasses: ( 2.5.6.6 NAME 'person'\r\n"
+        "  SUP top )\r\n"
+        "attributeTypes:< file://" +
+            planted +
+            "\r\n"
+            "\r\n"
+            "# a second record\r\n"
+            "dn: cn=schema\r\n"
+            "attributeTypes:: KCA3LjggTkFNRSAnYicgKQ==\r\n",
+        d, skipped);
+    EXPECT_THAT(d.objectClasses, ElementsAre("( 2.5.6.6 NAME 'person' SUP top )"));
+    // The URL's file is never opened: its definition is nowhere.
+    EXPECT_THAT(d.attributeTypes, ElementsAre("( 7.8 NAME 'b' )"));
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_THAT(skipped[0].reason, HasSubstr("URL"));
+}
+
 TEST(SchemaFiles, FormatFromNameThenContent) {
     EXPECT_EQ(DetectSchemaFileFormat("a/core.LDIF", "attributetype ( 1 )"), SchemaFileFormat::Ldif);
     EXPECT_EQ(DetectSchemaFileFormat("core.schema", "dn: cn=x"), SchemaFileFormat::Schema);

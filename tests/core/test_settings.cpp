@@ -55,15 +55,18 @@ TEST(SettingsFile, NamedAfterTheProgramInTheConfigFolder) {
     TempDir dir;
     {
         EnvVar xdg("XDG_CONFIG_HOME", (dir.path() / "cfg" / "deep").string());
-        EXPECT_EQ(SettingsFilePath(), (dir.path() / "cfg/deep/core_test_settings.ini").string());
-        EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "cfg" / "deep"));
+        EXPECT_EQ(SettingsFilePath(),
+                  (dir.path() / "cfg/deep/kalvix/core_test_settings.ini").string());
+        OpenSettingsFile();
+        EXPECT_TRUE(std::filesystem::is_directory(dir.path() / "cfg/deep/kalvix"));
     }
     for (const std::optional<std::string>& ignored :
          {std::optional<std::string>{}, std::optional<std::string>{""},
           std::optional<std::string>{"relative/cfg"}}) {
         EnvVar xdg("XDG_CONFIG_HOME", ignored);
         EnvVar home("HOME", dir.path().string());
-        EXPECT_EQ(SettingsFilePath(), (dir.path() / ".config/core_test_settings.ini").string());
+        EXPECT_EQ(SettingsFilePath(),
+                  (dir.path() / ".config/kalvix/core_test_settings.ini").string());
     }
 }
 

@@ -279,19 +279,22 @@ void WithEnv(const char* name, const char* value, const std::function<void()>& f
 
 TEST_F(SimulatedFiles, ConfigurationPathAndTheClientWithoutOne) {
     const std::string home = dir.path().string();
-    WithEnv("XDG_CONFIG_HOME", home.c_str(), [&] {
-        WithEnv("KALVIX_CLIENT", nullptr, [&] {
-            EXPECT_EQ(ClientConfigPath(), home + "/kalvix-client.json");
-            auto client = CreateConfiguredClient();
-            EXPECT_EQ(StartDialog(*client),
-                      "Could not initialize NetWare Client. InitNetWare returned error 0xFFFF "
-                      "(no directory client configuration: set KALVIX_CLIENT or create " +
-                          home + "/kalvix-client.json)");
-        });
-        WithEnv("KALVIX_CLIENT", kDemo.c_str(), [&] {
-            EXPECT_EQ(ClientConfigPath(), kDemo);
-            auto client = CreateConfiguredClient();
-            EXPECT_EQ(StartDialog(*client), "");
+    const std::string system = home + "/system";
+    WithEnv("XDG_CONFIG_DIRS", system.c_str(), [&] {
+        WithEnv("XDG_CONFIG_HOME", home.c_str(), [&] {
+            WithEnv("KALVIX_CLIENT", nullptr, [&] {
+                EXPECT_EQ(ClientConfigPath(), home + "/kalvix/kalvix-client.json");
+                auto client = CreateConfiguredClient();
+                EXPECT_EQ(StartDialog(*client),
+                          "Could not initialize NetWare Client. InitNetWare returned error 0xFFFF "
+                          "(no directory client configuration: set KALVIX_CLIENT or create " +
+                              home + "/kalvix/kalvix-client.json)");
+            });
+            WithEnv("KALVIX_CLIENT", kDemo.c_str(), [&] {
+                EXPECT_EQ(ClientConfigPath(), kDemo);
+                auto client = CreateConfiguredClient();
+                EXPECT_EQ(StartDialog(*client), "");
+            });
         });
     });
 }

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# The desktop entry, the AppStream metainfo and the manuals as distributions check them.
+# Usage: metadata.sh SOURCE_DIR
+set -uo pipefail
+source_dir=$1
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+entry=$source_dir/data/example.dellmar.Kalvix.desktop
+out=$(desktop-file-validate "$entry" 2>&1) || fail "desktop-file-validate: $out"
+[[ -z $out ]] || fail "desktop-file-validate has hints: $out"
+
+metainfo=$source_dir/data/example.dellmar.Kalvix.metainfo.xml
+out=$(appstreamcli validate --no-net "$metainfo" 2>&1) || fail "appstreamcli: $out"
+# The id and the desktop file carry one name; the release is the project's version.
+grep -q '<launchable type="desktop-id">example.dellmar.Kalvix.desktop</launchable>' "$metainfo" ||
+    fail "the metainfo launches another desktop file"
+version=$(sed -n 's/^project(Kalvix VERSION \([0-9.]*\).*/\1/p' "$source_dir/CMakeLists.txt")
+grep -q "<release version=\"$version\"" "$metainfo" || fail "no release $version in the metainfo"
+for shot in $(sed -n 's|.*<image>.*/docs/\([^<]*\)</image>.*|\1|p' "$metainfo"); do
+    [[ -f $source_dir/docs/$shot ]] || fail "the screenshot docs/$shot does not exist"
+done
+
+for page in "$source_dir"/docs/man/*.1; do
+    out=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 \
+        man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null) || fail "man $page failed"
+    [[ -z $out ]] || fail "man warns on $page: $out"
+done
+# Every command and option of kalvix-cli has its place in the manual.
+cli_page=$source_dir/docs/man/kalvix-cli.1
+for word in trees save quick compare-classes compare-attributes compare show \
+    format quiet class attribute help version KALVIX_CLIENT XDG_CONFIG_DIRS; do
+    grep -q -- "${word//-/\\\\-}" "$cli_page" || fail "kalvix-cli(1) does not mention $word"
+done
+
+if ((failures > 0)); then
+    echo "$failures metadata check(s) failed"
+    exit 1
+fi
+echo "desktop entry, metainfo and manuals pass"
