@@ -22,7 +22,10 @@ FindBar::FindBar(ListBox* list, QWidget* parent)
     field_->setClearButtonEnabled(true);
     field_->installEventFilter(this);
     count_->setObjectName("FindCount");
-    count_->setMinimumWidth(80);
+    // Room for a count without the bar jumping while it changes; the field takes the rest,
+    // also under the narrow quick-check columns.
+    count_->setMinimumWidth(count_->fontMetrics().horizontalAdvance("999 of 999"));
+    field_->setMinimumWidth(60);
     auto button = [this](QStyle::StandardPixmap icon, const QString& tip) {
         auto* b = new QToolButton(this);
         b->setIcon(style()->standardIcon(icon));
@@ -34,7 +37,6 @@ FindBar::FindBar(ListBox* list, QWidget* parent)
     QToolButton* previous = button(QStyle::SP_ArrowUp, "Previous match (Shift+F3)");
     QToolButton* next = button(QStyle::SP_ArrowDown, "Next match (F3)");
     QToolButton* closer = button(QStyle::SP_TitleBarCloseButton, "Close (Esc)");
-    layout->addWidget(new QLabel("Find:", this));
     layout->addWidget(field_, 1);
     layout->addWidget(previous);
     layout->addWidget(next);
