@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QFileInfo>
 #include <QHBoxLayout>
-#include <QHelpEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
@@ -18,7 +17,6 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QToolTip>
 #include <QVBoxLayout>
 
 #include "Application.h"
