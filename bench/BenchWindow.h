@@ -30,6 +30,8 @@ class QueuedDialogs : public Dialogs {
     }
     std::optional<QString> saveFile(const FileDialogSetup&) override { return next(); }
     std::optional<QString> openFile(const FileDialogSetup&) override { return next(); }
+    // A run replaces the files of the run before.
+    bool confirm(const QString&) override { return true; }
 
   private:
     std::optional<QString> next() {

@@ -5,24 +5,26 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "AppInfo.h"
+
 void QtDialogs::message(DlgType type, const QString& text, const QString& detail) {
     QMessageBox box(parent_);
     switch (type) {
         case DlgType::Error:
             box.setIcon(QMessageBox::Critical);
-            box.setWindowTitle(QApplication::applicationDisplayName() + " - Error");
+            box.setWindowTitle(QString(kApplicationTitle) + " - Error");
             break;
         case DlgType::Warning:
             box.setIcon(QMessageBox::Warning);
-            box.setWindowTitle(QApplication::applicationDisplayName() + " - Warning");
+            box.setWindowTitle(QString(kApplicationTitle) + " - Warning");
             break;
         case DlgType::Information:
             box.setIcon(QMessageBox::Information);
-            box.setWindowTitle(QApplication::applicationDisplayName() + " - Information");
+            box.setWindowTitle(QString(kApplicationTitle) + " - Information");
             break;
         case DlgType::Plain:
             box.setIcon(QMessageBox::NoIcon);
-            box.setWindowTitle(QApplication::applicationDisplayName());
+            box.setWindowTitle(QString(kApplicationTitle));
             break;
     }
     box.setText(text);
@@ -37,7 +39,8 @@ std::optional<QString> RunFileDialog(QWidget* parent, const FileDialogSetup& set
                                      QFileDialog::AcceptMode mode) {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
-    // Overwriting needs no question, and a typed name that does not exist is accepted.
+    // The window asks before replacing a file itself; a typed name that does not exist is
+    // accepted.
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (!setup.directory.isEmpty()) dialog.setDirectory(setup.directory);
@@ -60,4 +63,14 @@ std::optional<QString> QtDialogs::saveFile(const FileDialogSetup& setup) {
 
 std::optional<QString> QtDialogs::openFile(const FileDialogSetup& setup) {
     return RunFileDialog(parent_, setup, QFileDialog::AcceptOpen);
+}
+
+bool QtDialogs::confirm(const QString& question) {
+    QMessageBox box(parent_);
+    box.setIcon(QMessageBox::Question);
+    box.setWindowTitle(QString(kApplicationTitle) + " - Confirm");
+    box.setText(question);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }

@@ -23,6 +23,8 @@ class Dialogs {
     // The chosen path, or nothing when the user cancels.
     virtual std::optional<QString> saveFile(const FileDialogSetup& setup) = 0;
     virtual std::optional<QString> openFile(const FileDialogSetup& setup) = 0;
+    // A yes/no question; true for yes.
+    virtual bool confirm(const QString& question) = 0;
 };
 
 // The real dialogs, parented to the window.
@@ -32,6 +34,7 @@ class QtDialogs : public Dialogs {
     void message(DlgType type, const QString& text, const QString& detail = {}) override;
     std::optional<QString> saveFile(const FileDialogSetup& setup) override;
     std::optional<QString> openFile(const FileDialogSetup& setup) override;
+    bool confirm(const QString& question) override;
 
   private:
     QWidget* parent_;

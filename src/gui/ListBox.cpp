@@ -1,8 +1,14 @@
 #include "ListBox.h"
 
+#include <QClipboard>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLocale>
+#include <QMouseEvent>
 #include <algorithm>
+#include <utility>
+
+#include "ListDelegate.h"
 
 ListBoxModel::ListBoxModel(bool sorted, QObject* parent)
     : QAbstractListModel(parent), sorted_(sorted), collator_(NameCollator()) {}
@@ -86,18 +92,80 @@ ListBox::ListBox(const QString& objectName, bool sorted, QWidget* parent)
     : QListView(parent), model_(new ListBoxModel(sorted, this)) {
     setObjectName(objectName);
     setModel(model_);
+    setItemDelegate(new ListDelegate(this));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setContextMenuPolicy(Qt::CustomContextMenu);
+    // A refilled list starts at its top, with no highlight left from the old lines.
+    connect(model_, &QAbstractItemModel::modelReset, this, [this] {
+        highlightRow_ = -1;
+        scrollToTop();
+        Q_EMIT linesChanged();
+    });
+    connect(model_, &QAbstractItemModel::rowsInserted, this, [this] { Q_EMIT linesChanged(); });
+}
+
+void ListBox::allowManySelected() { setSelectionMode(QAbstractItemView::ExtendedSelection); }
+
+void ListBox::markTreeLines() {
+    marksTreeLines_ = true;
+    viewport()->update();
+}
+
+void ListBox::keyPressEvent(QKeyEvent* event) {
+    if (event->matches(QKeySequence::Find)) {
+        Q_EMIT findRequested();
+    } else if (event->matches(QKeySequence::FindNext)) {
+        Q_EMIT findStepRequested(false);
+    } else if (event->matches(QKeySequence::FindPrevious)) {
+        Q_EMIT findStepRequested(true);
+    } else if (event->matches(QKeySequence::Copy)) {
+        copySelection();
+    } else {
+        // Only a move made by this key counts as the user's choice; Qt also makes a line
+        // current when focus merely enters the list.
+        keyboardMove_ = true;
+        QListView::keyPressEvent(event);
+        keyboardMove_ = false;
+        return;
+    }
+    event->accept();
+}
+
+void ListBox::currentChanged(const QModelIndex& current, const QModelIndex& previous) {
+    QListView::currentChanged(current, previous);
+    if (keyboardMove_ && current.isValid() && selectionModel()->isSelected(current))
+        Q_EMIT selectionMade();
+}
+
+void ListBox::mousePressEvent(QMouseEvent* event) {
+    // The right button opens the menu and the middle one does nothing: neither moves the
+    // selection away from the line whose details are shown.
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QListView::mousePressEvent(event);
+}
+
+void ListBox::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        event->accept();
+        return;
+    }
+    QListView::mouseDoubleClickEvent(event);
+    releaseAfterDoubleClick_ = true;
+}
+
+void ListBox::mouseReleaseEvent(QMouseEvent* event) {
+    QListView::mouseReleaseEvent(event);
+    if (event->button() != Qt::LeftButton) return;
+    if (std::exchange(releaseAfterDoubleClick_, false)) return;
     // A click on the line already selected shows it again, as a keyboard move does.
-    connect(this, &QListView::clicked, this,
-            [this](const QModelIndex&) { Q_EMIT selectionMade(); });
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex& current, const QModelIndex&) {
-                if (current.isValid() && !(QGuiApplication::mouseButtons() & Qt::LeftButton))
-                    Q_EMIT selectionMade();
-            });
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (index.isValid() && index == currentIndex() && selectionModel()->isSelected(index))
+        Q_EMIT selectionMade();
 }
 
 QString ListBox::itemText(int row) const {
@@ -120,8 +188,45 @@ void ListBox::setCurrentRow(int row) { setCurrentIndex(model_->index(row)); }
 
 std::optional<std::string> ListBox::selectedBytes() const {
     const int row = currentRow();
-    if (row < 0 || row >= count()) return std::nullopt;
+    if (row < 0 || row >= count() || !selectionModel()->isSelected(currentIndex()))
+        return std::nullopt;
     return itemBytes(row);
+}
+
+QString ListBox::selectedText() const {
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedIndexes()) rows << index.row();
+    std::sort(rows.begin(), rows.end());
+    QStringList lines;
+    for (int row : rows) lines << itemText(row);
+    return lines.join('\n');
+}
+
+void ListBox::copySelection() const {
+    if (!selectionModel()->hasSelection()) return;
+    QGuiApplication::clipboard()->setText(selectedText());
+}
+
+void ListBox::setHighlightRow(int row) {
+    highlightRow_ = row >= 0 && row < count() ? row : -1;
+    if (highlightRow_ >= 0) scrollTo(model_->index(highlightRow_));
+    viewport()->update();
+}
+
+std::vector<int> ListBox::rowsContaining(const QString& text) const {
+    std::vector<int> rows;
+    if (text.isEmpty()) return rows;
+    for (int row = 0; row < count(); ++row)
+        if (itemText(row).contains(text, Qt::CaseInsensitive)) rows.push_back(row);
+    return rows;
+}
+
+void ListBox::chooseRow(int row) {
+    if (row < 0 || row >= count()) return;
+    const QModelIndex index = model_->index(row);
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    scrollTo(index);
+    Q_EMIT selectionMade();
 }
 
 void ListBoxModel::ensureKeys() {

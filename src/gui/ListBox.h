@@ -1,6 +1,7 @@
 // The window's list box: a QListView over a model of byte-string lines. A sorted list box
 // keeps its lines in the locale's case-insensitive order (sorted once per fill, stable for
-// equal names); every line hands back the exact bytes it was given.
+// equal names); every line hands back the exact bytes it was given. A line is "chosen"
+// only by a left click or a keyboard move; the find highlight is apart from the selection.
 #pragma once
 
 #include <QAbstractListModel>
@@ -53,6 +54,12 @@ class ListBox : public QListView {
   public:
     explicit ListBox(const QString& objectName, bool sorted, QWidget* parent = nullptr);
 
+    // For lists without a handler: Shift/Ctrl-click and Ctrl+A select many lines.
+    void allowManySelected();
+    // Tree #1 and Tree #2 lines in two colours, differing definition words emphasised.
+    void markTreeLines();
+    bool marksTreeLines() const { return marksTreeLines_; }
+
     void clear() { model_->clear(); }
     void addItem(const std::string& bytes, std::uint32_t number = 0) {
         model_->addItem(bytes, number);
@@ -69,11 +76,37 @@ class ListBox : public QListView {
     void setCurrentRow(int row);
     // The selected line's bytes; empty when nothing is selected.
     std::optional<std::string> selectedBytes() const;
+    // The selected lines as shown, in the list's order, one a line.
+    QString selectedText() const;
+    void copySelection() const;
+
+    // The find highlight: -1 for none.
+    int highlightRow() const { return highlightRow_; }
+    void setHighlightRow(int row);
+    // Rows whose text holds text, ignoring case.
+    std::vector<int> rowsContaining(const QString& text) const;
+    // Selects the row and runs the handler, as a click on it would.
+    void chooseRow(int row);
 
   signals:
     // A line was chosen with the mouse or the keyboard.
     void selectionMade();
+    void findRequested();
+    void findStepRequested(bool backwards);
+    // The lines were replaced or added to.
+    void linesChanged();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
 
   private:
     ListBoxModel* model_;
+    bool keyboardMove_ = false;
+    bool releaseAfterDoubleClick_ = false;
+    bool marksTreeLines_ = false;
+    int highlightRow_ = -1;
 };

@@ -15,13 +15,16 @@
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include "Application.h"
 #include "D_Ini.h"
 #include "D_NW.h"
 #include "D_Util.h"
 #include "DesktopShell.h"
+#include "FindBar.h"
 
 namespace {
 
@@ -38,6 +41,9 @@ QLabel* Heading(const QString& caption, QWidget* parent) {
     label->setFrameShadow(QFrame::Raised);
     return label;
 }
+
+// The frame that holds a list box and its find bar.
+QWidget* Framed(ListBox* list) { return list->parentWidget(); }
 
 // A heading strip over a list box.
 QWidget* Titled(const QString& caption, QWidget* list, QWidget* parent) {
@@ -80,8 +86,10 @@ TMainForm::~TMainForm() = default;
 
 ListBox* TMainForm::makeListBox(const QString& name, bool sorted) {
     auto* list = new ListBox(name, sorted, this);
+    FramedWithFindBar(list, this);
     connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint& pos) {
         PopupComponent = list;
+        PopupCopy->setEnabled(list->selectionModel()->hasSelection());
         PopupMenu->popup(list->viewport()->mapToGlobal(pos));
     });
     return list;
@@ -99,6 +107,10 @@ void TMainForm::buildWindow() {
     PopupMenu->setObjectName("PopupMenu");
     PopupSaveAs = PopupMenu->addAction("Save as ...");
     PopupSaveAs->setObjectName("PopupSaveAs");
+    PopupCopy = PopupMenu->addAction("Copy");
+    PopupCopy->setObjectName("PopupCopy");
+    PopupCopy->setShortcut(QKeySequence::Copy);
+    setWindowIcon(ProgramIcon());
 
     PageControl = new QTabWidget(this);
     PageControl->setObjectName("PageControl");
@@ -115,6 +127,9 @@ void TMainForm::buildWindow() {
     PageControl->addTab(TabSheetSchemaTree2, "Schema Tree #2");
     PageControl->addTab(TabSheetCompareClasses, "Compare &Classes");
     PageControl->addTab(TabSheetCompareAttributes, "Compare &Attributes");
+    // A file dropped on a schema page's tab goes to that tree.
+    PageControl->tabBar()->setAcceptDrops(true);
+    dropZones_.emplace_back(PageControl->tabBar(), 0);
 
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName("StatusBar");
@@ -172,6 +187,8 @@ QWidget* TMainForm::buildSelectorPage() {
         panel->setObjectName(QString("PanelTree%1").arg(tree));
         panel->setFrameShape(QFrame::StyledPanel);
         if (tree == 1) panel->setFixedHeight(140);
+        panel->setAcceptDrops(true);
+        dropZones_.emplace_back(panel, tree);
         auto* grid = new QVBoxLayout(panel);
         grid->setContentsMargins(16, 12, 16, 12);
         grid->setSpacing(10);
@@ -234,14 +251,17 @@ QWidget* TMainForm::buildSchemaPage(int tree) {
     ListBox* classes = makeListBox(QString("ListBoxClasses%1").arg(tree), true);
     ListBox* attrs = makeListBox(QString("ListBoxAttr%1").arg(tree), true);
     ListBox* detail = makeListBox(QString("ListBoxDetailTree%1").arg(tree), false);
-    horizontal->addWidget(Titled("Classes", classes, horizontal));
-    horizontal->addWidget(Titled("Attributes", attrs, horizontal));
+    detail->allowManySelected();
+    horizontal->addWidget(Titled("Classes", Framed(classes), horizontal));
+    horizontal->addWidget(Titled("Attributes", Framed(attrs), horizontal));
     horizontal->setSizes({265, kDesignedWidth - 265});
     vertical->addWidget(horizontal);
-    vertical->addWidget(detail);
+    vertical->addWidget(Framed(detail));
     vertical->setSizes({kDesignedHeight - 161 - 120, 161});
     vertical->setStretchFactor(0, 1);
     layout->addWidget(vertical);
+    page->setAcceptDrops(true);
+    dropZones_.emplace_back(page, tree);
     (tree == 1 ? ListBoxClasses1 : ListBoxClasses2) = classes;
     (tree == 1 ? ListBoxAttr1 : ListBoxAttr2) = attrs;
     (tree == 1 ? ListBoxDetailTree1 : ListBoxDetailTree2) = detail;
@@ -268,15 +288,18 @@ QWidget* TMainForm::buildComparePage(bool classes) {
     ListBox* common = makeListBox(classes ? "ListBoxClassesCommon" : "ListBoxAttrCommon", true);
     ListBox* unique2 = makeListBox(QString("ListBoxUnique%1%2").arg(kind).arg(2), true);
     ListBox* detail = makeListBox(classes ? "ListBoxClassesDetail" : "ListBoxAttrDetail", false);
-    columns->addWidget(Titled("Unique on Tree #1", unique1, columns));
-    columns->addWidget(Titled(classes ? "Common Classes" : "Common Attributes", common, columns));
-    columns->addWidget(Titled("Unique on Tree #2", unique2, columns));
+    detail->allowManySelected();
+    detail->markTreeLines();
+    columns->addWidget(Titled("Unique on Tree #1", Framed(unique1), columns));
+    columns->addWidget(
+        Titled(classes ? "Common Classes" : "Common Attributes", Framed(common), columns));
+    columns->addWidget(Titled("Unique on Tree #2", Framed(unique2), columns));
     const int left = classes ? 236 : 244;
     const int right = classes ? 224 : 212;
     columns->setSizes({left, kDesignedWidth - left - right, right});
     columns->setStretchFactor(1, 1);
     vertical->addWidget(columns);
-    vertical->addWidget(detail);
+    vertical->addWidget(Framed(detail));
     vertical->setSizes({kDesignedHeight - 150 - 150, 150});
     vertical->setStretchFactor(0, 1);
     quickLayout->addWidget(vertical);
@@ -297,8 +320,10 @@ QWidget* TMainForm::buildComparePage(bool classes) {
     stripLayout->addStretch(1);
     ListBox* results =
         makeListBox(classes ? "ListBoxCompareClassesResults" : "ListBoxCompareAttrResults", false);
+    results->allowManySelected();
+    results->markTreeLines();
     detailsLayout->addWidget(strip);
-    detailsLayout->addWidget(results);
+    detailsLayout->addWidget(Framed(results));
 
     inner->addTab(quick, "&Quick Check");
     inner->addTab(details, classes ? "Check &All Classes" : "Check &All Attributes");
@@ -359,6 +384,11 @@ void TMainForm::wireEvents() {
     connect(BitBtnCompareAttr, &QPushButton::clicked, this,
             [this] { BitBtnCompareAttrClick(BitBtnCompareAttr); });
     connect(PopupSaveAs, &QAction::triggered, this, [this] { PopupSaveAsClick(PopupSaveAs); });
+    connect(PopupCopy, &QAction::triggered, this, [this] {
+        if (PopupComponent) PopupComponent->copySelection();
+    });
+    for (const auto& [zone, tree] : dropZones_) zone->installEventFilter(this);
+    wireKeys();
 }
 
 void TMainForm::FormCreate() {
@@ -432,6 +462,7 @@ void TMainForm::FormClose() {
 }
 
 bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+    if (dropEventFilter(watched, event) || statusTipFilter(watched, event)) return true;
     const bool onStatusBar =
         watched == StatusBar ||
         std::find(StatusPanels.begin(), StatusPanels.end(), watched) != StatusPanels.end();
@@ -497,9 +528,8 @@ void TMainForm::pumpEvents() {
 }
 
 void TMainForm::StatusMsg(const std::string& msg) {
-    // Nothing is painted between two rounds of events, so during a long run the text is
-    // set only when one is due.
-    if (!eventsDue()) return;
+    // Always the latest item, so that a dialog that pauses the run matches the bar; only
+    // the painting waits for the next round of events.
     SetStatusPanel(2, DecodeName(msg), Qt::ArrowCursor);
 }
 

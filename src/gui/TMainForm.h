@@ -4,11 +4,15 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QStringList>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "AppInfo.h"
 #include "D_Win.h"
 #include "Definitions.h"
 #include "Dialogs.h"
@@ -26,12 +30,6 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTabWidget;
-
-inline constexpr const char* kCaption = "Kalvix - Detect Schema Differences Between Trees";
-inline constexpr const char* kVersion = "v1.02";
-inline constexpr const char* kApplicationTitle = "Dellmar";
-// The maker's web address: a bare host name, handed to the shell whole.
-inline constexpr const char* kMakerAddress = "www.dellmar.example";
 
 // The window's own controls of one tree slot.
 struct TTreeControls {
@@ -109,7 +107,12 @@ class TMainForm : public QMainWindow, private UiHooks {
     std::array<QLabel*, 3> StatusPanels{};
     QMenu* PopupMenu = nullptr;
     QAction* PopupSaveAs = nullptr;
+    QAction* PopupCopy = nullptr;
     ListBox* PopupComponent = nullptr;  // the list box the menu was last opened on
+    // Window-wide keys: Ctrl+Q quits, F1 shows the Info page, Ctrl+S saves the focused list.
+    QAction* ActionQuit = nullptr;
+    QAction* ActionInfo = nullptr;
+    QAction* ActionSaveList = nullptr;
 
     // Handlers, each taking the control that raised the event.
     void ChangeTreeOnline(QObject* sender);
@@ -149,6 +152,16 @@ class TMainForm : public QMainWindow, private UiHooks {
     void DisplayClass(const std::string& className, TClassInfo& info, ListBox* target);
     void DisplayAttribute(const std::string& attrName, const TAttrInfo& info, ListBox* target);
 
+    // Loading as the user's own choice would: a schema file as "Load from File" does, a
+    // live tree as its selector does. Used by the command line and by dropped files.
+    void OpenOperands(const QStringList& operands);
+    bool OpenTreeFile(int tree, const QString& path);
+    bool OpenTreeByName(int tree, const QString& name);
+    // The list with keyboard focus (also while its find bar has it), or null.
+    ListBox* FocusedList() const;
+    // The folder the file dialogs start in.
+    QString StartFolder() const;
+
   protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -185,6 +198,13 @@ class TMainForm : public QMainWindow, private UiHooks {
     void updateLockedControls();
     void setTabShown(QWidget* page, bool shown);
     void saveListBox(ListBox* listBox, const QString& path);
+    // The save dialog, then a question before an existing file is replaced.
+    std::optional<QString> chooseSaveFile(const FileDialogSetup& setup);
+    // Whether the file held a schema and is now the slot's.
+    bool LoadSchemaFile(int tree, const QString& path);
+    bool dropEventFilter(QObject* watched, QEvent* event);
+    bool statusTipFilter(QObject* watched, QEvent* event);
+    void wireKeys();
 
     Workspace ws_;
     std::unique_ptr<Dialogs> dialogs_;
@@ -197,4 +217,5 @@ class TMainForm : public QMainWindow, private UiHooks {
     bool eventsDue() const;
     void pumpEvents();
     bool closePending_ = false;
+    std::vector<std::pair<QObject*, int>> dropZones_;  // where a dropped file goes, by tree
 };

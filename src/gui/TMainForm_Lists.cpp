@@ -34,7 +34,8 @@ void TMainForm::PopupSaveAsClick(QObject*) {
                 QString(proposed.pattern).arg(DecodeName(Trees(proposed.tree).TreeName));
     setup.filter = "Text Files (*.txt);;All Files (*)";
     setup.defaultSuffix = "txt";
-    const std::optional<QString> chosen = dialogs_->saveFile(setup);
+    setup.directory = StartFolder();
+    const std::optional<QString> chosen = chooseSaveFile(setup);
     if (!chosen) return;
     saveListBox(list, *chosen);
 }

@@ -25,11 +25,16 @@ std::string FolderOf(const QString& path) {
     return ToBytes(QDir::toNativeSeparators(QFileInfo(path).absolutePath() + '/'));
 }
 
-std::string ProgramFolder() {
-    return ToBytes(QFileInfo(QString::fromStdString(ProgramFile())).absolutePath() + '/');
-}
-
 }  // namespace
+
+// The remembered schema-file folder while it is there, else the home folder: never the
+// program's own folder or wherever the program was started.
+QString TMainForm::StartFolder() const {
+    const QString remembered =
+        DecodeName(settings_->ReadString(kSettingsSection, kOfflinePath, ""));
+    if (!remembered.isEmpty() && QFileInfo(remembered).isDir()) return remembered;
+    return QDir::homePath();
+}
 
 void TMainForm::SelectTreeBySender(QObject* sender, QObject* first, QObject* second) {
     ws_.CurrentTree = 0;
@@ -102,12 +107,11 @@ void TMainForm::BitBtnSaveTreeClick(QObject* sender) {
     const int tree = ws_.CurrentTree;
     const TTreeInfo& slot = Trees(tree);
     FileDialogSetup setup;
-    setup.directory =
-        DecodeName(settings_->ReadString(kSettingsSection, kOfflinePath, ProgramFolder()));
+    setup.directory = StartFolder();
     setup.fileName = DecodeName(slot.TreeName + ".txt");
     setup.filter = "Text Files (*.txt);;All Files (*)";
     setup.defaultSuffix = "txt";
-    const std::optional<QString> chosen = dialogs_->saveFile(setup);
+    const std::optional<QString> chosen = chooseSaveFile(setup);
     if (!chosen) return;
     try {
         settings_->WriteString(kSettingsSection, kOfflinePath, FolderOf(*chosen));
@@ -127,34 +131,38 @@ void TMainForm::BitBtnLoadTreeOfflineClick(QObject* sender) {
     if (ws_.CurrentTree == 0) return;
     LongOperation operation(*this);
     const int tree = ws_.CurrentTree;
-    TTreeInfo& slot = Trees(tree);
     FileDialogSetup setup;
-    setup.directory =
-        DecodeName(settings_->ReadString(kSettingsSection, kOfflinePath, ProgramFolder()));
+    setup.directory = StartFolder();
     setup.fileName = "*.txt";
     const std::optional<QString> chosen = dialogs_->openFile(setup);
     if (!chosen) return;
+    LoadSchemaFile(tree, *chosen);
+}
+
+bool TMainForm::LoadSchemaFile(int tree, const QString& path) {
+    ws_.CurrentTree = tree;
+    LongOperation operation(*this);
+    TTreeInfo& slot = Trees(tree);
     try {
-        settings_->WriteString(kSettingsSection, kOfflinePath, FolderOf(*chosen));
+        settings_->WriteString(kSettingsSection, kOfflinePath, FolderOf(path));
     } catch (const IniWriteError& error) {
         showMsgDlg(DlgType::Error, error.what());
-        return;
+        return false;
     }
-    const QFileInfo info(*chosen);
+    const QFileInfo info(path);
     if (!info.exists()) {
-        showMsgDlg(DlgType::Error,
-                   ToBytes(QString("The schema file %1 does not exist").arg(*chosen)));
-        return;
+        showMsgDlg(DlgType::Error, ToBytes(QString("The schema file %1 does not exist").arg(path)));
+        return false;
     }
     if (!info.isFile() || !info.isReadable()) {
-        showMsgDlg(DlgType::Error, ToBytes(QString("Cannot read the schema file %1").arg(*chosen)));
-        return;
+        showMsgDlg(DlgType::Error, ToBytes(QString("Cannot read the schema file %1").arg(path)));
+        return false;
     }
     // Read aside first: the slot changes only when the file turns out to hold a schema.
     TTreeInfo loaded;
     {
         SavedCursor savedCursor;
-        OpenSchemaFileIntoSlot(loaded, ToBytes(*chosen));
+        OpenSchemaFileIntoSlot(loaded, ToBytes(path));
         ReadSchemaNames(loaded, [this](const std::string& message) { StatusMsg(message); });
     }
     if (loaded.ClassNames.empty() && loaded.AttrNames.empty()) {
@@ -162,8 +170,8 @@ void TMainForm::BitBtnLoadTreeOfflineClick(QObject* sender) {
         showMsgDlg(
             DlgType::Error,
             ToBytes(
-                QString("The file %1 holds no schema (no class or attribute names)").arg(*chosen)));
-        return;
+                QString("The file %1 holds no schema (no class or attribute names)").arg(path)));
+        return false;
     }
     slot.SchemaFile = std::move(loaded.SchemaFile);
     slot.TreeName = std::move(loaded.TreeName);
@@ -179,4 +187,5 @@ void TMainForm::BitBtnLoadTreeOfflineClick(QObject* sender) {
     slot.AttrNames = std::move(loaded.AttrNames);
     InitializeSchemaLists();
     StatusBarReset();
+    return true;
 }

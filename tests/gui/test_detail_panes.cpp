@@ -60,7 +60,7 @@ class DetailPanes : public FormFixture {
     static void select(ListBox* list, const QString& text) {
         for (int i = 0; i < list->count(); ++i)
             if (list->itemText(i) == text) {
-                list->setCurrentRow(i);  // a keyboard move: the handler runs
+                clickLine(list, i);
                 return;
             }
         FAIL() << "no line " << text.toStdString();

@@ -1,6 +1,8 @@
 // "Save as ..." on the lists, and the window's geometry kept in the settings file.
 #include <QAction>
+#include <QDir>
 #include <QFile>
+#include <QPushButton>
 #include <QTest>
 
 #include "D_Ini.h"
@@ -45,15 +47,61 @@ TEST_F(SaveAs, ProposesANameAfterTheTreeThatHasTheList) {
 
 TEST_F(SaveAs, WritesTheLinesAsShownWithCrLf) {
     const std::string path = dir.file("classes.txt");
-    dir.write("classes.txt", "old content that must go");
     saveVia(form->ListBoxClasses1, QString::fromStdString(path));
     EXPECT_EQ(TempDir::read(path), "Alias\r\nperson\r\nTop\r\n");
+    EXPECT_TRUE(dialogs.questions.empty());  // a new file needs no question
 
     const std::string empty = dir.file("empty.txt");
     saveVia(form->ListBoxCompareClassesResults, QString::fromStdString(empty));
     EXPECT_TRUE(QFile::exists(QString::fromStdString(empty)));
     EXPECT_EQ(TempDir::read(empty), "");
     EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(SaveAs, AnExistingFileIsReplacedOnlyAfterAYes) {
+    const std::string path = dir.write("classes.txt", "old content");
+    dialogs.confirmations.push_back(false);
+    saveVia(form->ListBoxClasses1, QString::fromStdString(path));
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_TRUE(dialogs.questions[0].contains(QString::fromStdString(path)));
+    EXPECT_EQ(TempDir::read(path), "old content");
+
+    dialogs.confirmations.push_back(true);
+    saveVia(form->ListBoxClasses1, QString::fromStdString(path));
+    EXPECT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(TempDir::read(path), "Alias\r\nperson\r\nTop\r\n");
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
+TEST_F(SaveAs, DialogsStartInTheSchemaFolderElseAtHome) {
+    // Never the working folder or the program's: with nothing remembered, home.
+    saveVia(form->ListBoxClasses1, std::nullopt);
+    EXPECT_EQ(dialogs.saveSetups.back().directory, QDir::homePath());
+    dialogs.answers.push_back(std::nullopt);
+    form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline1);
+    EXPECT_EQ(dialogs.openSetups.back().directory, QDir::homePath());
+
+    // A schema file loaded from a folder: every dialog starts there.
+    const std::string schema =
+        dir.write("lab.txt", TempDir::read(std::string(KALVIX_TEST_DATA) + "/cli/lab_1.txt"));
+    dialogs.answers.push_back(QString::fromStdString(schema));
+    form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline1);
+    const QString folder = QString::fromStdString(dir.path().string());
+    saveVia(form->ListBoxAttrDetail, std::nullopt);
+    EXPECT_EQ(QDir(dialogs.saveSetups.back().directory), QDir(folder));
+    dialogs.answers.push_back(std::nullopt);
+    form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline2);
+    EXPECT_EQ(QDir(dialogs.openSetups.back().directory), QDir(folder));
+
+    // A remembered folder that has gone: home again.
+    {
+        TempDir gone;
+        const std::string other = gone.write("lab.txt", TempDir::read(schema));
+        dialogs.answers.push_back(QString::fromStdString(other));
+        form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline2);
+    }
+    saveVia(form->ListBoxClasses2, std::nullopt);
+    EXPECT_EQ(dialogs.saveSetups.back().directory, QDir::homePath());
 }
 
 TEST_F(SaveAs, CancelWritesNothingAndAFailureSaysSo) {

@@ -164,6 +164,24 @@ TEST_F(TreeLoading, SecondFileReplacesTheFirstAndMissingSettingsNameTheTree) {
     for (const ShownMessage& m : dialogs.messages) ADD_FAILURE() << m.text.toStdString();
 }
 
+TEST_F(TreeLoading, SavingOverAnExistingFileAsksFirst) {
+    makeOnlineForm();
+    choose(form->ComboBoxTree1, "LAB_TREE");
+    const std::string path = dir.write("lab.txt", "an older save");
+    dialogs.answers.push_back(QString::fromStdString(path));
+    dialogs.confirmations.push_back(false);
+    form->BitBtnSaveTreeClick(form->BitBtnSaveTree1);
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    EXPECT_EQ(TempDir::read(path), "an older save");
+    EXPECT_EQ(form->StatusPanels[2]->text(), kMakerAddress);
+
+    dialogs.answers.push_back(QString::fromStdString(path));
+    dialogs.confirmations.push_back(true);
+    form->BitBtnSaveTreeClick(form->BitBtnSaveTree1);
+    EXPECT_NE(TempDir::read(path), "an older save");
+    EXPECT_TRUE(dialogs.messages.empty());
+}
+
 TEST_F(TreeLoading, SaveThatCannotWriteKeepsTheOldFile) {
     makeOnlineForm();
     choose(form->ComboBoxTree1, "LAB_TREE");

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QTest>
 #include <filesystem>
 #include <memory>
 
@@ -45,6 +46,15 @@ class FormFixture : public ::testing::Test {
         NameList out;
         for (const char* n : list) out.push_back({n, 0});
         return out;
+    }
+
+    // A left click on the line, as the user makes it.
+    static void clickLine(ListBox* list, int row,
+                          Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        const QModelIndex index = list->model()->index(row, 0);
+        list->scrollTo(index);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, modifiers,
+                          list->visualRect(index).center());
     }
 
     static QStringList texts(const ListBox* list) {

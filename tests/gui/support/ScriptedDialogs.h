@@ -24,6 +24,8 @@ class ScriptedDialogs : public Dialogs {
         std::vector<FileDialogSetup> saveSetups;
         std::vector<FileDialogSetup> openSetups;
         std::deque<std::optional<QString>> answers;
+        std::vector<QString> questions;
+        std::deque<bool> confirmations;   // a "no" when none is left
         std::function<void()> onMessage;  // runs while the message is "on screen"
     };
 
@@ -39,6 +41,14 @@ class ScriptedDialogs : public Dialogs {
     std::optional<QString> openFile(const FileDialogSetup& setup) override {
         log_.openSetups.push_back(setup);
         return next();
+    }
+
+    bool confirm(const QString& question) override {
+        log_.questions.push_back(question);
+        if (log_.confirmations.empty()) return false;
+        const bool yes = log_.confirmations.front();
+        log_.confirmations.pop_front();
+        return yes;
     }
 
   private:
