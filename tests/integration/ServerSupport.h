@@ -1,0 +1,55 @@
+// What the throwaway directory servers of the tests share: folders, files, a readiness
+// probe, shell quoting, and a guardian that stops a server however the test process ends.
+// Standard library, libldap and POSIX only, so the benchmarks can use them too.
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+namespace testserver {
+
+// A new folder in the temporary folder, named from pattern ("kalvix-389-XXXXXX").
+std::string MakeFolder(const std::string& pattern);
+void RemoveFolder(const std::string& folder);
+void WriteFile(const std::string& path, const std::string& text, int mode = 0644);
+std::string ReadFile(const std::string& path);
+// s in single quotes for /bin/sh, inner quotes escaped.
+std::string ShellQuoted(const std::string& s);
+// Runs a shell command line with output into logPath; throws with the log when it fails.
+void RunLogged(const std::string& what, const std::string& command, const std::string& logPath);
+
+// The root DSE answers a read (anonymous, or as bindDn with the password): the server is up.
+bool Answers(const std::string& uri, const std::string& bindDn = {},
+             const std::string& password = {});
+
+// A socket bound on 127.0.0.1 (port 0: any free one, then written back).
+int BoundSocket(int& port);
+
+// A server process watched by a guardian shell in a session of its own. The guardian
+// starts the server, then waits on a pipe that closes when the test process ends, however
+// it ends (a failed assertion, an exception, SIGKILL), or when stop() is called; it then
+// ends the server with SIGTERM and removes the leftovers (folders and files) it was given.
+class GuardedServer {
+  public:
+    GuardedServer(const std::vector<std::string>& args, const std::string& logPath,
+                  const std::vector<std::string>& leftovers);
+    ~GuardedServer();
+    GuardedServer(const GuardedServer&) = delete;
+    GuardedServer& operator=(const GuardedServer&) = delete;
+
+    // Ends the server (SIGKILL when SIGTERM has not ended it within the limit) and waits
+    // until the leftovers are gone; again is harmless.
+    void stop();
+    // The server process exists and has not ended.
+    bool running() const;
+    pid_t pid() const { return server_; }
+
+  private:
+    pid_t guardian_ = -1;
+    pid_t server_ = -1;
+    int pipe_ = -1;  // the write end; closing it tells the guardian to stop
+};
+
+}  // namespace testserver
