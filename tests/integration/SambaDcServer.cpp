@@ -21,30 +21,43 @@ constexpr const char* kPassword = "Kalvix-AD-Test-1";
 constexpr auto kStartLimit = std::chrono::seconds(30);
 constexpr auto kPoll = std::chrono::milliseconds(50);
 
+constexpr auto kLockLimit = std::chrono::seconds(180);
+// A server of another test run may still be stopping when the lock passes on.
+constexpr auto kPortLimit = std::chrono::seconds(10);
+
 // Each port AD's LDAP server opens must be free on 127.0.0.1, or it would run half-way.
-void RequireFreePorts() {
+void WaitForFreePorts() {
+    const auto deadline = Clock::now() + kPortLimit;
     for (int port : {389, 636, 3268, 3269}) {
-        try {
-            int p = port;
-            close(BoundSocket(p));
-        } catch (const std::system_error& e) {
-            throw std::runtime_error(
-                "port " + std::to_string(port) +
-                " on 127.0.0.1 is taken (another domain controller or LDAP server?): " + e.what());
+        for (;;) {
+            try {
+                int p = port;
+                close(BoundSocket(p));
+                break;
+            } catch (const std::system_error& e) {
+                if (Clock::now() >= deadline)
+                    throw std::runtime_error(
+                        "port " + std::to_string(port) +
+                        " on 127.0.0.1 is taken (another domain controller or LDAP server?): " +
+                        e.what());
+                std::this_thread::sleep_for(kPoll);
+            }
         }
     }
 }
 
 }  // namespace
 
-SambaDcServer::SambaDcServer() : dir_(MakeFolder("kalvix-ad-XXXXXX")) {
+SambaDcServer::SambaDcServer()
+    : ports_(std::make_unique<MachineLock>("kalvix-test-samba-ad-ports", kLockLimit)),
+      dir_(MakeFolder("kalvix-ad-XXXXXX")) {
     try {
         for (const char* program : {kSamba, kSambaTool})
             if (access(program, X_OK) != 0)
                 throw std::runtime_error(std::string(program) +
                                          " is missing: install samba-ad-dc and samba-ad-provision "
                                          "(scripts/setup-deps does)");
-        RequireFreePorts();
+        WaitForFreePorts();
         passwordFile_ = dir_ + "/administrator.pw";
         WriteFile(passwordFile_, kPassword, 0600);
         tls_ = MakeCaSignedCertificate(dir_, "server");
@@ -114,6 +127,7 @@ void SambaDcServer::stop() {
         process_.reset();
     }
     if (!dir_.empty()) RemoveFolder(dir_);
+    ports_.reset();
 }
 
 std::string SambaDcServer::log() const {

@@ -1,8 +1,9 @@
 // A throwaway Samba Active Directory domain controller (realm KALVIX.TEST) serving only
 // LDAP on 127.0.0.1, provisioned in a temporary folder with a certificate from a test CA.
 // Its ports are AD's fixed ones (389, 636), so only one runs on the machine at a time: the
-// tests that use it carry a CTest resource lock. The server runs under a guardian
-// (ServerSupport.h) that stops it and removes its folder however the test process ends.
+// tests that use it carry a CTest resource lock, and test runs side by side take turns. The server
+// runs under a guardian (ServerSupport.h) that stops it and removes its folder however the test
+// process ends.
 #pragma once
 
 #include <memory>
@@ -39,6 +40,8 @@ class SambaDcServer {
     void provision();
     void start();
 
+    // Taken first and let go last: test runs side by side take turns with the ports.
+    std::unique_ptr<testserver::MachineLock> ports_;
     std::string dir_;
     std::string passwordFile_;
     TestAuthority tls_;

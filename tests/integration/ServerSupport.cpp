@@ -7,11 +7,14 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -123,6 +126,10 @@ bool Answers(const std::string& uri, const std::string& bindDn, const std::strin
 int BoundSocket(int& port) {
     const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0) throw std::runtime_error("cannot create a socket");
+    // As servers do: connections of a server just stopped, waiting out their time, do not
+    // keep its port from being free.
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -137,6 +144,35 @@ int BoundSocket(int& port) {
     }
     port = ntohs(address.sin_port);
     return fd;
+}
+
+MachineLock::MachineLock(const std::string& name, std::chrono::seconds limit) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (name.size() + 1 >= sizeof address.sun_path)
+        throw std::runtime_error("lock name too long: " + name);
+    // A leading NUL puts the name in the abstract namespace.
+    std::copy(name.begin(), name.end(), address.sun_path + 1);
+    const auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+    const auto deadline = Clock::now() + limit;
+    for (;;) {
+        fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        if (fd_ < 0) throw std::runtime_error("cannot create a socket for the lock " + name);
+        if (bind(fd_, reinterpret_cast<sockaddr*>(&address), length) == 0) return;
+        const int error = errno;
+        close(fd_);
+        fd_ = -1;
+        if (error != EADDRINUSE)
+            throw std::system_error(error, std::generic_category(), "cannot take the lock " + name);
+        if (Clock::now() >= deadline)
+            throw std::runtime_error("another process has held the lock " + name + " for " +
+                                     std::to_string(limit.count()) + " s");
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
+
+MachineLock::~MachineLock() {
+    if (fd_ >= 0) close(fd_);
 }
 
 GuardedServer::GuardedServer(const std::vector<std::string>& args, const std::string& logPath,

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,20 @@ bool Answers(const std::string& uri, const std::string& bindDn = {},
 
 // A socket bound on 127.0.0.1 (port 0: any free one, then written back).
 int BoundSocket(int& port);
+
+// A lock held by one process of the machine at a time (an abstract Unix socket's name, so
+// no file stays behind and a process that dies lets go of it). Waits up to limit for it;
+// throws std::runtime_error after that.
+class MachineLock {
+  public:
+    MachineLock(const std::string& name, std::chrono::seconds limit);
+    ~MachineLock();
+    MachineLock(const MachineLock&) = delete;
+    MachineLock& operator=(const MachineLock&) = delete;
+
+  private:
+    int fd_ = -1;
+};
 
 // A server process watched by a guardian shell in a session of its own. The guardian
 // starts the server, then waits on a pipe that closes when the test process ends, however

@@ -16,7 +16,14 @@
 #include <system_error>
 #include <thread>
 
-using namespace testserver;
+using testserver::Answers;
+using testserver::BoundSocket;
+using testserver::MakeFolder;
+using testserver::ReadFile;
+using testserver::RemoveFolder;
+using testserver::RunLogged;
+using testserver::ShellQuoted;
+using testserver::WriteFile;
 
 namespace {
 
