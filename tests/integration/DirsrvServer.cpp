@@ -25,6 +25,7 @@ constexpr const char* kDscreate = "/usr/sbin/dscreate";
 constexpr const char* kServer = "/usr/sbin/ns-slapd";
 constexpr const char* kLibDir = "/usr/lib/x86_64-linux-gnu";
 constexpr const char* kPassword = "Kalvix-389-Test";
+constexpr auto kCreateLimit = std::chrono::seconds(120);
 constexpr auto kStartLimit = std::chrono::seconds(30);
 constexpr auto kPoll = std::chrono::milliseconds(50);
 
@@ -140,7 +141,6 @@ DirsrvServer::DirsrvServer()
         tls_ = MakeCaSignedCertificate(dir_, "server");
         prepareRoot();
         create();
-        installCertificate();
         start();
     } catch (...) {
         stop();
@@ -184,9 +184,24 @@ void DirsrvServer::create() {
                   "suffix = " +
                   suffix() + "\ncreate_suffix_entry = True\n",
               0600);
-    RunLogged("dscreate",
-              "PREFIX=" + ShellQuoted(root_) + " " + kDscreate + " from-file " + ShellQuoted(inf),
-              dir_ + "/dscreate.log");
+    const std::string status = dir_ + "/dscreate.status";
+    const std::string log = dir_ + "/dscreate.log";
+    GuardedServer creation({"/bin/sh", "-c",
+                            "PREFIX=" + ShellQuoted(root_) + " " + kDscreate + " from-file " +
+                                ShellQuoted(inf) + "; echo $? >" + ShellQuoted(status)},
+                           log, {dir_, semaphore()}, GuardedServer::Ending::LetFinish);
+    const auto deadline = Clock::now() + kCreateLimit;
+    while (creation.running()) {
+        if (Clock::now() >= deadline)
+            throw std::runtime_error("dscreate did not finish within 120 s, its output:\n" +
+                                     ReadFile(log));
+        std::this_thread::sleep_for(kPoll);
+    }
+    if (ReadFile(status) != "0\n")
+        throw std::runtime_error("dscreate failed (status " + ReadFile(status) +
+                                 "), its output:\n" + ReadFile(log));
+    installCertificate();
+    creation.release();
 }
 
 // The self-signed certificate of dscreate names only DNS:localhost, which libldap refuses
@@ -219,8 +234,7 @@ void DirsrvServer::start() {
     process_ = std::make_unique<GuardedServer>(
         std::vector<std::string>{kServer, "-D", configDir, "-i",
                                  root_ + "/run/dirsrv/slapd-" + instance_ + ".pid", "-d", "0"},
-        dir_ + "/ns-slapd.out",
-        std::vector<std::string>{dir_, "/dev/shm/sem.slapd-" + instance_ + ".stats"});
+        dir_ + "/ns-slapd.out", std::vector<std::string>{dir_, semaphore()});
     const auto deadline = Clock::now() + kStartLimit;
     while (Clock::now() < deadline) {
         if (Answers(uri())) return;
@@ -251,7 +265,7 @@ void DirsrvServer::stop() {
     if (!dir_.empty()) {
         RemoveFolder(dir_);
         std::error_code ec;
-        fs::remove("/dev/shm/sem.slapd-" + instance_ + ".stats", ec);
+        fs::remove(semaphore(), ec);
     }
 }
 
@@ -260,6 +274,8 @@ std::string DirsrvServer::uri() const { return "ldap://127.0.0.1:" + std::to_str
 std::string DirsrvServer::ldapsUri() const {
     return "ldaps://127.0.0.1:" + std::to_string(tlsPort_) + "/";
 }
+
+std::string DirsrvServer::semaphore() const { return "/dev/shm/sem.slapd-" + instance_ + ".stats"; }
 
 std::string DirsrvServer::errorLog() const {
     return ReadFile(root_ + "/var/log/dirsrv/slapd-" + instance_ + "/errors") +

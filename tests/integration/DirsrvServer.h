@@ -38,10 +38,15 @@ class DirsrvServer {
 
   private:
     void prepareRoot();
+    // Creates the instance under a guardian that, should the test process end meanwhile,
+    // lets dscreate finish and then removes the folder; installs the certificate while
+    // still guarded.
     void create();
     void installCertificate();
     void setPorts();
     void start();
+    // Named after the instance; a server that is killed leaves it behind.
+    std::string semaphore() const;
 
     std::string dir_;
     std::string root_;

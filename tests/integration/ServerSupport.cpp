@@ -34,17 +34,20 @@ constexpr auto kStopLimit = std::chrono::seconds(20);
 constexpr auto kPoll = std::chrono::milliseconds(10);
 
 // Keeps the server's pid on its standard output for the caller, then waits for the end of
-// its standard input. A non-interactive shell would give a background command /dev/null as
-// its input anyway; saying so keeps the pipe out of the server.
-std::string GuardianScript(const std::string& logPath, const std::vector<std::string>& leftovers) {
+// its standard input, or for "keep" on it. A non-interactive shell would give a background
+// command /dev/null as its input anyway; saying so keeps the pipe out of the server.
+std::string GuardianScript(const std::string& logPath, const std::vector<std::string>& leftovers,
+                           GuardedServer::Ending ending) {
     std::string script = "\"$@\" </dev/null >>" + ShellQuoted(logPath) +
                          " 2>&1 &\n"
                          "server=$!\n"
                          "echo \"$server\"\n"
                          "exec >/dev/null\n"
-                         "read -r _\n"
-                         "kill -TERM \"$server\" 2>/dev/null\n"
-                         "wait \"$server\"\n";
+                         "read -r order\n"
+                         "[ \"$order\" = keep ] && exit 0\n";
+    if (ending == GuardedServer::Ending::Terminate)
+        script += "kill -TERM \"$server\" 2>/dev/null\n";
+    script += "wait \"$server\"\n";
     if (!leftovers.empty()) {
         script += "rm -rf --";
         for (const std::string& path : leftovers) script += " " + ShellQuoted(path);
@@ -176,8 +179,8 @@ MachineLock::~MachineLock() {
 }
 
 GuardedServer::GuardedServer(const std::vector<std::string>& args, const std::string& logPath,
-                             const std::vector<std::string>& leftovers) {
-    std::vector<std::string> all = {"/bin/sh", "-c", GuardianScript(logPath, leftovers),
+                             const std::vector<std::string>& leftovers, Ending ending) {
+    std::vector<std::string> all = {"/bin/sh", "-c", GuardianScript(logPath, leftovers, ending),
                                     "kalvix-test-guardian"};
     all.insert(all.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -227,6 +230,18 @@ GuardedServer::GuardedServer(const std::vector<std::string>& args, const std::st
 }
 
 GuardedServer::~GuardedServer() { stop(); }
+
+void GuardedServer::release() {
+    if (guardian_ <= 0) return;
+    static const char kKeep[] = "keep\n";
+    // A guardian that is gone would turn the write into SIGPIPE.
+    if (waitpid(guardian_, nullptr, WNOHANG) != 0 ||
+        write(pipe_, kKeep, sizeof kKeep - 1) != static_cast<ssize_t>(sizeof kKeep - 1)) {
+        stop();
+        throw std::runtime_error("cannot reach the guardian of a test server");
+    }
+    stop();
+}
 
 void GuardedServer::stop() {
     if (guardian_ <= 0) return;

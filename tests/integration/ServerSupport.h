@@ -48,8 +48,12 @@ class MachineLock {
 // ends the server with SIGTERM and removes the leftovers (folders and files) it was given.
 class GuardedServer {
   public:
+    enum class Ending {
+        Terminate,  // SIGTERM, then the leftovers go
+        LetFinish,  // a job that must not stop half-way: wait for it, then the leftovers go
+    };
     GuardedServer(const std::vector<std::string>& args, const std::string& logPath,
-                  const std::vector<std::string>& leftovers);
+                  const std::vector<std::string>& leftovers, Ending ending = Ending::Terminate);
     ~GuardedServer();
     GuardedServer(const GuardedServer&) = delete;
     GuardedServer& operator=(const GuardedServer&) = delete;
@@ -57,6 +61,9 @@ class GuardedServer {
     // Ends the server (SIGKILL when SIGTERM has not ended it within the limit) and waits
     // until the leftovers are gone; again is harmless.
     void stop();
+    // For a job that has ended: the guardian goes, and leaves the leftovers in place for
+    // the guardian that takes over.
+    void release();
     // The server process exists and has not ended.
     bool running() const;
     pid_t pid() const { return server_; }

@@ -87,6 +87,31 @@ TEST(GuardedServer, ATestProcessKilledOutrightLeavesNoServerAndNoFolder) {
         << "server " << pid << " or " << folder << " is still there";
 }
 
+TEST(GuardedServer, AJobLetFinishRunsToItsEndBeforeItsLeftoversGo) {
+    const std::string folder = testserver::MakeFolder("kalvix-guard-XXXXXX");
+    const std::string done = folder + ".done";
+    {
+        testserver::GuardedServer job(
+            {"/bin/sh", "-c", "sleep 0.3; echo finished >" + testserver::ShellQuoted(done)},
+            folder + "/job.log", {folder}, testserver::GuardedServer::Ending::LetFinish);
+    }  // as if the tests ended while it ran
+    EXPECT_EQ(testserver::ReadFile(done), "finished\n");
+    EXPECT_FALSE(fs::exists(folder));
+    fs::remove(done);
+}
+
+TEST(GuardedServer, ReleasedLeftoversStayForTheNextGuardian) {
+    const std::string folder = testserver::MakeFolder("kalvix-guard-XXXXXX");
+    testserver::GuardedServer job({"/bin/true"}, folder + "/job.log", {folder},
+                                  testserver::GuardedServer::Ending::LetFinish);
+    ASSERT_TRUE(Eventually([&] { return !job.running(); }));
+    job.release();
+    EXPECT_TRUE(fs::exists(folder));
+    testserver::GuardedServer next({"/bin/sleep", "1000"}, folder + "/server.log", {folder});
+    next.stop();
+    EXPECT_FALSE(fs::exists(folder));
+}
+
 TEST(MachineLock, OneHolderAtATime) {
     const std::string name = "kalvix-test-lock-" + std::to_string(getpid());
     {
