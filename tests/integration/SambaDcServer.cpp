@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <stdexcept>
+#include <system_error>
 #include <thread>
 
 using namespace testserver;
@@ -35,6 +36,10 @@ void WaitForFreePorts() {
                 close(BoundSocket(p));
                 break;
             } catch (const std::system_error& e) {
+                if (e.code() == std::errc::permission_denied)
+                    throw std::runtime_error(
+                        "AD's LDAP ports (389, 636, 3268, 3269) need root to listen on: " +
+                        std::string(e.what()));
                 if (Clock::now() >= deadline)
                     throw std::runtime_error(
                         "port " + std::to_string(port) +
