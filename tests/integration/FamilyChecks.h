@@ -15,8 +15,7 @@
 
 namespace family {
 
-// Kalvix's name buffers once held 33 characters and a terminator: longer names are the
-// ones that show whether anything still cuts them.
+// Names of 34 characters and more are the ones a 33-character name buffer would cut.
 constexpr std::size_t kShortNameLimit = 33;
 
 inline EnvChanges ClientEnv(const TempDir& dir, const QJsonArray& connections) {
