@@ -24,6 +24,7 @@
 #include "SchemaFile.h"
 #include "Workspace.h"
 // The test servers' harness: needs only libldap and POSIX.
+#include "../tests/integration/ServerSupport.cpp"
 #include "../tests/integration/SlapdServer.cpp"
 
 namespace {
@@ -133,7 +134,7 @@ int main(int argc, char** argv) {
     }
     try {
         setenv("LDAPNOINIT", "1", 1);
-        const std::string folder = MakeFolder();
+        const std::string folder = MakeFolder("kalvix-bench-XXXXXX");
         struct Cleanup {
             std::string folder;
             ~Cleanup() { RemoveFolder(folder); }

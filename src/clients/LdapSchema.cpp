@@ -16,6 +16,7 @@ namespace {
 constexpr unsigned kParseFlags = LDAP_SCHEMA_ALLOW_ALL;
 constexpr const char* kStandardSyntaxPrefix = "1.3.6.1.4.1.1466.115.121.1.";
 constexpr const char* kNdsSyntaxPrefix = "2.16.840.1.113719.1.1.5.1.";
+constexpr const char* kAdSyntaxPrefix = "1.2.840.113556.1.4.";
 constexpr std::size_t kMaxArcDigits = 80;      // more cannot fit the 32 bytes anyway
 constexpr std::size_t kShownDefinition = 160;  // of a skipped definition, in messages
 constexpr std::size_t kListedSkipped = 20;     // skipped definitions named in one message
@@ -314,7 +315,8 @@ std::uint32_t SyntaxId(const std::string& oid,
     const std::string prefix = kNdsSyntaxPrefix;
     std::uint32_t id = 0;
     if (oid.rfind(prefix, 0) == 0 && ParseWord(oid.substr(prefix.size()), id)) return id;
-    return StandardSyntaxId(oid);
+    if (const std::uint32_t standard = StandardSyntaxId(oid)) return standard;
+    return ActiveDirectorySyntaxId(oid);
 }
 
 // A type without SYNTAX takes its supertype's, bound and all: for each type, the nearest
@@ -461,6 +463,22 @@ std::uint32_t StandardSyntaxId(const std::string& oid) {
         return t;
     }();
     const std::string prefix = kStandardSyntaxPrefix;
+    std::uint32_t n = 0;
+    if (oid.rfind(prefix, 0) != 0 || !ParseWord(oid.substr(prefix.size()), n)) return 0;
+    const auto it = table.find(n);
+    return it == table.end() ? 0 : it->second;
+}
+
+std::uint32_t ActiveDirectorySyntaxId(const std::string& oid) {
+    // DN-Binary (903), DN-String (904) and OR-Name (1221) pair a name with data that no
+    // syntax id here holds: they stay UNKNOWN.
+    static const std::unordered_map<std::uint32_t, std::uint32_t> table = {
+        {905, 3},   // String(Teletex): a case-insensitive string
+        {906, 8},   // Large Integer: an integer, 64 bits wide like LDAP's unbounded Integer
+        {907, 9},   // String(NT-Sec-Desc): a binary security descriptor
+        {1362, 2},  // String(Case): a case-sensitive string
+    };
+    const std::string prefix = kAdSyntaxPrefix;
     std::uint32_t n = 0;
     if (oid.rfind(prefix, 0) != 0 || !ParseWord(oid.substr(prefix.size()), n)) return 0;
     const auto it = table.find(n);

@@ -54,6 +54,9 @@ SchemaMapping MapSchema(const SchemaDefinitions& definitions);
 bool OidToAsn1Id(const std::string& oid, Asn1Id& id);
 // The syntax id of a standard LDAP syntax OID (1.3.6.1.4.1.1466.115.121.1.N), else 0.
 std::uint32_t StandardSyntaxId(const std::string& oid);
+// The syntax id of one of Active Directory's own syntaxes (1.2.840.113556.1.4.N) where
+// one has the same meaning, else 0.
+std::uint32_t ActiveDirectorySyntaxId(const std::string& oid);
 // libldap leaves these escapes in place: \27 is an apostrophe, \5C a backslash.
 std::string UnescapeSchemaText(const std::string& text);
 // An apostrophe with a non-blank on both sides becomes \27, so that "Bob's" inside a

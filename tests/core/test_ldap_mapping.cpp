@@ -127,6 +127,21 @@ TEST(SyntaxIds, FollowTheStandardTable) {
     EXPECT_EQ(StandardSyntaxId("2.16.840.1.113719.1.1.5.1.6"), 0u);
 }
 
+TEST(SyntaxIds, ActiveDirectorySyntaxesByMeaning) {
+    const std::string p = "1.2.840.113556.1.4.";
+    const std::pair<const char*, std::uint32_t> cases[] = {
+        {"905", 3},   // String(Teletex): CI_STRING
+        {"906", 8},   // Large Integer: INTEGER
+        {"907", 9},   // String(NT-Sec-Desc): OCTET_STRING
+        {"1362", 2},  // String(Case): CE_STRING
+        {"903", 0},   // DN-Binary, DN-String, OR-Name: nothing means the same
+        {"904", 0},  {"1221", 0}, {"9060", 0}, {"90", 0}, {"906x", 0}, {"", 0}};
+    for (const auto& [n, id] : cases) EXPECT_EQ(ActiveDirectorySyntaxId(p + n), id) << n;
+    EXPECT_EQ(ActiveDirectorySyntaxId("1.2.840.113556.1.5.906"), 0u);
+    EXPECT_EQ(ActiveDirectorySyntaxId("1.3.6.1.4.1.1466.115.121.1.27"), 0u);
+    EXPECT_EQ(StandardSyntaxId(p + "906"), 0u);
+}
+
 TEST(SchemaText, ApostrophesAndEscapes) {
     EXPECT_EQ(EscapeInnerApostrophes("( 1.2 NAME 'a' X-NDS_NAME 'Bob's Attr' )"),
               "( 1.2 NAME 'a' X-NDS_NAME 'Bob\\27s Attr' )");
@@ -218,6 +233,34 @@ TEST(LdapMapping, PlainServerAttributes) {
     }
     EXPECT_EQ(AttrDefText(FindAttr(m.tree, "cn")->info), "CI_STRING [Sized (0-32768)]");
     EXPECT_EQ(Asn1IdText(FindAttr(m.tree, "cn")->info.asn1ID), "2.5.4.3");
+}
+
+// As an AD domain controller publishes them: no ldapSyntaxes, quoted syntax OIDs of its
+// own, and supertypes that take them along.
+TEST(LdapMapping, ActiveDirectoryAttributesTakeTheirSyntaxesMeaning) {
+    const SchemaMapping m =
+        Map({"( 2.5.6.0 NAME 'top' ABSTRACT MUST (objectClass ) )"},
+            {"( 1.2.840.113556.1.4.96 NAME 'pwdLastSet' SYNTAX '1.2.840.113556.1.4.906' "
+             "SINGLE-VALUE )",
+             "( 1.2.840.113556.1.4.2 NAME 'nTSecurityDescriptor' SYNTAX '1.2.840.113556.1.4.907' "
+             "SINGLE-VALUE )",
+             "( 1.2.840.113556.1.4.1 NAME 'mSMQLabel' SYNTAX '1.2.840.113556.1.4.905' )",
+             "( 1.2.840.113556.1.4.3 NAME 'caseKept' SYNTAX '1.2.840.113556.1.4.1362' )",
+             "( 1.2.840.113556.1.4.4 NAME 'wellKnownObjects' SYNTAX '1.2.840.113556.1.4.903' )",
+             "( 1.2.840.113556.1.4.5 NAME 'derivedLarge' SUP pwdLastSet )",
+             "( 2.5.4.3 NAME 'cn' SYNTAX '1.3.6.1.4.1.1466.115.121.1.15' SINGLE-VALUE )"});
+    EXPECT_THAT(m.skipped, IsEmpty());
+    const std::pair<const char*, const char*> expected[] = {
+        {"pwdLastSet", "INTEGER [SglVal]"}, {"nTSecurityDescriptor", "OCTET_STRING [SglVal]"},
+        {"mSMQLabel", "CI_STRING"},         {"caseKept", "CE_STRING"},
+        {"wellKnownObjects", "UNKNOWN"},    {"derivedLarge", "INTEGER"},
+        {"cn", "CI_STRING [SglVal]"},
+    };
+    for (const auto& [name, text] : expected) {
+        const SimAttr* a = FindAttr(m.tree, name);
+        ASSERT_NE(a, nullptr) << name;
+        EXPECT_EQ(AttrDefText(a->info), text) << name;
+    }
 }
 
 const std::vector<std::string> kNdsSyntaxes = {

@@ -1,9 +1,8 @@
 #include "SlapdServer.h"
 
-#include <arpa/inet.h>
+#include "ServerSupport.h"
+
 #include <fcntl.h>
-#include <ldap.h>
-#include <netinet/in.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
@@ -13,11 +12,18 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
+
+using testserver::Answers;
+using testserver::BoundSocket;
+using testserver::MakeFolder;
+using testserver::ReadFile;
+using testserver::RemoveFolder;
+using testserver::RunLogged;
+using testserver::ShellQuoted;
+using testserver::WriteFile;
 
 namespace {
 
@@ -36,66 +42,7 @@ struct PortTaken : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-std::string MakeFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "kalvix-slapd-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("cannot create a folder for slapd in " +
-                                 std::filesystem::temp_directory_path().string());
-    return pattern;
-}
-
-void RemoveFolder(const std::string& folder) {
-    std::error_code ec;
-    std::filesystem::remove_all(folder, ec);
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << text;
-    if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
-
-// The root DSE answers an anonymous read: the server is up and configured.
-bool Answers(const std::string& uri) {
-    LDAP* ld = nullptr;
-    if (ldap_initialize(&ld, uri.c_str()) != LDAP_SUCCESS || ld == nullptr) return false;
-    const int version = LDAP_VERSION3;
-    ldap_set_option(ld, LDAP_OPT_PROTOCOL_VERSION, &version);
-    timeval timeout{1, 0};
-    ldap_set_option(ld, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
-    ldap_set_option(ld, LDAP_OPT_TIMEOUT, &timeout);
-    static const char* const attributes[] = {"namingContexts", nullptr};
-    LDAPMessage* result = nullptr;
-    const int rc = ldap_search_ext_s(ld, "", LDAP_SCOPE_BASE, "(objectClass=*)",
-                                     const_cast<char**>(attributes), 0, nullptr, nullptr, &timeout,
-                                     0, &result);
-    if (result != nullptr) ldap_msgfree(result);
-    ldap_unbind_ext_s(ld, nullptr, nullptr);
-    return rc == LDAP_SUCCESS;
-}
-
-int BoundSocket(int& port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) throw std::runtime_error("cannot create a socket");
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
-        close(fd);
-        throw std::runtime_error("cannot bind a socket on 127.0.0.1");
-    }
-    port = ntohs(address.sin_port);
-    return fd;
-}
 
 }  // namespace
 
@@ -110,7 +57,8 @@ std::string SlapdServer::SchemaPath(const std::string& nameOrPath) {
                                                      : nameOrPath;
 }
 
-SlapdServer::SlapdServer(Options options) : dir_(MakeFolder()), options_(std::move(options)) {
+SlapdServer::SlapdServer(Options options)
+    : dir_(MakeFolder("kalvix-slapd-XXXXXX")), options_(std::move(options)) {
     try {
         if (access(kSlapd, X_OK) != 0)
             throw std::runtime_error(std::string(kSlapd) +
@@ -269,4 +217,35 @@ TestCertificate MakeSelfSignedCertificate(const std::string& folder, const std::
     if (std::system(command.c_str()) != 0)
         throw std::runtime_error("openssl could not make a test certificate:\n" + ReadFile(log));
     return c;
+}
+
+TestAuthority MakeCaSignedCertificate(const std::string& folder, const std::string& name) {
+    TestAuthority a{folder + "/" + name + "-ca.pem",
+                    {folder + "/" + name + ".pem", folder + "/" + name + ".key"}};
+    const std::string caKey = folder + "/" + name + "-ca.key";
+    const std::string request = folder + "/" + name + ".csr";
+    const std::string extensions = folder + "/" + name + ".ext";
+    const std::string log = folder + "/" + name + ".openssl.log";
+    WriteFile(extensions,
+              "basicConstraints=CA:FALSE\nkeyUsage=digitalSignature,keyEncipherment\n"
+              "extendedKeyUsage=serverAuth\nsubjectAltName=IP:127.0.0.1\n",
+              0600);
+    const std::string ec = " -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes ";
+    RunLogged("openssl (test CA)",
+              "openssl req -x509" + ec + "-days 2 -subj '/CN=Kalvix Test CA' " +
+                  "-addext basicConstraints=critical,CA:TRUE " +
+                  "-addext keyUsage=critical,keyCertSign,cRLSign -keyout " + ShellQuoted(caKey) +
+                  " -out " + ShellQuoted(a.caFile),
+              log);
+    RunLogged("openssl (server request)",
+              "openssl req" + ec + "-subj /CN=127.0.0.1 -keyout " + ShellQuoted(a.server.keyFile) +
+                  " -out " + ShellQuoted(request),
+              log);
+    RunLogged("openssl (server certificate)",
+              "openssl x509 -req -days 2 -in " + ShellQuoted(request) + " -CA " +
+                  ShellQuoted(a.caFile) + " -CAkey " + ShellQuoted(caKey) +
+                  " -CAcreateserial -extfile " + ShellQuoted(extensions) + " -out " +
+                  ShellQuoted(a.server.certificateFile),
+              log);
+    return a;
 }

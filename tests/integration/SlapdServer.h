@@ -81,3 +81,10 @@ struct TestCertificate {
     std::string keyFile;
 };
 TestCertificate MakeSelfSignedCertificate(const std::string& folder, const std::string& name);
+
+// A test CA and a server certificate it signed for 127.0.0.1, made with openssl in folder.
+struct TestAuthority {
+    std::string caFile;
+    TestCertificate server;
+};
+TestAuthority MakeCaSignedCertificate(const std::string& folder, const std::string& name);
