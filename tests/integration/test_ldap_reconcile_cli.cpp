@@ -16,6 +16,7 @@ using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
 using ::testing::SizeIs;
+using ::testing::UnorderedElementsAre;
 
 namespace {
 
@@ -74,6 +75,38 @@ TEST(LdapReconcileCli, OpenLdapDialectAppliedThroughCnConfigLeavesNothingUnique)
     // The schema stays across a restart: it is in the server's configuration now.
     beta.restart();
     EXPECT_THAT(Texts(Quick(env)["attributes"].toObject()["unique1"]), IsEmpty());
+}
+
+// Tree #2 already gives nisMapName's OID to a type of its own: that type, and the classes
+// that need it, are refused with the reason; everything else arrives.
+TEST(LdapReconcileCli, RefusedDefinitionsStayUniqueAndSayWhy) {
+    TempDir dir;
+    const std::string clash =
+        dir.write("clash.schema", "attributetype ( 1.3.6.1.1.1.1.26 NAME 'kalvixMap' SUP name )\n");
+    SlapdServer alpha(ConfigServer({"core", "cosine", "nis"}));
+    SlapdServer beta(ConfigServer({"core", "cosine", clash}));
+    const EnvChanges env = {
+        {"KALVIX_CLIENT", WriteClientConfig(dir, {LdapConnection(alpha.uri(), "ALPHA"),
+                                                  LdapConnection(beta.uri(), "BETA")})}};
+    const CliResult r = RunCli({"reconcile", "--dialect=openldap", "--schema-name", "nis-part",
+                                "-q", "tree:ALPHA", "tree:BETA"},
+                               env);
+    ASSERT_EQ(r.status, 1) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("# Not added: attribute type 'nisMapName': its OID "
+                                 "1.3.6.1.1.1.1.26 is already used on Tree #2 by attribute type "
+                                 "'kalvixMap'\n"));
+    EXPECT_THAT(r.out, HasSubstr("# Not added: object class 'nisMap': the attribute type "
+                                 "'nisMapName' cannot be added either\n"));
+    const CliResult applied =
+        RunProgram("/usr/bin/ldapmodify", {"-x", "-H", beta.uri(), "-D", "cn=config", "-w",
+                                           "config-secret", "-f", dir.write("fix.ldif", r.out)});
+    ASSERT_EQ(applied.status, 0) << applied.err << applied.out;
+    const QJsonObject after = Quick(env);
+    EXPECT_THAT(Texts(after["attributes"].toObject()["unique1"]),
+                UnorderedElementsAre("nisMapName"));
+    EXPECT_THAT(Texts(after["classes"].toObject()["unique1"]),
+                UnorderedElementsAre("nisMap", "nisObject"));
+    EXPECT_EQ(RunCli({"reconcile", "-q", "tree:ALPHA", "tree:BETA"}, env).status, 1);
 }
 
 }  // namespace
