@@ -70,6 +70,10 @@ std::string WriteReconcileLdif(const ReconcilePlan& plan, const PublishedSchema&
                                const PublishedSchema& tree2, const ReconcileOptions& options,
                                const LdifHeader& header);
 
+// The dialect a tree's server takes: openldap for an OpenLDAP server (it publishes its
+// configuration schema, olcSchemaConfig), which refuses schema changes to its subschema
+// entry; rfc4512 for any other.
+LdifDialect PreferredDialect(const PublishedSchema& tree2);
 // "kalvix-" and the tree name, with anything but letters, digits, '-' and '_' as '-'.
 std::string DefaultSchemaName(const std::string& treeName);
 // One attribute line of LDIF, folded at 76 columns; base64 unless the value is a safe string.

@@ -1,5 +1,6 @@
 // The fix-up document: a header of comments, the refusals as comments, then one record in
 // the dialect asked for.
+#include <algorithm>
 #include <cstddef>
 #include <string>
 
@@ -98,6 +99,10 @@ std::string Header(const ReconcilePlan& plan, const PublishedSchema& tree1,
     else
         out += Comment("Dialect openldap: a new schema entry " + dn +
                        "; apply with ldapmodify to the server's cn=config");
+    if (options.dialect == LdifDialect::Rfc4512 && PreferredDialect(tree2) == LdifDialect::OpenLdap)
+        out += Comment(
+            "Tree #2 is an OpenLDAP server: it takes schema changes only through cn=config "
+            "(the openldap dialect)");
     if (tree2.activeDirectory)
         out += Comment(
             "Tree #2 is an Active Directory server: it refuses schema changes made this way "
@@ -174,11 +179,21 @@ std::string OpenLdapRecord(const ReconcilePlan& plan, const std::string& dn,
 
 std::string LdifAttributeLine(const std::string& attribute, const std::string& value) {
     const bool safe = SafeString(value);
+    if (value.empty()) return attribute + ":\n";
     const std::string line = attribute + (safe ? ": " : ":: ") + (safe ? value : Base64(value));
-    std::string out = line.substr(0, kLdifWidth) + "\n";
-    for (std::size_t at = kLdifWidth; at < line.size(); at += kLdifWidth - 1)
-        out += " " + line.substr(at, kLdifWidth - 1) + "\n";
-    return out;
+    // Folded where no line ends in a blank, which editors tend to strip.
+    std::string out;
+    for (std::size_t at = 0, width = kLdifWidth; at < line.size();) {
+        std::size_t take = std::min(width, line.size() - at);
+        std::size_t shorter = take;
+        while (shorter > 1 && at + shorter < line.size() && line[at + shorter - 1] == ' ')
+            --shorter;
+        if (line[at + shorter - 1] != ' ') take = shorter;
+        out += (at == 0 ? "" : " ") + line.substr(at, take) + "\n";
+        at += take;
+        width = kLdifWidth - 1;
+    }
+    return out.empty() ? line + "\n" : out;
 }
 
 std::string EscapeDnValue(const std::string& value) {
@@ -201,6 +216,13 @@ std::string EscapeDnValue(const std::string& value) {
         }
     }
     return out;
+}
+
+LdifDialect PreferredDialect(const PublishedSchema& tree2) {
+    for (const PublishedDefinition& def : tree2.objectClasses)
+        for (const std::string& name : def.names)
+            if (name == "olcSchemaConfig") return LdifDialect::OpenLdap;
+    return LdifDialect::Rfc4512;
 }
 
 std::string DefaultSchemaName(const std::string& treeName) {

@@ -99,6 +99,8 @@ void TMainForm::buildWindow() {
     PopupMenu->setObjectName("PopupMenu");
     PopupSaveAs = PopupMenu->addAction("Save as ...");
     PopupSaveAs->setObjectName("PopupSaveAs");
+    PopupSaveFixup = PopupMenu->addAction("Save fix-up LDIF ...");
+    PopupSaveFixup->setObjectName("PopupSaveFixup");
 
     PageControl = new QTabWidget(this);
     PageControl->setObjectName("PageControl");
@@ -359,6 +361,9 @@ void TMainForm::wireEvents() {
     connect(BitBtnCompareAttr, &QPushButton::clicked, this,
             [this] { BitBtnCompareAttrClick(BitBtnCompareAttr); });
     connect(PopupSaveAs, &QAction::triggered, this, [this] { PopupSaveAsClick(PopupSaveAs); });
+    connect(PopupSaveFixup, &QAction::triggered, this,
+            [this] { PopupSaveFixupClick(PopupSaveFixup); });
+    connect(PopupMenu, &QMenu::aboutToShow, this, [this] { UpdatePopupFixup(); });
 }
 
 void TMainForm::FormCreate() {

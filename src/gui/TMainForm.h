@@ -109,6 +109,7 @@ class TMainForm : public QMainWindow, private UiHooks {
     std::array<QLabel*, 3> StatusPanels{};
     QMenu* PopupMenu = nullptr;
     QAction* PopupSaveAs = nullptr;
+    QAction* PopupSaveFixup = nullptr;  // shown on the comparison pages' lists
     ListBox* PopupComponent = nullptr;  // the list box the menu was last opened on
 
     // Handlers, each taking the control that raised the event.
@@ -127,6 +128,10 @@ class TMainForm : public QMainWindow, private UiHooks {
     void BitBtnCompareAttrClick(QObject* sender);
     void StatusBarClick(QObject* sender);
     void PopupSaveAsClick(QObject* sender);
+    void PopupSaveFixupClick(QObject* sender);
+    // Shows "Save fix-up LDIF ..." on the comparison pages, enabled when both trees'
+    // sources publish their definitions.
+    void UpdatePopupFixup();
 
     // Routines the handlers share.
     void SelectTreeBySender(QObject* sender, QObject* first, QObject* second);

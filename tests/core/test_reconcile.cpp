@@ -287,11 +287,15 @@ TEST(Reconcile, ValuesThatNeedBase64AndLongLinesReadBackExactly) {
     for (const std::string& value :
          {std::string("( 1.2 NAME 'x' DESC 'caf\xC3\xA9' )"), std::string(" leading blank"),
           std::string(":colon"), std::string("<angle"), std::string("trailing "),
-          std::string(300, 'x'), std::string("line\nbreak")}) {
+          std::string(200, ' ') + "x",
+          std::string("( 1.2 NAME 'x' DESC 'a long description of some thing which wraps at the "
+                      "end of a line where a blank would fall' )"),
+          std::string(""), std::string(300, 'x'), std::string("line\nbreak")}) {
         const std::string line = LdifAttributeLine("attributeTypes", value);
         for (std::size_t at = 0, end; at < line.size(); at = end + 1) {
             end = line.find('\n', at);
             EXPECT_LE(end - at, 76u);
+            EXPECT_TRUE(end == at || line[end - 1] != ' ') << line;
         }
         std::vector<LdifChange> changes;
         std::string error;
