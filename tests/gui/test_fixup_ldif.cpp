@@ -1,5 +1,7 @@
 // "Save fix-up LDIF ..." in the comparison pages' list menu: where it shows, when it is
 // enabled, and the document it writes for each page's kind.
+#include <gmock/gmock.h>
+
 #include <QAction>
 #include <QComboBox>
 #include <QJsonArray>
@@ -53,7 +55,7 @@ class FixupLdif : public FormFixture {
     // The menu as it would open on that list.
     QAction* menuOn(ListBox* list) {
         form->PopupComponent = list;
-        emit form->PopupMenu->aboutToShow();
+        Q_EMIT form->PopupMenu->aboutToShow();
         return form->PopupSaveFixup;
     }
     std::vector<LdifChange> saveFrom(ListBox* list, const std::string& name) {
