@@ -573,8 +573,8 @@ SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
         p.shown = def.shown;
         if (!def.sup.empty()) p.sups.push_back(macros.expand(def.sup));
         p.text = PublishedOneLine(def.text, expand);
-        p.canonical = CanonicalAttributeType(p.text);
     }
+    SetCanonicalAttributeTypes(published->attributeTypes);
     for (const ClassDef& def : classes) {
         PublishedDefinition& p = published->objectClasses.emplace_back();
         p.oid = def.oid;

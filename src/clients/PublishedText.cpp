@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <optional>
+#include <unordered_map>
 #include <vector>
 
 #include "D_Util.h"
@@ -131,14 +133,69 @@ std::string PublishedOneLine(const std::string& text,
     return out;
 }
 
-std::string CanonicalAttributeType(const std::string& text) {
-    auto at = Parse<LDAPAttributeType>(text, ldap_str2attributetype, ldap_attributetype_free);
-    if (!at) return {};
-    if (at->at_sup_oid != nullptr)
-        for (char* c = at->at_sup_oid; *c != '\0'; ++c)
-            if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c - 'A' + 'a');
-    const HiddenExtensions hidden(at->at_extensions);
-    return Rendered(ldap_attributetype2str(at.get()));
+void SetCanonicalAttributeTypes(std::vector<PublishedDefinition>& types) {
+    using ParsedType = std::unique_ptr<LDAPAttributeType, void (*)(LDAPAttributeType*)>;
+    std::vector<ParsedType> parsed;
+    parsed.reserve(types.size());
+    std::unordered_map<std::string, std::size_t> index;
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        parsed.push_back(Parse<LDAPAttributeType>(types[i].text, ldap_str2attributetype,
+                                                  ldap_attributetype_free));
+        for (const std::string& name : types[i].names) index.try_emplace(AsciiLower(name), i);
+        if (!types[i].oid.empty()) index.try_emplace(AsciiLower(types[i].oid), i);
+    }
+    // Each type takes what it lacks from its super type once that one is complete: a walk
+    // without recursion, chains being as deep as a schema makes them.
+    enum : unsigned char { kOpen, kBusy, kDone };
+    std::vector<unsigned char> state(types.size(), kOpen);
+    auto super = [&](std::size_t i) -> std::optional<std::size_t> {
+        if (!parsed[i] || types[i].sups.empty()) return std::nullopt;
+        const auto it = index.find(AsciiLower(types[i].sups.front()));
+        if (it == index.end() || !parsed[it->second]) return std::nullopt;
+        return it->second;
+    };
+    auto inherit = [](char*& mine, const char* theirs) {
+        if (mine == nullptr && theirs != nullptr) mine = ber_strdup(theirs);
+    };
+    for (std::size_t root = 0; root < types.size(); ++root) {
+        std::vector<std::size_t> stack{root};
+        while (!stack.empty()) {
+            const std::size_t i = stack.back();
+            if (state[i] == kDone) {
+                stack.pop_back();
+                continue;
+            }
+            const std::optional<std::size_t> up = super(i);
+            if (state[i] == kOpen && up && state[*up] == kOpen) {
+                state[i] = kBusy;
+                stack.push_back(*up);
+                continue;
+            }
+            if (up && state[*up] == kDone) {  // not on a loop
+                LDAPAttributeType& mine = *parsed[i];
+                const LDAPAttributeType& theirs = *parsed[*up];
+                if (mine.at_syntax_oid == nullptr) mine.at_syntax_len = theirs.at_syntax_len;
+                inherit(mine.at_syntax_oid, theirs.at_syntax_oid);
+                inherit(mine.at_equality_oid, theirs.at_equality_oid);
+                inherit(mine.at_ordering_oid, theirs.at_ordering_oid);
+                inherit(mine.at_substr_oid, theirs.at_substr_oid);
+            }
+            state[i] = kDone;
+            stack.pop_back();
+        }
+    }
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        LDAPAttributeType* at = parsed[i].get();
+        if (at == nullptr) {
+            types[i].canonical.clear();
+            continue;
+        }
+        if (at->at_sup_oid != nullptr)
+            for (char* c = at->at_sup_oid; *c != '\0'; ++c)
+                if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c - 'A' + 'a');
+        const HiddenExtensions hidden(at->at_extensions);
+        types[i].canonical = Rendered(ldap_attributetype2str(at));
+    }
 }
 
 std::string CanonicalObjectClass(const std::string& text) {

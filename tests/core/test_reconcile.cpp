@@ -423,7 +423,32 @@ TEST(PublishedText, MacrosExpandedBlanksFoldedQuotedTextKept) {
               CanonicalObjectClass("( 1.2 NAME 'x' MAY ( a $ b ) )"));
     EXPECT_NE(CanonicalObjectClass("( 1.2 NAME 'x' MAY a )"),
               CanonicalObjectClass("( 1.2 NAME 'x' MUST a )"));
-    EXPECT_EQ(CanonicalAttributeType("( 1.2 NAME 'x' BOGUS"), "");
+    EXPECT_EQ(CanonicalObjectClass("( 1.2 NAME 'x' BOGUS"), "");
+}
+
+// 389 Directory Server stores what a type inherits spelled out: no difference either.
+TEST(PublishedText, InheritedPartsSpelledOutAreNoDifference) {
+    const PublishedSchema tree1 = Schema(std::string(kBase) +
+                                         "attributetype ( 1.5.1 NAME 'kxA' SUP name EQUALITY "
+                                         "caseIgnoreMatch )\n"
+                                         "attributetype ( 1.5.2 NAME 'kxC' SUP kxA )\n"
+                                         "attributetype ( 1.5.3 NAME 'kxD' SUP kxA )\n"
+                                         "attributetype ( 1.6.1 NAME 'loop1' SUP loop2 )\n"
+                                         "attributetype ( 1.6.2 NAME 'loop2' SUP loop1 )\n");
+    const std::string spelled =
+        " EQUALITY caseIgnoreMatch SYNTAX 1.3.6.1.4.1.1466.115.121.1.15{32768} X-ORIGIN 'user "
+        "defined' )\n";
+    const PublishedSchema tree2 =
+        Schema(std::string(kBase) + "attributetype ( 1.5.1 NAME 'kxA' SUP name" + spelled +
+               "attributetype ( 1.5.2 NAME 'kxC' SUP kxA" + spelled +
+               // Another matching rule than the inherited one is a difference.
+               "attributetype ( 1.5.3 NAME 'kxD' SUP kxA EQUALITY caseExactMatch )\n");
+    ReconcileOptions options;
+    options.includeChanged = true;
+    const ReconcilePlan plan = PlanReconcile(tree1, tree2, options);
+    ASSERT_EQ(plan.changes.size(), 1u);
+    EXPECT_EQ(plan.changes[0].tree1->shown, "kxD");
+    EXPECT_THAT(tree1.attributeTypes[6].canonical, HasSubstr("loop1"));
 }
 
 TEST(PublishedText, OnlySourcesThatPublishAnswerTheQuery) {
