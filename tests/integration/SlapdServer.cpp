@@ -177,9 +177,8 @@ void SlapdServer::ConvertToConfigFolder() {
     std::filesystem::create_directories(configFolder());
     // slaptest converts, then opens the databases read-only to test them, which fails for
     // an mdb database not made yet: the converted folder is what counts.
-    const std::string command = std::string(kSlaptest) + " -f \"" + dir_ +
-                                "/slapd.conf\" -F \"" + configFolder() + "\" > \"" + dir_ +
-                                "/slaptest.log\" 2>&1";
+    const std::string command = std::string(kSlaptest) + " -f \"" + dir_ + "/slapd.conf\" -F \"" +
+                                configFolder() + "\" > \"" + dir_ + "/slaptest.log\" 2>&1";
     const int status = std::system(command.c_str());
     if (status == -1 || !std::filesystem::exists(configFolder() + "/cn=config.ldif"))
         throw std::runtime_error("slaptest cannot convert the configuration: " +
