@@ -53,7 +53,7 @@ void CanonicalAttributeTypes(benchmark::State& state) {
     const SchemaMapping mapping = MapSchema(Generated(false));
     std::vector<PublishedDefinition> types = mapping.tree.published->attributeTypes;
     for (auto _ : state) {
-        SetCanonicalAttributeTypes(types);
+        CompleteAttributeTypes(types);
         benchmark::DoNotOptimize(types.front().canonical);
     }
 }

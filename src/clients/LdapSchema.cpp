@@ -574,7 +574,7 @@ SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
         if (!def.sup.empty()) p.sups.push_back(macros.expand(def.sup));
         p.text = PublishedOneLine(def.text, expand);
     }
-    SetCanonicalAttributeTypes(published->attributeTypes);
+    CompleteAttributeTypes(published->attributeTypes);
     for (const ClassDef& def : classes) {
         PublishedDefinition& p = published->objectClasses.emplace_back();
         p.oid = def.oid;

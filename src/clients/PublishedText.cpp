@@ -133,7 +133,7 @@ std::string PublishedOneLine(const std::string& text,
     return out;
 }
 
-void SetCanonicalAttributeTypes(std::vector<PublishedDefinition>& types) {
+void CompleteAttributeTypes(std::vector<PublishedDefinition>& types) {
     using ParsedType = std::unique_ptr<LDAPAttributeType, void (*)(LDAPAttributeType*)>;
     std::vector<ParsedType> parsed;
     parsed.reserve(types.size());
@@ -190,6 +190,7 @@ void SetCanonicalAttributeTypes(std::vector<PublishedDefinition>& types) {
             types[i].canonical.clear();
             continue;
         }
+        types[i].operational = at->at_usage != LDAP_SCHEMA_USER_APPLICATIONS;
         if (at->at_sup_oid != nullptr)
             for (char* c = at->at_sup_oid; *c != '\0'; ++c)
                 if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c - 'A' + 'a');

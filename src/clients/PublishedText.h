@@ -20,5 +20,5 @@ std::string PublishedOneLine(const std::string& text,
 // ORDERING, SUBSTR), which 389 Directory Server stores spelled out. Empty when the text
 // does not parse.
 std::string CanonicalObjectClass(const std::string& text);
-// Sets the canonical form of every attribute type of a schema from its text.
-void SetCanonicalAttributeTypes(std::vector<PublishedDefinition>& types);
+// Sets the canonical form and the usage of every attribute type of a schema from its text.
+void CompleteAttributeTypes(std::vector<PublishedDefinition>& types);

@@ -22,6 +22,8 @@ struct PublishedDefinition {
     std::string text;
     // Equal for two definitions that say the same thing, however each is spelled.
     std::string canonical;
+    // An attribute type the server itself maintains (USAGE other than userApplications).
+    bool operational = false;
 };
 
 struct PublishedSchema {

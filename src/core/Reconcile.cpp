@@ -84,6 +84,13 @@ void RefuseClashes(KindState& state, const std::unordered_map<std::string, std::
     for (std::size_t i = 0; i < defs.size(); ++i) {
         if (state.fate[i] != Fate::Candidate) continue;
         const PublishedDefinition& def = defs[i];
+        if (def.operational) {
+            state.fate[i] = Fate::Refused;
+            state.reason[i] =
+                "it is an operational attribute type, which the server that publishes it "
+                "maintains itself";
+            continue;
+        }
         const std::string oid = AsciiLower(def.oid);
         if (!oid.empty()) {
             const auto used = oids2.find(oid);

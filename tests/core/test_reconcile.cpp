@@ -191,6 +191,11 @@ TEST(Reconcile, RefusalsSayWhyAndReachWhatDependsOnThem) {
         kString +
         " )\n"
         "attributetype ( 1.2.3.7 NAME 'fine' SUP cn )\n"
+        // What a server maintains itself.
+        "attributetype ( 1.2.3.8 NAME 'stamp' " +
+        kString +
+        " NO-USER-MODIFICATION USAGE "
+        "directoryOperation )\n"
         // Classes: one needing a refused type, one needing a missing type, one deriving
         // from a refused class, one fine.
         "objectclass ( 1.2.4.1 NAME 'usesClash' SUP top AUXILIARY MAY clash )\n"
@@ -207,6 +212,8 @@ TEST(Reconcile, RefusalsSayWhyAndReachWhatDependsOnThem) {
                     "grandchild: its super type 'orphan' cannot be added either",
                     "loopA: its super chain loops back through 'loopA'",
                     "loopB: its super chain loops back through 'loopA'",
+                    "stamp: it is an operational attribute type, which the server that "
+                    "publishes it maintains itself",
                     "usesClash: the attribute type 'clash' cannot be added either",
                     "usesMissing: the attribute type 'ghost' is on neither tree",
                     "derived: its super class 'usesMissing' cannot be added either"));
