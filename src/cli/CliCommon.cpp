@@ -23,6 +23,15 @@ constexpr std::size_t kProgressWidth = 78;
 constexpr qint64 kMaxStandardInput = qint64{1} << 30;
 const char* const kTreePrefix = "tree:";
 
+// The value of an option given as "--name VALUE" or "--name=VALUE".
+std::string OptionValue(const std::vector<std::string>& args, std::size_t& i,
+                        const std::string& name, const char* expected) {
+    const std::string& arg = args[i];
+    if (arg != name) return arg.substr(name.size() + 1);
+    if (i + 1 == args.size()) throw UsageError(name + " needs a value: " + expected);
+    return args[++i];
+}
+
 }  // namespace
 
 void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Arguments& a) {
@@ -59,6 +68,17 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
             a.classOnly = true;
         } else if ((accepts & kAcceptsShowKind) && arg == "--attribute") {
             a.attributeOnly = true;
+        } else if ((accepts & kAcceptsReconcile) &&
+                   (arg == "--dialect" || arg.starts_with("--dialect="))) {
+            a.dialect = OptionValue(args, i, "--dialect", "rfc4512 or openldap");
+            if (a.dialect != "rfc4512" && a.dialect != "openldap")
+                throw UsageError("unknown dialect '" + a.dialect + "' (use rfc4512 or openldap)");
+        } else if ((accepts & kAcceptsReconcile) && arg == "--include-changed") {
+            a.includeChanged = true;
+        } else if ((accepts & kAcceptsReconcile) &&
+                   (arg == "--schema-name" || arg.starts_with("--schema-name="))) {
+            a.schemaName = OptionValue(args, i, "--schema-name", "a name");
+            if (a.schemaName.empty()) throw UsageError("--schema-name needs a name");
         } else {
             throw UsageError("unknown option '" + arg + "' for " + a.command);
         }

@@ -49,6 +49,10 @@ struct Arguments {
     bool formatGiven = false;
     bool classOnly = false;
     bool attributeOnly = false;
+    // reconcile
+    std::string dialect = "rfc4512";
+    bool includeChanged = false;
+    std::string schemaName;  // empty: the default
 };
 
 // Option flags a command accepts; any other option is a usage error.
@@ -56,6 +60,7 @@ enum Accepts : unsigned {
     kAcceptsQuiet = 1,
     kAcceptsFormat = 2,
     kAcceptsShowKind = 4,
+    kAcceptsReconcile = 8,
 };
 
 // Reads args (without the command) into a; options may stand anywhere, "--" ends them.

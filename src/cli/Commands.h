@@ -30,6 +30,7 @@ int RunCompareClasses(const Arguments& args);
 int RunCompareAttributes(const Arguments& args);
 int RunCompare(const Arguments& args);
 int RunShow(const Arguments& args);
+int RunReconcile(const Arguments& args);
 
 // The quick check with each list sorted as the window's list boxes show it.
 QuickCheckLists SortedQuickCheck(const NameList& tree1, const NameList& tree2);

@@ -58,6 +58,16 @@ const std::vector<Command> kCommands = {
      "Prints the definition of NAME in A as the window's detail pane shows it: the class\n"
      "when A has a class of that name, else the attribute. --class or --attribute choose.\n",
      kAcceptsQuiet | kAcceptsShowKind, RunShow},
+    {"reconcile",
+     "[--dialect rfc4512|openldap] [--include-changed] [--schema-name NAME] [--quiet] A B",
+     "the LDIF that gives B the schema definitions A has and B lacks",
+     "Prints an LDIF document that, applied to B's server with ldapmodify, adds every\n"
+     "attribute type and object class that A has and B lacks, written as A publishes them\n"
+     "(OID macros expanded): attribute types first, each definition after everything it\n"
+     "needs. What cannot be added safely (an OID B uses for another name, a dependency on\n"
+     "something neither tree has) is written as a comment that says why. Both trees must be\n"
+     "tree:NAME of an LDAP server, .schema files or an LDIF dump.\n",
+     kAcceptsQuiet | kAcceptsReconcile, RunReconcile},
 };
 
 void PrintUsage(std::FILE* to) {
@@ -98,6 +108,14 @@ void PrintCommandHelp(const Command& c) {
         std::fputs(
             "  --quiet, -q         nothing but the lines: no progress, no \"No differences "
             "found\"\n",
+            stdout);
+    if (c.accepts & kAcceptsReconcile)
+        std::fputs(
+            "  --dialect rfc4512   a modify of B's subschema entry (the default; 389 DS and\n"
+            "                      NetWare-descended directories)\n"
+            "  --dialect openldap  a new entry cn=NAME,cn=schema,cn=config\n"
+            "  --include-changed   also replace B's definitions that differ from A's\n"
+            "  --schema-name NAME  the cn=config entry's name (default kalvix-<A's tree name>)\n",
             stdout);
     if (c.accepts & kAcceptsShowKind)
         std::fputs(

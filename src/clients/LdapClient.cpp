@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "D_Util.h"
 #include "LdapSchema.h"
 #include "SchemaFileTree.h"
 
@@ -405,8 +406,23 @@ DirCode LdapTreeSource::load(SimTree& tree, std::map<std::int32_t, std::string>&
     const std::string skipped =
         MarkSkippedDefinitions(mapping.tree, mapping.skipped, settings_.uri);
     if (!skipped.empty()) messages[ldapcode::kBadSchema] = skipped;
+    if (mapping.tree.published) {
+        PublishedSchema& published = *mapping.tree.published;
+        published.origin = settings_.uri;
+        published.server = true;
+        published.subschemaDn = dse.subschemaSubentry;
+        published.activeDirectory = IsActiveDirectorySubschema(dse.subschemaSubentry);
+    }
     tree = std::move(mapping.tree);
     return 0;
+}
+
+bool IsActiveDirectorySubschema(const std::string& dn) {
+    // Active Directory publishes its schema as CN=Aggregate,CN=Schema,CN=Configuration,...
+    std::string flat;
+    for (char c : dn)
+        if (c != ' ') flat += c;
+    return AsciiLower(flat).starts_with("cn=aggregate,cn=schema,cn=configuration,");
 }
 
 bool IsTreeSourceKind(const std::string& kind) {

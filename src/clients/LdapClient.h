@@ -47,6 +47,9 @@ class LdapTreeSource : public SimTreeSource {
     LdapSettings settings_;
 };
 
+// A subschema entry's DN that only Active Directory uses.
+bool IsActiveDirectorySubschema(const std::string& dn);
+
 // The connection kinds whose trees come from a source: "ldap", "schema-files", "ldif".
 bool IsTreeSourceKind(const std::string& kind);
 // The source for such a connection entry; nullptr and the reason when its settings are wrong.

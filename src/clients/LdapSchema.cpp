@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "D_Util.h"
+#include "PublishedText.h"
 
 namespace {
 
@@ -630,6 +631,31 @@ SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
         cls.items[4] = Shown(def.may, attrIndex, attrs);
         out.tree.classes.push_back(std::move(cls));
     }
+
+    // The definitions in the source's own words, for writing them to another server.
+    auto published = std::make_shared<PublishedSchema>();
+    const auto expand = [&macros](const std::string& oid) { return macros.expand(oid); };
+    for (const AttrDef& def : attrs) {
+        PublishedDefinition& p = published->attributeTypes.emplace_back();
+        p.oid = def.oid;
+        p.names = def.names;
+        p.shown = def.shown;
+        if (!def.sup.empty()) p.sups.push_back(macros.expand(def.sup));
+        p.text = PublishedOneLine(def.text, expand);
+    }
+    CompleteAttributeTypes(published->attributeTypes);
+    for (const ClassDef& def : classes) {
+        PublishedDefinition& p = published->objectClasses.emplace_back();
+        p.oid = def.oid;
+        p.names = def.names;
+        p.shown = def.shown;
+        for (const std::string& sup : def.sups) p.sups.push_back(macros.expand(sup));
+        for (const std::string& a : def.must) p.must.push_back(macros.expand(a));
+        for (const std::string& a : def.may) p.may.push_back(macros.expand(a));
+        p.text = PublishedOneLine(def.text, expand);
+        p.canonical = CanonicalObjectClass(p.text);
+    }
+    out.tree.published = std::move(published);
     return out;
 }
 

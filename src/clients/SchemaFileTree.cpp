@@ -301,6 +301,7 @@ DirCode SchemaFilesSource::load(SimTree& tree, std::map<std::int32_t, std::strin
         return ldapcode::kBadSchema;
     }
     mapping.tree.defaultContext = settings_.defaultContext;
+    if (mapping.tree.published) mapping.tree.published->origin = source;
     const std::string text = MarkSkippedDefinitions(mapping.tree, skipped, source);
     if (!text.empty()) messages[ldapcode::kBadSchema] = text;
     tree = std::move(mapping.tree);

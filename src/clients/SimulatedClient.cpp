@@ -575,3 +575,8 @@ std::unique_ptr<MessageLibrary> SimulatedClient::loadMessageLibrary() {
     for (const auto& [number, text] : sourceMessages_) table[number] = text;
     return std::make_unique<TableLibrary>(std::move(table));
 }
+
+std::shared_ptr<const PublishedSchema> SimulatedClient::publishedSchema(DirContext handle) {
+    const Context* c = context(handle);
+    return c == nullptr || !c->tree ? nullptr : c->tree->published;
+}

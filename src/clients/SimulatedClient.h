@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "DirClient.h"
+#include "PublishedSchema.h"
 
 // The codes this client answers with. Connection codes are 16-bit; directory codes are
 // negative, in the ranges a NetWare client uses.
@@ -68,6 +69,8 @@ struct SimTree {
     std::vector<SimAttr> attributes;
     std::uint32_t batchSize = 0;  // 0: as many as the reply buffer holds
     std::vector<SimFailure> failures;
+    // What an LDAP server or schema files publish; none for a tree description.
+    std::shared_ptr<PublishedSchema> published;
 };
 
 // A tree read from elsewhere (a live LDAP server, schema files) each time a context
@@ -100,7 +103,7 @@ struct SimDirectory {
 // underscores dropped, ASCII letters upper-cased.
 std::string TreeLookupKey(const std::string& name);
 
-class SimulatedClient : public DirClient {
+class SimulatedClient : public DirClient, public PublishedSchemaQuery {
   public:
     explicit SimulatedClient(SimDirectory directory);
 
@@ -142,6 +145,9 @@ class SimulatedClient : public DirClient {
                        DirAttrInfo& info) override;
 
     std::unique_ptr<MessageLibrary> loadMessageLibrary() override;
+
+    // The published definitions of the tree the context was last set to, as read then.
+    std::shared_ptr<const PublishedSchema> publishedSchema(DirContext context) override;
 
     // Buffers created and not yet dropped.
     std::size_t liveBuffers() const { return buffers_.size(); }

@@ -111,6 +111,8 @@ void TMainForm::buildWindow() {
     PopupCopy->setObjectName("PopupCopy");
     PopupCopy->setShortcut(QKeySequence::Copy);
     setWindowIcon(ProgramIcon());
+    PopupSaveFixup = PopupMenu->addAction("Save fix-up LDIF ...");
+    PopupSaveFixup->setObjectName("PopupSaveFixup");
 
     PageControl = new QTabWidget(this);
     PageControl->setObjectName("PageControl");
@@ -389,6 +391,9 @@ void TMainForm::wireEvents() {
     });
     for (const auto& [zone, tree] : dropZones_) zone->installEventFilter(this);
     wireKeys();
+    connect(PopupSaveFixup, &QAction::triggered, this,
+            [this] { PopupSaveFixupClick(PopupSaveFixup); });
+    connect(PopupMenu, &QMenu::aboutToShow, this, [this] { UpdatePopupFixup(); });
 }
 
 void TMainForm::FormCreate() {

@@ -108,6 +108,7 @@ class TMainForm : public QMainWindow, private UiHooks {
     QMenu* PopupMenu = nullptr;
     QAction* PopupSaveAs = nullptr;
     QAction* PopupCopy = nullptr;
+    QAction* PopupSaveFixup = nullptr;  // shown on the comparison pages' lists
     ListBox* PopupComponent = nullptr;  // the list box the menu was last opened on
     // Window-wide keys: Ctrl+Q quits, F1 shows the Info page, Ctrl+S saves the focused list.
     QAction* ActionQuit = nullptr;
@@ -130,6 +131,10 @@ class TMainForm : public QMainWindow, private UiHooks {
     void BitBtnCompareAttrClick(QObject* sender);
     void StatusBarClick(QObject* sender);
     void PopupSaveAsClick(QObject* sender);
+    void PopupSaveFixupClick(QObject* sender);
+    // Shows "Save fix-up LDIF ..." on the comparison pages, enabled when both trees'
+    // sources publish their definitions.
+    void UpdatePopupFixup();
 
     // Routines the handlers share.
     void SelectTreeBySender(QObject* sender, QObject* first, QObject* second);

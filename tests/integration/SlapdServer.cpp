@@ -30,6 +30,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr const char* kSlapd = "/usr/sbin/slapd";
+constexpr const char* kSlaptest = "/usr/sbin/slaptest";
 constexpr const char* kSchemaFolder = "/etc/ldap/schema/";
 constexpr const char* kModules = "/usr/lib/ldap";
 // Errors and start-up messages only; "none" is the level that still shows them.
@@ -81,6 +82,11 @@ SlapdServer::SlapdServer(Options options)
             WriteFile(dir_ + "/rootdse.ldif", ldif);
             conf += "rootDSE " + Quoted(dir_ + "/rootdse.ldif") + "\n";
         }
+        if (!options_.configPassword.empty()) {
+            conf += "database config\n";
+            conf += "rootdn \"cn=config\"\n";
+            conf += "rootpw " + Quoted(options_.configPassword) + "\n";
+        }
         conf += "database mdb\n";
         conf += "suffix " + Quoted(options_.suffix) + "\n";
         conf += "rootdn " + Quoted(options_.rootDn) + "\n";
@@ -88,6 +94,7 @@ SlapdServer::SlapdServer(Options options)
         conf += "directory " + Quoted(dir_ + "/db") + "\n";
         std::filesystem::create_directories(dir_ + "/db");
         WriteFile(dir_ + "/slapd.conf", conf);
+        if (!options_.configPassword.empty()) ConvertToConfigFolder();
 
         // Another process may take the port between asking and binding: try a fresh one.
         for (int attempt = 1;; ++attempt) {
@@ -114,12 +121,26 @@ SlapdServer::~SlapdServer() {
     RemoveFolder(dir_);
 }
 
+void SlapdServer::ConvertToConfigFolder() {
+    std::filesystem::create_directories(configFolder());
+    // slaptest converts, then opens the databases read-only to test them, which fails for
+    // an mdb database not made yet: the converted folder is what counts.
+    const std::string command = std::string(kSlaptest) + " -f \"" + dir_ + "/slapd.conf\" -F \"" +
+                                configFolder() + "\" > \"" + dir_ + "/slaptest.log\" 2>&1";
+    const int status = std::system(command.c_str());
+    if (status == -1 || !std::filesystem::exists(configFolder() + "/cn=config.ldif"))
+        throw std::runtime_error("slaptest cannot convert the configuration: " +
+                                 ReadFile(dir_ + "/slaptest.log"));
+}
+
 void SlapdServer::start() {
     std::string urls = uri();
     if (tlsPort_ != 0) urls += " " + ldapsUri();
     const std::string conf = dir_ + "/slapd.conf";
     const std::string logPath = dir_ + "/slapd.log";
-    std::vector<std::string> args = {kSlapd, "-d", kLogLevel, "-f", conf, "-h", urls};
+    const bool folder = !options_.configPassword.empty();
+    std::vector<std::string> args = {
+        kSlapd, "-d", kLogLevel, folder ? "-F" : "-f", folder ? configFolder() : conf, "-h", urls};
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

@@ -22,6 +22,10 @@ class SlapdServer {
         std::string suffix = "dc=example,dc=com";
         std::string rootDn = "cn=admin,dc=example,dc=com";
         std::string rootPassword = "secret";
+        // Not empty: the configuration is converted to a cn=config folder (slaptest -F)
+        // and the server runs from it, its config database bound as cn=config with this
+        // password, so a test can change the schema over LDAP.
+        std::string configPassword;
         // Also listen with TLS (ldaps://) using this certificate and key.
         std::string certificateFile;
         std::string keyFile;
@@ -44,12 +48,15 @@ class SlapdServer {
     std::string ldapsUri() const;  // ldaps://127.0.0.1:PORT/, when TLS was asked for
     const std::string& folder() const { return dir_; }
     std::string log() const;
+    // The cn=config folder, when the server runs from one.
+    std::string configFolder() const { return dir_ + "/slapd.d"; }
 
     // The path of a Debian schema file by name ("nis"), or the argument when it is a path.
     static std::string SchemaPath(const std::string& nameOrPath);
 
   private:
     void start();
+    void ConvertToConfigFolder();
 
     std::string dir_;  // removed with everything in it when the server goes
     Options options_;

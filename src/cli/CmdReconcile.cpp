@@ -1,0 +1,82 @@
+// reconcile: the LDIF that gives Tree #2 what Tree #1 publishes and Tree #2 lacks.
+#include <chrono>
+#include <ctime>
+#include <memory>
+
+#include "Commands.h"
+#include "PublishedSchema.h"
+#include "Reconcile.h"
+
+namespace cli {
+
+namespace {
+
+const char* const kWorkingSources =
+    "reconcile works with trees whose source publishes its definitions: an LDAP server, "
+    ".schema files or an LDIF dump (connection kinds ldap, schema-files and ldif), named as "
+    "tree:NAME";
+
+std::string UtcNow() {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}
+
+std::shared_ptr<const PublishedSchema> Published(Session& session, int tree) {
+    Workspace& ws = session.ws();
+    const TTreeInfo& slot = ws.tree(tree);
+    auto* query = dynamic_cast<PublishedSchemaQuery*>(&ws.client());
+    std::shared_ptr<const PublishedSchema> schema =
+        query == nullptr ? nullptr : query->publishedSchema(slot.Context);
+    if (!schema)
+        throw Trouble("the tree \"" + slot.TreeName +
+                      "\" is a tree description, which holds no published definitions; " +
+                      kWorkingSources);
+    return schema;
+}
+
+}  // namespace
+
+int RunReconcile(const Arguments& args) {
+    RequireOperands(args, 2);
+    const TreeOperand a = ParseTreeOperand(args.operands[0]);
+    const TreeOperand b = ParseTreeOperand(args.operands[1]);
+    for (const TreeOperand* operand : {&a, &b})
+        if (!operand->live)
+            throw Trouble(operand->text +
+                          " is a schema file of Kalvix's own format: it holds the window's "
+                          "rendering, not the published definitions; " +
+                          kWorkingSources);
+    Session session(true, args.quiet);
+    session.load(1, a);
+    if (session.ui().troubleShown()) return session.finish(kExitTrouble);
+    session.load(2, b);
+    if (session.ui().troubleShown()) return session.finish(kExitTrouble);
+    const std::shared_ptr<const PublishedSchema> tree1 = Published(session, 1);
+    const std::shared_ptr<const PublishedSchema> tree2 = Published(session, 2);
+
+    ReconcileOptions options;
+    options.dialect = args.dialect == "openldap" ? LdifDialect::OpenLdap : LdifDialect::Rfc4512;
+    options.includeChanged = args.includeChanged;
+    const ReconcilePlan plan = PlanReconcile(*tree1, *tree2, options);
+
+    Workspace& ws = session.ws();
+    LdifHeader header;
+    header.tree1Name = ws.tree(1).TreeName;
+    header.tree2Name = ws.tree(2).TreeName;
+    header.program = "kalvix-cli";
+    header.time = UtcNow();
+    header.schemaName =
+        args.schemaName.empty() ? DefaultSchemaName(header.tree1Name) : args.schemaName;
+    const std::string text = WriteReconcileLdif(plan, *tree1, *tree2, options, header);
+    session.progress().clear();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    FlushOutput();
+    if (plan.nothingToDo() && !args.quiet) std::fputs("Nothing to add\n", stderr);
+    return session.finish(plan.nothingToDo() ? kExitSame : kExitDifferent);
+}
+
+}  // namespace cli

@@ -1,0 +1,82 @@
+// What Tree #2 lacks of Tree #1's published schema, as an LDIF document that gives it:
+// which definitions to add and in what order, which of them cannot be added safely and
+// why, and the document itself in either of two dialects.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "PublishedSchema.h"
+
+enum class LdifDialect {
+    Rfc4512,   // a modify of the subschema entry (389 DS, NetWare-descended directories)
+    OpenLdap,  // a new schema entry under cn=schema,cn=config
+};
+
+enum class ReconcileScope {
+    Everything,
+    AttributeTypes,  // attribute types only
+    ObjectClasses,   // classes, and the attribute types they need
+};
+
+struct ReconcileOptions {
+    LdifDialect dialect = LdifDialect::Rfc4512;
+    bool includeChanged = false;  // replace common definitions that differ
+    ReconcileScope scope = ReconcileScope::Everything;
+};
+
+enum class DefinitionKind { AttributeType, ObjectClass };
+
+struct PlannedAddition {
+    DefinitionKind kind;
+    const PublishedDefinition* definition;  // Tree #1's
+};
+
+struct PlannedChange {
+    DefinitionKind kind;
+    const PublishedDefinition* tree1;
+    const PublishedDefinition* tree2;  // the value to replace
+};
+
+struct RefusedDefinition {
+    DefinitionKind kind;
+    const PublishedDefinition* definition;  // Tree #1's
+    std::string reason;
+    bool change = false;  // a replacement, not an addition
+};
+
+// Points into the two schemas it was planned from; they must outlive it.
+struct ReconcilePlan {
+    // Attribute types, then classes; each after everything it needs.
+    std::vector<PlannedAddition> additions;
+    std::vector<PlannedChange> changes;
+    std::vector<RefusedDefinition> refused;
+
+    bool nothingToDo() const { return additions.empty() && changes.empty() && refused.empty(); }
+};
+
+ReconcilePlan PlanReconcile(const PublishedSchema& tree1, const PublishedSchema& tree2,
+                            const ReconcileOptions& options);
+
+struct LdifHeader {
+    std::string tree1Name;
+    std::string tree2Name;
+    std::string program;     // "kalvix-cli (Kalvix v1.02)"
+    std::string time;        // when it was written, as people read it
+    std::string schemaName;  // the cn=config schema entry's name (openldap dialect)
+};
+
+std::string WriteReconcileLdif(const ReconcilePlan& plan, const PublishedSchema& tree1,
+                               const PublishedSchema& tree2, const ReconcileOptions& options,
+                               const LdifHeader& header);
+
+// The dialect a tree's server takes: openldap for an OpenLDAP server (it publishes its
+// configuration schema, olcSchemaConfig), which refuses schema changes to its subschema
+// entry; rfc4512 for any other.
+LdifDialect PreferredDialect(const PublishedSchema& tree2);
+// "kalvix-" and the tree name, with anything but letters, digits, '-' and '_' as '-'.
+std::string DefaultSchemaName(const std::string& treeName);
+// One attribute line of LDIF, folded at 76 columns; base64 unless the value is a safe string.
+std::string LdifAttributeLine(const std::string& attribute, const std::string& value);
+// An RDN value with RFC 4514's escapes.
+std::string EscapeDnValue(const std::string& value);

@@ -1,0 +1,254 @@
+// The fix-up document: a header of comments, the refusals as comments, then one record in
+// the dialect asked for.
+#include <algorithm>
+#include <cstddef>
+#include <string>
+
+#include "Reconcile.h"
+
+namespace {
+
+constexpr std::size_t kLdifWidth = 76;
+constexpr std::size_t kSchemaNameLength = 64;
+
+const char* KindText(DefinitionKind kind) {
+    return kind == DefinitionKind::AttributeType ? "attribute type" : "object class";
+}
+
+std::string Base64(const std::string& bytes) {
+    static const char* const digits =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string out;
+    out.reserve((bytes.size() + 2) / 3 * 4);
+    for (std::size_t i = 0; i < bytes.size(); i += 3) {
+        const std::size_t n = bytes.size() - i;
+        const unsigned b0 = static_cast<unsigned char>(bytes[i]);
+        const unsigned b1 = n > 1 ? static_cast<unsigned char>(bytes[i + 1]) : 0;
+        const unsigned b2 = n > 2 ? static_cast<unsigned char>(bytes[i + 2]) : 0;
+        const unsigned v = (b0 << 16) | (b1 << 8) | b2;
+        out += digits[(v >> 18) & 63];
+        out += digits[(v >> 12) & 63];
+        out += n > 1 ? digits[(v >> 6) & 63] : '=';
+        out += n > 2 ? digits[v & 63] : '=';
+    }
+    return out;
+}
+
+// RFC 2849's SAFE-STRING, and no trailing blank (readers may drop it).
+bool SafeString(const std::string& value) {
+    if (value.empty()) return true;
+    const char first = value.front();
+    if (first == ' ' || first == ':' || first == '<' || value.back() == ' ') return false;
+    for (char c : value) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u == 0 || u == '\n' || u == '\r' || u > 0x7F) return false;
+    }
+    return true;
+}
+
+// Comments are never folded (a folded comment would swallow the next line's blank), and
+// line breaks or other control bytes of a hostile name must not end them.
+std::string Comment(const std::string& text) {
+    std::string line = "# ";
+    for (char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        line += u < 0x20 || u == 0x7F ? '?' : c;
+    }
+    return line + "\n";
+}
+
+std::string Counted(std::size_t n, const std::string& what) {
+    const std::string plural = what.ends_with("s") ? what + "es" : what + "s";
+    return std::to_string(n) + " " + (n == 1 ? what : plural);
+}
+
+std::string DefinitionName(DefinitionKind kind, const PublishedDefinition& def) {
+    return std::string(KindText(kind)) + " '" + def.shown + "'";
+}
+
+std::string TreeLine(int number, const std::string& name, const PublishedSchema& schema) {
+    std::string line = "Tree #" + std::to_string(number) + ": " + name;
+    if (!schema.origin.empty()) line += " (" + schema.origin + ")";
+    return line;
+}
+
+std::string ScopeText(ReconcileScope scope) {
+    switch (scope) {
+        case ReconcileScope::AttributeTypes:
+            return "the attribute types";
+        case ReconcileScope::ObjectClasses:
+            return "the object classes (and the attribute types they need)";
+        case ReconcileScope::Everything:
+            break;
+    }
+    return "the attribute types and object classes";
+}
+
+std::string Header(const ReconcilePlan& plan, const PublishedSchema& tree1,
+                   const PublishedSchema& tree2, const ReconcileOptions& options,
+                   const LdifHeader& header, const std::string& dn) {
+    std::string out;
+    out += Comment("Schema fix-up: " + ScopeText(options.scope) +
+                   " that Tree #1 has and Tree #2 lacks");
+    out += Comment(TreeLine(1, header.tree1Name, tree1));
+    out += Comment(TreeLine(2, header.tree2Name, tree2));
+    out += Comment("Written by " + header.program + " at " + header.time);
+    if (options.dialect == LdifDialect::Rfc4512)
+        out += Comment("Dialect rfc4512: a modify of Tree #2's subschema entry " + dn +
+                       "; apply with ldapmodify");
+    else
+        out += Comment("Dialect openldap: a new schema entry " + dn +
+                       "; apply with ldapmodify to the server's cn=config");
+    if (options.dialect == LdifDialect::Rfc4512 && PreferredDialect(tree2) == LdifDialect::OpenLdap)
+        out += Comment(
+            "Tree #2 is an OpenLDAP server: it takes schema changes only through cn=config "
+            "(the openldap dialect)");
+    if (tree2.activeDirectory)
+        out += Comment(
+            "Tree #2 is an Active Directory server: it refuses schema changes made this way "
+            "and takes attributeSchema and classSchema objects instead");
+    std::size_t attributes = 0;
+    for (const PlannedAddition& a : plan.additions)
+        if (a.kind == DefinitionKind::AttributeType) ++attributes;
+    std::string counts = Counted(attributes, "attribute type") + " and " +
+                         Counted(plan.additions.size() - attributes, "object class") + " to add";
+    if (options.includeChanged) counts += ", " + Counted(plan.changes.size(), "to replace");
+    if (!plan.refused.empty()) counts += ", " + Counted(plan.refused.size(), "refused definition");
+    out += Comment(counts);
+    if (plan.nothingToDo()) out += Comment("Nothing to add: Tree #2 lacks nothing of Tree #1");
+    return out;
+}
+
+std::string Refusals(const ReconcilePlan& plan) {
+    std::string out;
+    for (const RefusedDefinition& r : plan.refused) {
+        out += "\n";
+        out += Comment(std::string(r.change ? "Not replaced: " : "Not added: ") +
+                       DefinitionName(r.kind, *r.definition) + ": " + r.reason);
+        out += Comment("  " + r.definition->text);
+    }
+    return out;
+}
+
+const char* Rfc4512Type(DefinitionKind kind) {
+    return kind == DefinitionKind::AttributeType ? "attributeTypes" : "objectClasses";
+}
+
+std::string Rfc4512Record(const ReconcilePlan& plan, const std::string& dn) {
+    std::string out = "\n" + LdifAttributeLine("dn", dn) + "changetype: modify\n";
+    // One modification a definition: a modify's changes apply in the order listed.
+    for (const PlannedAddition& a : plan.additions) {
+        const char* type = Rfc4512Type(a.kind);
+        out += std::string("add: ") + type + "\n" + LdifAttributeLine(type, a.definition->text) +
+               "-\n";
+    }
+    for (const PlannedChange& c : plan.changes) {
+        const char* type = Rfc4512Type(c.kind);
+        out +=
+            std::string("delete: ") + type + "\n" + LdifAttributeLine(type, c.tree2->text) + "-\n";
+        out += std::string("add: ") + type + "\n" + LdifAttributeLine(type, c.tree1->text) + "-\n";
+    }
+    return out;
+}
+
+std::string OpenLdapRecord(const ReconcilePlan& plan, const std::string& dn,
+                           const std::string& name) {
+    std::string out;
+    for (const PlannedChange& c : plan.changes) {
+        out += "\n";
+        out += Comment(
+            "Differs: " + DefinitionName(c.kind, *c.tree1) +
+            ". Replace it in the entry under cn=schema,cn=config that defines it on "
+            "Tree #2 (its " +
+            (c.kind == DefinitionKind::AttributeType ? "olcAttributeTypes" : "olcObjectClasses") +
+            " value), or in the schema file that entry was made from:");
+        out += Comment("  Tree #2: " + c.tree2->text);
+        out += Comment("  Tree #1: " + c.tree1->text);
+    }
+    if (plan.additions.empty()) return out;
+    out += "\n" + LdifAttributeLine("dn", dn) + "changetype: add\nobjectClass: olcSchemaConfig\n" +
+           LdifAttributeLine("cn", name);
+    for (const PlannedAddition& a : plan.additions)
+        out += LdifAttributeLine(
+            a.kind == DefinitionKind::AttributeType ? "olcAttributeTypes" : "olcObjectClasses",
+            a.definition->text);
+    return out;
+}
+
+}  // namespace
+
+std::string LdifAttributeLine(const std::string& attribute, const std::string& value) {
+    const bool safe = SafeString(value);
+    if (value.empty()) return attribute + ":\n";
+    const std::string line = attribute + (safe ? ": " : ":: ") + (safe ? value : Base64(value));
+    // Folded where no line ends in a blank, which editors tend to strip.
+    std::string out;
+    for (std::size_t at = 0, width = kLdifWidth; at < line.size();) {
+        std::size_t take = std::min(width, line.size() - at);
+        std::size_t shorter = take;
+        while (shorter > 1 && at + shorter < line.size() && line[at + shorter - 1] == ' ')
+            --shorter;
+        if (line[at + shorter - 1] != ' ') take = shorter;
+        out += (at == 0 ? "" : " ") + line.substr(at, take) + "\n";
+        at += take;
+        width = kLdifWidth - 1;
+    }
+    return out.empty() ? line + "\n" : out;
+}
+
+std::string EscapeDnValue(const std::string& value) {
+    static const char* const hex = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        const char c = value[i];
+        const auto u = static_cast<unsigned char>(c);
+        const bool edge = (i == 0 && (c == ' ' || c == '#')) || (i + 1 == value.size() && c == ' ');
+        if (u < 0x20 || u == 0x7F) {
+            out += '\\';
+            out += hex[u >> 4];
+            out += hex[u & 15];
+        } else if (edge || c == '"' || c == '+' || c == ',' || c == ';' || c == '<' || c == '>' ||
+                   c == '\\' || c == '=') {
+            out += '\\';
+            out += c;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+LdifDialect PreferredDialect(const PublishedSchema& tree2) {
+    for (const PublishedDefinition& def : tree2.objectClasses)
+        for (const std::string& name : def.names)
+            if (name == "olcSchemaConfig") return LdifDialect::OpenLdap;
+    return LdifDialect::Rfc4512;
+}
+
+std::string DefaultSchemaName(const std::string& treeName) {
+    std::string name = "kalvix-";
+    for (char c : treeName) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                           (c >= '0' && c <= '9') || c == '-' || c == '_';
+        name += plain ? c : '-';
+        if (name.size() == kSchemaNameLength) break;
+    }
+    return name;
+}
+
+std::string WriteReconcileLdif(const ReconcilePlan& plan, const PublishedSchema& tree1,
+                               const PublishedSchema& tree2, const ReconcileOptions& options,
+                               const LdifHeader& header) {
+    const bool openldap = options.dialect == LdifDialect::OpenLdap;
+    const std::string dn = openldap
+                               ? "cn=" + EscapeDnValue(header.schemaName) + ",cn=schema,cn=config"
+                           : tree2.subschemaDn.empty() ? std::string("cn=schema")
+                                                       : tree2.subschemaDn;
+    std::string out = Header(plan, tree1, tree2, options, header, dn);
+    out += Refusals(plan);
+    if (openldap)
+        out += OpenLdapRecord(plan, dn, header.schemaName);
+    else if (!plan.additions.empty() || !plan.changes.empty())
+        out += Rfc4512Record(plan, dn);
+    return out;
+}

@@ -1,0 +1,144 @@
+// kalvix-cli reconcile over schema-file trees: the document on standard output, the exit
+// statuses, the sources it refuses and why, and its options.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include "CliRunner.h"
+#include "LdifRecords.h"
+#include "TempDir.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::StartsWith;
+
+namespace {
+
+const char* const kCore =
+    "attributetype ( 2.5.4.41 NAME 'name' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )\n"
+    "attributetype ( 2.5.4.0 NAME 'objectClass' SYNTAX 1.3.6.1.4.1.1466.115.121.1.38 )\n"
+    "objectclass ( 2.5.6.0 NAME 'top' ABSTRACT MUST objectClass )\n";
+
+const char* const kSite =
+    "objectidentifier Site 1.3.6.1.4.1.99999\n"
+    "attributetype ( Site:1 NAME 'siteCode' SUP name )\n"
+    "objectclass ( Site:2 NAME 'siteThing' SUP top AUXILIARY MAY siteCode )\n"
+    "attributetype ( Site:3 NAME 'lost' SUP missing )\n";
+
+class Reconcile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const std::string core = dir.write("core.schema", kCore);
+        const std::string site = dir.write("site.schema", kSite);
+        QJsonArray connections;
+        auto files = [](const char* name, std::initializer_list<std::string> paths) {
+            QJsonArray list;
+            for (const std::string& p : paths) list.append(QString::fromStdString(p));
+            return QJsonObject{{"kind", "schema-files"}, {"treeName", name}, {"files", list}};
+        };
+        connections.append(files("FULL", {core, site}));
+        connections.append(files("BARE", {core}));
+        connections.append(files("GONE", {dir.file("missing.schema")}));
+        connections.append(
+            QJsonObject{{"treeName", "DESCRIBED"},
+                        {"treeFile", QString::fromStdString(CliData("sim/alpha.json"))}});
+        env = {
+            {"KALVIX_CLIENT",
+             dir.write(
+                 "client.json",
+                 QJsonDocument(QJsonObject{{"connections", connections}}).toJson().toStdString())}};
+    }
+
+    TempDir dir;
+    EnvChanges env;
+};
+
+std::vector<LdifChange> Read(const std::string& text) {
+    std::vector<LdifChange> changes;
+    std::string error;
+    EXPECT_TRUE(ReadLdifChanges(text, changes, error)) << error << "\n" << text;
+    return changes;
+}
+
+TEST_F(Reconcile, WritesTheDocumentAndSaysDifferent) {
+    const CliResult r = RunCli({"reconcile", "-q", "tree:FULL", "tree:BARE"}, env);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_THAT(r.out, StartsWith("# Schema fix-up: "));
+    EXPECT_THAT(r.out, HasSubstr("\n# Tree #1: FULL ("));
+    EXPECT_THAT(r.out, HasSubstr("\n# Tree #2: BARE ("));
+    EXPECT_THAT(r.out, HasSubstr("\n# Written by kalvix-cli at 20"));
+    EXPECT_THAT(r.out, HasSubstr("# Not added: attribute type 'lost': its super type 'missing' is "
+                                 "on neither tree\n"));
+    const auto changes = Read(r.out);
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].dn, "cn=schema");
+    ASSERT_EQ(changes[0].modifications.size(), 2u);
+    EXPECT_THAT(changes[0].modifications[0].values,
+                ElementsAre("( 1.3.6.1.4.1.99999.1 NAME 'siteCode' SUP name )"));
+    EXPECT_THAT(changes[0].modifications[1].values,
+                ElementsAre("( 1.3.6.1.4.1.99999.2 NAME 'siteThing' SUP top AUXILIARY MAY "
+                            "siteCode )"));
+
+    const CliResult openldap = RunCli(
+        {"reconcile", "--dialect=openldap", "--schema-name", "site", "tree:FULL", "tree:BARE"},
+        env);
+    EXPECT_EQ(openldap.status, 1) << openldap.err;
+    const auto entry = Read(openldap.out);
+    ASSERT_EQ(entry.size(), 1u);
+    EXPECT_EQ(entry[0].op, "add");
+    EXPECT_EQ(entry[0].dn, "cn=site,cn=schema,cn=config");
+}
+
+TEST_F(Reconcile, NothingToAddIsZero) {
+    const CliResult r = RunCli({"reconcile", "tree:BARE", "tree:FULL"}, env);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "Nothing to add\n");
+    EXPECT_THAT(r.out, HasSubstr("# Nothing to add"));
+    EXPECT_THAT(Read(r.out), IsEmpty());
+}
+
+TEST_F(Reconcile, SourcesWithoutPublishedDefinitionsAreTroubleThatSaysWhichWork) {
+    const std::string file = dir.write("window.sch", "[Classes]\nTop=\n");
+    for (const auto& [args, says] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"reconcile", file, "tree:BARE"}, "schema file of Kalvix's own format"},
+             {{"reconcile", "tree:BARE", file}, "schema file of Kalvix's own format"},
+             {{"reconcile", "tree:DESCRIBED", "tree:BARE"}, "is a tree description"},
+             {{"reconcile", "tree:FULL", "tree:DESCRIBED"}, "is a tree description"}}) {
+        const CliResult r = RunCli(args, env);
+        EXPECT_EQ(r.status, 2) << args[1] << " " << args[2];
+        EXPECT_EQ(r.out, "");
+        EXPECT_THAT(r.err, HasSubstr(says));
+        EXPECT_THAT(r.err, HasSubstr("an LDAP server, .schema files or an LDIF dump"));
+    }
+    const CliResult gone = RunCli({"reconcile", "tree:GONE", "tree:BARE"}, env);
+    EXPECT_EQ(gone.status, 2);
+    EXPECT_EQ(gone.out, "");
+    EXPECT_THAT(gone.err, HasSubstr("missing.schema"));
+    EXPECT_EQ(RunCli({"reconcile", "tree:FULL", "tree:NOWHERE"}, env).status, 2);
+}
+
+TEST_F(Reconcile, OptionsAreChecked) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"reconcile", "--dialect", "ad", "tree:FULL", "tree:BARE"},
+             {"reconcile", "tree:FULL", "tree:BARE", "--dialect"},
+             {"reconcile", "--schema-name=", "tree:FULL", "tree:BARE"},
+             {"reconcile", "--format", "json", "tree:FULL", "tree:BARE"},
+             {"reconcile", "tree:FULL"},
+             {"quick", "--include-changed", "tree:FULL", "tree:BARE"}}) {
+        const CliResult r = RunCli(args, env);
+        EXPECT_EQ(r.status, 2) << args[1];
+        EXPECT_EQ(r.out, "");
+        EXPECT_THAT(r.err, HasSubstr("Usage: kalvix-cli " + args[0])) << r.err;
+    }
+    const CliResult help = RunCli({"reconcile", "--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_THAT(help.out, HasSubstr("--include-changed"));
+    EXPECT_THAT(help.out, HasSubstr("--dialect openldap"));
+}
+
+}  // namespace

@@ -1,0 +1,125 @@
+// "Save fix-up LDIF ..." in the comparison pages' list menu: where it shows, when it is
+// enabled, and the document it writes for each page's kind.
+#include <gmock/gmock.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMenu>
+
+#include "FormFixture.h"
+#include "LdifRecords.h"
+#include "TempDir.h"
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+namespace {
+
+const char* const kBase =
+    "attributetype ( 2.5.4.41 NAME 'name' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )\n"
+    "attributetype ( 2.5.4.0 NAME 'objectClass' SYNTAX 1.3.6.1.4.1.1466.115.121.1.38 )\n"
+    "objectclass ( 2.5.6.0 NAME 'top' ABSTRACT MUST objectClass )\n";
+
+const char* const kExtra =
+    "attributetype ( 1.9.1 NAME 'usedByClass' SUP name )\n"
+    "attributetype ( 1.9.2 NAME 'standalone' SUP name )\n"
+    "objectclass ( 1.9.3 NAME 'extra' SUP top AUXILIARY MAY usedByClass )\n";
+
+class FixupLdif : public FormFixture {
+  protected:
+    void SetUp() override {
+        const std::string base = dir.write("base.schema", kBase);
+        const std::string extra = dir.write("extra.schema", kExtra);
+        auto files = [](const char* name, QJsonArray list) {
+            return QJsonObject{{"kind", "schema-files"}, {"treeName", name}, {"files", list}};
+        };
+        const QJsonArray connections = {
+            files("RICH", {QString::fromStdString(base), QString::fromStdString(extra)}),
+            files("PLAIN", {QString::fromStdString(base)}),
+            QJsonObject{{"treeName", "DESCRIBED"},
+                        {"treeFile", QString::fromStdString(std::string(KALVIX_TEST_DATA) +
+                                                            "/cli/sim/alpha.json")}}};
+        const std::string config = dir.write(
+            "client.json",
+            QJsonDocument(QJsonObject{{"connections", connections}}).toJson().toStdString());
+        makeForm(CreateClientFromConfig(config));
+        ASSERT_TRUE(dialogs.messages.empty());
+    }
+    void choose(QComboBox* combo, const QString& tree) {
+        combo->setCurrentIndex(combo->findText(tree));
+        form->ChangeTreeOnline(combo);
+    }
+    // The menu as it would open on that list.
+    QAction* menuOn(ListBox* list) {
+        form->PopupComponent = list;
+        Q_EMIT form->PopupMenu->aboutToShow();
+        return form->PopupSaveFixup;
+    }
+    std::vector<LdifChange> saveFrom(ListBox* list, const std::string& name) {
+        const std::string path = dir.file(name);
+        dialogs.answers.push_back(QString::fromStdString(path));
+        menuOn(list)->trigger();
+        std::vector<LdifChange> changes;
+        std::string error;
+        EXPECT_TRUE(ReadLdifChanges(TempDir::read(path), changes, error)) << error;
+        return changes;
+    }
+    TempDir dir;
+};
+
+TEST_F(FixupLdif, OnlyOnTheComparisonPagesAndOnlyForPublishingSources) {
+    choose(form->ComboBoxTree1, "RICH");
+    EXPECT_FALSE(menuOn(form->ListBoxUniqueClasses1)->isEnabled());  // Tree #2 still empty
+    choose(form->ComboBoxTree2, "PLAIN");
+    for (ListBox* list : {form->ListBoxUniqueClasses1, form->ListBoxAttrCommon,
+                          form->ListBoxCompareClassesResults, form->ListBoxUniqueAttr2}) {
+        EXPECT_TRUE(menuOn(list)->isVisible()) << list->objectName().toStdString();
+        EXPECT_TRUE(form->PopupSaveFixup->isEnabled());
+    }
+    EXPECT_FALSE(menuOn(form->ListBoxClasses1)->isVisible());
+    EXPECT_FALSE(menuOn(form->ListBoxAttr2)->isVisible());
+    EXPECT_TRUE(form->PopupSaveAs->isVisible());
+
+    choose(form->ComboBoxTree2, "DESCRIBED");
+    EXPECT_TRUE(menuOn(form->ListBoxUniqueClasses1)->isVisible());
+    EXPECT_FALSE(form->PopupSaveFixup->isEnabled());
+    EXPECT_TRUE(dialogs.saveSetups.empty());
+}
+
+TEST_F(FixupLdif, EachPageWritesItsOwnKind) {
+    choose(form->ComboBoxTree1, "RICH");
+    choose(form->ComboBoxTree2, "PLAIN");
+
+    const auto classes = saveFrom(form->ListBoxUniqueClasses1, "classes.ldif");
+    ASSERT_EQ(dialogs.saveSetups.size(), 1u);
+    EXPECT_EQ(dialogs.saveSetups[0].fileName, "PLAIN - Fix-up Classes.ldif");
+    ASSERT_EQ(classes.size(), 1u);
+    EXPECT_EQ(classes[0].dn, "cn=schema");
+    std::vector<std::string> values;
+    for (const LdifModification& m : classes[0].modifications) values.push_back(m.values.at(0));
+    EXPECT_THAT(values, ElementsAre("( 1.9.1 NAME 'usedByClass' SUP name )",
+                                    "( 1.9.3 NAME 'extra' SUP top AUXILIARY MAY usedByClass )"));
+
+    const auto attributes = saveFrom(form->ListBoxCompareAttrResults, "attributes.ldif");
+    ASSERT_EQ(attributes.size(), 1u);
+    values.clear();
+    for (const LdifModification& m : attributes[0].modifications) values.push_back(m.values.at(0));
+    EXPECT_THAT(values, ElementsAre("( 1.9.1 NAME 'usedByClass' SUP name )",
+                                    "( 1.9.2 NAME 'standalone' SUP name )"));
+    EXPECT_THAT(TempDir::read(dir.file("attributes.ldif")),
+                HasSubstr("# Written by Kalvix v1.02 at "));
+
+    // A file that cannot be written says so; cancelling writes nothing.
+    dialogs.answers.push_back(QString::fromStdString(dir.file("no/such/folder/x.ldif")));
+    menuOn(form->ListBoxUniqueAttr1)->trigger();
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_THAT(dialogs.messages[0].text.toStdString(), HasSubstr("Cannot create file"));
+    dialogs.answers.push_back(std::nullopt);
+    menuOn(form->ListBoxUniqueAttr1)->trigger();
+    EXPECT_EQ(dialogs.messages.size(), 1u);
+}
+
+}  // namespace
