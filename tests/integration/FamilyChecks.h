@@ -67,9 +67,9 @@ inline void CheckEveryTransport(const LiveDirectory& d, const TempDir& dir) {
 inline void CheckListsMatchSubschema(const LiveDirectory& d, const TempDir& dir,
                                      std::size_t longAttributesAtLeast) {
     using ::testing::UnorderedElementsAreArray;
-    const PublishedSchema published = ReadPublishedSchema(d);
-    const std::vector<std::string> classNames = PublishedSchema::Names(published.classes);
-    const std::vector<std::string> attributeNames = PublishedSchema::Names(published.attributes);
+    const ServerSchema published = ReadPublishedSchema(d);
+    const std::vector<std::string> classNames = ServerSchema::Names(published.classes);
+    const std::vector<std::string> attributeNames = ServerSchema::Names(published.attributes);
     EXPECT_GE(LongerThan(attributeNames, kShortNameLimit).size(), longAttributesAtLeast);
 
     LiveSession s(WriteClientConfig(dir, {BoundConnection(d, "LIVE")}));
@@ -90,13 +90,13 @@ inline void CheckListsMatchSubschema(const LiveDirectory& d, const TempDir& dir,
 // Inside class definitions, the super classes and the mandatory and optional attributes
 // that carry a long name are listed whole, in the order the server publishes them.
 inline void CheckLongNamesInsideClasses(const LiveDirectory& d, const TempDir& dir) {
-    const PublishedSchema published = ReadPublishedSchema(d);
+    const ServerSchema published = ReadPublishedSchema(d);
     LiveSession s(WriteClientConfig(dir, {BoundConnection(d, "LIVE")}));
     ASSERT_EQ(s.startCode, 0u);
     ASSERT_EQ(s.change("LIVE"), 0) << s.explain(s.change("LIVE"));
     constexpr int kSuper = 0, kMandatory = 3, kOptional = 4;
     std::size_t checked = 0;
-    for (const PublishedDefinition& c : published.classes) {
+    for (const ServerDefinition& c : published.classes) {
         const std::pair<int, const std::vector<std::string>*> lists[] = {
             {kSuper, &c.sup}, {kMandatory, &c.must}, {kOptional, &c.may}};
         for (const auto& [kind, list] : lists) {

@@ -117,7 +117,7 @@ inline std::string LdapModify(const LiveDirectory& d, const TempDir& dir, const 
 }
 
 // One definition of the subschema entry as the test reads it.
-struct PublishedDefinition {
+struct ServerDefinition {
     std::string name;  // the first NAME, else the OID
     std::vector<std::string> sup;
     std::vector<std::string> must;
@@ -125,13 +125,13 @@ struct PublishedDefinition {
     std::string syntax;  // without quotes and {len} bound
 };
 
-struct PublishedSchema {
-    std::vector<PublishedDefinition> classes;
-    std::vector<PublishedDefinition> attributes;
+struct ServerSchema {
+    std::vector<ServerDefinition> classes;
+    std::vector<ServerDefinition> attributes;
 
-    static std::vector<std::string> Names(const std::vector<PublishedDefinition>& list) {
+    static std::vector<std::string> Names(const std::vector<ServerDefinition>& list) {
         std::vector<std::string> names;
-        for (const PublishedDefinition& d : list) names.push_back(d.name);
+        for (const ServerDefinition& d : list) names.push_back(d.name);
         return names;
     }
 };
@@ -163,9 +163,9 @@ inline std::vector<std::string> DefinitionTokens(const std::string& text) {
     return tokens;
 }
 
-inline PublishedDefinition ParseDefinition(const std::string& text) {
+inline ServerDefinition ParseDefinition(const std::string& text) {
     const std::vector<std::string> t = DefinitionTokens(text);
-    PublishedDefinition d;
+    ServerDefinition d;
     if (t.size() > 1) d.name = t[1];
     const auto unquoted = [](const std::string& s) {
         return s.size() >= 2 && s.front() == '\'' ? s.substr(1, s.size() - 2) : s;
@@ -202,7 +202,7 @@ inline PublishedDefinition ParseDefinition(const std::string& text) {
 
 // The subschema entry's classes and attributes, read with ldapsearch (unwrapped lines,
 // base64 values decoded).
-inline PublishedSchema ReadPublishedSchema(const LiveDirectory& d) {
+inline ServerSchema ReadPublishedSchema(const LiveDirectory& d) {
     const std::string command = LdapTool("ldapsearch", d) + " -LLL -o ldif-wrap=no -s base -b " +
                                 testserver::ShellQuoted(d.subschemaDn) +
                                 " '(objectClass=subschema)' objectClasses attributeTypes";
@@ -214,7 +214,7 @@ inline PublishedSchema ReadPublishedSchema(const LiveDirectory& d) {
     while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
     if (pclose(pipe) != 0) throw std::runtime_error("ldapsearch failed: " + command);
 
-    PublishedSchema schema;
+    ServerSchema schema;
     std::size_t start = 0;
     while (start < output.size()) {
         std::size_t end = output.find('\n', start);

@@ -35,7 +35,7 @@ class LiveWindowTest : public FormFixture {
         EXPECT_EQ(form->LabelTree1->text(), "Tree #1:  LIVE (online)");
         const QStringList classes = texts(form->ListBoxClasses1);
         const QStringList attributes = texts(form->ListBoxAttr1);
-        const PublishedSchema published = ReadPublishedSchema(live);
+        const ServerSchema published = ReadPublishedSchema(live);
         EXPECT_EQ(static_cast<std::size_t>(classes.size()), published.classes.size());
         EXPECT_EQ(static_cast<std::size_t>(attributes.size()), published.attributes.size());
 

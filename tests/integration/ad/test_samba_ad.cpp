@@ -30,7 +30,7 @@ TEST_F(SambaAd, ClassDefinitionsNameLongItemsWhole) {
 TEST_F(SambaAd, TheTreeEqualsTheSchemaFileSavedFromIt) { family::CheckEqualsSavedFile(live, dir); }
 
 TEST_F(SambaAd, AdsOwnSyntaxesShowTheirMeaning) {
-    const PublishedSchema published = ReadPublishedSchema(live);
+    const ServerSchema published = ReadPublishedSchema(live);
     LiveSession s(WriteClientConfig(dir, {BoundConnection(live, "LIVE")}));
     ASSERT_EQ(s.change("LIVE"), 0) << s.explain(s.change("LIVE"));
     EXPECT_THAT(s.attribute("pwdLastSet"), StartsWith("INTEGER"));
@@ -41,7 +41,7 @@ TEST_F(SambaAd, AdsOwnSyntaxesShowTheirMeaning) {
     const std::set<std::string> noCounterpart = {"1.2.840.113556.1.4.903", "1.2.840.113556.1.4.904",
                                                  "1.2.840.113556.1.4.1221"};
     std::size_t unknown = 0;
-    for (const PublishedDefinition& a : published.attributes) {
+    for (const ServerDefinition& a : published.attributes) {
         const std::string text = s.attribute(a.name);
         const bool expectUnknown = noCounterpart.count(a.syntax) != 0;
         unknown += expectUnknown ? 1 : 0;
@@ -121,7 +121,7 @@ TEST_F(SambaAd, KalvixCliComparesTheThreeServerFamilies) {
         {"AD", live},
     };
     QJsonArray connections;
-    std::map<std::string, PublishedSchema> published;
+    std::map<std::string, ServerSchema> published;
     for (const auto& [name, d] : families) {
         connections.append(BoundConnection(d, name));
         published[name] = ReadPublishedSchema(d);
@@ -137,13 +137,13 @@ TEST_F(SambaAd, KalvixCliComparesTheThreeServerFamilies) {
         EXPECT_EQ(r.status, 1) << r.err;
         EXPECT_EQ(r.err, "");
         const QJsonObject json = family::ParseJsonOutput(r);
-        const PublishedSchema& one = published[first];
-        const PublishedSchema& two = published[second];
+        const ServerSchema& one = published[first];
+        const ServerSchema& two = published[second];
         const std::pair<const char*, ExpectedCounts> expected[] = {
             {"classes",
-             Counts(PublishedSchema::Names(one.classes), PublishedSchema::Names(two.classes))},
-            {"attributes", Counts(PublishedSchema::Names(one.attributes),
-                                  PublishedSchema::Names(two.attributes))},
+             Counts(ServerSchema::Names(one.classes), ServerSchema::Names(two.classes))},
+            {"attributes", Counts(ServerSchema::Names(one.attributes),
+                                  ServerSchema::Names(two.attributes))},
         };
         for (const auto& [kind, counts] : expected) {
             const QJsonObject lists = json.value(kind).toObject();
