@@ -11,33 +11,13 @@
 #include "ConfigFiles.h"
 #include "D_Ini.h"
 #include "D_NW.h"
+#include "EnvVar.h"
 #include "RecordingUi.h"
 #include "TempDir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-class EnvVar {
-  public:
-    EnvVar(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    ~EnvVar() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 // A user's configuration home and two system folders, all empty at first.
 class ConfigFolders : public ::testing::Test {

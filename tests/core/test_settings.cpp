@@ -9,6 +9,7 @@
 
 #include "D_Ini.h"
 #include "D_Util.h"
+#include "EnvVar.h"
 #include "TempDir.h"
 
 using namespace std::string_literals;
@@ -22,28 +23,6 @@ std::ostream& operator<<(std::ostream& os, const FormGeometry& g) {
 }
 
 namespace {
-
-// Sets an environment variable for one test and puts the old value back.
-class EnvVar {
-  public:
-    EnvVar(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) old_ = old;
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    ~EnvVar() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 const FormGeometry kDesigned{108, 294, 745, 736};
 
