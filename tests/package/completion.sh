@@ -55,13 +55,20 @@ expect() {
     fi
 }
 
-expect "kalvix-cli " $'--help\n--version\ncompare\ncompare-attributes\ncompare-classes\nquick\nsave\nshow\ntrees'
+expect "kalvix-cli " $'--help\n--version\ncompare\ncompare-attributes\ncompare-classes\nquick\nreconcile\nsave\nshow\ntrees'
 expect "kalvix-cli comp" $'compare\ncompare-attributes\ncompare-classes'
 expect "kalvix-cli -q comp" $'compare\ncompare-attributes\ncompare-classes'
 expect "kalvix-cli compare --f" "--format"
 expect "kalvix-cli show --" $'--attribute\n--class\n--help\n--quiet\n--version'
 expect "kalvix-cli trees --" $'--help\n--quiet\n--version'
 expect "kalvix-cli quick --format " $'html\njson\ntext'
+expect "kalvix-cli rec" "reconcile"
+expect "kalvix-cli reconcile --" $'--dialect\n--help\n--include-changed\n--quiet\n--schema-name\n--version'
+expect "kalvix-cli reconcile --dialect " $'openldap\nrfc4512'
+expect "kalvix-cli reconcile -q --dialect o" "openldap"
+# An option's value is the user's own, and only a command that takes the option has one.
+expect "kalvix-cli reconcile --schema-name " ""
+expect "kalvix-cli compare --dialect " $'lab_1.txt\nlab_2.txt\nmy folder\nschemas\ntree:ACME-CORP\ntree:GLOBEX'
 # Files for a tree operand; tree: joins them when it could still be typed.
 expect "kalvix-cli compare lab" $'lab_1.txt\nlab_2.txt'
 expect "kalvix-cli compare schemas/" "schemas/acme.txt"
@@ -78,6 +85,12 @@ expect "kalvix-cli save tree:ACME" "ACME-CORP"
 expect "kalvix-cli save lab" ""
 expect "kalvix-cli save tree:ACME-CORP lab" $'lab_1.txt\nlab_2.txt'
 expect "kalvix-cli show lab_1.txt Pers" ""
+# reconcile takes live trees only, two of them, wherever its options' values stand.
+expect "kalvix-cli reconcile " $'tree:ACME-CORP\ntree:GLOBEX'
+expect "kalvix-cli reconcile lab" ""
+expect "kalvix-cli reconcile --dialect openldap tree:ACME-CORP tree:G" "GLOBEX"
+expect "kalvix-cli reconcile --schema-name acme tree:ACME-CORP --include-changed tree:" $'ACME-CORP\nGLOBEX'
+expect "kalvix-cli reconcile tree:ACME-CORP tree:GLOBEX tree:" ""
 # After --, a dash begins an operand, not an option.
 expect "kalvix-cli compare -- --" ""
 # The window takes the same two operands.
