@@ -127,7 +127,8 @@ std::int64_t IniFile::ReadInteger(const std::string& section, const std::string&
 
 void IniFile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
-    if (!Storable(section, key, value)) throw IniWriteError(fileName_);
+    if (!Storable(section, key, value))
+        throw IniWriteError(fileName_, "the text would read back as other lines");
     doc_->Sync();
     doc_->Write(section, key, value);
     if (autoFlush_) doc_->Flush(fileName_);

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 RegularFile::~RegularFile() {
@@ -69,20 +71,20 @@ bool RegularFile::readAll(std::string& bytes, std::size_t limit, std::string& wh
         return false;
     }
     char buffer[65536];
-    for (;;) {
-        const ssize_t r = ::read(fd_, buffer, sizeof buffer);
+    // One byte past the limit tells a file of exactly limit bytes from a larger one.
+    while (bytes.size() <= limit) {
+        const std::size_t want = std::min(sizeof buffer, limit + 1 - bytes.size());
+        const ssize_t r = ::read(fd_, buffer, want);
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
             why = std::strerror(errno);
             return false;
         }
         if (r == 0) return true;
-        if (bytes.size() + static_cast<std::size_t>(r) > limit) {
-            why = "larger than " + std::to_string(limit) + " bytes";
-            return false;
-        }
         bytes.append(buffer, static_cast<std::size_t>(r));
     }
+    why = "larger than " + std::to_string(limit) + " bytes";
+    return false;
 }
 
 bool ReadRegularFile(const std::string& path, std::string& bytes, std::size_t limit,
@@ -99,6 +101,35 @@ std::string ReplaceableTargetProblem(const std::string& path) {
         return "a symbolic link that leads nowhere";
     if (S_ISDIR(st.st_mode)) return "is a folder, not a file";
     if (!S_ISREG(st.st_mode)) return "not a regular file";
+    return {};
+}
+
+std::string TargetWriteProblem(const std::string& path) {
+    if (std::string why = ReplaceableTargetProblem(path); !why.empty()) return why;
+    std::error_code ec;
+    std::filesystem::path target(path);
+    if (std::filesystem::is_symlink(target, ec)) {
+        const auto resolved = std::filesystem::weakly_canonical(target, ec);
+        if (!ec) target = resolved;
+    }
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    // A file made and dropped at once is the one test the file system cannot misreport
+    // (permissions, read-only mounts, ACLs, a file where the folder should be).
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        ::close(fd);
+        return {};
+    }
+    if (errno == EACCES || errno == EROFS || errno == ENOENT || errno == ENOTDIR ||
+        errno == ENOSPC || errno == EDQUOT)
+        return std::strerror(errno);
+    const std::string probe =
+        (folder / (".kalvix-probe." + std::to_string(::getpid()) + ".tmp")).string();
+    fd = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) return std::strerror(errno);
+    ::close(fd);
+    ::unlink(probe.c_str());
     return {};
 }
 

@@ -25,8 +25,8 @@ class RegularFile {
     int error() const { return error_; }
     // "No such file or directory", "is a folder", "not a regular file", ...
     std::string reason() const;
-    // Reads what is left of the file; false with reason() set on a read error, or with
-    // "larger than N bytes" once more than limit bytes are there.
+    // Reads what is left of the file; false and why on a read error, or when there are
+    // more than limit bytes (bytes then holds limit + 1 of them).
     bool readAll(std::string& bytes, std::size_t limit, std::string& why);
 
     static constexpr int kNotRegular = -1;
@@ -44,6 +44,10 @@ bool ReadRegularFile(const std::string& path, std::string& bytes, std::size_t li
 // later) or a regular file, or a link to one. A FIFO, device, socket, folder or a link
 // that leads nowhere is refused; the reason says why, else it is empty.
 std::string ReplaceableTargetProblem(const std::string& path);
+
+// Whether a new file can be put at path now: a replaceable target (above) in a folder
+// this process may create files in. Empty when it can, else why not ("Permission denied").
+std::string TargetWriteProblem(const std::string& path);
 
 // The text for an errno when writing: strerror, so a full disk reads "No space left on
 // device".

@@ -116,7 +116,7 @@ void TMainForm::BitBtnSaveTreeClick(QObject* sender) {
                        [this](const std::string& message) { StatusMsg(message); });
     } catch (const IniWriteError& error) {
         StatusBarReset();
-        showMsgDlg(DlgType::Error, error.what());
+        showErrorDlg(error.what(), error.detail());
         return;
     }
     StatusBarReset();

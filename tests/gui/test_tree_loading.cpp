@@ -175,6 +175,7 @@ TEST_F(TreeLoading, SaveThatCannotWriteKeepsTheOldFile) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].type, DlgType::Error);
     EXPECT_TRUE(dialogs.messages[0].text.startsWith("Unable to write to "));
+    EXPECT_EQ(dialogs.messages[0].detail, "is a folder, not a file");
     EXPECT_TRUE(std::filesystem::is_directory(target));
     EXPECT_EQ(form->StatusPanels[2]->text(), kMakerAddress);
     EXPECT_TRUE(form->BitBtnSaveTree1->isEnabled());
