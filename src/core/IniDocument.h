@@ -50,10 +50,23 @@ struct Document {
     std::string problem;      // why it could not be read
     FileId id;
     bool dirty = false;
-    // Every change since the last flush, as asked (op, then length-prefixed texts), so a
-    // flush can apply them onto a version another process wrote meanwhile.
-    std::string pending;
+    // Every change since the last flush, so a flush can apply them onto a version another
+    // process wrote meanwhile: the section and the key's place in its index (the line
+    // holds the text until the flush), or kNone for an erased section. Cheap to keep, as
+    // a large save makes hundreds of thousands of them.
+    struct Change {
+        std::uint32_t section;
+        std::uint32_t key;
+    };
+    std::vector<Change> pending;
     bool replaying = false;
+    void Record(std::uint32_t section, std::uint32_t key) {
+        if (!replaying) pending.push_back({section, key});
+    }
+    struct PendingText {
+        std::string section, key, value;
+        bool erase;
+    };
 
     std::string lastQuery;  // the latest section name asked for, as given
     std::uint32_t lastSection = kNone;
@@ -223,8 +236,8 @@ struct Document {
     // arena and erased sections go.
     void Adopt(Bytes text);
 
-    void Record(char op, std::string_view a, std::string_view b, std::string_view c);
-    void Replay();
+    std::vector<PendingText> PendingTexts();
+    void Replay(const std::vector<PendingText>& changes);
     bool ChangedOnDisk(const std::string& target) const;
     // Reads target again as it stands, dropping every change.
     void Reload(const std::string& target);

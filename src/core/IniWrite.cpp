@@ -58,7 +58,6 @@ void Document::AppendSection(std::string_view name, std::string_view key, std::s
 }
 
 void Document::Write(const std::string& section, const std::string& key, const std::string& value) {
-    bool changed;
     if (encoding == Encoding::Utf16LE || encoding == Encoding::Utf16BE) {
         // Store what the file will hold, so reads before and after a flush agree.
         auto asStored = [](const std::string& s) {
@@ -68,12 +67,10 @@ void Document::Write(const std::string& section, const std::string& key, const s
             return std::string(text.begin(), text.end());
         };
         const std::string sec = asStored(section), k = asStored(key), v = asStored(value);
-        changed = WriteStored(sec, k, v);
+        WriteStored(sec, k, v);
     } else {
-        changed = WriteStored(section, key, value);
+        WriteStored(section, key, value);
     }
-    // As asked, not as stored: a replay onto a file read again re-encodes for that file.
-    if (changed && !replaying) Record('W', section, key, value);
 }
 
 bool Document::WriteStored(const std::string& section, const std::string& key,
@@ -83,6 +80,7 @@ bool Document::WriteStored(const std::string& section, const std::string& key,
     if (id == kNone) {
         AppendSection(Trim(section), k, value);
         dirty = true;
+        Record(static_cast<std::uint32_t>(sections.size() - 1), 0);
         return true;
     }
     Section& s = sections[id];
@@ -106,6 +104,7 @@ bool Document::WriteStored(const std::string& section, const std::string& key,
         line.term = kTermCRLF;  // a hand-edited LF file must not end up with mixed line ends
         SetValue(*ref, value);
         dirty = true;
+        Record(id, static_cast<std::uint32_t>(ref - index.keys.data()));
         return true;
     }
     Detach(s);
@@ -120,6 +119,7 @@ bool Document::WriteStored(const std::string& section, const std::string& key,
     AddKey(s, index, q, ref);
     index.lastEntry = at;
     dirty = true;
+    Record(id, static_cast<std::uint32_t>(index.keys.size() - 1));
     return true;
 }
 
@@ -138,7 +138,7 @@ void Document::Erase(const std::string& section) {
     ++deadSections;
     lastSection = kNone;
     dirty = true;
-    if (!replaying) Record('E', section, {}, {});
+    Record(id, kNone);
 }
 
 Bytes Document::Serialize() {
@@ -176,41 +176,32 @@ void Document::Adopt(Bytes text) {
     }
 }
 
-void Document::Record(char op, std::string_view a, std::string_view b, std::string_view c) {
-    auto put = [this](std::string_view t) {
-        const auto n = static_cast<std::uint32_t>(t.size());
-        pending.append(reinterpret_cast<const char*>(&n), sizeof n).append(t);
-    };
-    pending.push_back(op);
-    put(a);
-    if (op == 'W') {
-        put(b);
-        put(c);
-    }
-}
-
-void Document::Replay() {
-    replaying = true;
-    const char* p = pending.data();
-    const char* const end = p + pending.size();
-    auto take = [&p]() {
-        std::uint32_t n;
-        std::memcpy(&n, p, sizeof n);
-        p += sizeof n;
-        std::string t(p, n);
-        p += n;
-        return t;
-    };
-    while (p < end) {
-        const char op = *p++;
-        const std::string section = take();
-        if (op == 'E') {
-            Erase(section);
+std::vector<Document::PendingText> Document::PendingTexts() {
+    std::vector<PendingText> out;
+    out.reserve(pending.size());
+    for (const Change& c : pending) {
+        Section& s = sections[c.section];
+        if (c.key == kNone) {
+            out.push_back({std::string(s.name()), {}, {}, true});
             continue;
         }
-        const std::string key = take();
-        const std::string value = take();
-        Write(section, key, value);
+        if (!s.alive) continue;  // erased later on: that erase follows
+        const KeyRef& r = s.index.keys[c.key];
+        const Line& line = Body(s)[r.line];
+        // A line this process wrote reads key=value exactly, the value untrimmed.
+        out.push_back({std::string(s.name()), std::string(line.text, r.keyLen),
+                       std::string(line.text + r.keyLen + 1, line.len - r.keyLen - 1), false});
+    }
+    return out;
+}
+
+void Document::Replay(const std::vector<PendingText>& changes) {
+    replaying = true;
+    for (const PendingText& c : changes) {
+        if (c.erase)
+            Erase(c.section);
+        else
+            Write(c.section, c.key, c.value);
     }
     replaying = false;
 }
@@ -368,9 +359,10 @@ void Document::Flush(const std::string& displayName) {
     // Another process may have written the file since we read it: its version is the base,
     // and only what we changed goes on top.
     if (ChangedOnDisk(target)) {
+        const std::vector<PendingText> changes = PendingTexts();
         Reload(target);
         if (unreadable) throw IniWriteError(displayName, problem);
-        Replay();
+        Replay(changes);
     }
 
     Bytes text = Serialize();
