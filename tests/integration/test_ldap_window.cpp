@@ -1,5 +1,7 @@
 // The window on live servers: a tree read online, saved, loaded back beside it and compared
 // in full; a server that cannot be read shows its error and the window goes on.
+#include <sys/stat.h>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -67,6 +69,7 @@ TEST_F(LdapWindow, AServerThatCannotBeReadShowsAnErrorAndTheWindowGoesOn) {
     SlapdServer server;
     SlapdServer down;
     const std::string password = dir.write("wrong.pw", "wrong\n");
+    ASSERT_EQ(chmod(password.c_str(), 0600), 0);
     QJsonObject refused = LdapConnection(server.uri(), "REFUSED");
     refused["bindDn"] = "cn=admin,dc=example,dc=com";
     refused["passwordFile"] = QString::fromStdString(password);
