@@ -111,4 +111,22 @@ TEST_F(LdapWindow, AServerThatCannotBeReadShowsAnErrorAndTheWindowGoesOn) {
     EXPECT_EQ(form->LabelTree2->text(), "Tree #2:  LIVE (online)");
 }
 
+// The password file is looked at before anything reaches the server: one others may read
+// stops the tree change, and the error dialog says why and what to do.
+TEST_F(LdapWindow, APasswordFileOthersCanReadIsRefusedInTheDialog) {
+    SlapdServer server;
+    const std::string password = dir.write("acme.pw", "secret\n");
+    ASSERT_EQ(chmod(password.c_str(), 0644), 0);
+    QJsonObject open = LdapConnection(server.uri(), "OPEN");
+    open["bindDn"] = "cn=admin,dc=example,dc=com";
+    open["passwordFile"] = QString::fromStdString(password);
+    makeForm(CreateClientFromConfig(WriteClientConfig(dir, {open})));
+    choose(form->ComboBoxTree1, "OPEN");
+    ASSERT_EQ(dialogs.messages.size(), 1u) << messageTexts().join("\n").toStdString();
+    EXPECT_EQ(messageTexts()[0], "Error FFFFFD63: DSChangeCurrentTree");
+    EXPECT_EQ(dialogs.messages[0].detail.toStdString(),
+              server.uri() + ": permissions 0644 for the password file \"" + password +
+                  "\" are too open; run chmod 600 " + password);
+}
+
 }  // namespace
