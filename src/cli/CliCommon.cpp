@@ -6,11 +6,11 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 
 #include "ClientFactory.h"
 #include "D_NW.h"
 #include "D_Util.h"
+#include "RegularFile.h"
 #include "SchemaFile.h"
 
 namespace cli {
@@ -156,18 +156,11 @@ TreeOperand ParseTreeOperand(const std::string& text) {
 }
 
 void CheckReadableFile(const std::string& path) {
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (ec || !std::filesystem::exists(status)) {
-        const int err = ec ? ec.value() : ENOENT;
-        throw Trouble("cannot read the schema file " + path + ": " + std::strerror(err));
-    }
-    if (std::filesystem::is_directory(status))
-        throw Trouble("cannot read the schema file " + path + ": it is a folder");
-    if (!std::filesystem::is_regular_file(status))
-        throw Trouble("cannot read the schema file " + path + ": not a regular file");
-    std::ifstream in(path, std::ios::binary);
-    if (!in) throw Trouble("cannot read the schema file " + path + ": " + std::strerror(errno));
+    // Opened without blocking: a FIFO named as the schema file must not hang the command.
+    const RegularFile file(path);
+    if (file.ok()) return;
+    const std::string why = file.error() == EISDIR ? std::string("it is a folder") : file.reason();
+    throw Trouble("cannot read the schema file " + path + ": " + why);
 }
 
 Session::Session(bool needClient, bool quiet) : progress_(!quiet), ui_(progress_) {
@@ -283,6 +276,8 @@ void Session::loadOffline(int tree, const TreeOperand& operand) {
     slot.ClassNames.clear();
     slot.AttrNames.clear();
     ReadSchemaNames(slot, [this](const std::string& message) { progress_.show(message); });
+    if (const std::string why = slot.SchemaFile->ReadProblem(); !why.empty())
+        throw Trouble("cannot read the schema file " + operand.path + ": " + why);
     // A file without a single name is no schema file; comparing it would call every name
     // of the other tree unique.
     if (slot.ClassNames.empty() && slot.AttrNames.empty())

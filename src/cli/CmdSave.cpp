@@ -28,7 +28,8 @@ int RunSave(const Arguments& args) {
             session.ws(), session.ui(), 1, target.path,
             [&session](const std::string& message) { session.progress().show(message); });
     } catch (const IniWriteError& error) {
-        throw Trouble(error.what());
+        throw Trouble(error.detail().empty() ? std::string(error.what())
+                                             : error.what() + std::string(": ") + error.detail());
     }
     return session.finish(kExitSame);
 }

@@ -1,7 +1,6 @@
 #include "ClientConfig.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -9,15 +8,17 @@
 #include <QJsonValue>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <set>
 
 #include "LdapClient.h"
+#include "RegularFile.h"
 
 namespace {
 
-constexpr qint64 kMaxFileSize = 64 * 1024 * 1024;
+constexpr std::size_t kMaxFileSize = 64 * 1024 * 1024;
 
 // Thrown inside the parsers only; the public functions turn it into their error text.
 struct ParseError {
@@ -466,29 +467,26 @@ bool ParseOidBytes(const std::string& hex, Asn1Id& id, std::string& error) {
 }
 
 bool ReadClientFile(const std::string& path, QByteArray& data, std::string& error) {
-    const QString name = QString::fromStdString(path);
-    const QFileInfo info(name);
-    if (!info.exists()) {
-        error = path + ": no such file";
+    // Opened without blocking: a FIFO in place of the file must not stop the program.
+    RegularFile file(path);
+    if (!file.ok()) {
+        if (file.error() == ENOENT)
+            error = path + ": no such file";
+        else if (file.error() == EISDIR)
+            error = path + ": is a folder, not a file";
+        else if (file.error() == RegularFile::kNotRegular)
+            error = path + ": not a regular file";
+        else
+            error = path + ": cannot be read (" + file.reason() + ")";
         return false;
     }
-    if (info.isDir()) {
-        error = path + ": is a folder, not a file";
+    std::string bytes;
+    std::string why;
+    if (!file.readAll(bytes, kMaxFileSize, why)) {
+        error = path + (bytes.size() > kMaxFileSize ? std::string(": larger than 64 MiB")
+                                                    : ": cannot be read (" + why + ")");
         return false;
     }
-    QFile file(name);
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = path + ": cannot be read (" + file.errorString().toStdString() + ")";
-        return false;
-    }
-    data = file.read(kMaxFileSize + 1);
-    if (data.size() > kMaxFileSize) {
-        error = path + ": larger than 64 MiB";
-        return false;
-    }
-    if (file.error() != QFileDevice::NoError) {
-        error = path + ": cannot be read (" + file.errorString().toStdString() + ")";
-        return false;
-    }
+    data = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
     return true;
 }

@@ -1,24 +1,28 @@
 #include "LdapClient.h"
 
+#include <arpa/inet.h>
 #include <ldap.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "D_Util.h"
 #include "LdapSchema.h"
+#include "RegularFile.h"
 #include "SchemaFileTree.h"
 
 namespace {
 
-constexpr qint64 kMaxPasswordFile = 64 * 1024;
+constexpr std::size_t kMaxPasswordFile = 64 * 1024;
 constexpr double kMaxTimeout = 3600;
 constexpr const char* kDefaultSubschema = "cn=Subschema";
 
@@ -79,22 +83,34 @@ void IgnoreBrokenPipes() {
         std::signal(SIGPIPE, SIG_IGN);
 }
 
-// The password as the file holds it, without the line end that ends it.
+// The password as the file holds it, without the line end that ends it. Like ssh with a
+// private key, a file its group or others may read is refused: the password is no secret.
 bool ReadPassword(const std::string& path, std::string& password, std::string& error) {
-    QFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::ReadOnly)) {
-        error = "the password file \"" + path + "\" cannot be read (" +
-                file.errorString().toStdString() + ")";
+    RegularFile file(path);  // never blocks, even on a FIFO
+    if (!file.ok()) {
+        error = "the password file \"" + path + "\" cannot be read (" + file.reason() + ")";
         return false;
     }
-    QByteArray data = file.read(kMaxPasswordFile + 1);
-    const bool tooLarge = data.size() > kMaxPasswordFile;
-    password.assign(data.constData(), static_cast<std::size_t>(data.size()));
-    data.fill('\0');
-    if (tooLarge) {
+    struct stat st;
+    if (::fstat(file.fd(), &st) != 0) {
+        error = "the password file \"" + path + "\" cannot be read (" + std::strerror(errno) + ")";
+        return false;
+    }
+    if ((st.st_mode & 077) != 0) {
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(st.st_mode & 07777));
+        error = std::string("permissions ") + mode + " for the password file \"" + path +
+                "\" are too open; run chmod 600 " + path;
+        return false;
+    }
+    std::string why;
+    const bool read = file.readAll(password, kMaxPasswordFile, why);
+    if (!read) {
+        const bool tooLarge = password.size() > kMaxPasswordFile;
         explicit_bzero(password.data(), password.size());
         password.clear();
-        error = "the password file \"" + path + "\" is larger than 64 KiB";
+        error = "the password file \"" + path + "\" " +
+                (tooLarge ? std::string("is larger than 64 KiB") : "cannot be read (" + why + ")");
         return false;
     }
     if (!password.empty() && password.back() == '\n') password.pop_back();
@@ -104,6 +120,37 @@ bool ReadPassword(const std::string& path, std::string& password, std::string& e
         return false;
     }
     return true;
+}
+
+// libldap reads ldap.conf, ~/.ldaprc, ~/ldaprc and ./ldaprc (and LDAP* variables) once, when
+// it first starts; any of them can turn certificate checks off. A working folder someone
+// else can write to would be enough. LDAPNOINIT stops all of it; it is set only for that
+// moment, so programs started later see the environment as it was.
+void StartLibldapWithoutItsConfiguration() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        const bool had = std::getenv("LDAPNOINIT") != nullptr;
+        if (!had) ::setenv("LDAPNOINIT", "1", 1);
+        int version = 0;
+        ldap_get_option(nullptr, LDAP_OPT_PROTOCOL_VERSION, &version);  // starts libldap
+        if (!had) ::unsetenv("LDAPNOINIT");
+    });
+}
+
+// The system's trust store as Debian keeps it (ca-certificates).
+constexpr const char* kSystemTrustStore = "/etc/ssl/certs/ca-certificates.crt";
+
+// A loopback address or a local socket: a password sent there stays on this machine.
+bool StaysOnThisMachine(const std::string& uri) {
+    LDAPURLDesc* url = nullptr;
+    if (ldap_url_parse(uri.c_str(), &url) != LDAP_URL_SUCCESS || url == nullptr) return false;
+    const std::string scheme = url->lud_scheme != nullptr ? url->lud_scheme : "";
+    const std::string host = url->lud_host != nullptr ? url->lud_host : "";
+    ldap_free_urldesc(url);
+    if (scheme == "ldapi") return true;
+    if (host.empty() || host == "localhost" || host == "::1" || host == "[::1]") return true;
+    in_addr v4{};
+    return ::inet_pton(AF_INET, host.c_str(), &v4) == 1 && (ntohl(v4.s_addr) >> 24) == 127;
 }
 
 // One connection for one read: opened, bound, read and closed again.
@@ -159,6 +206,7 @@ Failure Connection::failure(int rc, const std::string& step) {
 
 Failure Connection::open() {
     IgnoreBrokenPipes();
+    StartLibldapWithoutItsConfiguration();
     int rc = ldap_initialize(&ld_, settings_.uri.c_str());
     if (rc != LDAP_SUCCESS || ld_ == nullptr)
         return {ldapcode::kLdapError, settings_.uri + ": not a usable server address: " +
@@ -170,20 +218,29 @@ Failure Connection::open() {
     ldap_set_option(ld_, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
     ldap_set_option(ld_, LDAP_OPT_TIMEOUT, &timeout);
 
-    if (!settings_.caFile.empty()) {
-        const QFileInfo ca(QString::fromStdString(settings_.caFile));
-        if (!ca.isFile() || !ca.isReadable())
-            return {ldapcode::kUnreachable,
-                    settings_.uri + ": the CA file \"" + settings_.caFile + "\" cannot be read"};
-        ldap_set_option(ld_, LDAP_OPT_X_TLS_CACERTFILE, settings_.caFile.c_str());
+    // Every TLS connection demands a valid certificate, trusted through caFile or else the
+    // system's store, whatever libldap's defaults or the environment say.
+    const bool tls = settings_.startTls || settings_.uri.rfind("ldaps:", 0) == 0;
+    if (tls) {
+        std::string trust = settings_.caFile;
+        if (!trust.empty()) {
+            const RegularFile ca(trust);  // never blocks on a FIFO
+            if (!ca.ok())
+                return {ldapcode::kUnreachable, settings_.uri + ": the CA file \"" + trust +
+                                                    "\" cannot be read (" + ca.reason() + ")"};
+        } else if (RegularFile(kSystemTrustStore).ok()) {
+            trust = kSystemTrustStore;
+        }
+        if (!trust.empty()) ldap_set_option(ld_, LDAP_OPT_X_TLS_CACERTFILE, trust.c_str());
         const int demand = LDAP_OPT_X_TLS_DEMAND;
         ldap_set_option(ld_, LDAP_OPT_X_TLS_REQUIRE_CERT, &demand);
         const int client = 0;
         rc = ldap_set_option(ld_, LDAP_OPT_X_TLS_NEWCTX, &client);
         if (rc != LDAP_OPT_SUCCESS)
-            return {ldapcode::kUnreachable, settings_.uri +
-                                                ": TLS cannot be set up with the CA file \"" +
-                                                settings_.caFile + "\""};
+            return {ldapcode::kUnreachable,
+                    settings_.uri + ": TLS cannot be set up with " +
+                        (settings_.caFile.empty() ? std::string("the system's trust store")
+                                                  : "the CA file \"" + settings_.caFile + "\"")};
     }
 
     if (settings_.startTls) {
@@ -193,6 +250,12 @@ Failure Connection::open() {
 
     std::string password;
     if (!settings_.bindDn.empty()) {
+        if (!tls && !settings_.allowCleartextBind && !StaysOnThisMachine(settings_.uri))
+            return {ldapcode::kBindRefused,
+                    settings_.uri +
+                        ": the password would cross the network unencrypted; use ldaps:// or "
+                        "\"startTls\": true, or set \"allowCleartextBind\": true to send it "
+                        "anyway"};
         std::string error;
         if (!ReadPassword(settings_.passwordFile, password, error))
             return {ldapcode::kBindRefused, settings_.uri + ": " + error};
@@ -279,6 +342,7 @@ std::string Resolved(const std::string& baseDir, const std::string& path) {
 }  // namespace
 
 std::string LdapUriHost(const std::string& uri) {
+    StartLibldapWithoutItsConfiguration();
     LDAPURLDesc* url = nullptr;
     std::string host;
     if (ldap_url_parse(uri.c_str(), &url) == LDAP_URL_SUCCESS && url != nullptr) {
@@ -291,9 +355,11 @@ std::string LdapUriHost(const std::string& uri) {
 
 bool ParseLdapSettings(const QJsonObject& entry, const std::string& baseDir, LdapSettings& settings,
                        std::string& error) {
+    StartLibldapWithoutItsConfiguration();
     settings = LdapSettings{};
-    static const char* const known[] = {"treeName", "kind",         "uri",    "startTls",
-                                        "bindDn",   "passwordFile", "caFile", "timeout"};
+    static const char* const known[] = {"treeName", "kind",    "uri",
+                                        "startTls", "bindDn",  "passwordFile",
+                                        "caFile",   "timeout", "allowCleartextBind"};
     for (auto it = entry.begin(); it != entry.end(); ++it) {
         const QString key = it.key();
         if (key.startsWith('_') || std::any_of(std::begin(known), std::end(known),
@@ -343,6 +409,13 @@ bool ParseLdapSettings(const QJsonObject& entry, const std::string& baseDir, Lda
             error = "\"startTls\" needs an ldap:// address (" + scheme + ":// has its own)";
             return false;
         }
+    }
+    if (entry.contains("allowCleartextBind")) {
+        if (!entry.value("allowCleartextBind").isBool()) {
+            error = "\"allowCleartextBind\": expected true or false";
+            return false;
+        }
+        settings.allowCleartextBind = entry.value("allowCleartextBind").toBool();
     }
     if (settings.bindDn.empty() != settings.passwordFile.empty()) {
         error = "\"bindDn\" and \"passwordFile\" go together";

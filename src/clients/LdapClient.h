@@ -14,10 +14,11 @@
 struct LdapSettings {
     std::string uri;  // ldap://, ldaps:// or ldapi://
     bool startTls = false;
-    std::string bindDn;        // empty: anonymous
-    std::string passwordFile;  // read at each bind, never kept
-    std::string caFile;        // certificates to trust for TLS; empty: the system's
-    std::string treeName;      // configured; empty: the root DSE's, else the host
+    std::string bindDn;               // empty: anonymous
+    std::string passwordFile;         // read at each bind, never kept
+    std::string caFile;               // certificates to trust for TLS; empty: the system's
+    bool allowCleartextBind = false;  // a password over an unencrypted network connection
+    std::string treeName;             // configured; empty: the root DSE's, else the host
     double timeoutSeconds = 10;
 };
 

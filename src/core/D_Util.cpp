@@ -3,9 +3,9 @@
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <system_error>
+
+#include "RegularFile.h"
 
 std::string PickStr(bool flag, const std::string& ifTrue, const std::string& ifFalse) {
     return flag ? ifTrue : ifFalse;
@@ -186,19 +186,13 @@ std::vector<std::string> SplitLines(const std::string& text) {
 }  // namespace
 
 std::vector<std::string> LoadInfoText(const std::string& fileName) {
-    std::vector<std::string> lines{"Could not find " + fileName};
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(fileName, ec)) return lines;
-    try {
-        std::ifstream in(fileName, std::ios::binary);
-        if (!in) return lines;
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad()) return lines;
-        return SplitLines(text);
-    } catch (...) {
-        // A file that cannot be read leaves the line that says so.
-        return lines;
-    }
+    // Only a regular file, opened without blocking; anything else, or a file that cannot
+    // be read, leaves the line that says so.
+    constexpr std::size_t kMaxInfoText = 16 * 1024 * 1024;
+    std::string text;
+    std::string why;
+    if (!ReadRegularFile(fileName, text, kMaxInfoText, why)) return {"Could not find " + fileName};
+    return SplitLines(text);
 }
 
 std::vector<std::string> LoadInfoText() { return LoadInfoText(ProgramFileWithExt("txt")); }

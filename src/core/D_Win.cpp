@@ -19,9 +19,10 @@ bool IsShellInternalCommand(const std::string& cmd) {
 
 namespace {
 
-// Everything up to and including the last path separator or drive colon.
+// Everything up to and including the last "/": on this system neither "\\" nor ":"
+// separates folders, both are ordinary letters of a name.
 std::string DirectoryPart(const std::string& path) {
-    const std::size_t pos = path.find_last_of("/\\:");
+    const std::size_t pos = path.rfind('/');
     return pos == std::string::npos ? std::string() : path.substr(0, pos + 1);
 }
 

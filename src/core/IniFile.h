@@ -8,14 +8,17 @@
 #include <string>
 #include <vector>
 
-// Raised when a write cannot be made durable: "Unable to write to %s".
+// Raised when a write cannot be made durable: "Unable to write to %s"; the detail says why
+// when that is known ("No space left on device", "not a regular file", ...).
 class IniWriteError : public std::runtime_error {
   public:
-    explicit IniWriteError(const std::string& fileName);
+    explicit IniWriteError(const std::string& fileName, std::string detail = {});
     const std::string& fileName() const { return fileName_; }
+    const std::string& detail() const { return detail_; }
 
   private:
     std::string fileName_;
+    std::string detail_;
 };
 
 struct IniDocument;  // the shared parsed copy of one path
@@ -64,12 +67,16 @@ class IniFile {
     bool SectionExists(const std::string& section);
     void EraseSection(const std::string& section);
 
-    // Makes every write so far durable (temporary file beside the target, then rename).
+    // Makes every write so far durable: under a lock on the folder, onto the file as it
+    // stands on disk (another process may have changed it), written whole, then renamed.
     void UpdateFile();
     // Forgets every write not yet flushed; the next call reads the file as it stands.
     void DiscardChanges();
     // With auto-flush on, every write is made durable at once (the settings file).
     void SetAutoFlush(bool on) { autoFlush_ = on; }
+    // Why the file could not be read ("not a regular file", "too large ..."); empty when it
+    // could, or is simply missing.
+    std::string ReadProblem();
 
   private:
     std::string fileName_;

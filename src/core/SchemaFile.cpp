@@ -5,6 +5,7 @@
 
 #include "D_Ini.h"
 #include "DefinitionAccess.h"
+#include "RegularFile.h"
 
 namespace {
 
@@ -39,8 +40,8 @@ void WriteSchema(IniFile& file, const std::string& treeName, const NameList& att
                 WriteListSection(file, ItemSection(classNames[i].name, kind),
                                  info.Items[static_cast<std::size_t>(kind)]);
         }
-    } catch (const IniWriteError&) {
-        throw IniWriteError(errorName);
+    } catch (const IniWriteError& error) {
+        throw IniWriteError(errorName, error.detail());
     }
 }
 
@@ -53,6 +54,9 @@ void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& pat
     };
     // Copies: the status messages let window events run, and nothing may change the lists
     // this loop walks.
+    // A target that cannot be written fails now, not after every definition was read.
+    if (const std::string why = TargetWriteProblem(path); !why.empty())
+        throw IniWriteError(path, why);
     const TTreeInfo& slot = ws.tree(tree);
     const std::string treeName = slot.TreeName;
     const NameList attrNames = slot.AttrNames;

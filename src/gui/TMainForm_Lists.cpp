@@ -1,6 +1,7 @@
 // "Save as ..." on any list box: its lines, CR LF after each, replacing the file whole.
 #include <QSaveFile>
 
+#include "RegularFile.h"
 #include "TMainForm.h"
 
 namespace {
@@ -45,6 +46,11 @@ void TMainForm::saveListBox(ListBox* listBox, const QString& path) {
     for (const std::string& line : listBox->lines()) {
         bytes.append(line.data(), static_cast<qsizetype>(line.size()));
         bytes.append("\r\n");
+    }
+    // A FIFO, device or dangling link is never written through or replaced.
+    if (const std::string why = ReplaceableTargetProblem(path.toStdString()); !why.empty()) {
+        showErrorDlg(QString("Cannot create file %1").arg(path).toStdString(), why);
+        return;
     }
     // Written beside the target and renamed into place: a failure leaves the old file.
     QSaveFile file(path);

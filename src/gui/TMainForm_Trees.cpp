@@ -120,7 +120,7 @@ void TMainForm::BitBtnSaveTreeClick(QObject* sender) {
                        [this](const std::string& message) { StatusMsg(message); });
     } catch (const IniWriteError& error) {
         StatusBarReset();
-        showMsgDlg(DlgType::Error, error.what());
+        showErrorDlg(error.what(), error.detail());
         return;
     }
     StatusBarReset();
@@ -164,6 +164,12 @@ bool TMainForm::LoadSchemaFile(int tree, const QString& path) {
         SavedCursor savedCursor;
         OpenSchemaFileIntoSlot(loaded, ToBytes(path));
         ReadSchemaNames(loaded, [this](const std::string& message) { StatusMsg(message); });
+    }
+    if (const std::string why = loaded.SchemaFile->ReadProblem(); !why.empty()) {
+        StatusBarReset();
+        showMsgDlg(DlgType::Error,
+                   ToBytes(QString("Cannot read the schema file %1: ").arg(path)) + why);
+        return false;
     }
     if (loaded.ClassNames.empty() && loaded.AttrNames.empty()) {
         StatusBarReset();

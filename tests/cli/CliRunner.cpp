@@ -7,6 +7,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -52,13 +54,22 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
     _exit(127);
 }
 
-// Reads both descriptors to their end (a pseudo-terminal ends with EIO).
-void Drain(int outFd, int errFd, CliResult& result) {
+// Reads both descriptors to their end (a pseudo-terminal ends with EIO). A program that
+// is still running after two minutes hangs: it is killed, and its status says so.
+void Drain(int outFd, int errFd, CliResult& result, pid_t pid) {
     pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
     std::string* sinks[2] = {&result.out, &result.err};
     int open = 2;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::minutes(2);
     while (open > 0) {
-        if (poll(fds, 2, -1) < 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        const int ready = poll(fds, 2, left.count() > 0 ? static_cast<int>(left.count()) : 0);
+        if (ready == 0) {
+            kill(pid, SIGKILL);
+            break;
+        }
+        if (ready < 0) {
             if (errno == EINTR) continue;
             break;
         }
@@ -103,7 +114,7 @@ CliResult RunProgram(const std::string& program, const std::vector<std::string>&
     close(out[1]);
     close(err[1]);
     CliResult result;
-    Drain(out[0], err[0], result);
+    Drain(out[0], err[0], result, pid);
     close(out[0]);
     close(err[0]);
     result.status = Wait(pid);
@@ -128,7 +139,7 @@ CliResult RunCliWithTerminal(const std::vector<std::string>& args, const EnvChan
     }
     close(out[1]);
     CliResult result;
-    Drain(out[0], terminal, result);
+    Drain(out[0], terminal, result, pid);
     close(out[0]);
     close(terminal);
     result.status = Wait(pid);

@@ -142,21 +142,61 @@ TEST(CliLive, SaveWritesTheFileTheWindowWrites) {
               RunCli({"show", "tree:ALPHA_TREE", "Person"}, kSim).out);
 }
 
+// Special files where a file is expected: refused at once with a clear message, exit 2,
+// and left as they are. Each would block a plain open for ever.
+TEST(CliLive, FifosAreRefusedNotWaitedOn) {
+    TempDir dir;
+    const std::string fifo = dir.file("pipe");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string dangling = dir.file("dangling.txt");
+    ASSERT_EQ(::symlink(dir.file("nowhere.txt").c_str(), dangling.c_str()), 0);
+
+    const CliResult save = RunCli({"save", "tree:Beta", fifo}, kSim);
+    EXPECT_EQ(save.status, 2);
+    EXPECT_EQ(save.err, "kalvix-cli: Unable to write to " + fifo + ": not a regular file\n");
+
+    const CliResult link = RunCli({"save", "tree:Beta", dangling}, kSim);
+    EXPECT_EQ(link.status, 2);
+    EXPECT_EQ(link.err, "kalvix-cli: Unable to write to " + dangling +
+                            ": a symbolic link that leads nowhere\n");
+    struct stat st {};
+    EXPECT_EQ(::lstat(dangling.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_NE(::access(dir.file("nowhere.txt").c_str(), F_OK), 0);
+
+    const CliResult config = RunCli({"trees"}, {{"KALVIX_CLIENT", fifo}});
+    EXPECT_EQ(config.status, 2);
+    EXPECT_NE(config.err.find(fifo + ": not a regular file"), std::string::npos) << config.err;
+
+    const std::string sources =
+        dir.write("client.json",
+                  "{\"connections\": [{\"kind\": \"schema-files\", \"treeName\": \"F\", "
+                  "\"files\": [\"pipe\"]}]}");
+    const CliResult source = RunCli({"quick", "tree:F", "tree:F"}, {{"KALVIX_CLIENT", sources}});
+    EXPECT_EQ(source.status, 2);
+    EXPECT_NE(source.err.find(fifo + ": not a regular file"), std::string::npos) << source.err;
+
+    struct stat fst {};
+    ASSERT_EQ(::stat(fifo.c_str(), &fst), 0);
+    EXPECT_TRUE(S_ISFIFO(fst.st_mode));
+}
+
 TEST(CliLive, SaveThatCannotWriteLeavesTheOldFile) {
     TempDir dir;
     const CliResult noFolder =
         RunCli({"save", "tree:Beta", dir.file("no/such/folder/beta.txt")}, kSim);
     EXPECT_EQ(noFolder.status, 2);
     EXPECT_EQ(noFolder.out, "");
-    EXPECT_EQ(noFolder.err,
-              "kalvix-cli: Unable to write to " + dir.file("no/such/folder/beta.txt") + "\n");
+    EXPECT_EQ(noFolder.err, "kalvix-cli: Unable to write to " +
+                                dir.file("no/such/folder/beta.txt") +
+                                ": No such file or directory\n");
 
     if (geteuid() == 0) GTEST_SKIP() << "root writes into a read-only folder";
     const std::string old = dir.write("locked/beta.txt", "[Settings]\r\nTree Name=OLD\r\n");
     ASSERT_EQ(chmod(dir.file("locked").c_str(), 0555), 0);
     const CliResult locked = RunCli({"save", "tree:Beta", old}, kSim);
     EXPECT_EQ(locked.status, 2);
-    EXPECT_EQ(locked.err, "kalvix-cli: Unable to write to " + old + "\n");
+    EXPECT_EQ(locked.err, "kalvix-cli: Unable to write to " + old + ": Permission denied\n");
     EXPECT_EQ(ReadBytes(old), "[Settings]\r\nTree Name=OLD\r\n");
 }
 

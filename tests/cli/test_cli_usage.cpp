@@ -2,6 +2,7 @@
 // standard error, usage errors and unreadable operands.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -151,6 +152,17 @@ TEST(CliOperands, FilesThatCannotBeReadAreTrouble) {
          {"compare", notSchema, lab},
          "kalvix-cli: the file " + notSchema + " holds no schema (no class or attribute names)"},
     };
+    const std::string fifo = dir.file("fifo.txt");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    cases.push_back({"a FIFO, which would block a plain open",
+                     {"compare", fifo, lab},
+                     "kalvix-cli: cannot read the schema file " + fifo + ": not a regular file"});
+    const std::string huge = dir.file("huge.txt");
+    if (truncate(dir.write("huge.txt", "").c_str(), off_t{4} << 30) == 0)
+        cases.push_back(
+            {"too large to address",
+             {"compare", lab, huge},
+             "kalvix-cli: cannot read the schema file " + huge + ": too large (4 GiB or more)"});
     if (!root)
         cases.push_back(
             {"unreadable",

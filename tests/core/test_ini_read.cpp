@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "IniFile.h"
@@ -148,6 +149,43 @@ TEST(IniRead, OnlyAsciiLettersFoldForMatching) {
     EXPECT_EQ(ini.ReadString("\xC3\xA4rger", "k\xC3\xA9y", kMissing), kMissing);
     EXPECT_EQ(ini.ReadString("[X]", "k", kMissing), kMissing);
     EXPECT_EQ(ini.ReadString("{X}", "K", kMissing), "2");
+}
+
+// Latin-1 capitals (0xC0-0xDE) are not the small letters 0x20 above them: only A-Z fold.
+// Small sections compare a tag of length, first and last letter before the keys, so the
+// differing byte sits in the middle too; large ones hash whole words of eight bytes.
+TEST(IniRead, LatinOneBytesNeverFoldInSmallOrLargeSections) {
+    const std::vector<std::pair<std::string, std::string>> pairs = {
+        {"a\xC4z", "a\xE4z"},
+        {"\xC0x", "\xE0x"},
+        {"x\xDE", "x\xFE"},
+        {"Name\xC9\xD6t\xDE"
+         "ail",
+         "Name\xE9\xF6t\xFE"
+         "ail"},  // past the first eight bytes
+        {"abcdefgh\xC8", "abcdefgh\xE8"},
+    };
+    for (const int padding : {0, 20}) {
+        std::string text = "[Sec\xC4tion]\r\n";
+        for (int i = 0; i < padding; ++i) text += "pad" + std::to_string(i) + "=p\r\n";
+        for (const auto& [upper, lower] : pairs) text += upper + "=1\r\n";
+        text += "[Low\xE4r]\r\nk=2\r\n";
+        TempDir dir;
+        IniFile ini(dir.write("t.ini", text));
+        const std::string size = padding ? "large" : "small";
+        for (const auto& [upper, lower] : pairs) {
+            EXPECT_EQ(ini.ReadString("SEC\xC4TION", upper, kMissing), "1") << size;
+            EXPECT_EQ(ini.ReadString("sec\xC4tion", lower, kMissing), kMissing) << size;
+        }
+        EXPECT_EQ(ini.ReadString("sec\xE4tion", "a\xC4z", kMissing), kMissing);
+        EXPECT_FALSE(ini.SectionExists("LOW\xC4R"));
+        EXPECT_EQ(ini.ReadString("LOW\xE4R", "K", kMissing), "2");
+        // A write with the other letter is a new key, not the old one rewritten.
+        ini.WriteString("Sec\xC4tion", "a\xE4z", "new");
+        EXPECT_EQ(ini.ReadString("Sec\xC4tion", "a\xC4z", kMissing), "1") << size;
+        EXPECT_EQ(ini.ReadString("Sec\xC4tion", "a\xE4z", kMissing), "new") << size;
+        ini.DiscardChanges();
+    }
 }
 
 TEST(IniRead, IntegersDecimalAndHex) {

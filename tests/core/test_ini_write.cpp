@@ -128,7 +128,7 @@ TEST(IniWrite, EncodingAndMarkAreKept) {
         IniFile ini(bom);
         ini.WriteString("S", "k", "\xC3\xA9");
     }
-    EXPECT_EQ(TempDir::read(bom), "\xEF\xBB\xBF[S]\nk=\xC3\xA9\n");
+    EXPECT_EQ(TempDir::read(bom), "\xEF\xBB\xBF[S]\nk=\xC3\xA9\r\n");
 
     auto utf16 = [](const std::u16string& text, bool big) {
         std::string bytes = big ? "\xFE\xFF" : "\xFF\xFE";
@@ -237,7 +237,7 @@ TEST(IniWrite, ChangesByOthersAreSeen) {
     EXPECT_EQ(ini.ReadSections(), Strings{"U"});
 }
 
-TEST(IniWrite, PendingWritesWinOverAChangeOnDisk) {
+TEST(IniWrite, PendingWritesGoOnTopOfAChangeOnDisk) {
     TempDir dir;
     const std::string path = dir.write("t.ini", "[S]\r\nk=1\r\n");
     IniFile ini(path);
@@ -246,7 +246,27 @@ TEST(IniWrite, PendingWritesWinOverAChangeOnDisk) {
     EXPECT_EQ(ini.ReadString("S", "k", ""), "mine");
     EXPECT_EQ(ini.ReadString("S", "extra", "none"), "none");
     ini.UpdateFile();
-    EXPECT_EQ(TempDir::read(path), "[S]\r\nk=mine\r\n");
+    EXPECT_EQ(TempDir::read(path), "[S]\r\nk=mine\r\nextra=1\r\n");
+    EXPECT_EQ(ini.ReadString("S", "extra", "none"), "1");
+}
+
+TEST(IniWrite, EveryLineWrittenOrRewrittenEndsInCrLf) {
+    const std::vector<WriteCase> cases = {
+        {"rewritten in place", "[S]\na=1\nk=old\nz=2\n", "S", "k", "new",
+         "[S]\na=1\nk=new\r\nz=2\n"},
+        {"rewritten longer", "[S]\nk=1\n", "S", "k", "a longer value", "[S]\nk=a longer value\r\n"},
+        {"CR only", "[S]\rk=1\r", "S", "k", "2", "[S]\rk=2\r\n"},
+        {"the last line without an end", "[S]\nk=1", "S", "k", "2", "[S]\nk=2\r\n"},
+    };
+    for (const WriteCase& c : cases) {
+        TempDir dir;
+        const std::string path = dir.write("t.ini", c.before);
+        {
+            IniFile ini(path);
+            ini.WriteString(c.section, c.key, c.value);
+        }
+        EXPECT_EQ(TempDir::read(path), c.after) << c.what;
+    }
 }
 
 TEST(IniWriteFailure, FullDiskLeavesTheOldFileAndKeepsTheWritePending) {

@@ -3,6 +3,9 @@
 
 #include <cstdlib>
 #include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "D_Win.h"
 
@@ -43,6 +46,23 @@ TEST(Launcher, ProgramPathWithBlanksIsFoundWordByWord) {
     EXPECT_EQ(shell.calls[0].file, "/opt/My Tools/run tool");
     EXPECT_EQ(shell.calls[0].parameters, "--quiet -x");
     EXPECT_EQ(shell.calls[0].directory, "/opt/My Tools/");
+}
+
+TEST(Launcher, OnlySlashSeparatesFoldersInTheWorkingFolder) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"/opt/tool:v2/run", "/opt/tool:v2/"},
+        {"/opt/tools/v2:run", "/opt/tools/"},
+        {"/opt/a\\b\\run", "/opt/"},
+        {"C:run", ""},
+    };
+    for (const auto& [file, folder] : cases) {
+        FakeShell shell;
+        shell.files = {file};
+        RunCommand(shell, file + " -x");
+        ASSERT_EQ(shell.calls.size(), 1u) << file;
+        EXPECT_EQ(shell.calls[0].file, file);
+        EXPECT_EQ(shell.calls[0].directory, folder) << file;
+    }
 }
 
 TEST(Launcher, InternalCommandsRunThroughTheInterpreter) {

@@ -696,6 +696,9 @@ INSTANTIATE_TEST_SUITE_P(
         BadEntry{"PasswordInline", R"({"kind": "ldap", "uri": "ldap://x/", "password": "s"})",
                  "unknown key \"password\""},
         BadEntry{"EmptyCa", R"({"kind": "ldap", "uri": "ldap://x/", "caFile": ""})", "\"caFile\""},
+        BadEntry{"CleartextNotBool",
+                 R"({"kind": "ldap", "uri": "ldap://x/", "allowCleartextBind": "yes"})",
+                 "\"allowCleartextBind\": expected true or false"},
         BadEntry{"NoFiles", R"({"kind": "schema-files"})", "\"files\""},
         BadEntry{"BothFileKeys", R"({"kind": "schema-files", "file": "a", "files": ["b"]})",
                  "\"files\""},
@@ -727,6 +730,7 @@ TEST(SourceConfigs, ResolvePathsAndLeaveTheNameToTheSource) {
     EXPECT_EQ(settings.passwordFile, "/base/secret/pw");
     EXPECT_EQ(settings.caFile, "/etc/ca.pem");
     EXPECT_EQ(settings.timeoutSeconds, 0.5);
+    EXPECT_FALSE(settings.allowCleartextBind);
     EXPECT_EQ(LdapUriHost(settings.uri), "dir.example.com");
     EXPECT_EQ(LdapUriHost("ldap:///"), "localhost");
     EXPECT_EQ(LdapUriHost("ldapi://%2Frun%2Fslapd%2Fldapi"), "localhost");

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include <algorithm>
 #include <filesystem>
@@ -344,6 +347,43 @@ std::pair<std::string, std::string> FailingSave(Workspace& ws, UiHooks& ui,
         return {e.what(), e.fileName()};
     }
     return {"the save did not fail", ""};
+}
+
+// A target that cannot be created or replaced fails the save before a single definition is
+// read (the status shows each read), with the message a late failure gives, and a detail.
+TEST_F(SchemaFileTest, UnwritableTargetFailsBeforeAnyRead) {
+    Load(1, dir.write("lab.txt", kLabTree));
+    std::filesystem::create_directory(dir.file("folder.txt"));
+    ASSERT_EQ(::mkfifo(dir.file("fifo.txt").c_str(), 0600), 0);
+    std::filesystem::create_symlink(dir.file("nowhere.txt"), dir.file("dangling.txt"));
+    dir.write("plain", "not a folder");
+    std::vector<std::pair<std::string, std::string>> targets = {
+        {dir.file("folder.txt"), "is a folder, not a file"},
+        {dir.file("fifo.txt"), "not a regular file"},
+        {dir.file("dangling.txt"), "a symbolic link that leads nowhere"},
+        {dir.file("plain/x.txt"), std::strerror(ENOTDIR)},
+        {dir.file("missing/x.txt"), std::strerror(ENOENT)},
+    };
+    if (geteuid() != 0) {
+        std::filesystem::create_directory(dir.file("locked"));
+        const std::string locked = dir.write("locked/LAB_TREE.txt", "old");
+        std::filesystem::permissions(dir.file("locked"), std::filesystem::perms::owner_read |
+                                                             std::filesystem::perms::owner_exec);
+        targets.emplace_back(locked, std::strerror(EACCES));
+    }
+    for (const auto& [target, detail] : targets) {
+        int statuses = 0;
+        try {
+            SaveSchemaFile(ws, ui, 1, target, [&statuses](const std::string&) { ++statuses; });
+            ADD_FAILURE() << target << ": the save did not fail";
+        } catch (const IniWriteError& e) {
+            EXPECT_EQ(std::string(e.what()), "Unable to write to " + target);
+            EXPECT_EQ(e.detail(), detail) << target;
+        }
+        EXPECT_EQ(statuses, 0) << target << ": definitions were read first";
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("dangling.txt")));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("nowhere.txt")));
 }
 
 TEST_F(SchemaFileTest, FailedSaveLeavesTheOldFileAndRaises) {

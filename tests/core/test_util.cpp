@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
@@ -219,6 +220,11 @@ TEST(LoadInfoText, PresentAbsentAndUnreadable) {
     const std::string folder = dir.file("folder.txt");
     std::filesystem::create_directory(folder);
     EXPECT_EQ(LoadInfoText(folder), std::vector<std::string>{"Could not find " + folder});
+
+    // Nor is a FIFO, and opening it must not wait for a writer.
+    const std::string fifo = dir.file("fifo.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(LoadInfoText(fifo), std::vector<std::string>{"Could not find " + fifo});
 }
 
 }  // namespace

@@ -1,9 +1,12 @@
 // "Save as ..." on the lists, and the window's geometry kept in the settings file.
+#include <sys/stat.h>
+
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTest>
+#include <filesystem>
 
 #include "D_Ini.h"
 #include "FormFixture.h"
@@ -119,7 +122,40 @@ TEST_F(SaveAs, CancelWritesNothingAndAFailureSaysSo) {
     EXPECT_EQ(form->ListBoxClasses1->count(), 3);
 }
 
+TEST_F(SaveAs, AFifoOrDanglingLinkIsNeitherWrittenNorReplaced) {
+    const std::string fifo = dir.file("list.txt");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string dangling = dir.file("dangling.txt");
+    std::filesystem::create_symlink(dir.file("nowhere.txt"), dangling);
+    saveVia(form->ListBoxClasses1, QString::fromStdString(fifo));
+    saveVia(form->ListBoxClasses1, QString::fromStdString(dangling));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[0].text, QString::fromStdString("Cannot create file " + fifo));
+    EXPECT_EQ(dialogs.messages[0].detail, "not a regular file");
+    EXPECT_EQ(dialogs.messages[1].detail, "a symbolic link that leads nowhere");
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_symlink(dangling));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("nowhere.txt")));
+}
+
 class Geometry : public FormFixture {};
+
+// A FIFO as the settings file would block the window's start for ever if it were opened
+// like a file.
+TEST_F(Geometry, AFifoInPlaceOfTheSettingsFileDoesNotBlock) {
+    makeOfflineForm();
+    form.reset();
+    ASSERT_EQ(::mkfifo(SettingsFilePath().c_str(), 0600), 0);
+    form = std::make_unique<TMainForm>(CreateUnavailableClient(""),
+                                       std::make_unique<ScriptedDialogs>(dialogs),
+                                       std::make_unique<RecordingShell>(opened));
+    form->show();
+    EXPECT_EQ(form->pos(), QPoint(294, 108));
+    form->close();
+    form.reset();
+    EXPECT_TRUE(std::filesystem::is_fifo(SettingsFilePath()));
+    std::filesystem::remove(SettingsFilePath());
+}
 
 TEST_F(Geometry, FirstRunOpensAsDesignedAndCloseStoresIt) {
     makeOfflineForm();

@@ -193,6 +193,7 @@ TEST_F(TreeLoading, SaveThatCannotWriteKeepsTheOldFile) {
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].type, DlgType::Error);
     EXPECT_TRUE(dialogs.messages[0].text.startsWith("Unable to write to "));
+    EXPECT_EQ(dialogs.messages[0].detail, "is a folder, not a file");
     EXPECT_TRUE(std::filesystem::is_directory(target));
     EXPECT_EQ(form->StatusPanels[2]->text(), kMakerAddress);
     EXPECT_TRUE(form->BitBtnSaveTree1->isEnabled());
@@ -210,7 +211,9 @@ TEST_F(TreeLoading, AFileWithoutASchemaIsRefusedAndTheSlotKeepsWhatItHeld) {
 
     // A text file, and a name that is not there (a typing slip in the file dialog).
     const std::string passwd = dir.write("passwd", "root:x:0:0:root:/root:/bin/bash\n");
-    for (const std::string& path : {passwd, dir.file("mistyped.txt")}) {
+    const std::string fifo = dir.file("pipe.txt");  // would block an open for ever
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    for (const std::string& path : {passwd, dir.file("mistyped.txt"), fifo}) {
         dialogs.messages.clear();
         dialogs.answers.push_back(QString::fromStdString(path));
         form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline1);

@@ -3,6 +3,7 @@
 // is trusted through the connection's CA file.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
 
@@ -45,6 +46,8 @@ TEST(LdapErrors, AWrongPasswordIsRefusedWithoutShowingIt) {
     TempDir dir;
     const std::string wrong = dir.write("wrong.pw", "not-the-secret\n");
     const std::string right = dir.write("right.pw", "secret\n");
+    ASSERT_EQ(chmod(wrong.c_str(), 0600), 0);
+    ASSERT_EQ(chmod(right.c_str(), 0600), 0);
     LiveSession s(WriteClientConfig(
         dir, {WithBind(LdapConnection(server.uri(), "WRONG"), wrong),
               WithBind(LdapConnection(server.uri(), "RIGHT"), right),

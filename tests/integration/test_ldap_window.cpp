@@ -1,5 +1,7 @@
 // The window on live servers: a tree read online, saved, loaded back beside it and compared
 // in full; a server that cannot be read shows its error and the window goes on.
+#include <sys/stat.h>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
@@ -67,6 +69,7 @@ TEST_F(LdapWindow, AServerThatCannotBeReadShowsAnErrorAndTheWindowGoesOn) {
     SlapdServer server;
     SlapdServer down;
     const std::string password = dir.write("wrong.pw", "wrong\n");
+    ASSERT_EQ(chmod(password.c_str(), 0600), 0);
     QJsonObject refused = LdapConnection(server.uri(), "REFUSED");
     refused["bindDn"] = "cn=admin,dc=example,dc=com";
     refused["passwordFile"] = QString::fromStdString(password);
@@ -106,6 +109,24 @@ TEST_F(LdapWindow, AServerThatCannotBeReadShowsAnErrorAndTheWindowGoesOn) {
     EXPECT_TRUE(dialogs.messages.empty()) << messageTexts().join("\n").toStdString();
     EXPECT_EQ(texts(form->ListBoxClasses2), live);
     EXPECT_EQ(form->LabelTree2->text(), "Tree #2:  LIVE (online)");
+}
+
+// The password file is looked at before anything reaches the server: one others may read
+// stops the tree change, and the error dialog says why and what to do.
+TEST_F(LdapWindow, APasswordFileOthersCanReadIsRefusedInTheDialog) {
+    SlapdServer server;
+    const std::string password = dir.write("acme.pw", "secret\n");
+    ASSERT_EQ(chmod(password.c_str(), 0644), 0);
+    QJsonObject open = LdapConnection(server.uri(), "OPEN");
+    open["bindDn"] = "cn=admin,dc=example,dc=com";
+    open["passwordFile"] = QString::fromStdString(password);
+    makeForm(CreateClientFromConfig(WriteClientConfig(dir, {open})));
+    choose(form->ComboBoxTree1, "OPEN");
+    ASSERT_EQ(dialogs.messages.size(), 1u) << messageTexts().join("\n").toStdString();
+    EXPECT_EQ(messageTexts()[0], "Error FFFFFD63: DSChangeCurrentTree");
+    EXPECT_EQ(dialogs.messages[0].detail.toStdString(),
+              server.uri() + ": permissions 0644 for the password file \"" + password +
+                  "\" are too open; run chmod 600 " + password);
 }
 
 }  // namespace

@@ -1,0 +1,256 @@
+// The parsed copy of one INI file that every IniFile on its path shares, with the
+// section and key lookups every call uses. Internal to the layer.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "IniFile.h"
+#include "IniText.h"
+
+namespace ini {
+
+struct Section {
+    Line header;
+    std::uint32_t nameOff = 0;  // the name inside the header line
+    std::uint32_t nameLen = 0;
+    std::uint32_t hash = 0;
+    std::uint32_t begin = 0, end = 0;  // body inside the document's lines, until detached
+    std::vector<Line> own;             // body once it has been changed
+    bool detached = false;
+    bool alive = true;
+    std::uint32_t nextSame = kNone;  // the next section of the same name
+    KeyIndex index;                  // built on first use
+
+    std::string_view name() const { return {header.text + nameOff, nameLen}; }
+};
+
+struct Document {
+    explicit Document(std::string p) : path(std::move(p)) {}
+
+    int holds = 0;           // live IniFile::Hold objects
+    bool heldFresh = false;  // checked once since the first of them began
+
+    std::string path;  // absolute
+
+    Bytes data;  // the bytes the parsed lines point into
+    Arena arena;
+    std::vector<Line> lines;  // text before the first section, then parsed section bodies
+    std::uint32_t preambleCount = 0;
+    std::vector<Section> sections;
+    std::uint32_t deadSections = 0;
+    IdTable sectionTable;  // first live section of each name
+    Encoding encoding = Encoding::Bytes;
+    std::string oddByte;  // a UTF-16 file of odd length keeps its last byte
+
+    bool known = false;       // we have looked at the file at least once
+    bool present = false;     // the file existed when last looked at
+    bool unreadable = false;  // it exists but could not be read: never overwrite it
+    std::string problem;      // why it could not be read
+    FileId id;
+    bool dirty = false;
+    bool frozen = false;  // a snapshot: read once, never checked against the disk again
+    // Every change since the last flush, so a flush can apply them onto a version another
+    // process wrote meanwhile: the section and the key's place in its index (the line
+    // holds the text until the flush), or kNone for an erased section. Cheap to keep, as
+    // a large save makes hundreds of thousands of them.
+    struct Change {
+        std::uint32_t section;
+        std::uint32_t key;
+    };
+    std::vector<Change> pending;
+    bool replaying = false;
+    void Record(std::uint32_t section, std::uint32_t key) {
+        if (!replaying) pending.push_back({section, key});
+    }
+    struct PendingText {
+        std::string section, key, value;
+        bool erase;
+    };
+
+    std::string lastQuery;  // the latest section name asked for, as given
+    std::uint32_t lastSection = kNone;
+
+    // --- lines
+
+    Line* Body(Section& s) { return s.detached ? s.own.data() : lines.data() + s.begin; }
+    std::size_t BodySize(const Section& s) const {
+        return s.detached ? s.own.size() : s.end - s.begin;
+    }
+    void Detach(Section& s) {
+        if (s.detached) return;
+        s.own.assign(lines.begin() + s.begin, lines.begin() + s.end);
+        s.detached = true;
+    }
+
+    // The last line of the file, or null for an empty file.
+    Line* LastLine() {
+        for (std::size_t i = sections.size(); i-- > 0;) {
+            Section& s = sections[i];
+            if (!s.alive) continue;
+            const std::size_t n = BodySize(s);
+            return n ? Body(s) + (n - 1) : &s.header;
+        }
+        return preambleCount ? &lines[preambleCount - 1] : nullptr;
+    }
+
+    // --- loading
+
+    void Reset();
+
+    void Parse(char* begin, const char* end);
+
+    void RebuildSectionTable();
+
+    void Load(int fd, const struct stat& st);
+
+    // Brings the parsed copy up to date with the file, unless writes are pending.
+    void Sync();
+
+    // --- finding
+
+    std::uint32_t FindSection(const std::string& query) {
+        if (lastSection != kNone && query == lastQuery) return lastSection;
+        const std::string_view name = Trim(query);
+        const std::uint32_t found = sectionTable.Find(
+            FoldHash(name), [&](std::uint32_t id) { return FoldEqual(sections[id].name(), name); });
+        if (found != kNone) {
+            lastQuery = query;
+            lastSection = found;
+        }
+        return found;
+    }
+
+    KeyIndex& IndexOf(Section& s) {
+        KeyIndex& index = s.index;
+        if (index.built) return index;
+        index.built = true;
+        const Line* body = Body(s);
+        const std::size_t n = BodySize(s);
+        index.keys.reserve(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const LineParts parts = Classify(body[i]);
+            if (parts.kind != LineKind::Entry && parts.kind != LineKind::KeyOnly) continue;
+            index.lastEntry = static_cast<std::uint32_t>(i);
+            KeyQuery q{parts.key};
+            if (FindKey(s, index, q) != nullptr) continue;
+            const char* text = body[i].text;
+            AddKey(s, index, q,
+                   KeyRef{static_cast<std::uint32_t>(i), 0,
+                          static_cast<std::uint32_t>(parts.key.data() - text),
+                          static_cast<std::uint32_t>(parts.key.size()),
+                          static_cast<std::uint32_t>(parts.value.data() - text),
+                          static_cast<std::uint32_t>(parts.value.size()),
+                          parts.kind == LineKind::Entry});
+        }
+        return index;
+    }
+
+    // Adds the first line of a key; its line must already be in the section body.
+    void AddKey(Section& s, KeyIndex& index, KeyQuery& q, const KeyRef& ref) {
+        index.keys.push_back(ref);
+        const std::size_t n = index.keys.size();
+        if (n <= kLinearKeys) {
+            index.keys.back().hash = KeyTag(q.key);
+        } else if (n == kLinearKeys + 1) {
+            const Line* body = Body(s);
+            index.table.Reserve(n * 2);
+            for (std::uint32_t k = 0; k < n; ++k) {
+                KeyRef& r = index.keys[k];
+                r.hash = FoldHash(std::string_view(body[r.line].text + r.keyOff, r.keyLen));
+                index.table.Insert(r.hash, k);
+            }
+        } else if (n > kLinearKeys + 1) {
+            index.keys.back().hash = q.Hash();
+            index.table.Insert(q.Hash(), static_cast<std::uint32_t>(n - 1));
+        }
+    }
+
+    KeyRef* FindKey(Section& s, KeyIndex& index, KeyQuery& q) {
+        const Line* body = Body(s);
+        auto keyOf = [&](const KeyRef& r) {
+            return std::string_view(body[r.line].text + r.keyOff, r.keyLen);
+        };
+        if (index.keys.size() <= kLinearKeys) {
+            const std::uint32_t tag = KeyTag(q.key);
+            for (KeyRef& r : index.keys)
+                if (r.hash == tag && FoldEqual(keyOf(r), q.key)) return &r;
+            return nullptr;
+        }
+        const std::uint32_t hash = q.Hash();
+        const std::uint32_t k = index.table.Find(hash, [&](std::uint32_t id) {
+            return index.keys[id].hash == hash && FoldEqual(keyOf(index.keys[id]), q.key);
+        });
+        return k == kNone ? nullptr : &index.keys[k];
+    }
+
+    // The value of the first line of key in the first section of that name; false when
+    // there is none or that line has no "=".
+    bool FindValue(const std::string& section, const std::string& key, std::string_view& value) {
+        const std::uint32_t id = FindSection(section);
+        if (id == kNone) return false;
+        Section& s = sections[id];
+        KeyQuery q{Trim(key)};
+        const KeyRef* ref = FindKey(s, IndexOf(s), q);
+        if (ref == nullptr || !ref->hasValue) return false;
+        value = std::string_view(Body(s)[ref->line].text + ref->valueOff, ref->valueLen);
+        return true;
+    }
+
+    // After the line was rewritten as key=value.
+    static void SetValue(KeyRef& ref, std::string_view value) {
+        const std::string_view v = Trim(value);
+        ref.keyOff = 0;
+        ref.valueOff = ref.keyLen + 1 + static_cast<std::uint32_t>(v.data() - value.data());
+        ref.valueLen = static_cast<std::uint32_t>(v.size());
+        ref.hasValue = true;
+    }
+
+    // --- writing
+
+    void AppendSection(std::string_view name, std::string_view key, std::string_view value);
+
+    void Write(const std::string& section, const std::string& key, const std::string& value);
+
+    // false when the entry already held the value
+    bool WriteStored(const std::string& section, const std::string& key, const std::string& value);
+
+    void Erase(const std::string& section);
+
+    // --- flushing
+
+    template <class F>
+    void ForEachLine(F&& f) {
+        for (std::uint32_t i = 0; i < preambleCount; ++i) f(lines[i]);
+        for (Section& s : sections) {
+            if (!s.alive) continue;
+            f(s.header);
+            Line* body = Body(s);
+            for (std::size_t i = 0, n = BodySize(s); i < n; ++i) f(body[i]);
+        }
+    }
+
+    Bytes Serialize();
+
+    // After a flush the written text becomes the parsed text: lines point into it, the
+    // arena and erased sections go.
+    void Adopt(Bytes text);
+
+    std::vector<PendingText> PendingTexts();
+    void Replay(const std::vector<PendingText>& changes);
+    bool ChangedOnDisk(const std::string& target) const;
+    // Reads target again as it stands, dropping every change.
+    void Reload(const std::string& target);
+    void Flush(const std::string& displayName);
+};
+
+}  // namespace ini
+
+struct IniDocument : ini::Document {
+    using ini::Document::Document;
+};
+
+// The one parsed copy of fileName, shared while any object holds it; or, for a snapshot, a
+// copy of its own.
+std::shared_ptr<IniDocument> AcquireDocument(const std::string& fileName, IniFile::Mode mode);
