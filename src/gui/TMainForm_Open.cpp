@@ -111,9 +111,10 @@ void TMainForm::wireKeys() {
 
 std::optional<QString> TMainForm::chooseSaveFile(const FileDialogSetup& setup) {
     std::optional<QString> chosen = dialogs_->saveFile(setup);
-    // A folder in the way is not replaced: writing then says why it cannot.
+    // Only a regular file is asked about: a folder, FIFO or dangling link in the way is not
+    // replaced, and writing then says why it cannot.
     const QFileInfo existing(chosen.value_or(QString()));
-    if (!chosen || !existing.exists() || existing.isDir()) return chosen;
+    if (!chosen || !existing.isFile()) return chosen;
     const QString question =
         QString("The file %1 already exists.\nDo you want to replace it?").arg(*chosen);
     if (!dialogs_->confirm(question)) return std::nullopt;
