@@ -39,8 +39,8 @@ class FindingReader {
                                        " - Class Definition for \"" + current_ + "\" has ";
             if (!line.starts_with(prefix)) continue;
             const std::string rest = line.substr(prefix.size());
-            for (int kind = 0; kind < kClassItemKinds; ++kind) {
-                const std::string label = ClassItemLabel(kind);
+            for (int kind = -1; kind < kClassItemKinds; ++kind) {
+                const std::string label = kind < 0 ? "Flags" : ClassItemLabel(kind);
                 std::string item;
                 if (Quoted(rest, label + ": \"", item)) {
                     classes.push_back({current_, label, tree, item});

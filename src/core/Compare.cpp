@@ -1,6 +1,7 @@
 // The comparisons of definitions already in hand; fetching them is CompareRuns.cpp's.
 #include "Compare.h"
 
+#include <optional>
 #include <unordered_map>
 
 #include "Render.h"
@@ -43,10 +44,10 @@ void CancelCommonItems(std::vector<std::string>& a, std::vector<std::string>& b)
     keep(b, dropB);
 }
 
-std::string ClassItemLine(int tree, const std::string& className, int kind,
+std::string ClassItemLine(int tree, const std::string& className, const std::string& label,
                           const std::string& item) {
     return "Tree #" + std::to_string(tree) + " - Class Definition for \"" + className + "\" has " +
-           ClassItemLabel(kind) + ": \"" + item + "\"";
+           label + ": \"" + item + "\"";
 }
 
 std::string AttrDefLine(int tree, const std::string& attrName, const std::string& definition) {
@@ -58,25 +59,32 @@ std::string AttrDefLine(int tree, const std::string& attrName, const std::string
 
 bool CompareClassInfos(const std::string& className, TClassInfo& a, TClassInfo& b,
                        bool reportIdentical, Lines& out) {
-    // The flags text takes no part: only the seven item lists are compared.
+    // The comparison consumes the lists; an identical class is shown as Tree #1 had it.
+    std::optional<TClassInfo> shown;
+    if (reportIdentical) shown = a;
     bool identical = true;
+    if (a.Flags != b.Flags) {
+        identical = false;
+        out.push_back(ClassItemLine(1, className, "Flags", a.Flags));
+        out.push_back(ClassItemLine(2, className, "Flags", b.Flags));
+    }
     for (int kind = 0; kind < kClassItemKinds; ++kind) {
         std::vector<std::string>& listA = a.Items[static_cast<std::size_t>(kind)];
         std::vector<std::string>& listB = b.Items[static_cast<std::size_t>(kind)];
         if (listA == listB) continue;
-        // Lists that differ only in order or letter case leave nothing to report, but the
-        // class still no longer counts as identical.
-        identical = false;
+        // Lists that differ only in order or letter case cancel out completely: nothing
+        // differs, and the class stays identical.
         CancelCommonItems(listA, listB);
+        if (!listA.empty() || !listB.empty()) identical = false;
         for (const std::string& item : listA)
-            out.push_back(ClassItemLine(1, className, kind, item));
+            out.push_back(ClassItemLine(1, className, ClassItemLabel(kind), item));
         for (const std::string& item : listB)
-            out.push_back(ClassItemLine(2, className, kind, item));
+            out.push_back(ClassItemLine(2, className, ClassItemLabel(kind), item));
     }
     if (identical && reportIdentical) {
         out.push_back("Class identical: ");
         out.emplace_back();
-        Lines rendered = DisplayClass(className, a);
+        Lines rendered = DisplayClass(className, *shown);
         out.insert(out.end(), rendered.begin(), rendered.end());
     }
     return identical;

@@ -1,19 +1,21 @@
 // The comparisons that fetch their definitions: one name, or a whole run over both trees.
 #include <memory>
 #include <string>
-#include <unordered_set>
 
 #include "Compare.h"
 #include "DefinitionAccess.h"
+#include "QuickCheck.h"
 
 namespace {
 
+// Each tree's definition is fetched under that tree's own spelling of the name; the
+// findings name it as Tree #1 writes it.
 Lines FetchAndCompareClass(Workspace& ws, UiHooks& ui, const std::string& className,
-                           bool reportIdentical) {
+                           const std::string& name2, bool reportIdentical) {
     TClassInfo a;
     TClassInfo b;
     GetClassDef(ws, ui, 1, className, a);
-    GetClassDef(ws, ui, 2, className, b);
+    GetClassDef(ws, ui, 2, name2, b);
     Lines lines;
     CompareClassInfos(className, a, b, reportIdentical, lines);
     ClassInfoFree(a);
@@ -22,17 +24,17 @@ Lines FetchAndCompareClass(Workspace& ws, UiHooks& ui, const std::string& classN
 }
 
 Lines FetchAndCompareAttr(Workspace& ws, UiHooks& ui, const std::string& attrName,
-                          bool reportIdentical) {
+                          const std::string& name2, bool reportIdentical) {
     TAttrInfo a;
     TAttrInfo b;
     GetAttrDef(ws, ui, 1, attrName, a.Definition);
-    GetAttrDef(ws, ui, 2, attrName, b.Definition);
+    GetAttrDef(ws, ui, 2, name2, b.Definition);
     Lines lines;
     CompareAttrDefs(attrName, a.Definition, b.Definition, reportIdentical, lines);
     return lines;
 }
 
-using Fetcher = Lines (*)(Workspace&, UiHooks&, const std::string&, bool);
+using Fetcher = Lines (*)(Workspace&, UiHooks&, const std::string&, const std::string&, bool);
 
 // The run shared by classes and attributes. The name lists are copied first: the window
 // lets events run in between, and a reload must not pull the lists away from under the
@@ -47,13 +49,8 @@ void CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, const ch
         if (ws.tree(t).Online == 0 && ws.tree(t).SchemaFile)
             holds.push_back(std::make_unique<IniFile::Hold>(*ws.tree(t).SchemaFile));
 
-    std::vector<std::string> keys1;
-    keys1.reserve(names1.size());
-    for (const NameEntry& entry : names1) keys1.push_back(NameKey(entry.name));
-    const std::unordered_set<std::string> set1(keys1.begin(), keys1.end());
-    std::unordered_set<std::string> set2;
-    set2.reserve(names2.size());
-    for (const NameEntry& entry : names2) set2.insert(NameKey(entry.name));
+    const std::vector<std::size_t> in2 = MatchNames(names1, names2);
+    const std::vector<std::size_t> in1 = MatchNames(names2, names1);
 
     auto emitLine = [&](const std::string& line) {
         if (sink) sink(line);
@@ -63,14 +60,15 @@ void CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, const ch
     };
 
     for (std::size_t i = 0; i < names1.size(); ++i)
-        if (!set2.contains(keys1[i])) emitLine(uniqueLine(1, names1[i].name));
-    for (const NameEntry& entry : names2)
-        if (!set1.contains(NameKey(entry.name))) emitLine(uniqueLine(2, entry.name));
+        if (in2[i] == kNoMatch) emitLine(uniqueLine(1, names1[i].name));
+    for (std::size_t i = 0; i < names2.size(); ++i)
+        if (in1[i] == kNoMatch) emitLine(uniqueLine(2, names2[i].name));
 
     for (std::size_t i = 0; i < names1.size(); ++i) {
         if (progress) progress(names1[i].name);
-        if (!set2.contains(keys1[i])) continue;
-        for (const std::string& line : fetch(ws, ui, names1[i].name, false)) emitLine(line);
+        if (in2[i] == kNoMatch) continue;
+        for (const std::string& line : fetch(ws, ui, names1[i].name, names2[in2[i]].name, false))
+            emitLine(line);
         // After the lines are out, so the growing list is painted during a long run.
         ui.processEvents();
     }
@@ -80,14 +78,16 @@ void CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, const ch
 
 Lines CompareOneClass(Workspace& ws, UiHooks& ui, const std::string& className,
                       bool reportIdentical) {
-    Lines lines = FetchAndCompareClass(ws, ui, className, reportIdentical);
+    const std::string name2 = SpellingIn(ws.tree(2).ClassNames, className);
+    Lines lines = FetchAndCompareClass(ws, ui, className, name2, reportIdentical);
     ui.processEvents();
     return lines;
 }
 
 Lines CompareOneAttr(Workspace& ws, UiHooks& ui, const std::string& attrName,
                      bool reportIdentical) {
-    Lines lines = FetchAndCompareAttr(ws, ui, attrName, reportIdentical);
+    const std::string name2 = SpellingIn(ws.tree(2).AttrNames, attrName);
+    Lines lines = FetchAndCompareAttr(ws, ui, attrName, name2, reportIdentical);
     ui.processEvents();
     return lines;
 }

@@ -49,7 +49,8 @@ class NameSet {
             insert(static_cast<std::uint32_t>(keys_.size()));
         }
     }
-    bool contains(std::string_view name) const {
+    // The position of the first name equal to name ignoring case, or kNoMatch.
+    std::size_t position(std::string_view name) const {
         if (IsAscii(name)) return find(name);
         const std::string key = NameKey(name);
         return find(key);
@@ -66,10 +67,10 @@ class NameSet {
             if (FoldEqual(keys_[slots_[i] - 1], key)) return;
         }
     }
-    bool find(std::string_view key) const {
+    std::size_t find(std::string_view key) const {
         for (std::size_t i = FoldHash(key) & mask_;; i = (i + 1) & mask_) {
-            if (slots_[i] == 0) return false;
-            if (FoldEqual(keys_[slots_[i] - 1], key)) return true;
+            if (slots_[i] == 0) return kNoMatch;
+            if (FoldEqual(keys_[slots_[i] - 1], key)) return slots_[i] - 1;
         }
     }
 
@@ -81,19 +82,37 @@ class NameSet {
 
 }  // namespace
 
+std::vector<std::size_t> MatchNames(const NameList& names, const NameList& in) {
+    const NameSet set(in);
+    std::vector<std::size_t> matches;
+    matches.reserve(names.size());
+    for (const NameEntry& entry : names) matches.push_back(set.position(entry.name));
+    return matches;
+}
+
+std::string SpellingIn(const NameList& names, const std::string& name) {
+    const std::string key = NameKey(name);
+    for (const NameEntry& entry : names)
+        if (NameKey(entry.name) == key) return entry.name;
+    return name;
+}
+
 QuickCheckLists QuickCheckNames(const NameList& tree1, const NameList& tree2) {
-    const NameSet set1(tree1);
-    const NameSet set2(tree2);
+    const std::vector<std::size_t> in2 = MatchNames(tree1, tree2);
+    const std::vector<std::size_t> in1 = MatchNames(tree2, tree1);
     QuickCheckLists result;
     result.common.reserve(std::min(tree1.size(), tree2.size()));
+    result.common2.reserve(std::min(tree1.size(), tree2.size()));
     // Every occurrence counts on its own: a name listed twice shows twice.
-    for (const NameEntry& entry : tree1) {
-        if (set2.contains(entry.name))
-            result.common.push_back(entry);
-        else
-            result.unique1.push_back(entry);
+    for (std::size_t i = 0; i < tree1.size(); ++i) {
+        if (in2[i] != kNoMatch) {
+            result.common.push_back(tree1[i]);
+            result.common2.push_back(tree2[in2[i]]);
+        } else {
+            result.unique1.push_back(tree1[i]);
+        }
     }
-    for (const NameEntry& entry : tree2)
-        if (!set1.contains(entry.name)) result.unique2.push_back(entry);
+    for (std::size_t i = 0; i < tree2.size(); ++i)
+        if (in1[i] == kNoMatch) result.unique2.push_back(tree2[i]);
     return result;
 }

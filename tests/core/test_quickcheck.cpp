@@ -64,6 +64,22 @@ TEST(QuickCheckNames, CarriesTheNumbersAlong) {
     EXPECT_EQ(r.unique2[0].number, 5u);
 }
 
+// Each tree's definition is fetched under that tree's own spelling: the check hands both.
+TEST(QuickCheckNames, KnowsTreeTwosSpellingOfEachCommonName) {
+    const NameList tree1 = Names({"\xC3\xB6rtlichkeit", "\xC3\xA4rger", "Top", "top", "Solo"});
+    const NameList tree2 = Names({"TOP", "\xC3\x84RGER", "\xC3\x96RTLICHKEIT", "Top"});
+    const QuickCheckLists r = QuickCheckNames(tree1, tree2);
+    EXPECT_EQ(Texts(r.common),
+              (std::vector<std::string>{"\xC3\xB6rtlichkeit", "\xC3\xA4rger", "Top", "top"}));
+    // Tree #2's first entry of a name stands for all of them.
+    EXPECT_EQ(Texts(r.common2),
+              (std::vector<std::string>{"\xC3\x96RTLICHKEIT", "\xC3\x84RGER", "TOP", "TOP"}));
+    EXPECT_EQ(SpellingIn(tree2, "\xC3\xA4rger"), "\xC3\x84RGER");
+    EXPECT_EQ(SpellingIn(tree2, "tOp"), "TOP");
+    EXPECT_EQ(SpellingIn(tree2, "Solo"), "Solo");
+    EXPECT_EQ(MatchNames(tree1, tree2), (std::vector<std::size_t>{2, 1, 0, 0, kNoMatch}));
+}
+
 TEST(QuickCheckNames, LargeListsWithManyCaseTwins) {
     // Half of Tree #2's names are Tree #1's in upper case; every name of Tree #1 whose
     // number is even is common.
