@@ -180,7 +180,7 @@ TEST(Generator, SchemaFilesCompareLikeTheLiveTrees) {
     auto run = [&](Workspace& ws, bool classes) {
         Lines lines;
         (classes ? CompareAllClasses : CompareAllAttributes)(
-            ws, ui, {}, [&](const std::string& line) { lines.push_back(line); });
+            ws, ui, {}, FindingLinesTo([&](const std::string& line) { lines.push_back(line); }));
         return lines;
     };
     const Lines classLines = run(files, true);

@@ -40,7 +40,9 @@ void TMainForm::BitBtnCompareClassesClick(QObject*) {
         ListBoxCompareClassesResults->clear();
         CompareAllClasses(
             ws_, *this, [this](const std::string& name) { StatusMsg(name); },
-            [this](const std::string& line) { ResultMsg(ListBoxCompareClassesResults, line); });
+            FindingLinesTo([this](const std::string& line) {
+                ResultMsg(ListBoxCompareClassesResults, line);
+            }));
         StatusBarReset();
     }
     if (ListBoxCompareClassesResults->count() == 0)
@@ -54,7 +56,8 @@ void TMainForm::BitBtnCompareAttrClick(QObject*) {
         ListBoxCompareAttrResults->clear();
         CompareAllAttributes(
             ws_, *this, [this](const std::string& name) { StatusMsg(name); },
-            [this](const std::string& line) { ResultMsg(ListBoxCompareAttrResults, line); });
+            FindingLinesTo(
+                [this](const std::string& line) { ResultMsg(ListBoxCompareAttrResults, line); }));
         StatusBarReset();
     }
     if (ListBoxCompareAttrResults->count() == 0) showMsgDlg(DlgType::Plain, "No differences found");

@@ -116,7 +116,7 @@ class CompareRunsTest : public ::testing::Test {
     Lines progress;
     Lines lines;
     LineFn onProgress = [this](const std::string& s) { progress.push_back(s); };
-    LineFn onLine = [this](const std::string& s) { lines.push_back(s); };
+    FindingFn onLine = FindingLinesTo([this](const std::string& s) { lines.push_back(s); });
 };
 
 TEST_F(CompareRunsTest, AllClasses) {
