@@ -68,6 +68,8 @@ class Progress {
 
     // forced: shown even right after another update (the first step of a phase).
     void show(const std::string& text, bool forced = false);
+    // Whether anything is shown at all: spares building texts nobody sees.
+    bool enabled() const { return enabled_; }
     void clear();
     // Standard output is about to get a line: when it shares the terminal, the progress
     // line makes way.

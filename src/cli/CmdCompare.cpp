@@ -24,6 +24,7 @@ Findings RunFull(Session& session, bool text, bool classes) {
         ws, session.ui(),
         [&](const std::string& name) {
             ++done;
+            if (!session.progress().enabled()) return;
             session.progress().show("Comparing " + what + " " + std::to_string(done) + "/" +
                                         std::to_string(total) + ": " + name,
                                     done == 1);

@@ -53,8 +53,8 @@ void CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingT
         if (ws.tree(t).Online == 0 && ws.tree(t).SchemaFile)
             holds.push_back(std::make_unique<IniFile::Hold>(*ws.tree(t).SchemaFile));
 
-    const std::vector<std::size_t> in2 = MatchNames(names1, names2);
-    const std::vector<std::size_t> in1 = MatchNames(names2, names1);
+    const NameMatches matches = MatchNamesBothWays(names1, names2);
+    const std::vector<std::size_t>& in2 = matches.in2;
 
     auto unique = [&](int tree, const std::string& name) {
         if (!sink) return;
@@ -67,7 +67,7 @@ void CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingT
     for (std::size_t i = 0; i < names1.size(); ++i)
         if (in2[i] == kNoMatch) unique(1, names1[i].name);
     for (std::size_t i = 0; i < names2.size(); ++i)
-        if (in1[i] == kNoMatch) unique(2, names2[i].name);
+        if (!matches.common2[i]) unique(2, names2[i].name);
 
     Findings found;
     for (std::size_t i = 0; i < names1.size(); ++i) {

@@ -8,6 +8,10 @@
 
 QString DecodeName(std::string_view bytes) {
     const auto size = static_cast<qsizetype>(bytes.size());
+    // ASCII reads the same either way, and Latin-1 is the cheap way.
+    if (std::all_of(bytes.begin(), bytes.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return QString::fromLatin1(bytes.data(), size);
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(QByteArrayView(bytes.data(), size));
     if (!utf8.hasError()) return text;
@@ -38,8 +42,23 @@ QCollator NameCollator() {
 namespace {
 
 template <typename T, typename GetName>
+bool SortedByCollation(const std::vector<T>& items, GetName getName, const QCollator& collator) {
+    if (items.size() < 2) return true;
+    QString previous = DecodeName(getName(items.front()));
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        QString current = DecodeName(getName(items[i]));
+        if (collator.compare(previous, current) > 0) return false;
+        previous = std::move(current);
+    }
+    return true;
+}
+
+template <typename T, typename GetName>
 void SortByCollation(std::vector<T>& items, GetName getName) {
     const QCollator collator = NameCollator();
+    // A schema file holds its lists sorted already: one comparison a name tells, for far
+    // less than a sort key a name. (A sorted list is left as the stable sort would leave it.)
+    if (SortedByCollation(items, getName, collator)) return;
     std::vector<QCollatorSortKey> keys;
     keys.reserve(items.size());
     for (const T& item : items) keys.push_back(collator.sortKey(DecodeName(getName(item))));

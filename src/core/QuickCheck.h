@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,12 @@ inline constexpr std::size_t kNoMatch = static_cast<std::size_t>(-1);
 // For each name of names, the position of the first name of in that equals it ignoring
 // case, or kNoMatch.
 std::vector<std::size_t> MatchNames(const NameList& names, const NameList& in);
+struct NameMatches {
+    std::vector<std::size_t> in2;       // per name of Tree #1: its match in Tree #2, or kNoMatch
+    std::vector<std::uint8_t> common2;  // per name of Tree #2: whether Tree #1 has it
+};
+// Both directions at once, from one table of Tree #2's names.
+NameMatches MatchNamesBothWays(const NameList& tree1, const NameList& tree2);
 // How names writes name (its first entry equal to it ignoring case); name itself when
 // names lacks it. One linear pass: for a single name, as on a click.
 std::string SpellingIn(const NameList& names, const std::string& name);

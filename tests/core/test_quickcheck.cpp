@@ -39,6 +39,7 @@ TEST(QuickCheckNames, SplitsByNameIgnoringCase) {
         {"every occurrence of Tree #1 by itself", {"A", "a", "B"}, {"A"}, {"B"}, {"A", "a"}, {}},
         {"every occurrence of Tree #2 by itself", {"A"}, {"C", "c", "a"}, {}, {"A"}, {"C", "c"}},
         {"one side empty", {}, {"X"}, {}, {}, {"X"}},
+        {"each spelling of Tree #2 is common", {"x"}, {"X", "y", "x"}, {}, {"x"}, {"y"}},
         {"both empty", {}, {}, {}, {}, {}},
         {"non-ASCII letters fold", {"\xC3\x84rger"}, {"\xC3\xA4RGER"}, {}, {"\xC3\x84rger"}, {}},
         {"prefix is not equality", {"Post"}, {"Postal"}, {"Post"}, {}, {"Postal"}},
