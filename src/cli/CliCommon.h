@@ -32,7 +32,7 @@ class Trouble : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-enum class Format { Text, Json };
+enum class Format { Text, Json, Html };
 
 // The options every command may be given, and its operands in order.
 struct Arguments {

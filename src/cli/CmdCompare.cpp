@@ -115,6 +115,11 @@ int RunComparison(const Arguments& args, bool classes, bool attributes) {
         out.key("different").value(different);
         out.endObject();
         WriteText(out.text());
+    } else if (args.format == Format::Html) {
+        ReportInput report = ReportBase(session.ws(), true, classes, attributes);
+        if (classes) report.classes->findings = std::move(classFindings);
+        if (attributes) report.attributes->findings = std::move(attrFindings);
+        WriteText(HtmlReport(report));
     }
     FlushOutput();
     if (!different && !args.quiet) std::fputs("No differences found\n", stderr);

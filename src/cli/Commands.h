@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CliCommon.h"
+#include "HtmlReport.h"
 #include "Json.h"
 #include "QuickCheck.h"
 
@@ -33,6 +34,8 @@ int RunShow(const Arguments& args);
 
 // The quick check with each list sorted as the window's list boxes show it.
 QuickCheckLists SortedQuickCheck(const NameList& tree1, const NameList& tree2);
+// The HTML report's header and name lists of this run (findings are the caller's).
+ReportInput ReportBase(Workspace& ws, bool definitionsCompared, bool classes, bool attributes);
 // "trees": both slots' names and where they came from.
 void WriteTreesJson(JsonWriter& json, Workspace& ws);
 // "unique1", "common" and "unique2" of one kind.

@@ -149,3 +149,25 @@ QuickCheckLists QuickCheckNames(const NameList& tree1, const NameList& tree2) {
         if (!m.common2[i]) result.unique2.push_back(tree2[i]);
     return result;
 }
+
+void SortQuickCheckLists(QuickCheckLists& lists) {
+    SortNames(lists.unique1);
+    SortNames(lists.unique2);
+    // The common names keep Tree #2's spelling beside them.
+    NameList order;
+    order.reserve(lists.common.size());
+    for (std::size_t i = 0; i < lists.common.size(); ++i)
+        order.push_back({lists.common[i].name, static_cast<std::uint32_t>(i)});
+    SortNames(order);
+    NameList common;
+    NameList common2;
+    common.reserve(order.size());
+    common2.reserve(order.size());
+    for (const NameEntry& entry : order) {
+        common.push_back(std::move(lists.common[entry.number]));
+        if (entry.number < lists.common2.size())
+            common2.push_back(std::move(lists.common2[entry.number]));
+    }
+    lists.common = std::move(common);
+    lists.common2 = std::move(common2);
+}

@@ -28,6 +28,8 @@ struct NameMatches {
 };
 // Both directions at once, from one table of Tree #2's names.
 NameMatches MatchNamesBothWays(const NameList& tree1, const NameList& tree2);
+// Sorts each list as the window's list boxes show it; common2 stays beside common.
+void SortQuickCheckLists(QuickCheckLists& lists);
 // How names writes name (its first entry equal to it ignoring case); name itself when
 // names lacks it. One linear pass: for a single name, as on a click.
 std::string SpellingIn(const NameList& names, const std::string& name);

@@ -26,6 +26,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTabWidget;
+struct ReportInput;
 
 inline constexpr const char* kCaption = "Kalvix - Detect Schema Differences Between Trees";
 inline constexpr const char* kVersion = "v1.02";
@@ -185,6 +186,9 @@ class TMainForm : public QMainWindow, private UiHooks {
     void updateLockedControls();
     void setTabShown(QWidget* page, bool shown);
     void saveListBox(ListBox* listBox, const QString& path);
+    // The HTML report of the run whose lines a results list holds, or null.
+    std::shared_ptr<const ReportInput> reportFor(ListBox* listBox) const;
+    void saveReport(const ReportInput& report, const QString& path);
 
     Workspace ws_;
     std::unique_ptr<Dialogs> dialogs_;
@@ -197,4 +201,7 @@ class TMainForm : public QMainWindow, private UiHooks {
     bool eventsDue() const;
     void pumpEvents();
     bool closePending_ = false;
+    // The last full runs, for "Save as ..." on their results lists as an HTML report.
+    std::shared_ptr<const ReportInput> classReport_;
+    std::shared_ptr<const ReportInput> attrReport_;
 };
