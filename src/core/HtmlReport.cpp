@@ -120,7 +120,8 @@ std::string Text(std::string_view bytes) {
 // The words of a definition: its syntax and each flag word, so that
 // "CI_STRING [Sized (1-64)\NonRem]" gives CI_STRING, "Sized (1-64)" and NonRem. Blanks,
 // backslashes and brackets outside parentheses part them.
-std::vector<std::string_view> Words(std::string_view text) {
+// A flags text ("Effective\\Ambiguous Naming") is parted by backslashes alone.
+std::vector<std::string_view> Words(std::string_view text, bool blanksPart) {
     std::vector<std::string_view> words;
     int depth = 0;
     std::size_t start = std::string_view::npos;
@@ -129,7 +130,8 @@ std::vector<std::string_view> Words(std::string_view text) {
         if (c == '(') ++depth;
         if (c == ')' && depth > 0) --depth;
         // A blank before a parenthesis belongs to the word: "Sized (1-64)".
-        const bool blank = (c == ' ' || c == '\t') && !(i + 1 < text.size() && text[i + 1] == '(');
+        const bool blank =
+            blanksPart && (c == ' ' || c == '\t') && !(i + 1 < text.size() && text[i + 1] == '(');
         const bool parts = depth == 0 && (blank || c == '\\' || c == '[' || c == ']');
         if (parts) {
             if (start != std::string_view::npos) words.push_back(text.substr(start, i - start));
@@ -143,12 +145,13 @@ std::vector<std::string_view> Words(std::string_view text) {
 }
 
 // The definition with the words the other one lacks marked; the blanks stay as they are.
-std::string MarkedDefinition(std::string_view text, std::string_view other) {
+std::string MarkedDefinition(std::string_view text, std::string_view other,
+                             bool blanksPart = true) {
     std::map<std::string_view, int> otherWords;
-    for (std::string_view w : Words(other)) ++otherWords[w];
+    for (std::string_view w : Words(other, blanksPart)) ++otherWords[w];
     std::string out;
     std::size_t pos = 0;
-    for (std::string_view word : Words(text)) {
+    for (std::string_view word : Words(text, blanksPart)) {
         const std::size_t at = static_cast<std::size_t>(word.data() - text.data());
         AppendText(out, text.substr(pos, at - pos));
         auto found = otherWords.find(word);
@@ -225,7 +228,7 @@ void WriteItemCell(std::string& out, const char* cls, const std::vector<std::str
         if (item.empty())
             out += "<span class=\"empty\">(empty)</span>";
         else if (other)
-            out += MarkedDefinition(item, *other);
+            out += MarkedDefinition(item, *other, false);
         else
             AppendText(out, item);
         out += "</div>";

@@ -215,4 +215,25 @@ TEST(CliHtml, AnyBytesAreEscapedAndNeverBreakThePage) {
                 r.out);
 }
 
+TEST(CliHtml, HeaderSaysWhereEachTreeCameFrom) {
+    const std::string file = CliData("lab_1.txt");
+    const CliResult r =
+        RunCli({"compare-classes", "--quiet", "--format", "html", file, "tree:GLOBEX"},
+               {{"KALVIX_CLIENT", KALVIX_SOURCE_DIR "/data/demo/kalvix-client.json"}});
+    EXPECT_EQ(r.status, 1) << r.err;
+    const HtmlDoc doc(r.out);
+    ASSERT_EQ(doc.error(), "");
+    auto cell = [&](const char* row, const char* cls) {
+        return doc.at(doc.find(doc.byId(row), "td", cls)[0]).text;
+    };
+    EXPECT_EQ(cell("tree1", "tree"), "LAB_TREE");
+    EXPECT_EQ(cell("tree1", "source"), file);
+    EXPECT_EQ(cell("tree2", "tree"), "GLOBEX");
+    EXPECT_EQ(cell("tree2", "source"), "live, simulated tree file");
+    EXPECT_NE(doc.at(doc.find(doc.root(), "td", "made")[0]).text.find(" UTC"), std::string::npos);
+    // compare-classes: the class part only.
+    EXPECT_GE(doc.byId("classes"), 0);
+    EXPECT_EQ(doc.byId("attributes"), -1);
+}
+
 }  // namespace

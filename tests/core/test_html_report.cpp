@@ -49,7 +49,7 @@ TEST(HtmlReport, OneTableAClassOneRowAKind) {
     classes.names.common = {{"A", 0}, {"B", 0}};
     classes.names.common2 = {{"a", 0}, {"B", 0}};
     classes.findings = {
-        Make(FindingType::ClassFlags, "A", 0, 0, "Effective", ""),
+        Make(FindingType::ClassFlags, "A", 0, 0, "Effective\\Ambiguous Naming", ""),
         Make(FindingType::ClassItem, "A", 1, ikMandatoryAttribute, "CN"),
         Make(FindingType::ClassItem, "A", 2, ikMandatoryAttribute, "SN"),
         Make(FindingType::ClassItem, "A", 2, ikMandatoryAttribute, ""),
@@ -64,6 +64,11 @@ TEST(HtmlReport, OneTableAClassOneRowAKind) {
     ASSERT_EQ(rowsA.size(), 2u);
     EXPECT_EQ(doc.at(doc.find(rowsA[0], "th")[0]).text, "Flags");
     EXPECT_EQ(doc.find(rowsA[0], "div", "item").size(), 2u);  // the empty flags text too
+    // The flag word the other tree lacks is marked whole, blanks and all.
+    const std::vector<int> marks = doc.find(rowsA[0], "mark");
+    ASSERT_EQ(marks.size(), 2u);
+    EXPECT_EQ(doc.at(marks[0]).text, "Effective");
+    EXPECT_EQ(doc.at(marks[1]).text, "Ambiguous Naming");
     EXPECT_EQ(doc.at(doc.find(rowsA[1], "th")[0]).text, "Mandatory Attribute");
     EXPECT_EQ(doc.find(doc.find(rowsA[1], "td", "t1")[0], "div", "item").size(), 1u);
     EXPECT_EQ(doc.find(doc.find(rowsA[1], "td", "t2")[0], "div", "item").size(), 2u);
