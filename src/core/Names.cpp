@@ -41,14 +41,29 @@ QCollator NameCollator() {
 
 namespace {
 
+// Decodes into text, reusing its buffer: ASCII, the common case, needs no decoder and no
+// allocation a name.
+void DecodeInto(std::string_view bytes, QString& text) {
+    if (!std::all_of(bytes.begin(), bytes.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        text = DecodeName(bytes);
+        return;
+    }
+    text.resize(static_cast<qsizetype>(bytes.size()));
+    QChar* out = text.data();
+    for (const char c : bytes) *out++ = QChar(static_cast<char16_t>(c));
+}
+
 template <typename T, typename GetName>
 bool SortedByCollation(const std::vector<T>& items, GetName getName, const QCollator& collator) {
     if (items.size() < 2) return true;
-    QString previous = DecodeName(getName(items.front()));
+    QString previous;
+    QString current;
+    DecodeInto(getName(items.front()), previous);
     for (std::size_t i = 1; i < items.size(); ++i) {
-        QString current = DecodeName(getName(items[i]));
+        DecodeInto(getName(items[i]), current);
         if (collator.compare(previous, current) > 0) return false;
-        previous = std::move(current);
+        std::swap(previous, current);
     }
     return true;
 }
