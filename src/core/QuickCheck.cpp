@@ -98,14 +98,6 @@ class NameSet {
 
 }  // namespace
 
-std::vector<std::size_t> MatchNames(const NameList& names, const NameList& in) {
-    const NameSet set(in);
-    std::vector<std::size_t> matches;
-    matches.reserve(names.size());
-    for (const NameEntry& entry : names) matches.push_back(set.position(entry.name));
-    return matches;
-}
-
 NameMatches MatchNamesBothWays(const NameList& tree1, const NameList& tree2) {
     // One table, of Tree #2: a name of Tree #2 is common when the first of its spellings
     // was matched by a name of Tree #1.

@@ -19,9 +19,6 @@ struct QuickCheckLists {
 
 inline constexpr std::size_t kNoMatch = static_cast<std::size_t>(-1);
 
-// For each name of names, the position of the first name of in that equals it ignoring
-// case, or kNoMatch.
-std::vector<std::size_t> MatchNames(const NameList& names, const NameList& in);
 struct NameMatches {
     std::vector<std::size_t> in2;       // per name of Tree #1: its match in Tree #2, or kNoMatch
     std::vector<std::uint8_t> common2;  // per name of Tree #2: whether Tree #1 has it

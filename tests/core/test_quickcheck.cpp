@@ -78,7 +78,10 @@ TEST(QuickCheckNames, KnowsTreeTwosSpellingOfEachCommonName) {
     EXPECT_EQ(SpellingIn(tree2, "\xC3\xA4rger"), "\xC3\x84RGER");
     EXPECT_EQ(SpellingIn(tree2, "tOp"), "TOP");
     EXPECT_EQ(SpellingIn(tree2, "Solo"), "Solo");
-    EXPECT_EQ(MatchNames(tree1, tree2), (std::vector<std::size_t>{2, 1, 0, 0, kNoMatch}));
+    const NameMatches m = MatchNamesBothWays(tree1, tree2);
+    EXPECT_EQ(m.in2, (std::vector<std::size_t>{2, 1, 0, 0, kNoMatch}));
+    // Both spellings of Top in Tree #2 are common.
+    EXPECT_EQ(m.common2, (std::vector<std::uint8_t>{1, 1, 1, 1}));
 }
 
 TEST(QuickCheckNames, LargeListsWithManyCaseTwins) {
