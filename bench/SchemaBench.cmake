@@ -29,3 +29,10 @@ if(KALVIX_TESTS)
   set_tests_properties(bench.schema_generator PROPERTIES LABELS bench TIMEOUT 300
     ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LC_ALL=C.UTF-8")
 endif()
+
+# kalvix-cli against GNU diff: the driver runs the built kalvix-cli.
+if(TARGET bench_cli_vs_diff AND TARGET kalvix-cli)
+  target_link_libraries(bench_cli_vs_diff PRIVATE kalvix_schema_gen)
+  target_compile_definitions(bench_cli_vs_diff PRIVATE KALVIX_CLI_PATH="$<TARGET_FILE:kalvix-cli>")
+  add_dependencies(bench_cli_vs_diff kalvix-cli)
+endif()

@@ -48,7 +48,7 @@ struct LineTally {
     }
 };
 
-using Run = void (*)(Workspace&, UiHooks&, const LineFn&, const LineFn&);
+using Run = void (*)(Workspace&, UiHooks&, const LineFn&, const FindingFn&);
 const std::pair<const char*, Run> kRuns[] = {{"classes", CompareAllClasses},
                                              {"attrs", CompareAllAttributes}};
 
@@ -77,7 +77,7 @@ void RunQuiet(Workspace& ws, const std::string& what, Run run, int reps) {
     for (int i = 0; i < reps; ++i) {
         tally = {};
         const bench::Stopwatch watch;
-        run(ws, ui, {}, [&](const std::string& line) { tally.add(line); });
+        run(ws, ui, {}, FindingLinesTo([&](const std::string& line) { tally.add(line); }));
         walls.push_back(watch.wall());
         cpus.push_back(watch.cpu());
     }
@@ -172,7 +172,7 @@ void ScenarioProgress(const bench::Options& o, int scale, const std::string& fol
     window.show();
     const std::string mode = online ? "_online" : "_files";
     const int reps = online || variant == "progress" ? 1 : 3;
-    auto sink = [&](const std::string& line) { results->addItem(line); };
+    const FindingFn sink = FindingLinesTo([&](const std::string& line) { results->addItem(line); });
     for (const auto& [name, run] : kRuns) {
         std::vector<double> walls, cpus, shares;
         double rounds = 0;

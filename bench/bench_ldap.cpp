@@ -195,10 +195,10 @@ int main(int argc, char** argv) {
 
             Counter counter;
             start = Clock::now();
-            CompareAllClasses(ws, ui, {}, std::ref(counter));
+            CompareAllClasses(ws, ui, {}, FindingLinesTo(std::ref(counter)));
             classes.push_back(Since(start));
             start = Clock::now();
-            CompareAllAttributes(ws, ui, {}, std::ref(counter));
+            CompareAllAttributes(ws, ui, {}, FindingLinesTo(std::ref(counter)));
             attrs.push_back(Since(start));
             total.push_back(online.back() + fileLoad.back() + classes.back() + attrs.back());
             classNames = live.ClassNames.size();

@@ -177,21 +177,25 @@ TEST(Generator, SchemaFilesCompareLikeTheLiveTrees) {
     ASSERT_EQ(LoadSlotOnline(live, ui, 1, kBenchTree1), 0);
     ASSERT_EQ(LoadSlotOnline(live, ui, 2, kBenchTree2), 0);
 
-    auto run = [&](Workspace& ws, bool classes) {
+    auto run = [&](Workspace& ws, bool classes, Findings* found = nullptr) {
         Lines lines;
-        (classes ? CompareAllClasses : CompareAllAttributes)(
-            ws, ui, {}, [&](const std::string& line) { lines.push_back(line); });
+        const FindingFn toLines =
+            FindingLinesTo([&](const std::string& line) { lines.push_back(line); });
+        (classes ? CompareAllClasses : CompareAllAttributes)(ws, ui, {}, [&](const Finding& f) {
+            toLines(f);
+            if (found) found->push_back(f);
+        });
         return lines;
     };
-    const Lines classLines = run(files, true);
+    Findings classFindings;
+    const Lines classLines = run(files, true, &classFindings);
     EXPECT_EQ(classLines, run(live, true));
     EXPECT_EQ(run(files, false), run(live, false));
-    const auto unique = std::count_if(
-        classLines.begin(), classLines.end(),
-        [](const std::string& l) { return l.find(" - Unique Class: ") != std::string::npos; });
+    const auto unique = std::count_if(classFindings.begin(), classFindings.end(),
+                                      [](const Finding& f) { return IsUniqueFinding(f); });
     EXPECT_EQ(static_cast<std::size_t>(unique),
               pair.summary.classesOnly1 + pair.summary.classesOnly2);
-    EXPECT_GT(classLines.size(), static_cast<std::size_t>(unique));
+    EXPECT_GT(classFindings.size(), static_cast<std::size_t>(unique));
 }
 
 }  // namespace

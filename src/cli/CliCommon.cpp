@@ -52,7 +52,8 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
                    (arg == "--format" || arg.starts_with("--format="))) {
             std::string value;
             if (arg == "--format") {
-                if (i + 1 == args.size()) throw UsageError("--format needs a value: text or json");
+                if (i + 1 == args.size())
+                    throw UsageError("--format needs a value: text, json or html");
                 value = args[++i];
             } else {
                 value = arg.substr(std::strlen("--format="));
@@ -61,8 +62,10 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
                 a.format = Format::Text;
             else if (value == "json")
                 a.format = Format::Json;
+            else if (value == "html")
+                a.format = Format::Html;
             else
-                throw UsageError("unknown format '" + value + "' (use text or json)");
+                throw UsageError("unknown format '" + value + "' (use text, json or html)");
             a.formatGiven = true;
         } else if ((accepts & kAcceptsShowKind) && arg == "--class") {
             a.classOnly = true;

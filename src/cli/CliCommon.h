@@ -37,7 +37,7 @@ class Trouble : public std::runtime_error {
 // Standard output's reader went away: the run ends without a word.
 class BrokenPipe : public std::exception {};
 
-enum class Format { Text, Json };
+enum class Format { Text, Json, Html };
 
 // The options every command may be given, and its operands in order.
 struct Arguments {
@@ -78,6 +78,8 @@ class Progress {
 
     // forced: shown even right after another update (the first step of a phase).
     void show(const std::string& text, bool forced = false);
+    // Whether anything is shown at all: spares building texts nobody sees.
+    bool enabled() const { return enabled_; }
     void clear();
     // Standard output is about to get a line: when it shares the terminal, the progress
     // line makes way.

@@ -41,6 +41,9 @@ int RunQuick(const Arguments& args) {
         json.endObject();
         const std::string text = json.text();
         std::fwrite(text.data(), 1, text.size(), stdout);
+    } else if (args.format == Format::Html) {
+        const std::string html = HtmlReport(ReportBase(ws, false, true, true));
+        std::fwrite(html.data(), 1, html.size(), stdout);
     } else {
         const Block blocks[] = {
             {"Classes - Unique on Tree #1", &classes.unique1},

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "CliCommon.h"
+#include "HtmlReport.h"
 #include "Json.h"
 #include "QuickCheck.h"
 
@@ -34,6 +35,8 @@ int RunReconcile(const Arguments& args);
 
 // The quick check with each list sorted as the window's list boxes show it.
 QuickCheckLists SortedQuickCheck(const NameList& tree1, const NameList& tree2);
+// The HTML report's header and name lists of this run (findings are the caller's).
+ReportInput ReportBase(Workspace& ws, bool definitionsCompared, bool classes, bool attributes);
 // "format" (the document's version), then "trees": both slots' names and where they came
 // from.
 void WriteTreesJson(JsonWriter& json, Workspace& ws);

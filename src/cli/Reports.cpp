@@ -1,15 +1,27 @@
 // Pieces of output that more than one command writes.
 #include "Commands.h"
+#include "ConnectionKind.h"
 
 namespace cli {
 
 QuickCheckLists SortedQuickCheck(const NameList& tree1, const NameList& tree2) {
     QuickCheckLists lists = QuickCheckNames(tree1, tree2);
-    // The window's six list boxes are sorted; the lists come in each tree's order.
-    SortNames(lists.unique1);
-    SortNames(lists.common);
-    SortNames(lists.unique2);
+    SortQuickCheckLists(lists);
     return lists;
+}
+
+ReportInput ReportBase(Workspace& ws, bool definitionsCompared, bool classes, bool attributes) {
+    ReportInput in;
+    for (int t = 1; t <= 2; ++t) {
+        const TTreeInfo& slot = ws.tree(t);
+        in.trees[t - 1] = ReportTreeOf(slot, slot.Online ? LiveTreeHow(slot.TreeName) : "");
+    }
+    in.madeAt = ReportTimestamp();
+    in.program = "kalvix-cli (Kalvix v1.02)";
+    in.definitionsCompared = definitionsCompared;
+    if (classes) in.classes = ReportPartOf(ws.tree(1).ClassNames, ws.tree(2).ClassNames, {});
+    if (attributes) in.attributes = ReportPartOf(ws.tree(1).AttrNames, ws.tree(2).AttrNames, {});
+    return in;
 }
 
 void WriteTreesJson(JsonWriter& json, Workspace& ws) {

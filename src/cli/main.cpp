@@ -40,18 +40,20 @@ const std::vector<Command> kCommands = {
      "Writes the schema of the live tree TREE (tree:NAME) into FILE as the window's\n"
      "\"Save to File\" does; the file is replaced whole at the end. Prints nothing.\n",
      kAcceptsQuiet, RunSave},
-    {"quick", "[--format text|json] [--quiet] A B", "the six quick-check lists",
+    {"quick", "[--format text|json|html] [--quiet] A B", "the six quick-check lists",
      "Prints the names only one tree has and the names both have, classes then attributes,\n"
      "each list under its heading line, a blank line between lists.\n",
      kAcceptsQuiet | kAcceptsFormat, RunQuick},
-    {"compare-classes", "[--format text|json] [--quiet] A B", "the full class comparison's lines",
+    {"compare-classes", "[--format text|json|html] [--quiet] A B",
+     "the full class comparison's lines",
      "Prints the lines the window's class \"Start ...\" writes into its results list.\n",
      kAcceptsQuiet | kAcceptsFormat, RunCompareClasses},
-    {"compare-attributes", "[--format text|json] [--quiet] A B",
+    {"compare-attributes", "[--format text|json|html] [--quiet] A B",
      "the full attribute comparison's lines",
      "Prints the lines the window's attribute \"Start ...\" writes into its results list.\n",
      kAcceptsQuiet | kAcceptsFormat, RunCompareAttributes},
-    {"compare", "[--format text|json] [--quiet] A B", "the class lines, then the attribute lines",
+    {"compare", "[--format text|json|html] [--quiet] A B",
+     "the class lines, then the attribute lines",
      "Prints the class comparison's lines, then the attribute comparison's.\n",
      kAcceptsQuiet | kAcceptsFormat, RunCompare},
     {"show", "[--class|--attribute] [--quiet] A NAME", "a class's or an attribute's definition",
@@ -82,7 +84,9 @@ void PrintUsage(std::FILE* to) {
     }
     std::fputs(
         "\nOptions:\n"
-        "  --format text|json  the output as lines (the default) or one JSON document\n"
+        "  --format text|json|html\n"
+        "                      the output as lines (the default), one JSON document or one\n"
+        "                      self-contained HTML report\n"
         "  --quiet, -q         nothing but the lines: no progress, no \"No differences "
         "found\"\n"
         "  --help, -h          this text; after a command, that command's\n"
@@ -103,7 +107,10 @@ void PrintCommandHelp(const Command& c) {
     if (*c.details) std::fprintf(stdout, "\n%s", c.details);
     if (c.accepts) std::fputs("\nOptions:\n", stdout);
     if (c.accepts & kAcceptsFormat)
-        std::fputs("  --format text|json  lines (the default) or one JSON document\n", stdout);
+        std::fputs(
+            "  --format text|json|html\n"
+            "                      lines (the default), one JSON document or one HTML report\n",
+            stdout);
     if (c.accepts & kAcceptsQuiet)
         std::fputs(
             "  --quiet, -q         nothing but the lines: no progress, no \"No differences "

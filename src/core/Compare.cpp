@@ -43,57 +43,83 @@ void CancelCommonItems(std::vector<std::string>& a, std::vector<std::string>& b)
     keep(b, dropB);
 }
 
-std::string ClassItemLine(int tree, const std::string& className, int kind,
-                          const std::string& item) {
-    return "Tree #" + std::to_string(tree) + " - Class Definition for \"" + className + "\" has " +
-           ClassItemLabel(kind) + ": \"" + item + "\"";
-}
-
-std::string AttrDefLine(int tree, const std::string& attrName, const std::string& definition) {
-    return "Tree #" + std::to_string(tree) + " - Attribute Definition for \"" + attrName +
-           "\": \"" + definition + "\"";
-}
-
 }  // namespace
 
-bool CompareClassInfos(const std::string& className, TClassInfo& a, TClassInfo& b,
-                       bool reportIdentical, Lines& out) {
-    // The flags text takes no part: only the seven item lists are compared.
-    bool identical = true;
+bool CompareClassInfos(const std::string& className, TClassInfo& a, TClassInfo& b, Findings& out) {
+    const std::size_t before = out.size();
+    if (a.Flags != b.Flags) {
+        Finding& f = out.emplace_back();
+        f.type = FindingType::ClassFlags;
+        f.name = className;
+        f.text1 = a.Flags;
+        f.text2 = b.Flags;
+    }
     for (int kind = 0; kind < kClassItemKinds; ++kind) {
         std::vector<std::string>& listA = a.Items[static_cast<std::size_t>(kind)];
         std::vector<std::string>& listB = b.Items[static_cast<std::size_t>(kind)];
         if (listA == listB) continue;
-        // Lists that differ only in order or letter case leave nothing to report, but the
-        // class still no longer counts as identical.
-        identical = false;
+        // Lists that differ only in order or letter case cancel out completely: nothing
+        // differs, and the class stays identical.
         CancelCommonItems(listA, listB);
-        for (const std::string& item : listA)
-            out.push_back(ClassItemLine(1, className, kind, item));
-        for (const std::string& item : listB)
-            out.push_back(ClassItemLine(2, className, kind, item));
+        for (int tree = 1; tree <= 2; ++tree)
+            for (std::string& item : tree == 1 ? listA : listB) {
+                Finding& f = out.emplace_back();
+                f.type = FindingType::ClassItem;
+                f.tree = tree;
+                f.kind = kind;
+                f.name = className;
+                f.text1 = std::move(item);
+            }
     }
-    if (identical && reportIdentical) {
-        out.push_back("Class identical: ");
-        out.emplace_back();
-        Lines rendered = DisplayClass(className, a);
-        out.insert(out.end(), rendered.begin(), rendered.end());
-    }
-    return identical;
+    return out.size() == before;
 }
 
 bool CompareAttrDefs(const std::string& attrName, const std::string& def1, const std::string& def2,
-                     bool reportIdentical, Lines& out) {
-    if (def1 != def2) {
-        out.push_back(AttrDefLine(1, attrName, def1));
-        out.push_back(AttrDefLine(2, attrName, def2));
-        return false;
-    }
-    if (reportIdentical) {
-        out.push_back("Attribute identical: ");
-        out.emplace_back();
-        Lines rendered = DisplayAttribute(attrName, TAttrInfo{def1});
-        out.insert(out.end(), rendered.begin(), rendered.end());
-    }
-    return true;
+                     Findings& out) {
+    if (def1 == def2) return true;
+    Finding& f = out.emplace_back();
+    f.type = FindingType::AttrDefinition;
+    f.name = attrName;
+    f.text1 = def1;
+    f.text2 = def2;
+    return false;
+}
+
+namespace {
+
+Lines LinesOf(const Findings& findings) {
+    Lines lines;
+    for (const Finding& f : findings) AppendFindingLines(f, lines);
+    return lines;
+}
+
+}  // namespace
+
+Lines ClassDetailLines(const std::string& className, TClassInfo& a, TClassInfo& b) {
+    // The comparison consumes the lists; an identical class is shown as Tree #1 had it.
+    TClassInfo shown = a;
+    Findings findings;
+    if (!CompareClassInfos(className, a, b, findings)) return LinesOf(findings);
+    Lines lines{"Class identical: ", ""};
+    Lines rendered = DisplayClass(className, shown);
+    lines.insert(lines.end(), rendered.begin(), rendered.end());
+    return lines;
+}
+
+Lines AttrDetailLines(const std::string& attrName, const std::string& def1,
+                      const std::string& def2) {
+    Findings findings;
+    if (!CompareAttrDefs(attrName, def1, def2, findings)) return LinesOf(findings);
+    Lines lines{"Attribute identical: ", ""};
+    Lines rendered = DisplayAttribute(attrName, TAttrInfo{def1});
+    lines.insert(lines.end(), rendered.begin(), rendered.end());
+    return lines;
+}
+
+FindingFn FindingLinesTo(LineFn sink) {
+    return [sink = std::move(sink)](const Finding& finding) {
+        Lines lines;
+        AppendFindingLines(finding, lines);
+        for (const std::string& line : lines) sink(line);
+    };
 }

@@ -1,4 +1,4 @@
-// The full comparisons as functions from definitions (or name lists) to result lines.
+// The full comparisons as functions from definitions (or name lists) to findings.
 #pragma once
 
 #include <functional>
@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Definitions.h"
+#include "Findings.h"
 #include "Names.h"
 #include "UiHooks.h"
 #include "Workspace.h"
@@ -13,19 +14,29 @@
 using Lines = std::vector<std::string>;
 using LineFn = std::function<void(const std::string& line)>;
 
-// Compares two definitions of one class kind by kind (the records' lists are consumed);
-// returns whether the class is identical and appends the finding lines.
-bool CompareClassInfos(const std::string& className, TClassInfo& a, TClassInfo& b,
-                       bool reportIdentical, Lines& out);
+// Compares two definitions of one class: the flags text, then the item lists kind by kind
+// (the records' lists are consumed). Appends the findings; returns whether the class is
+// identical.
+bool CompareClassInfos(const std::string& className, TClassInfo& a, TClassInfo& b, Findings& out);
 bool CompareAttrDefs(const std::string& attrName, const std::string& def1, const std::string& def2,
-                     bool reportIdentical, Lines& out);
+                     Findings& out);
+// What a click on a common name shows: the findings' lines, or for an identical one
+// "Class identical: " ("Attribute identical: "), an empty line and Tree #1's definition.
+Lines ClassDetailLines(const std::string& className, TClassInfo& a, TClassInfo& b);
+Lines AttrDetailLines(const std::string& attrName, const std::string& def1,
+                      const std::string& def2);
 
-// Fetch both trees' definitions of one name and compare them.
+// Fetch both trees' definitions of one name (each under that tree's spelling) and compare
+// them: the detail lines with reportIdentical, else only the findings' lines.
 Lines CompareOneClass(Workspace& ws, UiHooks& ui, const std::string& className,
                       bool reportIdentical);
 Lines CompareOneAttr(Workspace& ws, UiHooks& ui, const std::string& attrName, bool reportIdentical);
 
-// A whole run: unique lines of Tree #1, of Tree #2, then the common names' findings in
+// A whole run: unique names of Tree #1, of Tree #2, then the common names' findings in
 // Tree #1's order. progress is called with each name of Tree #1 before it is handled.
-void CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const LineFn& output);
-void CompareAllAttributes(Workspace& ws, UiHooks& ui, const LineFn& progress, const LineFn& output);
+void CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const FindingFn& sink);
+void CompareAllAttributes(Workspace& ws, UiHooks& ui, const LineFn& progress,
+                          const FindingFn& sink);
+
+// A sink that hands each finding's lines on, one by one.
+FindingFn FindingLinesTo(LineFn lines);

@@ -1,4 +1,7 @@
 // Whole sections: the section names, the keys and the key=value lines of one section.
+#include <charconv>
+#include <cstdint>
+
 #include "IniDocument.h"
 
 using namespace ini;
@@ -28,6 +31,38 @@ std::vector<std::string> IniFile::ReadSection(const std::string& section) {
 
 namespace {
 
+// A list section as the program writes it (entries keyed by plain decimal numbers that
+// rise, 0, 1, 2 or with gaps, nothing else) has no entry another could shadow, so it is
+// read without building a key index: most sections of a schema file are such small lists.
+// Anything else returns false untouched.
+template <class F>
+bool ForEachRisingListValue(IniDocument& doc, Section& s, F& f) {
+    const Line* body = doc.Body(s);
+    const std::size_t n = doc.BodySize(s);
+    bool first = true;
+    std::uint64_t previous = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        const LineParts parts = Classify(body[i]);
+        if (parts.kind == LineKind::Blank || parts.kind == LineKind::Comment) continue;
+        const std::string_view key = parts.key;
+        // Plain: digits only, no leading zero, short enough to hold.
+        if (parts.kind != LineKind::Entry || key.empty() || key.size() > 18 ||
+            (key.size() > 1 && key.front() == '0'))
+            return false;
+        std::uint64_t number = 0;
+        const auto [end, ec] = std::from_chars(key.data(), key.data() + key.size(), number);
+        if (ec != std::errc() || end != key.data() + key.size()) return false;
+        if (!first && number <= previous) return false;
+        first = false;
+        previous = number;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const LineParts parts = Classify(body[i]);
+        if (parts.kind == LineKind::Entry) f(parts.key, ValueAsRead(parts.value));
+    }
+    return true;
+}
+
 // Calls f(key, value) for each listed entry of the section, the value being the one its
 // key reads (the first entry of that key, quotes stripped, cut).
 template <class F>
@@ -35,6 +70,7 @@ void ForEachListedValue(IniDocument& doc, const std::string& section, F&& f) {
     const std::uint32_t id = doc.FindSection(section);
     if (id == kNone) return;
     Section& s = doc.sections[id];
+    if (ForEachRisingListValue(doc, s, f)) return;
     KeyIndex& index = doc.IndexOf(s);
     const Line* body = doc.Body(s);
     for (std::size_t i = 0, n = doc.BodySize(s); i < n; ++i) {

@@ -8,6 +8,10 @@
 
 QString DecodeName(std::string_view bytes) {
     const auto size = static_cast<qsizetype>(bytes.size());
+    // ASCII reads the same either way, and Latin-1 is the cheap way.
+    if (std::all_of(bytes.begin(), bytes.end(),
+                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
+        return QString::fromLatin1(bytes.data(), size);
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(QByteArrayView(bytes.data(), size));
     if (!utf8.hasError()) return text;
@@ -37,9 +41,39 @@ QCollator NameCollator() {
 
 namespace {
 
+// Decodes into text, reusing its buffer: ASCII, the common case, needs no decoder and no
+// allocation a name.
+void DecodeInto(std::string_view bytes, QString& text) {
+    if (!std::all_of(bytes.begin(), bytes.end(),
+                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+        text = DecodeName(bytes);
+        return;
+    }
+    text.resize(static_cast<qsizetype>(bytes.size()));
+    QChar* out = text.data();
+    for (const char c : bytes) *out++ = QChar(static_cast<char16_t>(c));
+}
+
+template <typename T, typename GetName>
+bool SortedByCollation(const std::vector<T>& items, GetName getName, const QCollator& collator) {
+    if (items.size() < 2) return true;
+    QString previous;
+    QString current;
+    DecodeInto(getName(items.front()), previous);
+    for (std::size_t i = 1; i < items.size(); ++i) {
+        DecodeInto(getName(items[i]), current);
+        if (collator.compare(previous, current) > 0) return false;
+        std::swap(previous, current);
+    }
+    return true;
+}
+
 template <typename T, typename GetName>
 void SortByCollation(std::vector<T>& items, GetName getName) {
     const QCollator collator = NameCollator();
+    // A schema file holds its lists sorted already: one comparison a name tells, for far
+    // less than a sort key a name. (A sorted list is left as the stable sort would leave it.)
+    if (SortedByCollation(items, getName, collator)) return;
     std::vector<QCollatorSortKey> keys;
     keys.reserve(items.size());
     for (const T& item : items) keys.push_back(collator.sortKey(DecodeName(getName(item))));

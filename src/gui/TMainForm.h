@@ -30,6 +30,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
 class QTabWidget;
+struct ReportInput;
 
 // The window's own controls of one tree slot.
 struct TTreeControls {
@@ -210,6 +211,9 @@ class TMainForm : public QMainWindow, private UiHooks {
     bool dropEventFilter(QObject* watched, QEvent* event);
     bool statusTipFilter(QObject* watched, QEvent* event);
     void wireKeys();
+    // The HTML report of the run whose lines a results list holds, or null.
+    std::shared_ptr<const ReportInput> reportFor(ListBox* listBox) const;
+    void saveReport(const ReportInput& report, const QString& path);
 
     Workspace ws_;
     std::unique_ptr<Dialogs> dialogs_;
@@ -223,4 +227,7 @@ class TMainForm : public QMainWindow, private UiHooks {
     void pumpEvents();
     bool closePending_ = false;
     std::vector<std::pair<QObject*, int>> dropZones_;  // where a dropped file goes, by tree
+    // The last full runs, for "Save as ..." on their results lists as an HTML report.
+    std::shared_ptr<const ReportInput> classReport_;
+    std::shared_ptr<const ReportInput> attrReport_;
 };

@@ -4,7 +4,9 @@
 
 #include "BusyCursor.h"
 #include "Compare.h"
+#include "ConnectionKind.h"
 #include "DefinitionAccess.h"
+#include "HtmlReport.h"
 #include "QuickCheck.h"
 #include "Render.h"
 #include "TMainForm.h"
@@ -33,14 +35,45 @@ void TMainForm::TabSheetCompareAttributesShow(QObject*) {
     PageControlAttr->setCurrentWidget(TabSheetAttrQuick);
 }
 
+namespace {
+
+// The report of a full run as it stands when the run ends: both slots, the names, the
+// findings.
+std::shared_ptr<const ReportInput> RunReport(Workspace& ws, bool classes, Findings findings) {
+    auto report = std::make_shared<ReportInput>();
+    for (int t = 1; t <= 2; ++t) {
+        const TTreeInfo& slot = ws.tree(t);
+        report->trees[t - 1] = ReportTreeOf(slot, slot.Online ? LiveTreeHow(slot.TreeName) : "");
+    }
+    report->madeAt = ReportTimestamp();
+    report->program = std::string("Kalvix ") + kVersion;
+    if (classes)
+        report->classes =
+            ReportPartOf(ws.tree(1).ClassNames, ws.tree(2).ClassNames, std::move(findings));
+    else
+        report->attributes =
+            ReportPartOf(ws.tree(1).AttrNames, ws.tree(2).AttrNames, std::move(findings));
+    return report;
+}
+
+}  // namespace
+
 void TMainForm::BitBtnCompareClassesClick(QObject*) {
     LongOperation operation(*this);
     {
         SavedCursor savedCursor;
         ListBoxCompareClassesResults->clear();
+        classReport_.reset();
+        Findings found;
+        const FindingFn toList = FindingLinesTo(
+            [this](const std::string& line) { ResultMsg(ListBoxCompareClassesResults, line); });
         CompareAllClasses(
             ws_, *this, [this](const std::string& name) { StatusMsg(name); },
-            [this](const std::string& line) { ResultMsg(ListBoxCompareClassesResults, line); });
+            [&](const Finding& f) {
+                toList(f);
+                found.push_back(f);
+            });
+        classReport_ = RunReport(ws_, true, std::move(found));
         StatusBarReset();
     }
     if (ListBoxCompareClassesResults->count() == 0)
@@ -52,12 +85,26 @@ void TMainForm::BitBtnCompareAttrClick(QObject*) {
     {
         SavedCursor savedCursor;
         ListBoxCompareAttrResults->clear();
+        attrReport_.reset();
+        Findings found;
+        const FindingFn toList = FindingLinesTo(
+            [this](const std::string& line) { ResultMsg(ListBoxCompareAttrResults, line); });
         CompareAllAttributes(
             ws_, *this, [this](const std::string& name) { StatusMsg(name); },
-            [this](const std::string& line) { ResultMsg(ListBoxCompareAttrResults, line); });
+            [&](const Finding& f) {
+                toList(f);
+                found.push_back(f);
+            });
+        attrReport_ = RunReport(ws_, false, std::move(found));
         StatusBarReset();
     }
     if (ListBoxCompareAttrResults->count() == 0) showMsgDlg(DlgType::Plain, "No differences found");
+}
+
+std::shared_ptr<const ReportInput> TMainForm::reportFor(ListBox* listBox) const {
+    if (listBox == ListBoxCompareClassesResults) return classReport_;
+    if (listBox == ListBoxCompareAttrResults) return attrReport_;
+    return nullptr;
 }
 
 void TMainForm::CompareOneClass(const std::string& className, ListBox* target, bool clearFirst,

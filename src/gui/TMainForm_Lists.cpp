@@ -1,6 +1,7 @@
 // "Save as ..." on any list box: its lines, CR LF after each, replacing the file whole.
 #include <QSaveFile>
 
+#include "HtmlReport.h"
 #include "RegularFile.h"
 #include "TMainForm.h"
 
@@ -36,9 +37,30 @@ void TMainForm::PopupSaveAsClick(QObject*) {
     setup.filter = "Text Files (*.txt);;All Files (*)";
     setup.defaultSuffix = "txt";
     setup.directory = StartFolder();
+    // A comparison's results can also go out as its report: a name ending in .html says so.
+    const std::shared_ptr<const ReportInput> report = reportFor(list);
+    if (report) setup.filter = "Text Files (*.txt);;HTML report (*.html);;All Files (*)";
     const std::optional<QString> chosen = chooseSaveFile(setup);
     if (!chosen) return;
-    saveListBox(list, *chosen);
+    if (report && (chosen->endsWith(".html", Qt::CaseInsensitive) ||
+                   chosen->endsWith(".htm", Qt::CaseInsensitive)))
+        saveReport(*report, *chosen);
+    else
+        saveListBox(list, *chosen);
+}
+
+void TMainForm::saveReport(const ReportInput& report, const QString& path) {
+    if (const std::string why = ReplaceableTargetProblem(path.toStdString()); !why.empty()) {
+        showErrorDlg(QString("Cannot create file %1").arg(path).toStdString(), why);
+        return;
+    }
+    const std::string html = HtmlReport(report);
+    QSaveFile file(path);
+    const bool ok = file.open(QIODevice::WriteOnly) &&
+                    file.write(html.data(), static_cast<qint64>(html.size())) ==
+                        static_cast<qint64>(html.size()) &&
+                    file.commit();
+    if (!ok) showMsgDlg(DlgType::Error, QString("Cannot create file %1").arg(path).toStdString());
 }
 
 void TMainForm::saveListBox(ListBox* listBox, const QString& path) {

@@ -54,16 +54,23 @@ TEST(CliJson, CompareGivesNamesAndEveryFindingAsAnObject) {
               (QStringList{"Organization", "Organizational Unit", "Person", "Top", "User"}));
     EXPECT_EQ(Strings(classes["unique2"]), QStringList{"Printer"});
     const QJsonArray found = classes["differences"].toArray();
-    ASSERT_EQ(found.size(), 8);
+    ASSERT_EQ(found.size(), 10);
     EXPECT_EQ(found[0].toObject(), Object({{"class", "Person"},
                                            {"kind", "Mandatory Attribute"},
                                            {"tree", 1},
                                            {"item", "Surname"}}));
-    EXPECT_EQ(found[5].toObject(),
+    // Differing flags: one object per tree, kind "Flags", the flags text as the item.
+    EXPECT_EQ(found[5].toObject(), Object({{"class", "Top"},
+                                           {"kind", "Flags"},
+                                           {"tree", 1},
+                                           {"item", "Effective\\Non-Removable"}}));
+    EXPECT_EQ(found[6].toObject(),
+              Object({{"class", "Top"}, {"kind", "Flags"}, {"tree", 2}, {"item", "Effective"}}));
+    EXPECT_EQ(found[7].toObject(),
               Object({{"class", "User"}, {"kind", "Super Class"}, {"tree", 2}, {"item", "Top"}}));
     // "Attribute" is a kind of its own, not the tail of "Optional Attribute".
     EXPECT_EQ(
-        found[7].toObject(),
+        found[9].toObject(),
         Object(
             {{"class", "User"}, {"kind", "Attribute"}, {"tree", 1}, {"item", "Group Membership"}}));
 

@@ -116,7 +116,7 @@ class CompareRunsTest : public ::testing::Test {
     Lines progress;
     Lines lines;
     LineFn onProgress = [this](const std::string& s) { progress.push_back(s); };
-    LineFn onLine = [this](const std::string& s) { lines.push_back(s); };
+    FindingFn onLine = FindingLinesTo([this](const std::string& s) { lines.push_back(s); });
 };
 
 TEST_F(CompareRunsTest, AllClasses) {
@@ -125,9 +125,13 @@ TEST_F(CompareRunsTest, AllClasses) {
     const Lines expected = {
         "Tree #1 - Unique Class: \"Only1\"",
         "Tree #2 - Unique Class: \"Only2\"",
+        "Tree #1 - Class Definition for \"Alpha\" has Flags: \"Effective\"",
+        "Tree #2 - Class Definition for \"Alpha\" has Flags: \"Container\"",
         "Tree #1 - Class Definition for \"Alpha\" has Mandatory Attribute: \"Surname\"",
         "Tree #2 - Class Definition for \"Alpha\" has Optional Attribute: \"z\"",
         "Tree #2 - Class Definition for \"beta\" has Super Class: \"Top\"",
+        "Tree #1 - Class Definition for \"Same\" has Flags: \"Effective\"",
+        "Tree #2 - Class Definition for \"Same\" has Flags: \"Non-Effective\"",
     };
     EXPECT_EQ(lines, expected);
     EXPECT_EQ(progress, (Lines{"Alpha", "beta", "Only1", "Same"}));
@@ -167,11 +171,11 @@ TEST_F(CompareRunsTest, OneName) {
         Lines expected;
     };
     const std::vector<Case> cases = {
-        {"identical class, rendering of Tree #1",
+        {"class differing in its flags alone",
          true,
          "Same",
-         {"Class identical: ", "", "Same", "", "Flags", "      Effective", "", "Super Class",
-          "      Top", "", "Optional Attribute", "      Age", "      Title"}},
+         {"Tree #1 - Class Definition for \"Same\" has Flags: \"Effective\"",
+          "Tree #2 - Class Definition for \"Same\" has Flags: \"Non-Effective\""}},
         {"repeated item in Tree #2",
          true,
          "beta",
@@ -194,11 +198,42 @@ TEST_F(CompareRunsTest, OneName) {
         EXPECT_EQ(out, c.expected) << c.what;
         EXPECT_EQ(ui.processEventsCalls, 1) << c.what;
     }
-    // Order-only differences: no line, and not reported as identical either.
-    Load(2, dir.write("reordered.txt", Crlf({"[Classes]", "0=Same", "[Same: Super Class]", "0=TOP",
+    // Same flags, items in another order and letter case: identical, shown as Tree #1 has it.
+    Load(2, dir.write("reordered.txt", Crlf({"[Classes]", "0=Same", "[Class Definition]",
+                                             "Same=Effective", "[Same: Super Class]", "0=TOP",
                                              "[Same: Optional Attribute]", "0=Age", "1=Title"})));
-    EXPECT_TRUE(CompareOneClass(ws, ui, "Same", true).empty());
+    EXPECT_EQ(
+        CompareOneClass(ws, ui, "Same", true),
+        (Lines{"Class identical: ", "", "Same", "", "Flags", "      Effective", "", "Super Class",
+               "      Top", "", "Optional Attribute", "      Age", "      Title"}));
     EXPECT_TRUE(CompareOneClass(ws, ui, "Same", false).empty());
+}
+
+// Names equal only under full case folding: each tree's definition is read under its own
+// spelling (the schema file's keys match ASCII letters only), and the findings name the
+// class as Tree #1 writes it.
+TEST_F(CompareRunsTest, EachTreeIsReadUnderItsOwnSpelling) {
+    Load(1, dir.write("u1.txt", Crlf({"[Attributes]", "0=ärger", "[Attribute Definition]",
+                                      "ärger=CI_STRING", "[Classes]", "0=örtlichkeit",
+                                      "[Class Definition]", "örtlichkeit=Effective",
+                                      "[örtlichkeit: Mandatory Attribute]", "0=ärger", "1=CN"})));
+    Load(2, dir.write("u2.txt", Crlf({"[Attributes]", "0=ÄRGER", "[Attribute Definition]",
+                                      "ÄRGER=CI_STRING [Single]", "[Classes]", "0=ÖRTLICHKEIT",
+                                      "[Class Definition]", "ÖRTLICHKEIT=Effective",
+                                      "[ÖRTLICHKEIT: Mandatory Attribute]", "0=ÄRGER"})));
+    CompareAllClasses(ws, ui, nullptr, onLine);
+    CompareAllAttributes(ws, ui, nullptr, onLine);
+    EXPECT_EQ(lines,
+              (Lines{"Tree #1 - Class Definition for \"örtlichkeit\" has Mandatory Attribute: "
+                     "\"CN\"",
+                     "Tree #1 - Attribute Definition for \"ärger\": \"CI_STRING\"",
+                     "Tree #2 - Attribute Definition for \"ärger\": \"CI_STRING [Single]\""}));
+    // A click in the common list carries Tree #1's spelling.
+    EXPECT_EQ(CompareOneClass(ws, ui, "örtlichkeit", true),
+              (Lines{"Tree #1 - Class Definition for \"örtlichkeit\" has Mandatory Attribute: "
+                     "\"CN\""}));
+    EXPECT_EQ(CompareOneAttr(ws, ui, "ärger", true).size(), 2u);
+    EXPECT_TRUE(ui.dialogs.empty());
 }
 
 }  // namespace

@@ -176,8 +176,9 @@ TEST_F(DefinitionAccessTest, SavedOnlineTreeComparesEqualToTheLiveOne) {
     OpenSchemaFileIntoSlot(two, path);
     ReadSchemaNames(two, nullptr);
     Lines lines;
-    CompareAllClasses(*ws, ui, nullptr, [&](const std::string& l) { lines.push_back(l); });
-    CompareAllAttributes(*ws, ui, nullptr, [&](const std::string& l) { lines.push_back(l); });
+    const FindingFn sink = FindingLinesTo([&](const std::string& l) { lines.push_back(l); });
+    CompareAllClasses(*ws, ui, nullptr, sink);
+    CompareAllAttributes(*ws, ui, nullptr, sink);
     EXPECT_TRUE(lines.empty()) << lines.front();
     EXPECT_TRUE(ui.dialogs.empty());
 

@@ -55,9 +55,9 @@ class DemoGolden : public ::testing::Test {
         SortNames(slot.AttrNames);
     }
 
-    std::string run(void (*compare)(Workspace&, UiHooks&, const LineFn&, const LineFn&)) {
+    std::string run(void (*compare)(Workspace&, UiHooks&, const LineFn&, const FindingFn&)) {
         std::string out;
-        compare(*ws, ui, {}, [&](const std::string& line) { out += line + "\n"; });
+        compare(*ws, ui, {}, [&](const Finding& f) { AppendFindingText(f, out); });
         return out;
     }
 

@@ -39,6 +39,7 @@ TEST(QuickCheckNames, SplitsByNameIgnoringCase) {
         {"every occurrence of Tree #1 by itself", {"A", "a", "B"}, {"A"}, {"B"}, {"A", "a"}, {}},
         {"every occurrence of Tree #2 by itself", {"A"}, {"C", "c", "a"}, {}, {"A"}, {"C", "c"}},
         {"one side empty", {}, {"X"}, {}, {}, {"X"}},
+        {"each spelling of Tree #2 is common", {"x"}, {"X", "y", "x"}, {}, {"x"}, {"y"}},
         {"both empty", {}, {}, {}, {}, {}},
         {"non-ASCII letters fold", {"\xC3\x84rger"}, {"\xC3\xA4RGER"}, {}, {"\xC3\x84rger"}, {}},
         {"prefix is not equality", {"Post"}, {"Postal"}, {"Post"}, {}, {"Postal"}},
@@ -62,6 +63,25 @@ TEST(QuickCheckNames, CarriesTheNumbersAlong) {
     EXPECT_EQ(r.unique1[0].number, 3u);
     ASSERT_EQ(r.unique2.size(), 1u);
     EXPECT_EQ(r.unique2[0].number, 5u);
+}
+
+// Each tree's definition is fetched under that tree's own spelling: the check hands both.
+TEST(QuickCheckNames, KnowsTreeTwosSpellingOfEachCommonName) {
+    const NameList tree1 = Names({"\xC3\xB6rtlichkeit", "\xC3\xA4rger", "Top", "top", "Solo"});
+    const NameList tree2 = Names({"TOP", "\xC3\x84RGER", "\xC3\x96RTLICHKEIT", "Top"});
+    const QuickCheckLists r = QuickCheckNames(tree1, tree2);
+    EXPECT_EQ(Texts(r.common),
+              (std::vector<std::string>{"\xC3\xB6rtlichkeit", "\xC3\xA4rger", "Top", "top"}));
+    // Tree #2's first entry of a name stands for all of them.
+    EXPECT_EQ(Texts(r.common2),
+              (std::vector<std::string>{"\xC3\x96RTLICHKEIT", "\xC3\x84RGER", "TOP", "TOP"}));
+    EXPECT_EQ(SpellingIn(tree2, "\xC3\xA4rger"), "\xC3\x84RGER");
+    EXPECT_EQ(SpellingIn(tree2, "tOp"), "TOP");
+    EXPECT_EQ(SpellingIn(tree2, "Solo"), "Solo");
+    const NameMatches m = MatchNamesBothWays(tree1, tree2);
+    EXPECT_EQ(m.in2, (std::vector<std::size_t>{2, 1, 0, 0, kNoMatch}));
+    // Both spellings of Top in Tree #2 are common.
+    EXPECT_EQ(m.common2, (std::vector<std::uint8_t>{1, 1, 1, 1}));
 }
 
 TEST(QuickCheckNames, LargeListsWithManyCaseTwins) {

@@ -17,6 +17,36 @@ TClassInfo Info(const std::string& flags, std::vector<std::pair<int, Items>> kin
     return info;
 }
 
+// The lines the window shows: a click's detail lines with reportIdentical, else the
+// findings' lines as a full run writes them.
+bool ClassLines(const std::string& name, TClassInfo& a, TClassInfo& b, bool reportIdentical,
+                Lines& out) {
+    TClassInfo a2 = a;
+    TClassInfo b2 = b;
+    Findings found;
+    const bool identical = CompareClassInfos(name, a, b, found);
+    if (reportIdentical) {
+        const Lines detail = ClassDetailLines(name, a2, b2);
+        out.insert(out.end(), detail.begin(), detail.end());
+    } else {
+        for (const Finding& f : found) AppendFindingLines(f, out);
+    }
+    return identical;
+}
+
+bool AttrLines(const std::string& name, const std::string& def1, const std::string& def2,
+               bool reportIdentical, Lines& out) {
+    Findings found;
+    const bool identical = CompareAttrDefs(name, def1, def2, found);
+    if (reportIdentical) {
+        const Lines detail = AttrDetailLines(name, def1, def2);
+        out.insert(out.end(), detail.begin(), detail.end());
+    } else {
+        for (const Finding& f : found) AppendFindingLines(f, out);
+    }
+    return identical;
+}
+
 TEST(DisplayClass, RendersFlagsAndNonEmptyKindsSorted) {
     TClassInfo info = Info(
         "Effective\\Non-Removable",
@@ -94,29 +124,50 @@ TEST(CompareClassInfos, FindingsKindByKind) {
          false,
          true,
          {}},
-        {"flags alone differ: identical",
-         Info("Effective", {{ikSuperClass, {"Top"}}}),
-         Info("Non-Effective", {{ikSuperClass, {"Top"}}}),
-         false,
+        {"flags alone differ: two lines, not identical",
+         Info("Effective\\Container", {{ikSuperClass, {"Top"}}}),
+         Info("Effective\\Container\\Non-Removable", {{ikSuperClass, {"Top"}}}),
          true,
-         {}},
+         false,
+         {Line(1, "Flags", "Effective\\Container"),
+          Line(2, "Flags", "Effective\\Container\\Non-Removable")}},
+        {"flags lines come before the item lines; an empty flags text is \"\"",
+         Info("", {{ikSuperClass, {"Top"}}}),
+         Info("Auxiliary", {}),
+         false,
+         false,
+         {Line(1, "Flags", ""), Line(2, "Flags", "Auxiliary"), Line(1, "Super Class", "Top")}},
+        {"flags differing in letter case only still differ",
+         Info("Effective", {}),
+         Info("effective", {}),
+         false,
+         false,
+         {Line(1, "Flags", "Effective"), Line(2, "Flags", "effective")}},
         {"one mandatory attribute missing in Tree #2",
          Info("", {{ikMandatoryAttribute, {"CN", "Surname"}}}),
          Info("", {{ikMandatoryAttribute, {"CN"}}}),
          false,
          false,
          {Line(1, "Mandatory Attribute", "Surname")}},
-        {"order only: no line, not identical",
-         Info("", {{ikOptionalAttribute, {"a", "b"}}}),
-         Info("", {{ikOptionalAttribute, {"b", "a"}}}),
+        {"order only: identical, shown as Tree #1 has it",
+         Info("", {{ikOptionalAttribute, {"b", "a"}}, {ikSuperClass, {"Top"}}}),
+         Info("", {{ikOptionalAttribute, {"a", "b"}}, {ikSuperClass, {"Top"}}}),
          true,
-         false,
-         {}},
-        {"case only: no line, not identical",
+         true,
+         {"Class identical: ", "", "User", "", "Flags", "      ", "", "Super Class", "      Top",
+          "", "Optional Attribute", "      a", "      b"}},
+        {"case only: identical, Tree #1's spelling shown",
          Info("", {{ikOptionalAttribute, {"Title"}}}),
          Info("", {{ikOptionalAttribute, {"TITLE"}}}),
          true,
+         true,
+         {"Class identical: ", "", "User", "", "Flags", "      ", "", "Optional Attribute",
+          "      Title"}},
+        {"order and case only, not reported: nothing",
+         Info("", {{ikMandatoryAttribute, {"CN", "Surname"}}}),
+         Info("", {{ikMandatoryAttribute, {"SURNAME", "cn"}}}),
          false,
+         true,
          {}},
         {"twice in Tree #1, once in Tree #2",
          Info("", {{ikOptionalAttribute, {"L", "L"}}}),
@@ -146,7 +197,7 @@ TEST(CompareClassInfos, FindingsKindByKind) {
          {Line(2, "Attribute", "x"), Line(2, "Attribute", "y")}},
         {"identical and reported: rendering of Tree #1",
          Info("Effective", {{ikMandatoryAttribute, {"b", "A"}}}),
-         Info("Other", {{ikMandatoryAttribute, {"b", "A"}}}),
+         Info("Effective", {{ikMandatoryAttribute, {"b", "A"}}}),
          true,
          true,
          {"Class identical: ", "", "User", "", "Flags", "      Effective", "",
@@ -161,7 +212,7 @@ TEST(CompareClassInfos, FindingsKindByKind) {
     for (const ClassCase& c : cases) {
         TClassInfo a = c.a, b = c.b;
         Lines out{"earlier line"};
-        const bool identical = CompareClassInfos("User", a, b, c.reportIdentical, out);
+        const bool identical = ClassLines("User", a, b, c.reportIdentical, out);
         EXPECT_EQ(identical, c.identical) << c.what;
         Lines expected{"earlier line"};
         expected.insert(expected.end(), c.expected.begin(), c.expected.end());
@@ -175,7 +226,7 @@ TEST(CompareClassInfos, CancellationTakesFirstMatchOfTree2AndCountsRepeats) {
     TClassInfo a = Info("", {{ikOptionalAttribute, {"x", "X"}}});
     TClassInfo b = Info("", {{ikOptionalAttribute, {"X", "x", "x", "q"}}});
     Lines out;
-    EXPECT_FALSE(CompareClassInfos("User", a, b, false, out));
+    EXPECT_FALSE(ClassLines("User", a, b, false, out));
     EXPECT_EQ(out, (Lines{Line(2, "Optional Attribute", "x"), Line(2, "Optional Attribute", "q")}));
 
     // Tree #1 "x","X" against one "x": the item walked first (the last, "X") cancels it, so
@@ -183,7 +234,7 @@ TEST(CompareClassInfos, CancellationTakesFirstMatchOfTree2AndCountsRepeats) {
     TClassInfo c = Info("", {{ikOptionalAttribute, {"x", "X"}}});
     TClassInfo d = Info("", {{ikOptionalAttribute, {"x"}}});
     out.clear();
-    CompareClassInfos("User", c, d, false, out);
+    ClassLines("User", c, d, false, out);
     EXPECT_EQ(out, (Lines{Line(1, "Optional Attribute", "x")}));
 }
 
@@ -196,7 +247,7 @@ TEST(CompareClassInfos, LongListsDifferingByOneItem) {
     TClassInfo a = Info("", {{ikOptionalAttribute, many}});
     TClassInfo b = Info("", {{ikOptionalAttribute, other}});
     Lines out;
-    EXPECT_FALSE(CompareClassInfos("User", a, b, false, out));
+    EXPECT_FALSE(ClassLines("User", a, b, false, out));
     EXPECT_EQ(out, (Lines{Line(2, "Optional Attribute", "extra")}));
 }
 
@@ -245,9 +296,70 @@ TEST(CompareAttrDefs, ExactTextComparison) {
     };
     for (const Case& c : cases) {
         Lines out;
-        EXPECT_EQ(CompareAttrDefs("CN", c.def1, c.def2, c.reportIdentical, out), c.identical)
-            << c.what;
+        EXPECT_EQ(AttrLines("CN", c.def1, c.def2, c.reportIdentical, out), c.identical) << c.what;
         EXPECT_EQ(out, c.expected) << c.what;
+    }
+}
+
+TEST(Findings, RecordsCarryWhatTheLinesSay) {
+    TClassInfo a = Info("Effective", {{ikASN, {"1.2"}}, {ikSuperClass, {"Top", "x"}}});
+    TClassInfo b = Info("Auxiliary", {{ikSuperClass, {"TOP"}}});
+    Findings found;
+    EXPECT_FALSE(CompareClassInfos("User", a, b, found));
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[0].type, FindingType::ClassFlags);
+    EXPECT_EQ(found[0].text1, "Effective");
+    EXPECT_EQ(found[0].text2, "Auxiliary");
+    EXPECT_EQ(found[1].type, FindingType::ClassItem);
+    EXPECT_EQ(found[1].tree, 1);
+    EXPECT_EQ(found[1].kind, ikSuperClass);
+    EXPECT_EQ(found[1].text1, "x");
+    EXPECT_EQ(found[2].kind, ikASN);
+    for (const Finding& f : found) EXPECT_EQ(f.name, "User");
+    EXPECT_TRUE(IsClassFinding(found[0]));
+    EXPECT_FALSE(IsUniqueFinding(found[1]));
+}
+
+TEST(Findings, EachKindRendersAsTheWindowShowsIt) {
+    auto make = [](FindingType type, int tree, int kind, std::string name, std::string t1,
+                   std::string t2) {
+        Finding f;
+        f.type = type;
+        f.tree = tree;
+        f.kind = kind;
+        f.name = std::move(name);
+        f.text1 = std::move(t1);
+        f.text2 = std::move(t2);
+        return f;
+    };
+    struct Case {
+        Finding finding;
+        Lines expected;
+    };
+    // Names and texts go in as they are: quotes, blanks and odd bytes included.
+    const std::vector<Case> cases = {
+        {make(FindingType::UniqueClass, 2, 0, "Acme:\"Q\"", "", ""),
+         {"Tree #2 - Unique Class: \"Acme:\"Q\"\""}},
+        {make(FindingType::UniqueAttribute, 1, 0, "a\xFF b", "", ""),
+         {"Tree #1 - Unique Attribute: \"a\xFF b\""}},
+        {make(FindingType::ClassFlags, 0, 0, "T", "", "Effective\\Container"),
+         {"Tree #1 - Class Definition for \"T\" has Flags: \"\"",
+          "Tree #2 - Class Definition for \"T\" has Flags: \"Effective\\Container\""}},
+        {make(FindingType::ClassItem, 2, ikNamingAttribute, "T", "CN", ""),
+         {"Tree #2 - Class Definition for \"T\" has Naming Attribute: \"CN\""}},
+        {make(FindingType::AttrDefinition, 0, 0, "CN", "CI_STRING", ""),
+         {"Tree #1 - Attribute Definition for \"CN\": \"CI_STRING\"",
+          "Tree #2 - Attribute Definition for \"CN\": \"\""}},
+    };
+    for (const Case& c : cases) {
+        Lines lines;
+        AppendFindingLines(c.finding, lines);
+        EXPECT_EQ(lines, c.expected);
+        std::string text;
+        AppendFindingText(c.finding, text);
+        std::string joined;
+        for (const std::string& line : c.expected) joined += line + "\n";
+        EXPECT_EQ(text, joined);
     }
 }
 

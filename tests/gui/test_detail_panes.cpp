@@ -33,7 +33,7 @@ class DetailPanes : public FormFixture {
             c.items = std::move(items);
             return c;
         };
-        two->classes.push_back(cls("TOP", 0x07, 0x00, {{{}, {}, {}, {"Object Class"}, {}}}));
+        two->classes.push_back(cls("TOP", 0x06, 0x00, {{{}, {}, {}, {"Object Class"}, {}}}));
         two->classes.push_back(
             cls("Person", 0x02, 0x06, {{{"Top"}, {}, {"CN"}, {"CN"}, {"Description", "Title"}}}));
         two->classes.push_back(cls("Device", 0x02, 0x0E, {{{"Top"}, {}, {"CN"}, {"CN"}, {}}}));
@@ -124,7 +124,7 @@ TEST_F(DetailPanes, CommonNamesShowTheirDifferencesOnceEach) {
     select(form->ListBoxAttrCommon, "CN");
     EXPECT_EQ(texts(form->ListBoxAttrDetail), cn);
 
-    // Top differs only in flags and in the letter case of its name: identical.
+    // Top differs only in the letter case of its name: identical.
     select(form->ListBoxClassesCommon, "Top");
     EXPECT_EQ(form->ListBoxClassesDetail->itemText(0), "Class identical: ");
     EXPECT_EQ(form->ListBoxClassesDetail->itemText(2), "Top");

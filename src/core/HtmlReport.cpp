@@ -1,0 +1,414 @@
+#include "HtmlReport.h"
+
+#include <QDateTime>
+#include <QString>
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <string_view>
+
+#include "Definitions.h"
+#include "Names.h"
+
+namespace {
+
+const char* const kStyle = R"(
+body { font: 14px/1.45 system-ui, "DejaVu Sans", Arial, sans-serif; color: #1d2430;
+       margin: 24px 32px; max-width: 1200px; }
+h1 { font-size: 22px; margin: 0 0 12px; }
+h2 { font-size: 18px; border-bottom: 2px solid #3a6ea5; padding-bottom: 3px; margin-top: 28px; }
+h3 { font-size: 15px; margin: 18px 0 6px; }
+table { border-collapse: collapse; }
+th, td { text-align: left; vertical-align: top; padding: 4px 10px; border: 1px solid #c9d1dc; }
+th { background: #eef2f7; font-weight: 600; }
+table.meta th { width: 7em; }
+table.meta td.source { color: #4a5566; }
+table.summary td { text-align: right; min-width: 6em; font-variant-numeric: tabular-nums; }
+table.summary td.nonzero a { font-weight: 700; }
+table.diff { width: 100%; margin: 6px 0 16px; table-layout: fixed; }
+table.diff caption { text-align: left; font-weight: 700; padding: 4px 0; }
+table.diff th.kind { width: 13em; }
+table.diff td { word-wrap: break-word; }
+td.t1 { background: #fdf3f2; }
+td.t2 { background: #f1f8f1; }
+td.def { white-space: pre-wrap; font-family: "DejaVu Sans Mono", monospace; font-size: 13px; }
+mark { background: #ffd54a; font-weight: 700; padding: 0 1px; }
+ul.names { columns: 3 18em; margin: 4px 0; padding-left: 20px; }
+ul.names li { break-inside: avoid; }
+.none { color: #6b7686; font-style: italic; }
+.empty { color: #6b7686; font-style: italic; }
+.alt { color: #6b7686; }
+.ctl { font-family: monospace; font-size: 11px; border: 1px solid #c9a0a0; color: #8a2020;
+       padding: 0 2px; margin: 0 1px; }
+a { color: #245a94; }
+footer { margin-top: 32px; color: #6b7686; font-size: 12px; }
+@media print {
+  body { margin: 0; font-size: 11pt; max-width: none; }
+  a { color: inherit; text-decoration: none; }
+  table.diff, tr { break-inside: avoid; }
+  h2, h3 { break-after: avoid; }
+  details > ul { display: block; }
+}
+)";
+
+void AppendUtf8(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+void AppendEscapedCodePoint(std::string& out, char32_t cp) {
+    switch (cp) {
+        case '&':
+            out += "&amp;";
+            return;
+        case '<':
+            out += "&lt;";
+            return;
+        case '>':
+            out += "&gt;";
+            return;
+        case '"':
+            out += "&quot;";
+            return;
+        case '\'':
+            out += "&#39;";
+            return;
+        default:
+            break;
+    }
+    // Control characters would be invisible or, as character references, be read as other
+    // characters (HTML maps &#x80; to the euro sign): they are shown by their number.
+    if (cp < 0x20 || (cp >= 0x7F && cp <= 0x9F)) {
+        char text[40];
+        std::snprintf(text, sizeof text, "<span class=\"ctl\">U+%04X</span>",
+                      static_cast<unsigned>(cp));
+        out += text;
+        return;
+    }
+    AppendUtf8(out, cp);
+}
+
+void AppendText(std::string& out, std::string_view bytes) {
+    const bool ascii = std::all_of(bytes.begin(), bytes.end(),
+                                   [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii) {
+        for (const char c : bytes) AppendEscapedCodePoint(out, static_cast<unsigned char>(c));
+        return;
+    }
+    for (const char32_t cp : DecodeName(bytes).toUcs4()) AppendEscapedCodePoint(out, cp);
+}
+
+std::string Text(std::string_view bytes) {
+    std::string out;
+    AppendText(out, bytes);
+    return out;
+}
+
+// The words of a definition: its syntax and each flag word, so that
+// "CI_STRING [Sized (1-64)\NonRem]" gives CI_STRING, "Sized (1-64)" and NonRem. Blanks,
+// backslashes and brackets outside parentheses part them.
+// A flags text ("Effective\\Ambiguous Naming") is parted by backslashes alone.
+std::vector<std::string_view> Words(std::string_view text, bool blanksPart) {
+    std::vector<std::string_view> words;
+    int depth = 0;
+    std::size_t start = std::string_view::npos;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '(') ++depth;
+        if (c == ')' && depth > 0) --depth;
+        // A blank before a parenthesis belongs to the word: "Sized (1-64)".
+        const bool blank =
+            blanksPart && (c == ' ' || c == '\t') && !(i + 1 < text.size() && text[i + 1] == '(');
+        const bool parts = depth == 0 && (blank || c == '\\' || c == '[' || c == ']');
+        if (parts) {
+            if (start != std::string_view::npos) words.push_back(text.substr(start, i - start));
+            start = std::string_view::npos;
+        } else if (start == std::string_view::npos) {
+            start = i;
+        }
+    }
+    if (start != std::string_view::npos) words.push_back(text.substr(start));
+    return words;
+}
+
+// The definition with the words the other one lacks marked; the blanks stay as they are.
+std::string MarkedDefinition(std::string_view text, std::string_view other,
+                             bool blanksPart = true) {
+    std::map<std::string_view, int> otherWords;
+    for (std::string_view w : Words(other, blanksPart)) ++otherWords[w];
+    std::string out;
+    std::size_t pos = 0;
+    for (std::string_view word : Words(text, blanksPart)) {
+        const std::size_t at = static_cast<std::size_t>(word.data() - text.data());
+        AppendText(out, text.substr(pos, at - pos));
+        auto found = otherWords.find(word);
+        if (found != otherWords.end() && found->second > 0) {
+            --found->second;
+            AppendText(out, word);
+        } else {
+            out += "<mark>";
+            AppendText(out, word);
+            out += "</mark>";
+        }
+        pos = at + word.size();
+    }
+    AppendText(out, text.substr(pos));
+    if (text.empty()) out += "<span class=\"empty\">(no definition)</span>";
+    return out;
+}
+
+struct PartNames {
+    const char* id;     // "classes"
+    const char* title;  // "Classes"
+    const char* one;    // "class"
+};
+
+void WriteNameList(std::string& out, const NameList& names, const NameList* spelling2) {
+    if (names.empty()) {
+        out += "<p class=\"none\">None</p>\n";
+        return;
+    }
+    out += "<ul class=\"names\">\n";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        out += "<li>";
+        AppendText(out, names[i].name);
+        if (spelling2 && i < spelling2->size() && (*spelling2)[i].name != names[i].name) {
+            out += " <span class=\"alt\">(Tree #2: ";
+            AppendText(out, (*spelling2)[i].name);
+            out += ")</span>";
+        }
+        out += "</li>\n";
+    }
+    out += "</ul>\n";
+}
+
+// One common name's findings, in their order.
+struct Group {
+    std::string name;
+    std::vector<const Finding*> findings;
+};
+
+std::vector<Group> DefinitionGroups(const Findings& findings) {
+    std::vector<Group> groups;
+    for (const Finding& f : findings) {
+        if (IsUniqueFinding(f)) continue;
+        // A flags finding or a definition pair opens a class's or attribute's findings;
+        // item findings of one class come together.
+        const bool opens = f.type == FindingType::ClassFlags ||
+                           f.type == FindingType::AttrDefinition || groups.empty() ||
+                           groups.back().name != f.name;
+        if (opens) groups.push_back({f.name, {}});
+        groups.back().findings.push_back(&f);
+    }
+    return groups;
+}
+
+// other: for a flags text, the other tree's, so the flag words it lacks are marked.
+void WriteItemCell(std::string& out, const char* cls, const std::vector<std::string_view>& items,
+                   const std::string_view* other = nullptr) {
+    out += "<td class=\"";
+    out += cls;
+    out += "\">";
+    if (items.empty()) out += "<span class=\"empty\">-</span>";
+    for (std::string_view item : items) {
+        out += "<div class=\"item\">";
+        if (item.empty())
+            out += "<span class=\"empty\">(empty)</span>";
+        else if (other)
+            out += MarkedDefinition(item, *other, false);
+        else
+            AppendText(out, item);
+        out += "</div>";
+    }
+    out += "</td>";
+}
+
+void WriteClassGroup(std::string& out, const Group& group, std::size_t number) {
+    out += "<table class=\"diff class-diff\" id=\"class-" + std::to_string(number) + "\">\n";
+    out += "<caption>";
+    AppendText(out, group.name);
+    out +=
+        "</caption>\n<tr><th class=\"kind\">Differs in</th><th>Tree #1</th><th>Tree #2</th></tr>\n";
+    // Row -1 is the flags; rows 0 to 6 the item kinds, in that order.
+    std::map<int, std::pair<std::vector<std::string_view>, std::vector<std::string_view>>> rows;
+    for (const Finding* f : group.findings) {
+        if (f->type == FindingType::ClassFlags) {
+            rows[-1].first.push_back(f->text1);
+            rows[-1].second.push_back(f->text2);
+        } else {
+            auto& row = rows[f->kind];
+            (f->tree == 1 ? row.first : row.second).push_back(f->text1);
+        }
+    }
+    for (const auto& [kind, items] : rows) {
+        out += "<tr class=\"kind-row\"><th class=\"kind\">";
+        out += kind < 0 ? std::string("Flags") : ClassItemLabel(kind);
+        out += "</th>";
+        if (kind < 0) {
+            WriteItemCell(out, "t1", items.first, &items.second.front());
+            WriteItemCell(out, "t2", items.second, &items.first.front());
+        } else {
+            WriteItemCell(out, "t1", items.first);
+            WriteItemCell(out, "t2", items.second);
+        }
+        out += "</tr>\n";
+    }
+    out += "</table>\n";
+}
+
+void WriteAttrGroup(std::string& out, const Group& group, std::size_t number) {
+    out += "<table class=\"diff attr-diff\" id=\"attribute-" + std::to_string(number) + "\">\n";
+    out += "<caption>";
+    AppendText(out, group.name);
+    out += "</caption>\n";
+    for (const Finding* f : group.findings) {
+        out += "<tr><th class=\"kind\">Tree #1</th><td class=\"def t1\">";
+        out += MarkedDefinition(f->text1, f->text2);
+        out += "</td></tr>\n<tr><th class=\"kind\">Tree #2</th><td class=\"def t2\">";
+        out += MarkedDefinition(f->text2, f->text1);
+        out += "</td></tr>\n";
+    }
+    out += "</table>\n";
+}
+
+void WriteCount(std::string& out, const char* cls, std::size_t count, const std::string& target) {
+    out += "<td class=\"";
+    out += cls;
+    if (count > 0) out += " nonzero";
+    out += "\"><a href=\"#" + target + "\">" + std::to_string(count) + "</a></td>";
+}
+
+void WriteSummaryRow(std::string& out, const PartNames& names, const ReportPart& part,
+                     bool compared, std::size_t groups) {
+    const std::string id = names.id;
+    out += "<tr id=\"summary-" + id + "\"><th>" + names.title + "</th>";
+    WriteCount(out, "unique1", part.names.unique1.size(), id + "-unique1");
+    WriteCount(out, "common", part.names.common.size(), id + "-common");
+    WriteCount(out, "unique2", part.names.unique2.size(), id + "-unique2");
+    if (compared)
+        WriteCount(out, "different", groups, id + "-different");
+    else
+        out += "<td class=\"different none\">not compared</td>";
+    out += "</tr>\n";
+}
+
+void WritePart(std::string& out, const PartNames& names, const ReportPart& part, bool compared,
+               const std::vector<Group>& groups) {
+    const std::string id = names.id;
+    out += "<section id=\"" + id + "\">\n<h2>" + names.title + "</h2>\n";
+    auto heading = [&](const std::string& suffix, const std::string& title, std::size_t count) {
+        out += "<section id=\"" + id + "-" + suffix + "\">\n<h3>" + title + " (" +
+               std::to_string(count) + ")</h3>\n";
+    };
+    heading("unique1", "Unique to Tree #1", part.names.unique1.size());
+    WriteNameList(out, part.names.unique1, nullptr);
+    out += "</section>\n";
+    heading("unique2", "Unique to Tree #2", part.names.unique2.size());
+    WriteNameList(out, part.names.unique2, nullptr);
+    out += "</section>\n";
+    if (compared) {
+        heading("different", "Common but defined otherwise", groups.size());
+        if (groups.empty()) out += "<p class=\"none\">None</p>\n";
+        for (std::size_t i = 0; i < groups.size(); ++i) {
+            if (id == "classes")
+                WriteClassGroup(out, groups[i], i + 1);
+            else
+                WriteAttrGroup(out, groups[i], i + 1);
+        }
+        out += "</section>\n";
+    }
+    heading("common", "Common", part.names.common.size());
+    if (part.names.common.empty()) {
+        out += "<p class=\"none\">None</p>\n";
+    } else {
+        out += "<details><summary>The " + std::to_string(part.names.common.size()) + " common " +
+               (part.names.common.size() == 1 ? std::string(names.one) : id) +
+               ", as Tree #1 writes them</summary>\n";
+        WriteNameList(out, part.names.common, &part.names.common2);
+        out += "</details>\n";
+    }
+    out += "</section>\n</section>\n";
+}
+
+}  // namespace
+
+std::string HtmlText(const std::string& bytes) { return Text(bytes); }
+
+std::string HtmlReport(const ReportInput& in) {
+    const PartNames classNames{"classes", "Classes", "class"};
+    const PartNames attrNames{"attributes", "Attributes", "attribute"};
+    const std::vector<Group> classGroups =
+        in.classes ? DefinitionGroups(in.classes->findings) : std::vector<Group>{};
+    const std::vector<Group> attrGroups =
+        in.attributes ? DefinitionGroups(in.attributes->findings) : std::vector<Group>{};
+
+    std::string out;
+    out.reserve(1 << 16);
+    out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n";
+    out += "<meta name=\"viewport\" content=\"width=device-width\" />\n<title>";
+    out += "Schema comparison: " + Text(in.trees[0].name) + " and " + Text(in.trees[1].name);
+    out += "</title>\n<style>";
+    out += kStyle;
+    out += "</style>\n</head>\n<body>\n<header>\n<h1>Schema comparison";
+    if (!in.definitionsCompared) out += " (names only)";
+    out += "</h1>\n<table class=\"meta\">\n";
+    for (int t = 0; t < 2; ++t) {
+        out += "<tr id=\"tree" + std::to_string(t + 1) + "\"><th>Tree #" + std::to_string(t + 1) +
+               "</th><td class=\"tree\">" + Text(in.trees[t].name) + "</td><td class=\"source\">" +
+               Text(in.trees[t].source) + "</td></tr>\n";
+    }
+    out += "<tr><th>Made</th><td colspan=\"2\" class=\"made\">" + Text(in.madeAt) + "</td></tr>\n";
+    out += "<tr><th>By</th><td colspan=\"2\" class=\"program\">" + Text(in.program) +
+           "</td></tr>\n</table>\n</header>\n";
+
+    out +=
+        "<h2>Summary</h2>\n<table class=\"summary\" id=\"summary\">\n<tr><th></th>"
+        "<th>Unique to Tree #1</th><th>Common</th><th>Unique to Tree #2</th>"
+        "<th>Common but defined otherwise</th></tr>\n";
+    if (in.classes)
+        WriteSummaryRow(out, classNames, *in.classes, in.definitionsCompared, classGroups.size());
+    if (in.attributes)
+        WriteSummaryRow(out, attrNames, *in.attributes, in.definitionsCompared, attrGroups.size());
+    out += "</table>\n";
+
+    if (in.classes) WritePart(out, classNames, *in.classes, in.definitionsCompared, classGroups);
+    if (in.attributes)
+        WritePart(out, attrNames, *in.attributes, in.definitionsCompared, attrGroups);
+    out += "<footer>" + Text(in.program) + "</footer>\n</body>\n</html>\n";
+    return out;
+}
+
+ReportTree ReportTreeOf(const TTreeInfo& slot, const std::string& liveHow) {
+    ReportTree tree;
+    tree.name = slot.TreeName;
+    if (slot.Online)
+        tree.source = liveHow.empty() ? "live" : "live, " + liveHow;
+    else
+        tree.source = slot.FileName;
+    return tree;
+}
+
+ReportPart ReportPartOf(const NameList& names1, const NameList& names2, Findings findings) {
+    ReportPart part;
+    part.names = QuickCheckNames(names1, names2);
+    SortQuickCheckLists(part.names);
+    part.findings = std::move(findings);
+    return part;
+}
+
+std::string ReportTimestamp() {
+    return QDateTime::currentDateTimeUtc().toString("yyyy-MM-dd HH:mm:ss 'UTC'").toStdString();
+}

@@ -1,0 +1,42 @@
+// A comparison as one self-contained HTML page: inline style, no script, nothing fetched.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "Findings.h"
+#include "QuickCheck.h"
+#include "Workspace.h"
+
+struct ReportTree {
+    std::string name;    // the tree's name
+    std::string source;  // the schema file's path, or "live" and how it was reached
+};
+
+// One kind of name (classes or attributes).
+struct ReportPart {
+    QuickCheckLists names;  // each list sorted as the window's lists show it
+    Findings findings;      // the run's findings in their order; empty after a quick check
+};
+
+struct ReportInput {
+    ReportTree trees[2];
+    std::string madeAt;               // when the report was made, as it should read
+    std::string program;              // name and version
+    bool definitionsCompared = true;  // false for the quick check: names only
+    std::optional<ReportPart> classes;
+    std::optional<ReportPart> attributes;
+};
+
+std::string HtmlReport(const ReportInput& input);
+
+// A slot as the report names it: the file it was loaded from, or "live" and liveHow.
+ReportTree ReportTreeOf(const TTreeInfo& slot, const std::string& liveHow);
+// The quick check of two name lists, sorted as the window shows them, and the findings.
+ReportPart ReportPartOf(const NameList& names1, const NameList& names2, Findings findings);
+// Now, as the report's header says it (UTC).
+std::string ReportTimestamp();
+
+// Bytes as HTML text: decoded as the window decodes them (UTF-8 where valid, else one
+// byte a character), markup characters escaped, control characters shown as U+XXXX.
+std::string HtmlText(const std::string& bytes);
