@@ -449,14 +449,16 @@ std::string Asn1IdText(const Asn1Id& id) {
             }
         }
         while (!value.empty() && value.back() == 0) value.pop_back();
-        text = "2." + decimal();
+        text = "2.";
+        text += decimal();
         value.clear();
     }
     for (; i < n + 2; ++i) {
         const std::uint8_t byte = id.data[i];
         times128plus(byte & 0x7Fu);
         if (byte < 0x80) {
-            text += "." + decimal();
+            text += '.';
+            text += decimal();
             value.clear();
         }
     }
