@@ -135,7 +135,9 @@ const char* Rfc4512Type(DefinitionKind kind) {
 }
 
 std::string Rfc4512Record(const ReconcilePlan& plan, const std::string& dn) {
-    std::string out = "\n" + LdifAttributeLine("dn", dn) + "changetype: modify\n";
+    std::string out = "\n";
+    out += LdifAttributeLine("dn", dn);
+    out += "changetype: modify\n";
     // One modification a definition: a modify's changes apply in the order listed.
     for (const PlannedAddition& a : plan.additions) {
         const char* type = Rfc4512Type(a.kind);
@@ -166,8 +168,10 @@ std::string OpenLdapRecord(const ReconcilePlan& plan, const std::string& dn,
         out += Comment("  Tree #1: " + c.tree1->text);
     }
     if (plan.additions.empty()) return out;
-    out += "\n" + LdifAttributeLine("dn", dn) + "changetype: add\nobjectClass: olcSchemaConfig\n" +
-           LdifAttributeLine("cn", name);
+    out += '\n';
+    out += LdifAttributeLine("dn", dn);
+    out += "changetype: add\nobjectClass: olcSchemaConfig\n";
+    out += LdifAttributeLine("cn", name);
     for (const PlannedAddition& a : plan.additions)
         out += LdifAttributeLine(
             a.kind == DefinitionKind::AttributeType ? "olcAttributeTypes" : "olcObjectClasses",
@@ -189,7 +193,9 @@ std::string LdifAttributeLine(const std::string& attribute, const std::string& v
         while (shorter > 1 && at + shorter < line.size() && line[at + shorter - 1] == ' ')
             --shorter;
         if (line[at + shorter - 1] != ' ') take = shorter;
-        out += (at == 0 ? "" : " ") + line.substr(at, take) + "\n";
+        if (at != 0) out += ' ';
+        out.append(line, at, take);
+        out += '\n';
         at += take;
         width = kLdifWidth - 1;
     }
