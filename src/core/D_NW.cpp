@@ -120,6 +120,61 @@ constexpr const char* kSyntaxNames[] = {
 };
 static_assert(std::size(kSyntaxNames) == 38);
 
+// An identifier arc of any size (UUID arcs exceed 64 bits), in base-10^9 digits.
+class ArcNumber {
+  public:
+    void Shift7(std::uint32_t low) {  // value * 128 + low
+        std::uint64_t carry = low;
+        for (std::uint32_t& d : digits_) {
+            const std::uint64_t v = std::uint64_t{d} * 128u + carry;
+            d = static_cast<std::uint32_t>(v % kBase);
+            carry = v / kBase;
+        }
+        for (; carry != 0; carry /= kBase)
+            digits_.push_back(static_cast<std::uint32_t>(carry % kBase));
+    }
+    bool Below(std::uint32_t limit) const {
+        return digits_.empty() || (digits_.size() == 1 && digits_[0] < limit);
+    }
+    std::uint32_t Low() const { return digits_.empty() ? 0 : digits_[0]; }
+    ArcNumber& Minus80() {  // the value is at least 80
+        std::uint32_t borrow = 80;
+        for (std::size_t i = 0; i < digits_.size() && borrow != 0; ++i) {
+            if (digits_[i] >= borrow) {
+                digits_[i] -= borrow;
+                borrow = 0;
+            } else {
+                digits_[i] = digits_[i] + kBase - borrow;
+                borrow = 1;
+            }
+        }
+        while (!digits_.empty() && digits_.back() == 0) digits_.pop_back();
+        return *this;
+    }
+    std::string Text() const {
+        if (digits_.empty()) return "0";
+        std::array<char, 16> part{};
+        std::snprintf(part.data(), part.size(), "%u", digits_.back());
+        std::string text = part.data();
+        for (std::size_t i = digits_.size() - 1; i-- > 0;) {
+            std::snprintf(part.data(), part.size(), "%09u", digits_[i]);
+            text += part.data();
+        }
+        return text;
+    }
+
+  private:
+    static constexpr std::uint32_t kBase = 1000000000u;
+    std::vector<std::uint32_t> digits_;  // least significant first; none is 0
+};
+
+// The first two arcs from one first number under 80 (or one first byte, whatever it is).
+std::string ArcPairText(unsigned number) {
+    std::array<char, 32> part{};
+    std::snprintf(part.data(), part.size(), "%u.%u", number / 40, number % 40);
+    return part.data();
+}
+
 }  // namespace
 
 // ---- Session and tree list
@@ -396,70 +451,37 @@ std::string ClassFlagsText(std::uint32_t flags) {
 std::string Asn1IdText(const Asn1Id& id) {
     const std::uint32_t n = id.data[1];
     if (id.data[0] != 6 || n < 2 || n + 2 > id.length || n + 2 > sizeof id.data) return {};
-    // Arcs are read as numbers of any size (UUID arcs exceed 64 bits): digits of base 10^9.
-    std::vector<std::uint32_t> value;  // least significant first; empty is 0
-    auto times128plus = [&value](std::uint32_t low) {
-        std::uint64_t carry = low;
-        for (std::uint32_t& d : value) {
-            const std::uint64_t v = std::uint64_t{d} * 128u + carry;
-            d = static_cast<std::uint32_t>(v % 1000000000u);
-            carry = v / 1000000000u;
-        }
-        while (carry != 0) {
-            value.push_back(static_cast<std::uint32_t>(carry % 1000000000u));
-            carry /= 1000000000u;
-        }
-    };
-    auto decimal = [&value] {
-        if (value.empty()) return std::string("0");
-        std::array<char, 16> part{};
-        std::snprintf(part.data(), part.size(), "%u", value.back());
-        std::string text = part.data();
-        for (std::size_t i = value.size() - 1; i-- > 0;) {
-            std::snprintf(part.data(), part.size(), "%09u", value[i]);
-            text += part.data();
-        }
-        return text;
-    };
+    const std::uint32_t end = n + 2;
     std::string text;
-    std::uint32_t i = 2;
+    std::uint32_t i = 3;
     const unsigned first = id.data[2];
     if (first < 0x80) {
-        std::array<char, 32> part{};
-        std::snprintf(part.data(), part.size(), "%u.%u", first / 40, first % 40);
-        text = part.data();
-        i = 3;
+        text = ArcPairText(first);
     } else {
         // A first number of several bytes can only be under arc 2: 2.48 and above.
-        for (; i < n + 2; ++i) {
-            times128plus(id.data[i] & 0x7Fu);
+        ArcNumber value;
+        for (i = 2; i < end; ++i) {
+            value.Shift7(id.data[i] & 0x7Fu);
             if (id.data[i] < 0x80) break;
         }
-        if (i == n + 2) return {};
+        if (i == end) return {};
         ++i;
-        std::uint64_t carry = 80;  // value - 80, value being at least 128
-        for (std::uint32_t& d : value) {
-            if (carry == 0) break;
-            if (d >= carry) {
-                d -= static_cast<std::uint32_t>(carry);
-                carry = 0;
-            } else {
-                d = static_cast<std::uint32_t>(d + 1000000000u - carry);
-                carry = 1;
-            }
+        // Leading 0x80 bytes (not minimal, but readable) can leave a small number.
+        if (value.Below(80)) {
+            text = ArcPairText(value.Low());
+        } else {
+            text = "2.";
+            text += value.Minus80().Text();
         }
-        while (!value.empty() && value.back() == 0) value.pop_back();
-        text = "2.";
-        text += decimal();
-        value.clear();
     }
-    for (; i < n + 2; ++i) {
+    ArcNumber value;
+    for (; i < end; ++i) {
         const std::uint8_t byte = id.data[i];
-        times128plus(byte & 0x7Fu);
+        value.Shift7(byte & 0x7Fu);
         if (byte < 0x80) {
             text += '.';
-            text += decimal();
-            value.clear();
+            text += value.Text();
+            value = ArcNumber{};
         }
     }
     return text;
