@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "FileSizeLimit.h"
 #include "IniFile.h"
 #include "TempDir.h"
 
@@ -277,22 +278,18 @@ TEST(IniWriteFailure, FullDiskLeavesTheOldFileAndKeepsTheWritePending) {
     ini.WriteString("S", "k", std::string(64 * 1024, 'v'));
 
     // A file size limit stops writes even for root, as a full disk would.
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     bool thrown = false;
-    try {
-        ini.UpdateFile();
-    } catch (const IniWriteError& e) {
-        thrown = true;
-        EXPECT_STREQ(e.what(), ("Unable to write to " + path).c_str());
-        EXPECT_EQ(e.fileName(), path);
+    {
+        const FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.set());
+        try {
+            ini.UpdateFile();
+        } catch (const IniWriteError& e) {
+            thrown = true;
+            EXPECT_STREQ(e.what(), ("Unable to write to " + path).c_str());
+            EXPECT_EQ(e.fileName(), path);
+        }
     }
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, oldHandler);
 
     EXPECT_TRUE(thrown);
     EXPECT_EQ(TempDir::read(path), before);

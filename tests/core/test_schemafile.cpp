@@ -16,6 +16,7 @@
 
 #include "ClientFactory.h"
 #include "DefinitionAccess.h"
+#include "FileSizeLimit.h"
 #include "RecordingUi.h"
 #include "SchemaFile.h"
 #include "TempDir.h"
@@ -402,15 +403,12 @@ TEST_F(SchemaFileTest, FailedSaveLeavesTheOldFileAndRaises) {
     // Another reader of the same path (a slot that loaded it) is open all along.
     auto holder = std::make_unique<IniFile>(full);
     ASSERT_EQ(holder->ReadString("Settings", "Tree Name", ""), "OLD");
-    rlimit saved{};
-    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 200;  // less than the new file needs
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const auto failure = FailingSave(ws, ui, full);
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
+    std::pair<std::string, std::string> failure;
+    {
+        const FileSizeLimit limit(200);  // less than the new file needs
+        ASSERT_TRUE(limit.set());
+        failure = FailingSave(ws, ui, full);
+    }
     EXPECT_EQ(failure, std::make_pair("Unable to write to " + full, full));
     EXPECT_EQ(TempDir::read(full), old);
     EXPECT_EQ(holder->ReadString("Settings", "Tree Name", ""), "OLD");

@@ -140,10 +140,9 @@ TEST_F(SambaAd, KalvixCliComparesTheThreeServerFamilies) {
         const ServerSchema& one = published[first];
         const ServerSchema& two = published[second];
         const std::pair<const char*, ExpectedCounts> expected[] = {
-            {"classes",
-             Counts(ServerSchema::Names(one.classes), ServerSchema::Names(two.classes))},
-            {"attributes", Counts(ServerSchema::Names(one.attributes),
-                                  ServerSchema::Names(two.attributes))},
+            {"classes", Counts(ServerSchema::Names(one.classes), ServerSchema::Names(two.classes))},
+            {"attributes",
+             Counts(ServerSchema::Names(one.attributes), ServerSchema::Names(two.attributes))},
         };
         for (const auto& [kind, counts] : expected) {
             const QJsonObject lists = json.value(kind).toObject();

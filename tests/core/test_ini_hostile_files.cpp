@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <string>
 
+#include "FileSizeLimit.h"
 #include "IniFile.h"
 #include "RegularFile.h"
 #include "TempDir.h"
@@ -36,7 +37,7 @@ std::string DetailOfFlush(IniFile& ini) {
 
 // Every call below opens the FIFO for reading; without O_NONBLOCK the first one would
 // wait for a writer for ever (and ctest's timeout would fail the test).
-TEST(IniSpecialFiles, AFifoReadsAsUnreadableAndIsNeverReplaced) {
+TEST(IniHostileFiles, AFifoReadsAsUnreadableAndIsNeverReplaced) {
     TempDir dir;
     const std::string fifo = dir.file("kalvix.ini");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -52,7 +53,7 @@ TEST(IniSpecialFiles, AFifoReadsAsUnreadableAndIsNeverReplaced) {
     EXPECT_EQ(EntriesIn(dir.path()), 1u);
 }
 
-TEST(IniSpecialFiles, ALinkToAFifoOrToNothingIsRefusedAndKept) {
+TEST(IniHostileFiles, ALinkToAFifoOrToNothingIsRefusedAndKept) {
     TempDir dir;
     const std::string fifo = dir.file("pipe");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
@@ -77,7 +78,7 @@ TEST(IniSpecialFiles, ALinkToAFifoOrToNothingIsRefusedAndKept) {
     EXPECT_EQ(EntriesIn(dir.path()), 3u);
 }
 
-TEST(IniSpecialFiles, AFileTooLargeToAddressSaysSo) {
+TEST(IniHostileFiles, AFileTooLargeToAddressSaysSo) {
     TempDir dir;
     const std::string path = dir.file("huge.txt");
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0600);
@@ -91,20 +92,17 @@ TEST(IniSpecialFiles, AFileTooLargeToAddressSaysSo) {
     EXPECT_EQ(ini.ReadProblem(), "too large (4 GiB or more)");
 }
 
-TEST(IniSpecialFiles, AFullDiskIsNamedInTheDetail) {
+TEST(IniHostileFiles, AFullDiskIsNamedInTheDetail) {
     TempDir dir;
     const std::string path = dir.write("t.ini", "[S]\r\nk=1\r\n");
     IniFile ini(path);
     ini.WriteString("S", "k", std::string(64 * 1024, 'v'));
-    struct rlimit saved {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    struct rlimit small = saved;
-    small.rlim_cur = 4096;
-    auto* oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    const std::string detail = DetailOfFlush(ini);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    ::signal(SIGXFSZ, oldHandler);
+    std::string detail;
+    {
+        const FileSizeLimit limit(4096);
+        ASSERT_TRUE(limit.set());
+        detail = DetailOfFlush(ini);
+    }
     EXPECT_EQ(detail, std::strerror(EFBIG));
     ini.DiscardChanges();
     // A full disk itself: the text the detail carries for it.
@@ -119,7 +117,7 @@ bool UnnamedFilesWork(const std::filesystem::path& folder) {
     return ::access("/proc/self/fd", X_OK) == 0;
 }
 
-TEST(IniSpecialFiles, ASaveKilledHalfWayLeavesNothingBehind) {
+TEST(IniHostileFiles, ASaveKilledHalfWayLeavesNothingBehind) {
     TempDir dir;
     if (!UnnamedFilesWork(dir.path())) GTEST_SKIP() << "no O_TMPFILE on this file system";
     const std::string before = "[S]\r\nk=1\r\n";
@@ -147,7 +145,7 @@ TEST(IniSpecialFiles, ASaveKilledHalfWayLeavesNothingBehind) {
     EXPECT_EQ(EntriesIn(dir.path()), 1u) << "a temporary file was left behind";
 }
 
-TEST(IniSpecialFiles, NewFilesGetTheUsualMode) {
+TEST(IniHostileFiles, NewFilesGetTheUsualMode) {
     TempDir dir;
     const mode_t old = ::umask(022);
     {
