@@ -190,11 +190,8 @@ Session::~Session() {
 }
 
 std::string Session::matchTree(const std::string& name) const {
-    for (const std::string& tree : reachable_)
-        if (tree == name) return tree;
-    // The selectors keep one spelling per tree, whatever the letter case.
-    for (const std::string& tree : reachable_)
-        if (AsciiUpper(tree) == AsciiUpper(name)) return tree;
+    if (const int index = FindReachableTree(reachable_, name); index >= 0)
+        return reachable_[static_cast<std::size_t>(index)];
     std::string known;
     for (const std::string& tree : reachable_) known = JoinNonEmpty(known, tree, ", ");
     throw Trouble("the tree \"" + name + "\" is not reachable" +

@@ -216,6 +216,15 @@ void ListReachableTrees(DirClient& client, UiHooks& ui, std::vector<std::string>
     }
 }
 
+int FindReachableTree(const std::vector<std::string>& trees, const std::string& name) {
+    for (std::size_t i = 0; i < trees.size(); ++i)
+        if (trees[i] == name) return static_cast<int>(i);
+    const std::string upper = AsciiUpper(name);
+    for (std::size_t i = 0; i < trees.size(); ++i)
+        if (AsciiUpper(trees[i]) == upper) return static_cast<int>(i);
+    return -1;
+}
+
 std::string ConnectionTreeName(DirClient& client, ConnRef ref, ConnCode* code) {
     std::array<char, kTreeNameSize> buffer{};
     const ConnCode result =

@@ -18,6 +18,9 @@ struct NwSession {
 // Result of the session start (0 = started); its failure dialog is already shown.
 std::uint32_t InitNetWare(DirClient& client, NwSession& session, UiHooks& ui);
 void ListReachableTrees(DirClient& client, UiHooks& ui, std::vector<std::string>& list);
+// The position of the reachable tree a name stands for: the same bytes first, else the same
+// name in any ASCII letter case (the selectors keep one spelling per tree); -1 for none.
+int FindReachableTree(const std::vector<std::string>& trees, const std::string& name);
 std::string ConnectionTreeName(DirClient& client, ConnRef ref, ConnCode* code = nullptr);
 std::string ContextTreeName(DirClient& client, DirContext context);
 DirCode DSChangeCurrentTree(DirClient& client, DirContext context, const std::string& treeName);

@@ -61,13 +61,7 @@ bool TMainForm::OpenTreeFile(int tree, const QString& path) {
 
 bool TMainForm::OpenTreeByName(int tree, const QString& name) {
     if (busy() || (tree != 1 && tree != 2)) return false;
-    const std::string wanted = name.toStdString();
-    int index = -1;
-    for (size_t i = 0; i < reachableTrees_.size() && index < 0; ++i)
-        if (reachableTrees_[i] == wanted) index = static_cast<int>(i);
-    // The selectors keep one spelling per tree, whatever the letter case.
-    for (size_t i = 0; i < reachableTrees_.size() && index < 0; ++i)
-        if (AsciiUpper(reachableTrees_[i]) == AsciiUpper(wanted)) index = static_cast<int>(i);
+    const int index = FindReachableTree(reachableTrees_, name.toStdString());
     if (index < 0) {
         showMsgDlg(DlgType::Error,
                    QString("The tree \"%1\" is not reachable").arg(name).toStdString());
