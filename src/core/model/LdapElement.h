@@ -44,8 +44,8 @@ struct LdapElement {
     std::string equality;
     std::string ordering;
     std::string substr;
-    std::string syntax;          // attribute types and matching rules
-    std::string syntaxLength;    // the {len} of an attribute's SYNTAX, digits; empty: none
+    std::string syntax;        // attribute types and matching rules
+    std::string syntaxLength;  // the {len} of an attribute's SYNTAX, digits; empty: none
     bool singleValue = false;
     bool collective = false;
     bool noUserModification = false;
@@ -53,13 +53,13 @@ struct LdapElement {
     std::string kind;   // "STRUCTURAL", "ABSTRACT", "AUXILIARY"; empty when not given
     std::vector<std::string> must;
     std::vector<std::string> may;
-    std::vector<std::string> aux;      // DIT content rule AUX
-    std::vector<std::string> nots;     // DIT content rule NOT
-    std::vector<std::string> applies;  // matching rule use APPLIES
-    std::string form;                  // DIT structure rule FORM
-    std::string structuralClass;       // name form OC
+    std::vector<std::string> aux;           // DIT content rule AUX
+    std::vector<std::string> nots;          // DIT content rule NOT
+    std::vector<std::string> applies;       // matching rule use APPLIES
+    std::string form;                       // DIT structure rule FORM
+    std::string structuralClass;            // name form OC
     std::vector<LdapExtension> extensions;  // in published order
-    std::string text;  // the definition as published, on one line
+    std::string text;                       // the definition as published, on one line
 };
 
 struct ElementParse {

@@ -1,0 +1,24 @@
+// Published definitions compared as sets: the element types beside classes and attribute
+// types matched by OID, and names one tree lacks that the other uses for the same OID.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "ElementFields.h"
+#include "Findings.h"
+#include "PublishedElements.h"
+
+// The name a finding gives an element: its first NAME, else its OID.
+std::string ElementShownName(const LdapElement& element);
+
+// Elements of one type matched by OID: Tree #1's unique ones, Tree #2's, then the fields
+// of each common one that differ, in Tree #1's order. Only when both trees publish the type.
+void CompareElementSets(ElementType type, const PublishedElements& tree1,
+                        const PublishedElements& tree2, const FieldFilter& filter, Findings& out);
+
+// For each name unique to one tree (as its lists give it) whose definition's OID the
+// other tree publishes under another name: a SameOid finding, a pair reported once.
+void FindSameOids(ElementType type, const std::vector<std::string>& unique1,
+                  const std::vector<std::string>& unique2, const PublishedElements& tree1,
+                  const PublishedElements& tree2, Findings& out);

@@ -1,0 +1,39 @@
+#include "TreeSchema.h"
+
+#include "Names.h"
+
+void TreeSchema::index() {
+    published.index();
+    classIndex_.clear();
+    attrIndex_.clear();
+    classIndex_.reserve(classes.size());
+    attrIndex_.reserve(attributes.size());
+    for (std::size_t i = 0; i < classes.size(); ++i)
+        classIndex_.emplace(NameKey(classes[i].name), i);
+    for (std::size_t i = 0; i < attributes.size(); ++i)
+        attrIndex_.emplace(NameKey(attributes[i].name), i);
+}
+
+const SchemaClass* TreeSchema::findClass(const std::string& name) const {
+    const auto it = classIndex_.find(NameKey(name));
+    return it == classIndex_.end() ? nullptr : &classes[it->second];
+}
+
+const SchemaAttribute* TreeSchema::findAttribute(const std::string& name) const {
+    const auto it = attrIndex_.find(NameKey(name));
+    return it == attrIndex_.end() ? nullptr : &attributes[it->second];
+}
+
+const LdapElement* TreeSchema::elementOf(const SchemaClass& cls) const {
+    const auto& list = published.of(ElementType::ObjectClass);
+    return cls.element >= 0 && static_cast<std::size_t>(cls.element) < list.size()
+               ? &list[static_cast<std::size_t>(cls.element)]
+               : nullptr;
+}
+
+const LdapElement* TreeSchema::elementOf(const SchemaAttribute& attr) const {
+    const auto& list = published.of(ElementType::AttributeType);
+    return attr.element >= 0 && static_cast<std::size_t>(attr.element) < list.size()
+               ? &list[static_cast<std::size_t>(attr.element)]
+               : nullptr;
+}
