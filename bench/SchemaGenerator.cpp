@@ -15,6 +15,7 @@
 #include "D_NW.h"
 #include "Names.h"
 #include "SchemaFile.h"
+#include "TreeLoading.h"
 
 namespace {
 
@@ -836,18 +837,10 @@ DirCode LoadSlotOnline(Workspace& ws, UiHooks& ui, int tree, const std::string& 
     if (slot.Context == 0) client.dcNewContext(slot.Context);
     if (const std::uint32_t code = InitNetWare(client, ws.Session, ui); code != 0)
         return static_cast<DirCode>(code);
-    slot.Online = 1;
-    slot.TreeName = treeName;
-    DirCode first = DSChangeCurrentTree(client, slot.Context, treeName);
-    ChangeContextFlags(client, slot.Context, '+', 4);
+    DirCode first = ChangeSlotTree(ws, ui, tree, treeName);
     slot.ClassNames.clear();
     slot.AttrNames.clear();
-    if (first == 0) {
-        first = U_DSReadAvailableClasses(client, slot.Context, slot.ClassNames);
-        const DirCode attrs =
-            U_DSReadAvailableAttributes(client, slot.Context, "*", slot.AttrNames);
-        if (first == 0) first = attrs;
-    }
+    if (first == 0) first = ReadSlotNames(ws, ui, tree);
     SortNames(slot.ClassNames);
     SortNames(slot.AttrNames);
     return first;
@@ -855,10 +848,10 @@ DirCode LoadSlotOnline(Workspace& ws, UiHooks& ui, int tree, const std::string& 
 
 void LoadSlotFromFile(Workspace& ws, int tree, const std::string& path) {
     TTreeInfo& slot = ws.tree(tree);
-    OpenSchemaFileIntoSlot(slot, path);
-    slot.ClassNames.clear();
-    slot.AttrNames.clear();
-    ReadSchemaNames(slot, {});
+    SchemaFileRead read = ReadSchemaFileAside(path, {});
+    const DirContext context = slot.Context;
+    slot = std::move(read.slot);
+    slot.Context = context;
     SortNames(slot.ClassNames);
     SortNames(slot.AttrNames);
 }

@@ -22,6 +22,7 @@
 #include "Compare.h"
 #include "D_NW.h"
 #include "SchemaFile.h"
+#include "TreeLoading.h"
 #include "Workspace.h"
 // The test servers' harness: needs only libldap and POSIX.
 #include "../tests/integration/ServerSupport.cpp"
@@ -168,13 +169,8 @@ int main(int argc, char** argv) {
             // Online, as the window loads a tree chosen in its selector.
             start = Clock::now();
             TTreeInfo& live = ws.tree(1);
-            live.Online = 1;
-            live.TreeName = "BENCH";
-            DirCode code = DSChangeCurrentTree(client, live.Context, "BENCH");
-            ChangeContextFlags(client, live.Context, '+', 4);
-            if (code == 0) code = U_DSReadAvailableClasses(client, live.Context, live.ClassNames);
-            if (code == 0)
-                code = U_DSReadAvailableAttributes(client, live.Context, "*", live.AttrNames);
+            DirCode code = ChangeSlotTree(ws, ui, 1, "BENCH");
+            if (code == 0) code = ReadSlotNames(ws, ui, 1);
             if (code != 0)
                 throw std::runtime_error("online load failed: " + ClientErrorText(client, code));
             SortNames(live.ClassNames);
@@ -186,11 +182,8 @@ int main(int argc, char** argv) {
             save.push_back(Since(start));
 
             start = Clock::now();
-            TTreeInfo& saved = ws.tree(2);
-            OpenSchemaFileIntoSlot(saved, file);
-            ReadSchemaNames(saved, {});
-            SortNames(saved.ClassNames);
-            SortNames(saved.AttrNames);
+            LoadSlotFromFile(ws, 2, file);
+            const TTreeInfo& saved = ws.tree(2);
             fileLoad.push_back(Since(start));
 
             Counter counter;

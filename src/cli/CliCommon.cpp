@@ -12,6 +12,7 @@
 #include "D_Util.h"
 #include "RegularFile.h"
 #include "SchemaFile.h"
+#include "TreeLoading.h"
 
 namespace cli {
 
@@ -208,25 +209,14 @@ void Session::load(int tree, const TreeOperand& operand) {
 
 void Session::loadOnline(int tree, const std::string& treeName) {
     Workspace& ws = *ws_;
-    DirClient& client = ws.client();
     TTreeInfo& slot = ws.tree(tree);
     ws.CurrentTree = tree;
-    slot.Online = 1;
-    slot.TreeName = treeName;
     progress_.show("Tree #" + std::to_string(tree) + ": " + treeName);
-    ws.LastError = DSChangeCurrentTree(client, slot.Context, slot.TreeName);
-    ReportDirectoryError(ws.client(), ui_, ws.LastError, "DSChangeCurrentTree");
-    ChangeContextFlags(client, slot.Context, '+', 4);
     // A tree that cannot be read as a whole gets no comparison: with no names, every name
     // of the other tree would pass for unique.
-    if (ws.LastError != 0)
+    if (ChangeSlotTree(ws, ui_, tree, treeName) != 0)
         throw Trouble("the tree \"" + treeName + "\" cannot be read; nothing was compared");
-    slot.ClassNames.clear();
-    ws.LastError = U_DSReadAvailableClasses(client, slot.Context, slot.ClassNames);
-    ReportDirectoryError(ws.client(), ui_, ws.LastError, "U_DSReadAvailableClasses");
-    slot.AttrNames.clear();
-    ws.LastError = U_DSReadAvailableAttributes(client, slot.Context, "*", slot.AttrNames);
-    ReportDirectoryError(ws.client(), ui_, ws.LastError, "U_DSReadAvailableAttributes");
+    ReadSlotNames(ws, ui_, tree);
     if (slot.ClassNames.empty() && slot.AttrNames.empty())
         throw Trouble("the tree \"" + treeName +
                       "\" shows no class or attribute names; nothing was compared");
@@ -270,20 +260,21 @@ void Session::loadOffline(int tree, const TreeOperand& operand) {
     Workspace& ws = *ws_;
     TTreeInfo& slot = ws.tree(tree);
     ws.CurrentTree = tree;
-    OpenSchemaFileIntoSlot(slot, path);
-    // Reports name the operand the user gave, not the copy.
-    if (operand.standardInput) slot.FileName = "-";
-    slot.ClassNames.clear();
-    slot.AttrNames.clear();
-    ReadSchemaNames(slot, [this](const std::string& message) { progress_.show(message); });
-    if (const std::string why = slot.SchemaFile->ReadProblem(); !why.empty())
-        throw Trouble("cannot read the schema file " + operand.path + ": " + why);
+    SchemaFileRead read =
+        ReadSchemaFileAside(path, [this](const std::string& message) { progress_.show(message); });
+    if (!read.problem.empty())
+        throw Trouble("cannot read the schema file " + operand.path + ": " + read.problem);
     // A file without a single name is no schema file; comparing it would call every name
     // of the other tree unique.
-    if (slot.ClassNames.empty() && slot.AttrNames.empty())
+    if (read.noSchema)
         throw Trouble(
             (operand.standardInput ? std::string("standard input") : "the file " + operand.path) +
             " holds no schema (no class or attribute names)");
+    const DirContext context = slot.Context;
+    slot = std::move(read.slot);
+    slot.Context = context;
+    // Reports name the operand the user gave, not the copy.
+    if (operand.standardInput) slot.FileName = "-";
     SortNames(slot.ClassNames);
     SortNames(slot.AttrNames);
 }

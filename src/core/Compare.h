@@ -7,6 +7,7 @@
 
 #include "Definitions.h"
 #include "Findings.h"
+#include "LdapElement.h"
 #include "Names.h"
 #include "UiHooks.h"
 #include "Workspace.h"
@@ -37,6 +38,15 @@ Lines CompareOneAttr(Workspace& ws, UiHooks& ui, const std::string& attrName, bo
 void CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const FindingFn& sink);
 void CompareAllAttributes(Workspace& ws, UiHooks& ui, const LineFn& progress,
                           const FindingFn& sink);
+
+// The element types beside classes and attribute types, in the order they are compared.
+inline constexpr ElementType kOtherElementTypes[] = {
+    ElementType::LdapSyntax,     ElementType::MatchingRule,     ElementType::MatchingRuleUse,
+    ElementType::DitContentRule, ElementType::DitStructureRule, ElementType::NameForm};
+// Whether both trees publish one of them, so there is something to compare.
+bool PublishesOtherElements(Workspace& ws);
+// Those elements compared by OID, type by type: unique ones, then differing fields.
+void CompareOtherElements(Workspace& ws, const FindingFn& sink);
 
 // A sink that hands each finding's lines on, one by one.
 FindingFn FindingLinesTo(LineFn lines);

@@ -4,9 +4,50 @@
 
 #include "Compare.h"
 #include "DefinitionAccess.h"
+#include "ElementSets.h"
 #include "QuickCheck.h"
+#include "Render.h"
 
 namespace {
+
+const LdapElement* PublishedElement(const TTreeInfo& slot, ElementType type,
+                                    const std::string& name) {
+    if (!slot.Schema) return nullptr;
+    if (type == ElementType::ObjectClass) {
+        const SchemaClass* cls = slot.Schema->findClass(name);
+        return cls ? slot.Schema->elementOf(*cls) : nullptr;
+    }
+    const SchemaAttribute* attr = slot.Schema->findAttribute(name);
+    return attr ? slot.Schema->elementOf(*attr) : nullptr;
+}
+
+// When both trees publish the definition: its fields that differ, after the record's own
+// findings.
+void CompareFields(Workspace& ws, ElementType type, const std::string& name1,
+                   const std::string& name2, Findings& out) {
+    const LdapElement* a = PublishedElement(ws.tree(1), type, name1);
+    const LdapElement* b = PublishedElement(ws.tree(2), type, name2);
+    if (a == nullptr || b == nullptr) return;
+    const FieldScope scope =
+        type == ElementType::ObjectClass ? FieldScope::BesideClassRecords : FieldScope::Everything;
+    for (FieldDifference& d :
+         CompareElementFields(*a, ws.tree(1).Schema->published, *b, ws.tree(2).Schema->published,
+                              ws.Fields, scope)) {
+        Finding& f = out.emplace_back();
+        f.type = FindingType::Field;
+        f.kind = static_cast<int>(type);
+        f.name = name1;
+        f.label = std::move(d.label);
+        f.text1 = std::move(d.value1);
+        f.text2 = std::move(d.value2);
+    }
+}
+
+Lines LinesOf(const Findings& findings) {
+    Lines lines;
+    for (const Finding& f : findings) AppendFindingLines(f, lines);
+    return lines;
+}
 
 // Each tree's definition is fetched under that tree's own spelling of the name; the
 // findings name it as Tree #1 writes it.
@@ -28,6 +69,7 @@ void CompareClass(Workspace& ws, UiHooks& ui, const std::string& className,
     TClassInfo b;
     FetchClasses(ws, ui, className, name2, a, b);
     CompareClassInfos(className, a, b, out);
+    CompareFields(ws, ElementType::ObjectClass, className, name2, out);
 }
 
 void CompareAttr(Workspace& ws, UiHooks& ui, const std::string& attrName, const std::string& name2,
@@ -36,6 +78,7 @@ void CompareAttr(Workspace& ws, UiHooks& ui, const std::string& attrName, const 
     std::string def2;
     FetchAttrs(ws, ui, attrName, name2, def1, def2);
     CompareAttrDefs(attrName, def1, def2, out);
+    CompareFields(ws, ElementType::AttributeType, attrName, name2, out);
 }
 
 using Comparer = void (*)(Workspace&, UiHooks&, const std::string&, const std::string&, Findings&);
@@ -44,7 +87,7 @@ using Comparer = void (*)(Workspace&, UiHooks&, const std::string&, const std::s
 // lets events run in between, and a reload must not pull the lists away from under the
 // loop. (The finding sink is not called emit: QtCore defines that word away.)
 void CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingType uniqueType,
-                Comparer compare, const LineFn& progress, const FindingFn& sink) {
+                ElementType type, Comparer compare, const LineFn& progress, const FindingFn& sink) {
     const NameList names1 = ws.tree(1).*names;
     const NameList names2 = ws.tree(2).*names;
     // Each offline slot's file is checked against the disk once for the whole run.
@@ -68,6 +111,19 @@ void CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingT
         if (in2[i] == kNoMatch) unique(1, names1[i].name);
     for (std::size_t i = 0; i < names2.size(); ++i)
         if (!matches.common2[i]) unique(2, names2[i].name);
+    // A renamed definition, or two that clash: the OID tells.
+    if (sink && ws.tree(1).Schema && ws.tree(2).Schema) {
+        std::vector<std::string> unique1;
+        std::vector<std::string> unique2;
+        for (std::size_t i = 0; i < names1.size(); ++i)
+            if (in2[i] == kNoMatch) unique1.push_back(names1[i].name);
+        for (std::size_t i = 0; i < names2.size(); ++i)
+            if (!matches.common2[i]) unique2.push_back(names2[i].name);
+        Findings same;
+        FindSameOids(type, unique1, unique2, ws.tree(1).Schema->published,
+                     ws.tree(2).Schema->published, same);
+        for (const Finding& f : same) sink(f);
+    }
 
     Findings found;
     for (std::size_t i = 0; i < names1.size(); ++i) {
@@ -88,14 +144,21 @@ Lines CompareOneClass(Workspace& ws, UiHooks& ui, const std::string& className,
                       bool reportIdentical) {
     TClassInfo a;
     TClassInfo b;
-    FetchClasses(ws, ui, className, SpellingIn(ws.tree(2).ClassNames, className), a, b);
+    const std::string name2 = SpellingIn(ws.tree(2).ClassNames, className);
+    FetchClasses(ws, ui, className, name2, a, b);
+    // The comparison consumes the lists; an identical class is shown as Tree #1 has it.
+    TClassInfo shown;
+    if (reportIdentical) shown = a;
+    Findings found;
+    CompareClassInfos(className, a, b, found);
+    CompareFields(ws, ElementType::ObjectClass, className, name2, found);
     Lines lines;
-    if (reportIdentical) {
-        lines = ClassDetailLines(className, a, b);
+    if (reportIdentical && found.empty()) {
+        lines = {"Class identical: ", ""};
+        const Lines rendered = DisplayClass(className, shown);
+        lines.insert(lines.end(), rendered.begin(), rendered.end());
     } else {
-        Findings found;
-        CompareClassInfos(className, a, b, found);
-        for (const Finding& f : found) AppendFindingLines(f, lines);
+        lines = LinesOf(found);
     }
     ui.processEvents();
     return lines;
@@ -105,26 +168,50 @@ Lines CompareOneAttr(Workspace& ws, UiHooks& ui, const std::string& attrName,
                      bool reportIdentical) {
     std::string def1;
     std::string def2;
-    FetchAttrs(ws, ui, attrName, SpellingIn(ws.tree(2).AttrNames, attrName), def1, def2);
+    const std::string name2 = SpellingIn(ws.tree(2).AttrNames, attrName);
+    FetchAttrs(ws, ui, attrName, name2, def1, def2);
+    Findings found;
+    CompareAttrDefs(attrName, def1, def2, found);
+    CompareFields(ws, ElementType::AttributeType, attrName, name2, found);
     Lines lines;
-    if (reportIdentical) {
-        lines = AttrDetailLines(attrName, def1, def2);
+    if (reportIdentical && found.empty()) {
+        lines = {"Attribute identical: ", ""};
+        const Lines rendered = DisplayAttribute(attrName, TAttrInfo{def1});
+        lines.insert(lines.end(), rendered.begin(), rendered.end());
     } else {
-        Findings found;
-        CompareAttrDefs(attrName, def1, def2, found);
-        for (const Finding& f : found) AppendFindingLines(f, lines);
+        lines = LinesOf(found);
     }
     ui.processEvents();
     return lines;
 }
 
 void CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const FindingFn& sink) {
-    CompareAll(ws, ui, &TTreeInfo::ClassNames, FindingType::UniqueClass, CompareClass, progress,
-               sink);
+    CompareAll(ws, ui, &TTreeInfo::ClassNames, FindingType::UniqueClass, ElementType::ObjectClass,
+               CompareClass, progress, sink);
 }
 
 void CompareAllAttributes(Workspace& ws, UiHooks& ui, const LineFn& progress,
                           const FindingFn& sink) {
-    CompareAll(ws, ui, &TTreeInfo::AttrNames, FindingType::UniqueAttribute, CompareAttr, progress,
-               sink);
+    CompareAll(ws, ui, &TTreeInfo::AttrNames, FindingType::UniqueAttribute,
+               ElementType::AttributeType, CompareAttr, progress, sink);
+}
+
+bool PublishesOtherElements(Workspace& ws) {
+    const TTreeInfo& one = ws.tree(1);
+    const TTreeInfo& two = ws.tree(2);
+    if (!one.Schema || !two.Schema) return false;
+    for (ElementType type : kOtherElementTypes)
+        if (one.Schema->published.publishes(type) && two.Schema->published.publishes(type))
+            return true;
+    return false;
+}
+
+void CompareOtherElements(Workspace& ws, const FindingFn& sink) {
+    const TTreeInfo& one = ws.tree(1);
+    const TTreeInfo& two = ws.tree(2);
+    if (!one.Schema || !two.Schema || !sink) return;
+    Findings found;
+    for (ElementType type : kOtherElementTypes)
+        CompareElementSets(type, one.Schema->published, two.Schema->published, ws.Fields, found);
+    for (const Finding& f : found) sink(f);
 }

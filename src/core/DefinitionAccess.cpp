@@ -1,6 +1,9 @@
 #include "DefinitionAccess.h"
 
+#include <unordered_set>
+
 #include "D_Util.h"
+#include "Names.h"
 #include "SchemaFile.h"
 
 namespace {
@@ -9,12 +12,33 @@ namespace {
 constexpr int kOnlineKinds[] = {ikSuperClass,         ikContainmentClass,  ikNamingAttribute,
                                 ikMandatoryAttribute, ikOptionalAttribute, ikASN};
 
+// As a read through the client gives them: each item once (in any letter case), in the
+// order met.
+void AppendDistinct(std::vector<std::string>& list, const std::vector<std::string>& items) {
+    std::unordered_set<std::string> seen;
+    for (const std::string& item : items)
+        if (seen.insert(NameKey(item)).second) list.push_back(item);
+}
+
+void ClassFromSchema(const TreeSchema& schema, const std::string& className, TClassInfo& info) {
+    const SchemaClass* cls = schema.findClass(className);
+    if (cls == nullptr) return;
+    info.Flags = ClassFlagsText(cls->flags);
+    for (std::size_t kind = 0; kind < cls->items.size(); ++kind)
+        AppendDistinct(info.Items[kind], cls->items[kind]);
+    if (const std::string oid = Asn1IdText(cls->id); !oid.empty()) info.Items[ikASN].push_back(oid);
+}
+
 }  // namespace
 
 void GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& className,
                  TClassInfo& info) {
     ClassInfoInit(info);
     TTreeInfo& slot = ws.tree(tree);
+    if (slot.Schema) {
+        ClassFromSchema(*slot.Schema, className, info);
+        return;
+    }
     if (slot.Online == 0) {
         if (slot.SchemaFile) ReadClassDefFromFile(*slot.SchemaFile, className, info);
         return;
@@ -42,6 +66,11 @@ void GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrNam
         return;
     }
     definition.clear();  // a failed read yields an empty definition
+    if (slot.Schema) {
+        if (const SchemaAttribute* attr = slot.Schema->findAttribute(attrName))
+            definition = AttrDefText(attr->info);
+        return;
+    }
     ws.LastError = U_DSGetAttributeInfo(ws.client(), slot.Context, attrName, definition);
     ReportDirectoryError(ws.client(), ui, ws.LastError, "U_DSGetAttributeInfo: " + attrName);
 }

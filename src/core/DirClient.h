@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+class SchemaSource;
+
 // Setup and connection operations answer 16-bit codes, directory operations 32-bit ones.
 using ConnCode = std::uint32_t;
 using DirCode = std::int32_t;
@@ -104,4 +106,12 @@ class DirClient {
 
     // Loads the message library afresh; nullptr when there is none.
     virtual std::unique_ptr<MessageLibrary> loadMessageLibrary() = 0;
+
+    // Beside the operations: where a tree the client reads whole (an LDAP server, schema
+    // files) comes from, so it is read once into a schema rather than served piecemeal.
+    // nullptr for a tree read through the operations, or one the client does not know.
+    virtual std::shared_ptr<SchemaSource> treeSource(const std::string& treeName) {
+        (void)treeName;
+        return nullptr;
+    }
 };

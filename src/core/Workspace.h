@@ -10,8 +10,10 @@
 
 #include "D_NW.h"
 #include "DirClient.h"
+#include "ElementFields.h"
 #include "IniFile.h"
 #include "Names.h"
+#include "TreeSchema.h"
 
 struct TTreeInfo {
     std::string TreeName;
@@ -19,6 +21,8 @@ struct TTreeInfo {
     std::uint8_t Online = 0;
     DirContext Context = 0;
     std::shared_ptr<IniFile> SchemaFile;  // the latest offline load; none at start
+    // A tree read whole (a live LDAP server, schema files): its definitions come from here.
+    std::shared_ptr<const TreeSchema> Schema;
     NameList AttrNames;
     NameList ClassNames;
 };
@@ -37,6 +41,8 @@ class Workspace {
     std::array<TTreeInfo, 3> Trees;  // slots 1 and 2; 0 is unused
     int CurrentTree = 0;
     std::int32_t LastError = 0;
+    // The published fields the comparisons leave out.
+    FieldFilter Fields;
 
   private:
     std::unique_ptr<DirClient> client_;

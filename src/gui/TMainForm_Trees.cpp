@@ -12,6 +12,7 @@
 #include "D_Util.h"
 #include "SchemaFile.h"
 #include "TMainForm.h"
+#include "TreeLoading.h"
 
 namespace {
 
@@ -80,23 +81,15 @@ void TMainForm::ChangeTreeOnline(QObject* sender) {
                         : ToBytes(combo->currentText());
     Controls(tree).StatusPanel->setText(
         QString("Tree #%1: %2").arg(tree).arg(DecodeName(slot.TreeName)));
-    ws_.LastError = DSChangeCurrentTree(ws_.client(), slot.Context, slot.TreeName);
-    ReportDirectoryError(ws_.client(), *this, ws_.LastError, "DSChangeCurrentTree");
-    ChangeContextFlags(ws_.client(), slot.Context, '+', 4);
-    if (ws_.LastError == 0) LoadSchemaOnline();
+    if (ChangeSlotTree(ws_, *this, tree, slot.TreeName) == 0) LoadSchemaOnline();
 }
 
 void TMainForm::LoadSchemaOnline() {
     SavedCursor savedCursor;
     const int tree = ws_.CurrentTree;
-    TTreeInfo& slot = Trees(tree);
     ResetSchemaLists();
-    ws_.LastError = U_DSReadAvailableClasses(ws_.client(), slot.Context, slot.ClassNames);
-    ReportDirectoryError(ws_.client(), *this, ws_.LastError, "U_DSReadAvailableClasses");
-    slot.AttrNames.clear();
     Controls(tree).AttrListBox->clear();
-    ws_.LastError = U_DSReadAvailableAttributes(ws_.client(), slot.Context, "*", slot.AttrNames);
-    ReportDirectoryError(ws_.client(), *this, ws_.LastError, "U_DSReadAvailableAttributes");
+    ReadSlotNames(ws_, *this, tree);
     InitializeSchemaLists();
 }
 
@@ -159,19 +152,14 @@ bool TMainForm::LoadSchemaFile(int tree, const QString& path) {
         return false;
     }
     // Read aside first: the slot changes only when the file turns out to hold a schema.
-    TTreeInfo loaded;
+    SchemaFileRead read;
     {
         SavedCursor savedCursor;
-        OpenSchemaFileIntoSlot(loaded, ToBytes(path));
-        ReadSchemaNames(loaded, [this](const std::string& message) { StatusMsg(message); });
+        read = ReadSchemaFileAside(ToBytes(path),
+                                   [this](const std::string& message) { StatusMsg(message); });
     }
-    if (const std::string why = loaded.SchemaFile->ReadProblem(); !why.empty()) {
-        StatusBarReset();
-        showMsgDlg(DlgType::Error,
-                   ToBytes(QString("Cannot read the schema file %1: ").arg(path)) + why);
-        return false;
-    }
-    if (loaded.ClassNames.empty() && loaded.AttrNames.empty()) {
+    TTreeInfo& loaded = read.slot;
+    if (read.noSchema) {
         StatusBarReset();
         showMsgDlg(
             DlgType::Error,
@@ -179,7 +167,14 @@ bool TMainForm::LoadSchemaFile(int tree, const QString& path) {
                 QString("The file %1 holds no schema (no class or attribute names)").arg(path)));
         return false;
     }
+    if (!read.problem.empty()) {
+        StatusBarReset();
+        showMsgDlg(DlgType::Error,
+                   ToBytes(QString("Cannot read the schema file %1: ").arg(path)) + read.problem);
+        return false;
+    }
     slot.SchemaFile = std::move(loaded.SchemaFile);
+    slot.Schema = std::move(loaded.Schema);
     slot.TreeName = std::move(loaded.TreeName);
     slot.Online = 0;
     slot.FileName = std::move(loaded.FileName);

@@ -69,12 +69,20 @@ struct TreeSchema {
     std::unordered_map<std::string, std::size_t> attrIndex_;
 };
 
-// The outcome of reading a tree whole. A failure gives its code and the text that
-// explains it, and no schema.
+// A directory error as the user meets it: "Error %04X: " and the operation, with the
+// explanation beneath.
+struct DirectoryMessage {
+    DirCode code = 0;
+    std::string operation;
+    std::string explanation;
+};
+
+// The outcome of reading a tree whole: the schema, else the failure (its code not 0); and
+// what the user should hear about a schema read with gaps (the definitions left out).
 struct SchemaLoad {
     std::shared_ptr<const TreeSchema> schema;
-    DirCode code = 0;
-    std::string message;
+    DirectoryMessage failure;
+    std::vector<DirectoryMessage> notices;
 };
 
 // A tree that is read whole from somewhere (an LDAP server, schema files, LDIF dumps),

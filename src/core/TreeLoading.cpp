@@ -1,0 +1,66 @@
+#include "TreeLoading.h"
+
+#include <utility>
+
+#include "D_NW.h"
+#include "D_Util.h"
+#include "SchemaFile.h"
+
+void ShowDirectoryMessage(UiHooks& ui, const DirectoryMessage& message) {
+    if (message.code == 0) return;
+    ui.showErrorDlg(ErrorCodeText(message.code, message.operation), message.explanation);
+}
+
+DirCode ChangeSlotTree(Workspace& ws, UiHooks& ui, int tree, const std::string& treeName) {
+    TTreeInfo& slot = ws.tree(tree);
+    slot.Online = 1;
+    slot.TreeName = treeName;
+    slot.Schema.reset();
+    DirClient& client = ws.client();
+    if (const std::shared_ptr<SchemaSource> source = client.treeSource(treeName)) {
+        SchemaLoad load = source->load();
+        ws.LastError = load.failure.code;
+        ShowDirectoryMessage(ui, load.failure);
+        if (ws.LastError == 0) {
+            slot.Schema = std::move(load.schema);
+            for (const DirectoryMessage& notice : load.notices) ShowDirectoryMessage(ui, notice);
+        }
+    } else {
+        ws.LastError = DSChangeCurrentTree(client, slot.Context, slot.TreeName);
+        ReportDirectoryError(client, ui, ws.LastError, "DSChangeCurrentTree");
+    }
+    ChangeContextFlags(client, slot.Context, '+', 4);
+    return ws.LastError;
+}
+
+DirCode ReadSlotNames(Workspace& ws, UiHooks& ui, int tree) {
+    TTreeInfo& slot = ws.tree(tree);
+    slot.ClassNames.clear();
+    slot.AttrNames.clear();
+    if (slot.Schema) {
+        slot.ClassNames.reserve(slot.Schema->classes.size());
+        for (const SchemaClass& cls : slot.Schema->classes)
+            slot.ClassNames.push_back({cls.name, cls.flags});
+        slot.AttrNames.reserve(slot.Schema->attributes.size());
+        for (const SchemaAttribute& attr : slot.Schema->attributes)
+            slot.AttrNames.push_back({attr.name, 0});
+        ws.LastError = 0;
+        return 0;
+    }
+    DirClient& client = ws.client();
+    ws.LastError = U_DSReadAvailableClasses(client, slot.Context, slot.ClassNames);
+    ReportDirectoryError(client, ui, ws.LastError, "U_DSReadAvailableClasses");
+    ws.LastError = U_DSReadAvailableAttributes(client, slot.Context, "*", slot.AttrNames);
+    ReportDirectoryError(client, ui, ws.LastError, "U_DSReadAvailableAttributes");
+    return ws.LastError;
+}
+
+SchemaFileRead ReadSchemaFileAside(const std::string& path, const StatusFn& status) {
+    SchemaFileRead read;
+    OpenSchemaFileIntoSlot(read.slot, path);
+    ReadSchemaNames(read.slot, status);
+    read.problem = read.slot.SchemaFile->ReadProblem();
+    read.noSchema =
+        read.problem.empty() && read.slot.ClassNames.empty() && read.slot.AttrNames.empty();
+    return read;
+}
