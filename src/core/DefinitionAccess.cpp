@@ -35,12 +35,13 @@ void GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& classN
                  TClassInfo& info) {
     ClassInfoInit(info);
     TTreeInfo& slot = ws.tree(tree);
-    if (slot.Schema) {
-        ClassFromSchema(*slot.Schema, className, info);
-        return;
-    }
+    // A schema file's own records stand, whatever published texts it also keeps.
     if (slot.Online == 0) {
         if (slot.SchemaFile) ReadClassDefFromFile(*slot.SchemaFile, className, info);
+        return;
+    }
+    if (slot.Schema) {
+        ClassFromSchema(*slot.Schema, className, info);
         return;
     }
 

@@ -21,7 +21,8 @@ struct TTreeInfo {
     std::uint8_t Online = 0;
     DirContext Context = 0;
     std::shared_ptr<IniFile> SchemaFile;  // the latest offline load; none at start
-    // A tree read whole (a live LDAP server, schema files): its definitions come from here.
+    // A tree read whole (a live LDAP server, schema files), or the published definitions a
+    // schema file keeps beside its records.
     std::shared_ptr<const TreeSchema> Schema;
     NameList AttrNames;
     NameList ClassNames;
