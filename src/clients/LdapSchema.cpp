@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "ControlChars.h"
 #include "D_Util.h"
 #include "PublishedText.h"
 
@@ -225,6 +226,16 @@ std::string ShownName(const std::string& ndsName, const std::vector<std::string>
     if (!names.empty() && !names.front().empty()) return names.front();
     return oid;
 }
+
+// A name with a control character would reach terminals, lists and reports as a command or
+// a line break.
+template <typename Def>
+bool NameHoldsControlChar(const Def& def) {
+    return HoldsControlChar(def.shown) || HoldsControlChar(def.ndsName) ||
+           std::any_of(def.names.begin(), def.names.end(),
+                       [](const std::string& name) { return HoldsControlChar(name); });
+}
+constexpr const char* kControlCharInName = "a name holds a control character";
 
 // Lower-cased names and OIDs to the definition that carries them; the first one wins.
 template <typename Def>
@@ -540,6 +551,10 @@ SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
             out.skipped.push_back({"attribute type", text, "it has neither a name nor an OID"});
             continue;
         }
+        if (NameHoldsControlChar(def)) {
+            out.skipped.push_back({"attribute type", text, kControlCharInName});
+            continue;
+        }
         if (HasNdsExtension(def.ext)) out.ndsStyle = true;
         attrs.push_back(std::move(def));
     }
@@ -565,6 +580,10 @@ SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
         def.shown = ShownName(def.ndsName, def.names, def.oid);
         if (def.shown.empty()) {
             out.skipped.push_back({"object class", text, "it has neither a name nor an OID"});
+            continue;
+        }
+        if (NameHoldsControlChar(def)) {
+            out.skipped.push_back({"object class", text, kControlCharInName});
             continue;
         }
         if (HasNdsExtension(def.ext)) out.ndsStyle = true;
@@ -679,10 +698,12 @@ std::string MarkSkippedDefinitions(SimTree& tree, const std::vector<SkippedDefin
         if (!counted.empty()) counted += ", ";
         counted += std::to_string(n) + " " + kind + " definition" + (n == 1 ? "" : "s");
     }
-    std::string text = source + ": " + counted + " left out:";
+    // One line per definition: what the source wrote is shown escaped.
+    std::string text = EscapeControlChars(source) + ": " + counted + " left out:";
     const std::size_t shown = std::min(skipped.size(), kListedSkipped);
     for (std::size_t i = 0; i < shown; ++i)
-        text += "\n- " + Shortened(skipped[i].text) + ": " + skipped[i].reason;
+        text += "\n- " + EscapeControlChars(Shortened(skipped[i].text)) + ": " +
+                EscapeControlChars(skipped[i].reason);
     if (skipped.size() > shown)
         text += "\n- and " + std::to_string(skipped.size() - shown) + " more";
     return text;

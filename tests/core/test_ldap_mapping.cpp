@@ -9,6 +9,7 @@
 
 #include "ClientConfig.h"
 #include "ClientFactory.h"
+#include "ControlChars.h"
 #include "D_NW.h"
 #include "LdapClient.h"
 #include "LdapSchema.h"
@@ -401,6 +402,44 @@ TEST(LdapMapping, ATextWithANulByteIsLeftOut) {
     EXPECT_THAT(ClassNames(m.tree), ElementsAre("whole"));
     ASSERT_EQ(m.skipped.size(), 1u);
     EXPECT_THAT(m.skipped[0].reason, HasSubstr("NUL"));
+}
+
+TEST(LdapMapping, ANameHoldingAControlCharacterIsLeftOutAndShownEscaped) {
+    // Title and clear screen, a line end, DEL, C1 as UTF-8 and as a bare byte; in each
+    // place a name can stand.
+    const std::string hostile[] = {"\x1B]0;T\x07\x1B[2J", "two\nlines", "del\x7F",
+                                   "csi\xC2\x9B"
+                                   "1m",
+                                   "raw\x9B"};
+    std::vector<std::string> classes = {"( 1.1.1 NAME 'back\\5Cslash' )",
+                                        "( 1.1.2 NAME 'Zweig \xC3\xBC' )"};
+    std::vector<std::string> attributes;
+    for (std::size_t i = 0; i < std::size(hostile); ++i) {
+        const std::string n = std::to_string(i);
+        classes.push_back("( 1.2." + n + " NAME '" + hostile[i] + "' )");
+        classes.push_back("( 1.3." + n + " NAME ( 'fine" + n + "' '" + hostile[i] + "' ) )");
+        classes.push_back("( 1.4." + n + " NAME 'ok" + n + "' X-NDS_NAME '" + hostile[i] + "' )");
+        attributes.push_back("( 1.5." + n + " NAME '" + hostile[i] + "' )");
+    }
+    const SchemaMapping m = Map(classes, attributes);
+    EXPECT_THAT(ClassNames(m.tree), ElementsAre("back\\slash", "Zweig \xC3\xBC"));
+    EXPECT_THAT(AttrNames(m.tree), IsEmpty());
+    ASSERT_EQ(m.skipped.size(), 4 * std::size(hostile));
+    for (const SkippedDefinition& skip : m.skipped)
+        EXPECT_EQ(skip.reason, "a name holds a control character") << skip.text;
+
+    // The message shows each definition on one line of its own, escaped.
+    SimTree tree;
+    const std::string text = MarkSkippedDefinitions(tree, m.skipped, "dump\x1B[2J.ldif");
+    EXPECT_THAT(text, StartsWith("dump\\x1B[2J.ldif: 5 attribute type definitions, 15 object "
+                                 "class definitions left out:\n"));
+    EXPECT_THAT(text, HasSubstr("\n- ( 1.2.0 NAME '\\x1B]0;T\\x07\\x1B[2J' ): a name holds"));
+    EXPECT_THAT(text, HasSubstr("\n- ( 1.2.3 NAME 'csi\\u009B1m' ): "));
+    EXPECT_THAT(text, HasSubstr("\n- ( 1.5.4 NAME 'raw\\x9B' ): "));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 20);
+    std::string withoutLineEnds = text;
+    std::erase(withoutLineEnds, '\n');
+    EXPECT_FALSE(HoldsControlChar(withoutLineEnds));
 }
 
 TEST(LdapMapping, AMacroHoldingANulByteIsLeftOut) {
