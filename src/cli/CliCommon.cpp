@@ -109,10 +109,8 @@ void Progress::show(const std::string& text, bool forced) {
     const auto now = std::chrono::steady_clock::now();
     if (!forced && shown_ && now - last_ < kProgressInterval) return;
     last_ = now;
-    std::string line = text.substr(0, kProgressWidth);
     // Control bytes of a name would move the cursor about.
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    const std::string line = EscapeControlChars(text).substr(0, kProgressWidth);
     std::fprintf(stderr, "\r%s\033[K", line.c_str());
     std::fflush(stderr);
     shown_ = true;
@@ -131,8 +129,18 @@ void Progress::beforeOutput() {
 
 void CliUi::showMsgDlg(DlgType type, const std::string& msg) {
     progress_.clear();
-    std::fwrite(msg.data(), 1, msg.size(), stderr);
-    std::fputc('\n', stderr);
+    // The message's own line breaks stay; whatever else a name or a server put in it is
+    // escaped.
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = msg.find('\n', start);
+        const std::string line =
+            EscapeControlChars(std::string_view(msg).substr(start, end - start));
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fputc('\n', stderr);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
     std::fflush(stderr);
     if (type == DlgType::Error || type == DlgType::Warning) trouble_ = true;
 }
@@ -294,7 +302,8 @@ int Session::finish(int status) {
 }
 
 void WriteLine(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    const std::string shown = EscapeControlChars(line);
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
     std::fputc('\n', stdout);
 }
 
@@ -306,8 +315,9 @@ void FlushOutput() {
 }
 
 void Complain(const std::string& text) {
+    const std::string shown = EscapeControlChars(text);
     std::fwrite("kalvix-cli: ", 1, 12, stderr);
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
     std::fputc('\n', stderr);
 }
 

@@ -12,6 +12,7 @@
 
 #include <QTemporaryFile>
 
+#include "ControlChars.h"
 #include "UiHooks.h"
 #include "Workspace.h"
 
@@ -22,16 +23,17 @@ inline constexpr int kExitSame = 0;
 inline constexpr int kExitDifferent = 1;
 inline constexpr int kExitTrouble = 2;
 
-// Something the user got wrong on the command line: one line, then the usage.
+// Something the user got wrong on the command line: one line, then the usage. Both kinds
+// hold their text escaped: it may quote hostile names, and what() would end at a NUL.
 class UsageError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit UsageError(const std::string& text) : std::runtime_error(EscapeControlChars(text)) {}
 };
 
 // Anything else that stops a run (a file that cannot be read, a tree that is not there).
 class Trouble : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit Trouble(const std::string& text) : std::runtime_error(EscapeControlChars(text)) {}
 };
 
 // Standard output's reader went away: the run ends without a word.
@@ -160,13 +162,14 @@ class Session {
 // Raises Trouble unless path names a readable regular file.
 void CheckReadableFile(const std::string& path);
 
-// Lines go out as bytes with LF after each.
+// Lines go out as bytes with LF after each, control characters escaped (one line stays
+// one line, and nothing in it drives the terminal).
 void WriteLine(const std::string& line);
 // Standard output could not take everything (a full disk): trouble; a closed pipe raises
 // BrokenPipe.
 void FlushOutput();
 
-// "kalvix-cli: " and the text, on standard error.
+// "kalvix-cli: " and the text, on standard error, as one line.
 void Complain(const std::string& text);
 
 }  // namespace cli
