@@ -1,9 +1,11 @@
 #include "CliCommon.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -242,12 +244,45 @@ void Session::loadOnline(int tree, const std::string& treeName) {
     SortNames(slot.AttrNames);
 }
 
+Session::Descriptor::~Descriptor() {
+    if (fd >= 0) ::close(fd);
+}
+
+namespace {
+
+// An open file without a name in folder, or -1 and why.
+int OpenUnnamedFile(const std::string& folder, std::string& why) {
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        why = folder + ": " + std::strerror(errno);
+        return -1;
+    }
+    // A file system without O_TMPFILE: a named file, unlinked at once. The signals that
+    // end a run wait until it has no name.
+    std::string path = folder + "/kalvix-cli-XXXXXX";
+    sigset_t ending;
+    sigset_t before;
+    sigemptyset(&ending);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&ending, s);
+    sigprocmask(SIG_BLOCK, &ending, &before);
+    fd = ::mkostemp(path.data(), O_CLOEXEC);
+    const int error = errno;
+    if (fd >= 0) ::unlink(path.c_str());
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    if (fd < 0) why = folder + ": " + std::strerror(error);
+    return fd;
+}
+
+}  // namespace
+
 std::string Session::copyStandardInput() {
-    if (standardInput_) throw UsageError("standard input (-) can serve one operand only");
-    auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + "/kalvix-cli-XXXXXX");
-    if (!file->open())
-        throw Trouble("cannot keep standard input in a temporary file: " +
-                      file->errorString().toStdString());
+    if (standardInput_.fd >= 0) throw UsageError("standard input (-) can serve one operand only");
+    const std::string keepFailed = "cannot keep standard input in a temporary file: ";
+    std::string why;
+    const char* tmpdir = std::getenv("TMPDIR");
+    standardInput_.fd = OpenUnnamedFile(tmpdir && *tmpdir ? tmpdir : "/tmp", why);
+    if (standardInput_.fd < 0) throw Trouble(keepFailed + why);
     char buffer[65536];
     qint64 total = 0;
     for (;;) {
@@ -261,15 +296,19 @@ std::string Session::copyStandardInput() {
         total += n;
         if (total > kMaxStandardInput)
             throw Trouble("the schema file on standard input is larger than 1 GiB");
-        if (file->write(buffer, n) != n)
-            throw Trouble("cannot keep standard input in a temporary file: " +
-                          file->errorString().toStdString());
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t w =
+                ::write(standardInput_.fd, buffer + written, static_cast<std::size_t>(n - written));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) throw Trouble(keepFailed + std::strerror(w < 0 ? errno : ENOSPC));
+            written += w;
+        }
     }
-    if (!file->flush())
-        throw Trouble("cannot keep standard input in a temporary file: " +
-                      file->errorString().toStdString());
-    standardInput_ = std::move(file);
-    return standardInput_->fileName().toStdString();
+    const std::string path = "/proc/self/fd/" + std::to_string(standardInput_.fd);
+    if (::access(path.c_str(), R_OK) != 0)
+        throw Trouble(keepFailed + path +
+                      " cannot be opened (is /proc mounted?); give the file's path instead");
+    return path;
 }
 
 void Session::loadOffline(int tree, const TreeOperand& operand) {

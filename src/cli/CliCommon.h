@@ -10,8 +10,6 @@
 #include <string>
 #include <vector>
 
-#include <QTemporaryFile>
-
 #include "ControlChars.h"
 #include "UiHooks.h"
 #include "Workspace.h"
@@ -149,14 +147,25 @@ class Session {
     void loadOnline(int tree, const std::string& treeName);
     void loadOffline(int tree, const TreeOperand& operand);
     // Standard input's bytes in a file of their own, kept for the run: a tree loaded from
-    // a file reads its definitions from there on demand.
+    // a file reads its definitions from there on demand. The file has no name, so however
+    // the run ends (a signal, kill -9) it leaves nothing behind; its path is the
+    // descriptor's in /proc.
     std::string copyStandardInput();
+
+    class Descriptor {
+      public:
+        Descriptor() = default;
+        ~Descriptor();
+        Descriptor(const Descriptor&) = delete;
+        Descriptor& operator=(const Descriptor&) = delete;
+        int fd = -1;
+    };
 
     Progress progress_;
     CliUi ui_;
+    Descriptor standardInput_;  // before ws_: the loaded tree reads from it to the end
     std::unique_ptr<Workspace> ws_;
     std::vector<std::string> reachable_;
-    std::unique_ptr<QTemporaryFile> standardInput_;
 };
 
 // Raises Trouble unless path names a readable regular file.
