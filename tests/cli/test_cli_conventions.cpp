@@ -1,6 +1,6 @@
 // The habits shell users expect: GNU --version, help and version after a command, a short
 // complaint without a command, "-" for standard input (its copy gone however the run ends),
-// and a quiet end on a closed pipe.
+// a quiet end on a closed pipe and trouble on a full disk.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -149,6 +149,21 @@ TEST(CliConventions, StandardInputsCopyIsGoneHoweverTheRunEnds) {
             EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
         }
         EXPECT_TRUE(std::filesystem::is_empty(tmp.path()));
+    }
+}
+
+TEST(CliConventions, HelpOrVersionThatCannotBeWrittenIsTrouble) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                                 {"help"},
+                                                 {"--version"},
+                                                 {"quick", "--help"},
+                                                 {"trees", "--version"}}) {
+        SCOPED_TRACE(args.front() + (args.size() > 1 ? " " + args[1] : ""));
+        std::vector<std::string> all = {"-c", "exec \"$0\" \"$@\" > /dev/full", KALVIX_CLI};
+        all.insert(all.end(), args.begin(), args.end());
+        const CliResult r = RunProgram("/bin/sh", all);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "kalvix-cli: cannot write the output: No space left on device\n");
     }
 }
 
