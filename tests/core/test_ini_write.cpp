@@ -108,18 +108,24 @@ TEST(IniWrite, RepeatedRewritesStayInPlaceAndKeepTheFileMode) {
 
 TEST(IniWrite, EraseSectionRemovesFirstOfItsNameUpToNextHeader) {
     TempDir dir;
-    const std::string path =
-        dir.write("t.ini", "pre\r\n[A]\r\na=1\r\n;c\r\n\r\n[B]\r\nb=1\r\n[a]\r\na=2\r\n");
+    const std::string path = dir.write("t.ini",
+                                       "pre\r\n[A]\r\na=1\r\n;c\r\n\r\n[B]\r\nb=1\r\n[a]\r\na=2\r\n"
+                                       "[B]\r\nb=2\r\n[ A ]\r\na=3\r\n");
     IniFile ini(path);
     ini.EraseSection(" a ");
     EXPECT_EQ(ini.ReadString("A", "a", ""), "2");
     ini.EraseSection("missing");
     ini.UpdateFile();
-    EXPECT_EQ(TempDir::read(path), "pre\r\n[B]\r\nb=1\r\n[a]\r\na=2\r\n");
+    EXPECT_EQ(TempDir::read(path),
+              "pre\r\n[B]\r\nb=1\r\n[a]\r\na=2\r\n[B]\r\nb=2\r\n[ A ]\r\na=3\r\n");
+    // Each erase hands the name on to the next section of that name, in file order.
+    ini.EraseSection("A");
+    EXPECT_EQ(ini.ReadString("A", "a", ""), "3");
+    EXPECT_EQ(ini.ReadString("B", "b", ""), "1");
     ini.EraseSection("A");
     ini.WriteString("A", "k", "new");
     ini.UpdateFile();
-    EXPECT_EQ(TempDir::read(path), "pre\r\n[B]\r\nb=1\r\n[A]\r\nk=new\r\n");
+    EXPECT_EQ(TempDir::read(path), "pre\r\n[B]\r\nb=1\r\n[B]\r\nb=2\r\n[A]\r\nk=new\r\n");
 }
 
 TEST(IniWrite, EncodingAndMarkAreKept) {
