@@ -165,14 +165,18 @@ TEST(IniWrite, TextThatWouldReadAsOtherLinesIsRefused) {
     const std::string before = "[S]\r\nk=1\r\n";
     const std::string path = dir.write("t.ini", before);
     IniFile ini(path);
+    // Section, key, value, and the detail: it names the text, breaks and controls spelt out.
     const std::vector<std::vector<std::string>> writes = {
-        {"S", "k", "a\r\n[Evil]\r\nx=1"},
-        {"S", "k\n", "1"},
-        {"S\rT", "k", "1"},
-        {"S", "a=b", "1"},
-        {"S", " ;c", "1"},
-        {"S", "[x]", "1"},
-        {"S", "[x", "]"},
+        {"S", "k", "a\r\n[Evil]\r\nx=1",
+         "the value \"a\\r\\n[Evil]\\r\\nx=1\" of the key \"k\" would read back as other lines"},
+        {"S", "k\n", "1", "the key \"k\\n\" would read back as other lines"},
+        {"S\rT\x01", "k", "1", "the section name \"S\\rT\\x01\" would read back as other lines"},
+        {"S", "a=b", "1", "the key \"a=b\" would read back as other lines"},
+        {"S", " ;c", "1", "the key \" ;c\" would read back as other lines"},
+        {"S", "[x]", "1", "the key \"[x]\" would read back as other lines"},
+        {"S", "[x", "]", "the key \"[x\" would read back as other lines"},
+        {"S", std::string(100, 'n') + "=", "1",
+         "the key \"" + std::string(80, 'n') + "...\" would read back as other lines"},
     };
     for (const auto& w : writes) {
         try {
@@ -180,6 +184,7 @@ TEST(IniWrite, TextThatWouldReadAsOtherLinesIsRefused) {
             ADD_FAILURE() << "accepted " << w[1];
         } catch (const IniWriteError& e) {
             EXPECT_STREQ(e.what(), ("Unable to write to " + path).c_str());
+            EXPECT_EQ(e.detail(), w[3]);
         }
     }
     ini.WriteString("S", "[x", "no bracket");  // reads back as a key: allowed
