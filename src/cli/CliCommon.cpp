@@ -232,11 +232,14 @@ void Session::loadOnline(int tree, const std::string& treeName) {
     if (ws.LastError != 0)
         throw Trouble("the tree \"" + treeName + "\" cannot be read; nothing was compared");
     slot.ClassNames.clear();
+    slot.NamesReadFailure.clear();
     ws.LastError = U_DSReadAvailableClasses(client, slot.Context, slot.ClassNames);
     ReportDirectoryError(ws.client(), ui_, ws.LastError, "U_DSReadAvailableClasses");
+    NoteNamesRead(slot, ws.LastError, "U_DSReadAvailableClasses");
     slot.AttrNames.clear();
     ws.LastError = U_DSReadAvailableAttributes(client, slot.Context, "*", slot.AttrNames);
     ReportDirectoryError(ws.client(), ui_, ws.LastError, "U_DSReadAvailableAttributes");
+    NoteNamesRead(slot, ws.LastError, "U_DSReadAvailableAttributes");
     if (slot.ClassNames.empty() && slot.AttrNames.empty())
         throw Trouble("the tree \"" + treeName +
                       "\" shows no class or attribute names; nothing was compared");

@@ -82,6 +82,9 @@ void TMainForm::ChangeTreeOnline(QObject* sender) {
         QString("Tree #%1: %2").arg(tree).arg(DecodeName(slot.TreeName)));
     ws_.LastError = DSChangeCurrentTree(ws_.client(), slot.Context, slot.TreeName);
     ReportDirectoryError(ws_.client(), *this, ws_.LastError, "DSChangeCurrentTree");
+    // The lists still shown are another tree's: a save must not write them under this name.
+    slot.NamesReadFailure.clear();
+    NoteNamesRead(slot, ws_.LastError, "DSChangeCurrentTree");
     ChangeContextFlags(ws_.client(), slot.Context, '+', 4);
     if (ws_.LastError == 0) LoadSchemaOnline();
 }
@@ -91,12 +94,15 @@ void TMainForm::LoadSchemaOnline() {
     const int tree = ws_.CurrentTree;
     TTreeInfo& slot = Trees(tree);
     ResetSchemaLists();
+    slot.NamesReadFailure.clear();
     ws_.LastError = U_DSReadAvailableClasses(ws_.client(), slot.Context, slot.ClassNames);
     ReportDirectoryError(ws_.client(), *this, ws_.LastError, "U_DSReadAvailableClasses");
+    NoteNamesRead(slot, ws_.LastError, "U_DSReadAvailableClasses");
     slot.AttrNames.clear();
     Controls(tree).AttrListBox->clear();
     ws_.LastError = U_DSReadAvailableAttributes(ws_.client(), slot.Context, "*", slot.AttrNames);
     ReportDirectoryError(ws_.client(), *this, ws_.LastError, "U_DSReadAvailableAttributes");
+    NoteNamesRead(slot, ws_.LastError, "U_DSReadAvailableAttributes");
     InitializeSchemaLists();
 }
 
@@ -121,6 +127,10 @@ void TMainForm::BitBtnSaveTreeClick(QObject* sender) {
     } catch (const IniWriteError& error) {
         StatusBarReset();
         showErrorDlg(error.what(), error.detail());
+        return;
+    } catch (const SchemaReadError& error) {
+        StatusBarReset();
+        showMsgDlg(DlgType::Error, error.what());
         return;
     }
     StatusBarReset();

@@ -51,6 +51,12 @@ const SimAttr* FindAttr(const SimTree& tree, const std::string& name) {
     return nullptr;
 }
 
+std::vector<std::string> Names(const NameList& list) {
+    std::vector<std::string> names;
+    for (const NameEntry& e : list) names.push_back(e.name);
+    return names;
+}
+
 std::vector<std::string> ClassNames(const SimTree& tree) {
     std::vector<std::string> names;
     for (const SimClass& c : tree.classes) names.push_back(c.name);
@@ -647,6 +653,63 @@ TEST_F(SourceTrees, SchemaFilesServeATreeWithTheSkippedDefinitionsReported) {
     std::string definition;
     EXPECT_EQ(U_DSGetAttributeInfo(*c, context, "cn", definition), 0);
     EXPECT_EQ(definition, "CI_STRING");
+    c->dcDropContext(context);
+}
+
+TEST_F(SourceTrees, NamesComeWholeOrTheirDefinitionIsLeftOutNamingThem) {
+    // Two names alike in their first 255 bytes stay two; names as long as the reads take
+    // come whole through the tightest read of each; a longer one is left out and named,
+    // never cut.
+    const std::string common(255, 'x');
+    const std::string first = common + std::string(45, '1');
+    const std::string second = common + std::string(45, '2');
+    const std::string longestAttr(kMaxAttrNameBytes, 'a');
+    const std::string longestClass(kMaxClassNameBytes, 'C');
+    const std::string tooLongAttr = "tooLongAttr" + longestAttr;
+    const std::string tooLongClass = "tooLongClass" + longestClass;
+    const std::vector<std::string> lines = {
+        "attributetype ( 1.1 NAME '" + first + "' )",
+        "attributetype ( 1.2 NAME '" + second + "' )",
+        "attributetype ( 1.3 NAME '" + tooLongAttr + "' )",
+        "attributetype ( 1.4 NAME '" + longestAttr + "' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )",
+        // Ahead of every other class: a cut here used to end the class list.
+        "objectclass ( 2.1 NAME '" + tooLongClass + "' )",
+        "objectclass ( 2.2 NAME '" + longestClass + "' MUST " + first + " )",
+        "objectclass ( 2.3 NAME 'person' )",
+        // An item read would cut what it names.
+        "objectclass ( 2.4 NAME 'refersTooFar' MAY " + std::string(4096, 'r') + " )",
+    };
+    std::string schema;
+    for (const std::string& line : lines) schema += line + "\n";
+    dir.write("long.schema", schema);
+    auto c = client(R"({"kind": "schema-files", "treeName": "LONG", "files": ["long.schema"]})");
+    EXPECT_THAT(start(*c), ElementsAre("LONG"));
+    DirContext context = 0;
+    c->dcNewContext(context);
+    ASSERT_EQ(DSChangeCurrentTree(*c, context, "LONG"), 0);
+
+    NameList classes, attrs;
+    EXPECT_EQ(U_DSReadAvailableClasses(*c, context, classes), 0);
+    EXPECT_THAT(Names(classes), ElementsAre(longestClass, "person"));
+    EXPECT_EQ(U_DSReadAvailableAttributes(*c, context, "*", attrs), ldapcode::kBadSchema);
+    EXPECT_THAT(Names(attrs), ElementsAre(first, second, longestAttr));
+    const std::string explained = ClientErrorText(*c, ldapcode::kBadSchema);
+    EXPECT_THAT(explained, HasSubstr("1 attribute type definition, 2 object class definitions"));
+    EXPECT_THAT(explained, HasSubstr("its name \"" + tooLongAttr.substr(0, 40) +
+                                     "...\" has 4046 bytes, more than the 4035 the reads take"));
+    EXPECT_THAT(explained, HasSubstr("its name \"" + tooLongClass.substr(0, 40) +
+                                     "...\" has 4059 bytes, more than the 4047 the reads take"));
+    EXPECT_THAT(explained, HasSubstr("it names \"" + std::string(40, 'r') +
+                                     "...\" (4096 bytes), more than the 4095 an item read takes"));
+
+    std::string definition;
+    EXPECT_EQ(U_DSGetAttributeInfo(*c, context, longestAttr, definition), 0);
+    EXPECT_EQ(definition, "CI_STRING");
+    DirClassInfo info;
+    EXPECT_EQ(U_DSGetClassDef(*c, context, longestClass, info), 0);
+    std::vector<std::string> must;
+    EXPECT_EQ(U_DSReadAttributes(*c, ui, context, longestClass, 3, must), 0);
+    EXPECT_THAT(must, ElementsAre(first));
     c->dcDropContext(context);
 }
 
