@@ -448,9 +448,9 @@ Failure Connection::failure(int rc, const std::string& step, const std::string& 
                                             ": the server answered with something that is not "
                                             "TLS: " +
                                             Quoted(watch_.rawHead())};
-    // Whatever libldap made of it, a step that ran into the deadline timed out; what it
-    // says about the socket taken from under it would only mislead.
-    const bool late = watch_.passed() && !IsTimeout(rc);
+    // A connection lost past the deadline was taken from under libldap: the step timed out,
+    // and what libldap says about the socket would only mislead.
+    const bool late = watch_.passed() && IsConnectionLoss(rc);
     if (late) rc = LDAP_TIMEOUT;
     std::string what = step;
     if (IsTimeout(rc))
@@ -571,7 +571,7 @@ Failure Connection::open() {
     if (rc == LDAP_SUCCESS) rc = answer(msgid);
     if (rc == LDAP_SUCCESS) return {};
     if (IsConnectionLoss(rc)) return failure(rc, "cannot connect", "connecting");
-    if (IsTimeout(rc) || watch_.passed()) return failure(rc, "connecting");
+    if (IsTimeout(rc)) return failure(rc, "connecting");
     return failure(rc, settings_.bindDn.empty() ? std::string("anonymous bind refused")
                                                 : "bind as \"" + settings_.bindDn + "\" refused");
 }

@@ -70,6 +70,7 @@ enum class Misdeed {
     EndlessEntries,       // answers a search with entry after entry
     EndlessStrays,        // ... with answers to a request never made
     HugeMessage,          // ... by announcing a 2 GiB message and sending zeros
+    Dribble,              // ... with an entry, a byte every 20 ms
 };
 
 // One connection at a time, each answered as the misdeed says until the client goes.
@@ -127,6 +128,9 @@ class HostileServer {
                     while (say(fd, Message(msgid, Entry(1000)))) continue;
                 if (misdeed_ == Misdeed::EndlessStrays)
                     while (say(fd, Message(msgid + 1000, Entry(60000)))) continue;
+                if (misdeed_ == Misdeed::Dribble)
+                    for (const char byte : Message(msgid, Entry(1000)))
+                        if (!say(fd, std::string(1, byte)) || !pause(20)) return;
                 if (misdeed_ == Misdeed::HugeMessage &&
                     say(fd, std::string("\x30\x84\x80\x00\x00\x00", 6)))
                     while (say(fd, std::string(65536, '\0'))) continue;
@@ -192,6 +196,12 @@ class HostileServer {
         return p[1].revents == 0;
     }
 
+    // Waits a while; false when the server stops.
+    bool pause(int milliseconds) {
+        pollfd p{stop_[0], POLLIN, 0};
+        return poll(&p, 1, milliseconds) == 0;
+    }
+
     Misdeed misdeed_;
     int listener_ = -1;
     int stop_[2] = {-1, -1};
@@ -246,6 +256,8 @@ INSTANTIATE_TEST_SUITE_P(
              "the server answered with something that is not LDAP: \"SSH-2"},
         Case{"OtherProtocolForTls", Misdeed::OtherProtocol, "ldaps", false, ldapcode::kUnreachable,
              "the server answered with something that is not TLS: \"SSH-2"},
+        Case{"Dribble", Misdeed::Dribble, "ldap", false, ldapcode::kTimedOut,
+             "no answer within 0.3 s (reading the root DSE failed): Timed out"},
         Case{"EndlessEntries", Misdeed::EndlessEntries, "ldap", false, ldapcode::kLdapError,
              "reading the root DSE failed: the server answered with more than the one entry "
              "asked for"},
