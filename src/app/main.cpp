@@ -1,7 +1,10 @@
 // Kalvix: compares the schemas of two directory trees.
 #include <QApplication>
 #include <QTimer>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 
 #include "Application.h"
 #include "ClientFactory.h"
@@ -16,28 +19,33 @@ QStringList RawArguments(int argc, char* argv[]) {
     return args;
 }
 
-// Help and version need no display, so they are answered before Qt opens one.
-bool AnswerWithoutWindow(const WindowCommandLine& line) {
-    if (line.action == WindowCommandLine::Action::Help) {
-        std::fputs(WindowUsage().toLocal8Bit().constData(), stdout);
-        return true;
-    }
-    if (line.action == WindowCommandLine::Action::Version) {
-        std::fputs(WindowVersion().toLocal8Bit().constData(), stdout);
-        return true;
-    }
-    return false;
+// The text on standard output; a write that fails (a full disk) is trouble, as GNU tools
+// have it, not a silent success.
+int Answer(const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return 0;
+    std::fprintf(stderr, "kalvix: cannot write the output: %s\n", std::strerror(errno));
+    return 2;
+}
+
+// Help and version need no display, so they are answered before Qt opens one. The exit
+// status when answered.
+std::optional<int> AnswerWithoutWindow(const WindowCommandLine& line) {
+    if (line.action == WindowCommandLine::Action::Help) return Answer(WindowUsage());
+    if (line.action == WindowCommandLine::Action::Version) return Answer(WindowVersion());
+    return std::nullopt;
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (AnswerWithoutWindow(ParseWindowCommandLine(RawArguments(argc, argv)))) return 0;
+    if (const auto status = AnswerWithoutWindow(ParseWindowCommandLine(RawArguments(argc, argv))))
+        return *status;
     QApplication app(argc, argv);
     ConfigureApplication();
     // Qt has taken its own options (-platform, -style ...) out by now.
     const WindowCommandLine line = ParseWindowCommandLine(QApplication::arguments().mid(1));
-    if (AnswerWithoutWindow(line)) return 0;
+    if (const auto status = AnswerWithoutWindow(line)) return *status;
     if (line.action == WindowCommandLine::Action::Error) {
         std::fprintf(stderr, "kalvix: %s\n%s", line.error.toLocal8Bit().constData(),
                      WindowUsage().toLocal8Bit().constData());

@@ -1,9 +1,11 @@
 #include "CliCommon.h"
 
+#include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
-#include <QDir>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -110,10 +112,8 @@ void Progress::show(const std::string& text, bool forced) {
     const auto now = std::chrono::steady_clock::now();
     if (!forced && shown_ && now - last_ < kProgressInterval) return;
     last_ = now;
-    std::string line = text.substr(0, kProgressWidth);
     // Control bytes of a name would move the cursor about.
-    for (char& c : line)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+    const std::string line = EscapeControlChars(text).substr(0, kProgressWidth);
     std::fprintf(stderr, "\r%s\033[K", line.c_str());
     std::fflush(stderr);
     shown_ = true;
@@ -132,8 +132,18 @@ void Progress::beforeOutput() {
 
 void CliUi::showMsgDlg(DlgType type, const std::string& msg) {
     progress_.clear();
-    std::fwrite(msg.data(), 1, msg.size(), stderr);
-    std::fputc('\n', stderr);
+    // The message's own line breaks stay; whatever else a name or a server put in it is
+    // escaped.
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = msg.find('\n', start);
+        const std::string line =
+            EscapeControlChars(std::string_view(msg).substr(start, end - start));
+        std::fwrite(line.data(), 1, line.size(), stderr);
+        std::fputc('\n', stderr);
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
     std::fflush(stderr);
     if (type == DlgType::Error || type == DlgType::Warning) trouble_ = true;
 }
@@ -224,12 +234,45 @@ void Session::loadOnline(int tree, const std::string& treeName) {
     SortNames(slot.AttrNames);
 }
 
+Session::Descriptor::~Descriptor() {
+    if (fd >= 0) ::close(fd);
+}
+
+namespace {
+
+// An open file without a name in folder, or -1 and why.
+int OpenUnnamedFile(const std::string& folder, std::string& why) {
+    int fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0) return fd;
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+        why = folder + ": " + std::strerror(errno);
+        return -1;
+    }
+    // A file system without O_TMPFILE: a named file, unlinked at once. The signals that
+    // end a run wait until it has no name.
+    std::string path = folder + "/kalvix-cli-XXXXXX";
+    sigset_t ending;
+    sigset_t before;
+    sigemptyset(&ending);
+    for (const int s : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) sigaddset(&ending, s);
+    sigprocmask(SIG_BLOCK, &ending, &before);
+    fd = ::mkostemp(path.data(), O_CLOEXEC);
+    const int error = errno;
+    if (fd >= 0) ::unlink(path.c_str());
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    if (fd < 0) why = folder + ": " + std::strerror(error);
+    return fd;
+}
+
+}  // namespace
+
 std::string Session::copyStandardInput() {
-    if (standardInput_) throw UsageError("standard input (-) can serve one operand only");
-    auto file = std::make_unique<QTemporaryFile>(QDir::tempPath() + "/kalvix-cli-XXXXXX");
-    if (!file->open())
-        throw Trouble("cannot keep standard input in a temporary file: " +
-                      file->errorString().toStdString());
+    if (standardInput_.fd >= 0) throw UsageError("standard input (-) can serve one operand only");
+    const std::string keepFailed = "cannot keep standard input in a temporary file: ";
+    std::string why;
+    const char* tmpdir = std::getenv("TMPDIR");
+    standardInput_.fd = OpenUnnamedFile(tmpdir && *tmpdir ? tmpdir : "/tmp", why);
+    if (standardInput_.fd < 0) throw Trouble(keepFailed + why);
     char buffer[65536];
     qint64 total = 0;
     for (;;) {
@@ -243,15 +286,19 @@ std::string Session::copyStandardInput() {
         total += n;
         if (total > kMaxStandardInput)
             throw Trouble("the schema file on standard input is larger than 1 GiB");
-        if (file->write(buffer, n) != n)
-            throw Trouble("cannot keep standard input in a temporary file: " +
-                          file->errorString().toStdString());
+        for (ssize_t written = 0; written < n;) {
+            const ssize_t w =
+                ::write(standardInput_.fd, buffer + written, static_cast<std::size_t>(n - written));
+            if (w < 0 && errno == EINTR) continue;
+            if (w <= 0) throw Trouble(keepFailed + std::strerror(w < 0 ? errno : ENOSPC));
+            written += w;
+        }
     }
-    if (!file->flush())
-        throw Trouble("cannot keep standard input in a temporary file: " +
-                      file->errorString().toStdString());
-    standardInput_ = std::move(file);
-    return standardInput_->fileName().toStdString();
+    const std::string path = "/proc/self/fd/" + std::to_string(standardInput_.fd);
+    if (::access(path.c_str(), R_OK) != 0)
+        throw Trouble(keepFailed + path +
+                      " cannot be opened (is /proc mounted?); give the file's path instead");
+    return path;
 }
 
 void Session::loadOffline(int tree, const TreeOperand& operand) {
@@ -285,7 +332,8 @@ int Session::finish(int status) {
 }
 
 void WriteLine(const std::string& line) {
-    std::fwrite(line.data(), 1, line.size(), stdout);
+    const std::string shown = EscapeControlChars(line);
+    std::fwrite(shown.data(), 1, shown.size(), stdout);
     std::fputc('\n', stdout);
 }
 
@@ -297,8 +345,9 @@ void FlushOutput() {
 }
 
 void Complain(const std::string& text) {
+    const std::string shown = EscapeControlChars(text);
     std::fwrite("kalvix-cli: ", 1, 12, stderr);
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fwrite(shown.data(), 1, shown.size(), stderr);
     std::fputc('\n', stderr);
 }
 

@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include <QTemporaryFile>
-
+#include "ControlChars.h"
 #include "UiHooks.h"
 #include "Workspace.h"
 
@@ -22,16 +21,17 @@ inline constexpr int kExitSame = 0;
 inline constexpr int kExitDifferent = 1;
 inline constexpr int kExitTrouble = 2;
 
-// Something the user got wrong on the command line: one line, then the usage.
+// Something the user got wrong on the command line: one line, then the usage. Both kinds
+// hold their text escaped: it may quote hostile names, and what() would end at a NUL.
 class UsageError : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit UsageError(const std::string& text) : std::runtime_error(EscapeControlChars(text)) {}
 };
 
 // Anything else that stops a run (a file that cannot be read, a tree that is not there).
 class Trouble : public std::runtime_error {
   public:
-    using std::runtime_error::runtime_error;
+    explicit Trouble(const std::string& text) : std::runtime_error(EscapeControlChars(text)) {}
 };
 
 // Standard output's reader went away: the run ends without a word.
@@ -147,26 +147,38 @@ class Session {
     void loadOnline(int tree, const std::string& treeName);
     void loadOffline(int tree, const TreeOperand& operand);
     // Standard input's bytes in a file of their own, kept for the run: a tree loaded from
-    // a file reads its definitions from there on demand.
+    // a file reads its definitions from there on demand. The file has no name, so however
+    // the run ends (a signal, kill -9) it leaves nothing behind; its path is the
+    // descriptor's in /proc.
     std::string copyStandardInput();
+
+    class Descriptor {
+      public:
+        Descriptor() = default;
+        ~Descriptor();
+        Descriptor(const Descriptor&) = delete;
+        Descriptor& operator=(const Descriptor&) = delete;
+        int fd = -1;
+    };
 
     Progress progress_;
     CliUi ui_;
+    Descriptor standardInput_;  // before ws_: the loaded tree reads from it to the end
     std::unique_ptr<Workspace> ws_;
     std::vector<std::string> reachable_;
-    std::unique_ptr<QTemporaryFile> standardInput_;
 };
 
 // Raises Trouble unless path names a readable regular file.
 void CheckReadableFile(const std::string& path);
 
-// Lines go out as bytes with LF after each.
+// Lines go out as bytes with LF after each, control characters escaped (one line stays
+// one line, and nothing in it drives the terminal).
 void WriteLine(const std::string& line);
 // Standard output could not take everything (a full disk): trouble; a closed pipe raises
 // BrokenPipe.
 void FlushOutput();
 
-// "kalvix-cli: " and the text, on standard error.
+// "kalvix-cli: " and the text, on standard error, as one line.
 void Complain(const std::string& text);
 
 }  // namespace cli

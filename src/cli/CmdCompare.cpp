@@ -19,7 +19,7 @@ Findings RunFull(Session& session, bool text, bool classes) {
     const std::string what = classes ? "classes" : "attributes";
     std::size_t done = 0;
     Findings found;
-    std::string lines;
+    std::vector<std::string> lines;
     (classes ? CompareAllClasses : CompareAllAttributes)(
         ws, session.ui(),
         [&](const std::string& name) {
@@ -33,8 +33,8 @@ Findings RunFull(Session& session, bool text, bool classes) {
             if (text) {
                 session.progress().beforeOutput();
                 lines.clear();
-                AppendFindingText(finding, lines);
-                WriteText(lines);
+                AppendFindingLines(finding, lines);
+                for (const std::string& line : lines) WriteLine(line);
             }
             found.push_back(finding);
         });

@@ -20,8 +20,8 @@ int RunSave(const Arguments& args) {
     session.load(1, source);
     const TTreeInfo& slot = session.ws().tree(1);
     // The window offers "Save to File" only for a tree with classes; an empty file would
-    // overwrite a good snapshot with nothing.
-    if (slot.ClassNames.empty())
+    // overwrite a good snapshot with nothing. A failed read says so itself (below).
+    if (slot.ClassNames.empty() && slot.NamesReadFailure.empty())
         throw Trouble("the tree \"" + slot.TreeName + "\" delivered no classes; nothing saved");
     try {
         SaveSchemaFile(
@@ -30,6 +30,8 @@ int RunSave(const Arguments& args) {
     } catch (const IniWriteError& error) {
         throw Trouble(error.detail().empty() ? std::string(error.what())
                                              : error.what() + std::string(": ") + error.detail());
+    } catch (const SchemaReadError& error) {
+        throw Trouble(error.what());
     }
     return session.finish(kExitSame);
 }

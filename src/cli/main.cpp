@@ -147,9 +147,21 @@ Asks AsksFor(const std::vector<std::string>& args) {
     return Asks::Nothing;
 }
 
+// As GNU tools do, help or version that cannot be written (a full disk) is trouble.
+int Answered() {
+    try {
+        FlushOutput();
+        return kExitSame;
+    } catch (const BrokenPipe&) {
+    } catch (const Trouble& error) {
+        Complain(error.what());
+    }
+    return kExitTrouble;
+}
+
 int PrintVersion() {
     std::fputs(kVersionText, stdout);
-    return kExitSame;
+    return Answered();
 }
 
 int Main(const std::vector<std::string>& args) {
@@ -161,7 +173,7 @@ int Main(const std::vector<std::string>& args) {
     const std::string& name = args[0];
     if (name == "--help" || name == "-h" || name == "help") {
         PrintUsage(stdout);
-        return kExitSame;
+        return Answered();
     }
     if (name == "--version") return PrintVersion();
     const Command* command = FindCommand(name);
@@ -175,7 +187,7 @@ int Main(const std::vector<std::string>& args) {
     switch (AsksFor(rest)) {
         case Asks::Help:
             PrintCommandHelp(*command);
-            return kExitSame;
+            return Answered();
         case Asks::Version:
             return PrintVersion();
         case Asks::Nothing:

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <set>
 
+#include "D_NW.h"
 #include "LdapClient.h"
 #include "RegularFile.h"
 
@@ -129,14 +130,24 @@ std::string At(const std::string& where, const char* key) {
     return where.empty() ? Key(key) : where + ": " + Key(key);
 }
 
+// The reads would hand a longer name over cut, and two names alike up to the cut as one.
+void CheckLength(const std::string& name, std::size_t limit, const std::string& where) {
+    if (name.size() > limit)
+        Fail(where, "the name has " + std::to_string(name.size()) + " bytes, more than the " +
+                        std::to_string(limit) + " the reads take");
+}
+
 std::vector<std::string> Names(const QJsonObject& o, const char* key, const std::string& where) {
     std::vector<std::string> names;
     const QJsonValue v = o.value(key);
     if (v.isUndefined() || v.isNull()) return names;
     if (!v.isArray()) Fail(At(where, key), "expected a list of names, not " + Shown(v));
     const QJsonArray a = v.toArray();
-    for (qsizetype i = 0; i < a.size(); ++i)
-        names.push_back(Text(a.at(i), At(where, key) + "[" + std::to_string(i) + "]", false));
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const std::string at = At(where, key) + "[" + std::to_string(i) + "]";
+        names.push_back(Text(a.at(i), at, false));
+        CheckLength(names.back(), kDirNameBufferSize - 1, at);
+    }
     return names;
 }
 
@@ -243,6 +254,7 @@ SimTree TreeFrom(const QByteArray& data) {
         SimClass c;
         if (!o.contains("name")) Fail(where, "the key \"name\" is missing");
         c.name = Text(o.value("name"), At(where, "name"), false);
+        CheckLength(c.name, kMaxClassNameBytes, At("classes[" + std::to_string(i) + "]", "name"));
         if (o.contains("flags")) c.flags = Word(o.value("flags"), At(where, "flags"));
         Identifier(o, where, c.id);
         const char* lists[] = {"superClasses", "containmentClasses", "namingAttributes",
@@ -261,6 +273,7 @@ SimTree TreeFrom(const QByteArray& data) {
         SimAttr a;
         if (!o.contains("name")) Fail(where, "the key \"name\" is missing");
         a.name = Text(o.value("name"), At(where, "name"), false);
+        CheckLength(a.name, kMaxAttrNameBytes, At("attributes[" + std::to_string(i) + "]", "name"));
         if (o.contains("flags")) a.info.attrFlags = Word(o.value("flags"), At(where, "flags"));
         if (!o.contains("syntax")) Fail(where, "the key \"syntax\" is missing");
         a.info.attrSyntaxID = Word(o.value("syntax"), At(where, "syntax"));

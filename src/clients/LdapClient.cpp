@@ -2,12 +2,15 @@
 
 #include <arpa/inet.h>
 #include <ldap.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 
 #include <QDir>
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <climits>
 #include <cmath>
 #include <csignal>
 #include <cstdio>
@@ -153,10 +156,236 @@ bool StaysOnThisMachine(const std::string& uri) {
     return ::inet_pton(AF_INET, host.c_str(), &v4) == 1 && (ntohl(v4.s_addr) >> 24) == 127;
 }
 
-// One connection for one read: opened, bound, read and closed again.
+// Bytes a server sent, shown safely: printable ASCII as it is, anything else as \xNN.
+std::string Quoted(const std::string& bytes) {
+    std::string out = "\"";
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F && c != '"' && c != '\\') {
+            out += c;
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", static_cast<unsigned>(byte));
+            out += hex;
+        }
+    }
+    return out + "\"";
+}
+
+std::string Size(std::size_t bytes) {
+    constexpr std::size_t kMiB = std::size_t{1} << 20;
+    return bytes % kMiB == 0 ? std::to_string(bytes / kMiB) + " MiB"
+                             : std::to_string(bytes) + " bytes";
+}
+
+// What one connection lets a server do, enforced below libldap in the connection's socket
+// buffer, whatever libldap does: its timeouts miss a TLS handshake with a silent server (it
+// spins on a non-blocking read for ever), and it allocates whatever length a message
+// announces. The socket layer waits for the socket only until the deadline; the message
+// layer, above TLS, refuses what is not LDAP and what would take the answers over the limit.
+class Watch {
+  public:
+    enum class Refusal { None, NotLdap, TooLarge };
+
+    explicit Watch(std::size_t limit) : limit_(limit) {}
+    Watch(const Watch&) = delete;
+    Watch& operator=(const Watch&) = delete;
+
+    // For LDAP_OPT_CONNECT_CB: puts both layers on the socket once it is connected.
+    ldap_conncb* hook() { return &hook_; }
+    void startPhase(double seconds) {
+        deadline_ = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                       std::chrono::duration<double>(seconds));
+    }
+    bool passed() const { return Clock::now() >= deadline_; }
+    double secondsLeft() const {
+        return std::max(0.0, std::chrono::duration<double>(deadline_ - Clock::now()).count());
+    }
+    bool socketOpen() const { return socketOpen_; }
+    // Keeps the first bytes the server sends from now on, as they arrive on the socket.
+    void captureRaw() {
+        rawHead_.clear();
+        capturing_ = true;
+    }
+    // Bytes captured that cannot begin a TLS record (types 20 to 23).
+    bool sentOtherThanTls() const {
+        const auto type = static_cast<unsigned char>(rawHead_.empty() ? 0x16 : rawHead_[0]);
+        return type < 0x14 || type > 0x17;
+    }
+    const std::string& rawHead() const { return rawHead_; }
+    Refusal refusal() const { return refusal_; }
+    const std::string& offending() const { return offending_; }
+    std::size_t limit() const { return limit_; }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    static constexpr std::size_t kShownBytes = 16;
+
+    static Watch& Of(Sockbuf_IO_Desc* d) { return *static_cast<Watch*>(d->sbiod_pvt); }
+    static int Add(LDAP*, Sockbuf* sb, LDAPURLDesc*, sockaddr*, ldap_conncb* hook);
+    static void Remove(LDAP*, Sockbuf*, ldap_conncb*) {}
+    static int Setup(Sockbuf_IO_Desc* d, void* watch) {
+        d->sbiod_pvt = watch;
+        return 0;
+    }
+    static int Control(Sockbuf_IO_Desc* d, int option, void* arg) {
+        return LBER_SBIOD_CTRL_NEXT(d, option, arg);
+    }
+    static ber_slen_t SocketRead(Sockbuf_IO_Desc* d, void* buffer, ber_len_t length);
+    static ber_slen_t SocketWrite(Sockbuf_IO_Desc* d, void* buffer, ber_len_t length);
+    static ber_slen_t MessageRead(Sockbuf_IO_Desc* d, void* buffer, ber_len_t length);
+    static ber_slen_t MessageWrite(Sockbuf_IO_Desc* d, void* buffer, ber_len_t length) {
+        return LBER_SBIOD_WRITE_NEXT(d, buffer, length);
+    }
+    bool awaitSocket(Sockbuf_IO_Desc* d, short events);
+    bool inspect(const unsigned char* bytes, std::size_t count);
+    bool refuse(Refusal why, const unsigned char* bytes, std::size_t count);
+
+    static inline Sockbuf_IO socketIo_{Setup, nullptr, Control, SocketRead, SocketWrite, nullptr};
+    static inline Sockbuf_IO messageIo_{Setup,       nullptr,      Control,
+                                        MessageRead, MessageWrite, nullptr};
+
+    ldap_conncb hook_{Add, Remove, this};
+    Clock::time_point deadline_ = Clock::time_point::max();
+    bool socketOpen_ = false;
+    bool capturing_ = false;
+    std::string rawHead_;
+    const std::size_t limit_;
+    std::size_t received_ = 0;  // message bytes, headers included
+    // Where the message layer is in the stream: a tag, a length's first byte, the rest of a
+    // long length, or contents.
+    enum class At { Tag, Length, LongLength, Contents } at_ = At::Tag;
+    int lengthBytesLeft_ = 0;
+    std::uint64_t length_ = 0;
+    std::uint64_t contentsLeft_ = 0;
+    Refusal refusal_ = Refusal::None;
+    std::string offending_;
+};
+
+int Watch::Add(LDAP*, Sockbuf* sb, LDAPURLDesc*, sockaddr*, ldap_conncb* hook) {
+    Watch& watch = *static_cast<Watch*>(hook->lc_arg);
+    // The socket layer below TLS (which libldap adds later at its own level), the message
+    // layer above it.
+    if (ber_sockbuf_add_io(sb, &socketIo_, LBER_SBIOD_LEVEL_TRANSPORT - 1, &watch) != 0 ||
+        ber_sockbuf_add_io(sb, &messageIo_, LBER_SBIOD_LEVEL_APPLICATION, &watch) != 0)
+        return -1;
+    watch.socketOpen_ = true;
+    return 0;
+}
+
+// Waits until the socket is ready or the deadline has passed (false, ETIMEDOUT).
+bool Watch::awaitSocket(Sockbuf_IO_Desc* d, short events) {
+    if (events == POLLIN && LBER_SBIOD_CTRL_NEXT(d, LBER_SB_OPT_DATA_READY, nullptr) == 1)
+        return true;
+    ber_socket_t fd = -1;
+    ber_sockbuf_ctrl(d->sbiod_sb, LBER_SB_OPT_GET_FD, &fd);
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+        if (left <= 0) {
+            errno = ETIMEDOUT;
+            return false;
+        }
+        pollfd p{fd, events, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(std::min<long long>(left, INT_MAX)));
+        // Ready, hung up or failed: the read or write itself tells libldap which.
+        if (ready > 0 || (ready < 0 && errno != EINTR)) return true;
+    }
+}
+
+ber_slen_t Watch::SocketRead(Sockbuf_IO_Desc* d, void* buffer, ber_len_t length) {
+    Watch& watch = Of(d);
+    if (!watch.awaitSocket(d, POLLIN)) return -1;
+    const ber_slen_t n = LBER_SBIOD_READ_NEXT(d, buffer, length);
+    if (n > 0 && watch.capturing_ && watch.rawHead_.size() < kShownBytes)
+        watch.rawHead_.append(static_cast<const char*>(buffer),
+                              std::min<std::size_t>(n, kShownBytes - watch.rawHead_.size()));
+    return n;
+}
+
+ber_slen_t Watch::SocketWrite(Sockbuf_IO_Desc* d, void* buffer, ber_len_t length) {
+    if (!Of(d).awaitSocket(d, POLLOUT)) return -1;
+    return LBER_SBIOD_WRITE_NEXT(d, buffer, length);
+}
+
+ber_slen_t Watch::MessageRead(Sockbuf_IO_Desc* d, void* buffer, ber_len_t length) {
+    Watch& watch = Of(d);
+    if (watch.refusal_ != Refusal::None) {
+        errno = EPROTO;
+        return -1;
+    }
+    const ber_slen_t n = LBER_SBIOD_READ_NEXT(d, buffer, length);
+    if (n > 0 && !watch.inspect(static_cast<const unsigned char*>(buffer), n)) {
+        errno = EPROTO;
+        return -1;
+    }
+    return n;
+}
+
+bool Watch::refuse(Refusal why, const unsigned char* bytes, std::size_t count) {
+    refusal_ = why;
+    offending_.assign(reinterpret_cast<const char*>(bytes), std::min(count, kShownBytes));
+    return false;
+}
+
+// Follows the stream message by message: each LDAP message is a SEQUENCE of definite
+// length, and no length may take the bytes received past the limit, so libldap never
+// allocates more than the limit for what a server announces.
+bool Watch::inspect(const unsigned char* bytes, std::size_t count) {
+    std::size_t i = 0;
+    while (i < count) {
+        if (at_ == At::Contents) {
+            const std::size_t take =
+                static_cast<std::size_t>(std::min<std::uint64_t>(contentsLeft_, count - i));
+            contentsLeft_ -= take;
+            received_ += take;
+            i += take;
+            if (contentsLeft_ == 0) at_ = At::Tag;
+            continue;
+        }
+        const unsigned char byte = bytes[i];
+        bool lengthKnown = false;
+        switch (at_) {
+            case At::Tag:
+                if (byte != 0x30) return refuse(Refusal::NotLdap, bytes + i, count - i);
+                at_ = At::Length;
+                break;
+            case At::Length:
+                // Indefinite lengths are not LDAP; nine length bytes or more are nothing.
+                if (byte == 0x80 || byte > 0x88)
+                    return refuse(Refusal::NotLdap, bytes + i, count - i);
+                length_ = byte & 0x7F;
+                lengthBytesLeft_ = (byte & 0x80) != 0 ? byte & 0x7F : 0;
+                lengthKnown = lengthBytesLeft_ == 0;
+                if (!lengthKnown) {
+                    length_ = 0;
+                    at_ = At::LongLength;
+                }
+                break;
+            default:
+                length_ = length_ << 8 | byte;
+                lengthKnown = --lengthBytesLeft_ == 0;
+                break;
+        }
+        ++received_;
+        ++i;
+        if (!lengthKnown) continue;
+        if (received_ > limit_ || length_ > limit_ - received_)
+            return refuse(Refusal::TooLarge, bytes + i, count - i);
+        contentsLeft_ = length_;
+        at_ = length_ == 0 ? At::Tag : At::Contents;
+    }
+    return true;
+}
+
+using Message = std::unique_ptr<LDAPMessage, int (*)(LDAPMessage*)>;
+
+// One connection for one read: opened, bound, read and closed again. Connecting (with the
+// TLS handshake, StartTLS and the bind) has its deadline, and so has each read.
 class Connection {
   public:
-    explicit Connection(const LdapSettings& settings) : settings_(settings) {}
+    explicit Connection(const LdapSettings& settings)
+        : settings_(settings), watch_(settings.readLimit) {}
     ~Connection() {
         if (ld_ != nullptr) ldap_unbind_ext_s(ld_, nullptr, nullptr);
     }
@@ -168,13 +397,18 @@ class Connection {
     Failure readSubschema(const std::string& dn, SchemaDefinitions& definitions);
 
   private:
-    Failure failure(int rc, const std::string& step);
+    // waitedFor names the step in a timeout's text when it is not step itself.
+    Failure failure(int rc, const std::string& step, const std::string& waitedFor = {});
     std::string diagnostic();
+    int resultCode();
+    int await(int msgid, int all, Message& message);
+    int answer(int msgid);
     std::vector<std::string> values(LDAPMessage* entry, const char* attribute);
-    int search(const std::string& base, const char* filter, const char* const* attributes,
-               LDAPMessage*& result);
+    Failure readEntry(const std::string& base, const char* filter, const char* const* attributes,
+                      const std::string& step, Message& entry, int& rc);
 
     const LdapSettings& settings_;
+    Watch watch_;  // outlives ld_, whose socket buffer points to it
     LDAP* ld_ = nullptr;
 };
 
@@ -188,20 +422,70 @@ std::string Connection::diagnostic() {
     return diagnostic;
 }
 
-Failure Connection::failure(int rc, const std::string& step) {
+int Connection::resultCode() {
+    int rc = LDAP_OTHER;
+    ldap_get_option(ld_, LDAP_OPT_RESULT_CODE, &rc);
+    return rc;
+}
+
+Failure Connection::failure(int rc, const std::string& step, const std::string& waitedFor) {
+    const std::string& uri = settings_.uri;
+    switch (watch_.refusal()) {
+        case Watch::Refusal::NotLdap:
+            return {ldapcode::kUnreachable,
+                    uri + ": the server answered with something that is not LDAP: " +
+                        Quoted(watch_.offending())};
+        case Watch::Refusal::TooLarge:
+            return {ldapcode::kLdapError, uri + ": " + step + ": the server's answer exceeds " +
+                                              Size(watch_.limit()) +
+                                              ", the most a schema read may take"};
+        case Watch::Refusal::None:
+            break;
+    }
+    const bool tls = settings_.startTls || uri.rfind("ldaps:", 0) == 0;
+    if (tls && IsConnectionLoss(rc) && watch_.sentOtherThanTls())
+        return {ldapcode::kUnreachable, uri +
+                                            ": the server answered with something that is not "
+                                            "TLS: " +
+                                            Quoted(watch_.rawHead())};
+    // A connection lost past the deadline was taken from under libldap: the step timed out,
+    // and what libldap says about the socket would only mislead.
+    const bool late = watch_.passed() && IsConnectionLoss(rc);
+    if (late) rc = LDAP_TIMEOUT;
     std::string what = step;
     if (IsTimeout(rc))
-        what = "no answer within " + Seconds(settings_.timeoutSeconds) + " (" + step + ")";
-    std::string message = settings_.uri + ": " + what + ": " + ldap_err2string(rc);
-    std::string said = diagnostic();
+        what = "no answer within " + Seconds(settings_.timeoutSeconds) + " (" +
+               (waitedFor.empty() ? step : waitedFor) + ")";
+    std::string message = uri + ": " + what + ": " + ldap_err2string(rc);
+    std::string said = late ? std::string() : diagnostic();
     // A refused connection says nothing more; a failed TLS handshake says little that helps.
-    const bool tls = settings_.startTls || settings_.uri.rfind("ldaps:", 0) == 0;
     if (tls && IsConnectionLoss(rc) && !said.empty())
         said = "TLS handshake failed" +
                (said == "(unknown error code)" ? std::string() : ": " + said) +
                "; is the server's certificate trusted through caFile and issued for this host?";
     if (!said.empty() && said != ldap_err2string(rc)) message += " (" + said + ")";
     return {CodeFor(rc), message};
+}
+
+// The next message answering msgid (all of it, or one at a time), waited for until the
+// deadline: its type, 0 when the deadline has passed, -1 when the connection failed.
+int Connection::await(int msgid, int all, Message& message) {
+    LDAPMessage* received = nullptr;
+    timeval left = Timeval(watch_.secondsLeft());
+    const int type = watch_.passed() ? 0 : ldap_result(ld_, msgid, all, &left, &received);
+    message.reset(received);
+    return type;
+}
+
+// The result code of the answer to msgid.
+int Connection::answer(int msgid) {
+    Message message(nullptr, ldap_msgfree);
+    const int type = await(msgid, LDAP_MSG_ALL, message);
+    if (type <= 0) return type == 0 ? LDAP_TIMEOUT : resultCode();
+    int code = LDAP_SUCCESS;
+    const int rc =
+        ldap_parse_result(ld_, message.get(), &code, nullptr, nullptr, nullptr, nullptr, 0);
+    return rc != LDAP_SUCCESS ? rc : code;
 }
 
 Failure Connection::open() {
@@ -217,10 +501,13 @@ Failure Connection::open() {
     const timeval timeout = Timeval(settings_.timeoutSeconds);
     ldap_set_option(ld_, LDAP_OPT_NETWORK_TIMEOUT, &timeout);
     ldap_set_option(ld_, LDAP_OPT_TIMEOUT, &timeout);
+    if (ldap_set_option(ld_, LDAP_OPT_CONNECT_CB, watch_.hook()) != LDAP_OPT_SUCCESS)
+        return {ldapcode::kLdapError, settings_.uri + ": libldap cannot watch the connection"};
 
     // Every TLS connection demands a valid certificate, trusted through caFile or else the
     // system's store, whatever libldap's defaults or the environment say.
-    const bool tls = settings_.startTls || settings_.uri.rfind("ldaps:", 0) == 0;
+    const bool ldaps = settings_.uri.rfind("ldaps:", 0) == 0;
+    const bool tls = settings_.startTls || ldaps;
     if (tls) {
         std::string trust = settings_.caFile;
         if (!trust.empty()) {
@@ -243,11 +530,6 @@ Failure Connection::open() {
                                                   : "the CA file \"" + settings_.caFile + "\"")};
     }
 
-    if (settings_.startTls) {
-        rc = ldap_start_tls_s(ld_, nullptr, nullptr);
-        if (rc != LDAP_SUCCESS) return failure(rc, "StartTLS failed");
-    }
-
     std::string password;
     if (!settings_.bindDn.empty()) {
         if (!tls && !settings_.allowCleartextBind && !StaysOnThisMachine(settings_.uri))
@@ -260,26 +542,38 @@ Failure Connection::open() {
         if (!ReadPassword(settings_.passwordFile, password, error))
             return {ldapcode::kBindRefused, settings_.uri + ": " + error};
     }
+    struct Wiped {
+        std::string& text;
+        ~Wiped() { explicit_bzero(text.data(), text.size()); }
+    } wiped{password};
+
+    watch_.startPhase(settings_.timeoutSeconds);
+    if (ldaps) watch_.captureRaw();
+    if (ldap_connect(ld_) != LDAP_SUCCESS)
+        return failure(resultCode(), "cannot connect",
+                       ldaps && watch_.socketOpen() ? "TLS handshake" : "connecting");
+    if (settings_.startTls) {
+        int msgid = 0;
+        rc = ldap_start_tls(ld_, nullptr, nullptr, &msgid);
+        if (rc == LDAP_SUCCESS) rc = answer(msgid);
+        if (rc != LDAP_SUCCESS) return failure(rc, "StartTLS failed");
+        watch_.captureRaw();
+        rc = ldap_install_tls(ld_);
+        if (rc != LDAP_SUCCESS) return failure(rc, "StartTLS failed", "TLS handshake");
+    }
+
     berval credentials{};
     credentials.bv_val = password.data();
     credentials.bv_len = password.size();
-    rc = ldap_sasl_bind_s(ld_, settings_.bindDn.c_str(), LDAP_SASL_SIMPLE, &credentials, nullptr,
-                          nullptr, nullptr);
-    explicit_bzero(password.data(), password.size());
+    int msgid = 0;
+    rc = ldap_sasl_bind(ld_, settings_.bindDn.c_str(), LDAP_SASL_SIMPLE, &credentials, nullptr,
+                        nullptr, &msgid);
+    if (rc == LDAP_SUCCESS) rc = answer(msgid);
     if (rc == LDAP_SUCCESS) return {};
-    if (IsConnectionLoss(rc)) return failure(rc, "cannot connect");
+    if (IsConnectionLoss(rc)) return failure(rc, "cannot connect", "connecting");
     if (IsTimeout(rc)) return failure(rc, "connecting");
     return failure(rc, settings_.bindDn.empty() ? std::string("anonymous bind refused")
                                                 : "bind as \"" + settings_.bindDn + "\" refused");
-}
-
-int Connection::search(const std::string& base, const char* filter, const char* const* attributes,
-                       LDAPMessage*& result) {
-    timeval timeout = Timeval(settings_.timeoutSeconds);
-    result = nullptr;
-    return ldap_search_ext_s(ld_, base.c_str(), LDAP_SCOPE_BASE, filter,
-                             const_cast<char**>(attributes), 0, nullptr, nullptr, &timeout, 0,
-                             &result);
 }
 
 std::vector<std::string> Connection::values(LDAPMessage* entry, const char* attribute) {
@@ -291,23 +585,58 @@ std::vector<std::string> Connection::values(LDAPMessage* entry, const char* attr
     return out;
 }
 
+// The entry a base search finds, read message by message until the read's deadline, and rc
+// its result code. The one entry asked for is all a server may send.
+Failure Connection::readEntry(const std::string& base, const char* filter,
+                              const char* const* attributes, const std::string& step,
+                              Message& entry, int& rc) {
+    watch_.startPhase(settings_.timeoutSeconds);
+    timeval timeLimit = Timeval(settings_.timeoutSeconds);
+    int msgid = 0;
+    rc = ldap_search_ext(ld_, base.c_str(), LDAP_SCOPE_BASE, filter, const_cast<char**>(attributes),
+                         0, nullptr, nullptr, &timeLimit, 0, &msgid);
+    while (rc == LDAP_SUCCESS) {
+        Message message(nullptr, ldap_msgfree);
+        const int type = await(msgid, LDAP_MSG_ONE, message);
+        if (type <= 0) {
+            rc = type == 0 ? LDAP_TIMEOUT : resultCode();
+            break;
+        }
+        if (type == LDAP_RES_SEARCH_RESULT) {
+            int code = LDAP_SUCCESS;
+            rc =
+                ldap_parse_result(ld_, message.get(), &code, nullptr, nullptr, nullptr, nullptr, 0);
+            if (rc == LDAP_SUCCESS) rc = code;
+            return {};
+        }
+        if (type != LDAP_RES_SEARCH_ENTRY) continue;  // references and such: nothing to read
+        if (entry != nullptr)
+            return {ldapcode::kLdapError,
+                    settings_.uri + ": " + step +
+                        ": the server answered with more than the one entry asked for"};
+        entry = std::move(message);
+    }
+    return failure(rc, step);
+}
+
 Failure Connection::readRootDse(LdapRootDse& dse) {
     static const char* const attributes[] = {"subschemaSubentry", "namingContexts",
                                              "defaultNamingContext", "directoryTreeName", nullptr};
-    LDAPMessage* result = nullptr;
-    const int rc = search("", "(objectClass=*)", attributes, result);
-    std::unique_ptr<LDAPMessage, int (*)(LDAPMessage*)> owned(result, ldap_msgfree);
+    const std::string step = "reading the root DSE failed";
+    Message entry(nullptr, ldap_msgfree);
+    int rc = LDAP_SUCCESS;
+    const Failure f = readEntry("", "(objectClass=*)", attributes, step, entry, rc);
+    if (f.code != 0) return f;
     // A root DSE hidden from this bind leaves the defaults; the subschema read decides.
     if (rc == LDAP_NO_SUCH_OBJECT || rc == LDAP_INSUFFICIENT_ACCESS) return {};
-    if (rc != LDAP_SUCCESS) return failure(rc, "reading the root DSE failed");
-    LDAPMessage* entry = ldap_first_entry(ld_, result);
+    if (rc != LDAP_SUCCESS) return failure(rc, step);
     if (entry == nullptr) return {};
     auto first = [&](const char* attribute) {
-        const std::vector<std::string> v = values(entry, attribute);
+        const std::vector<std::string> v = values(entry.get(), attribute);
         return v.empty() ? std::string() : v.front();
     };
     dse.subschemaSubentry = first("subschemaSubentry");
-    dse.namingContexts = values(entry, "namingContexts");
+    dse.namingContexts = values(entry.get(), "namingContexts");
     dse.defaultNamingContext = first("defaultNamingContext");
     dse.directoryTreeName = first("directoryTreeName");
     return {};
@@ -316,18 +645,18 @@ Failure Connection::readRootDse(LdapRootDse& dse) {
 Failure Connection::readSubschema(const std::string& dn, SchemaDefinitions& definitions) {
     static const char* const attributes[] = {"objectClasses", "attributeTypes", "ldapSyntaxes",
                                              nullptr};
-    LDAPMessage* result = nullptr;
-    const int rc = search(dn, "(objectClass=subschema)", attributes, result);
-    std::unique_ptr<LDAPMessage, int (*)(LDAPMessage*)> owned(result, ldap_msgfree);
     const std::string step = "reading the subschema entry \"" + dn + "\" failed";
+    Message entry(nullptr, ldap_msgfree);
+    int rc = LDAP_SUCCESS;
+    const Failure f = readEntry(dn, "(objectClass=subschema)", attributes, step, entry, rc);
+    if (f.code != 0) return f;
     if (rc != LDAP_SUCCESS) return failure(rc, step);
-    LDAPMessage* entry = ldap_first_entry(ld_, result);
     if (entry == nullptr)
         return {ldapcode::kNoSubschema,
                 settings_.uri + ": the subschema entry \"" + dn + "\" cannot be found"};
-    definitions.objectClasses = values(entry, "objectClasses");
-    definitions.attributeTypes = values(entry, "attributeTypes");
-    definitions.ldapSyntaxes = values(entry, "ldapSyntaxes");
+    definitions.objectClasses = values(entry.get(), "objectClasses");
+    definitions.attributeTypes = values(entry.get(), "attributeTypes");
+    definitions.ldapSyntaxes = values(entry.get(), "ldapSyntaxes");
     return {};
 }
 

@@ -4,12 +4,17 @@
 #pragma once
 
 #include <QJsonObject>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "SimulatedClient.h"
+
+// What a schema read may take from a server: as much as one schema file may hold, many
+// times any published schema. The tree built from it takes over ten times as much memory.
+inline constexpr std::size_t kLdapReadLimit = std::size_t{64} << 20;
 
 struct LdapSettings {
     std::string uri;  // ldap://, ldaps:// or ldapi://
@@ -20,6 +25,8 @@ struct LdapSettings {
     bool allowCleartextBind = false;  // a password over an unencrypted network connection
     std::string treeName;             // configured; empty: the root DSE's, else the host
     double timeoutSeconds = 10;
+    // The most one connection takes from the server, all messages together; no key sets it.
+    std::size_t readLimit = kLdapReadLimit;
 };
 
 // What the root DSE says about the server.

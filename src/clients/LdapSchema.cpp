@@ -6,9 +6,12 @@
 #include <charconv>
 #include <limits>
 #include <memory>
+#include <type_traits>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "ControlChars.h"
+#include "D_NW.h"
 #include "D_Util.h"
 #include "PublishedText.h"
 
@@ -226,6 +229,16 @@ std::string ShownName(const std::string& ndsName, const std::vector<std::string>
     return oid;
 }
 
+// A name with a control character would reach terminals, lists and reports as a command or
+// a line break.
+template <typename Def>
+bool NameHoldsControlChar(const Def& def) {
+    return HoldsControlChar(def.shown) || HoldsControlChar(def.ndsName) ||
+           std::any_of(def.names.begin(), def.names.end(),
+                       [](const std::string& name) { return HoldsControlChar(name); });
+}
+constexpr const char* kControlCharInName = "a name holds a control character";
+
 // Lower-cased names and OIDs to the definition that carries them; the first one wins.
 template <typename Def>
 std::unordered_map<std::string, std::size_t> Index(const std::vector<Def>& defs) {
@@ -269,6 +282,50 @@ void DropRepeatedNames(std::vector<Def>& defs, const char* kind,
             skipped.push_back({kind, def.text, "a second definition named \"" + def.shown + "\""});
     }
     defs = std::move(kept);
+}
+
+// The start of a long name for a message, not ending inside a UTF-8 sequence.
+std::string NameExcerpt(const std::string& name) {
+    constexpr std::size_t kShown = 40;
+    if (name.size() <= kShown) return name;
+    std::size_t n = kShown;
+    while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80) --n;
+    return name.substr(0, n) + "...";
+}
+
+// A name longer than the reads take would reach the program cut, and two names alike up
+// to the cut would pass for one: such a definition is skipped, and so is a class whose
+// lists name something longer than an item read takes.
+template <typename Def>
+void DropOverlongNames(std::vector<Def>& defs, const char* kind, std::size_t limit,
+                       std::vector<SkippedDefinition>& skipped) {
+    constexpr std::size_t kItemLimit = kDirNameBufferSize - 1;
+    std::erase_if(defs, [&](const Def& def) {
+        if (def.shown.size() > limit) {
+            skipped.push_back({kind, def.text,
+                               "its name \"" + NameExcerpt(def.shown) + "\" has " +
+                                   std::to_string(def.shown.size()) + " bytes, more than the " +
+                                   std::to_string(limit) + " the reads take"});
+            return true;
+        }
+        if constexpr (std::is_same_v<Def, ClassDef>) {
+            std::vector<const std::vector<std::string>*> lists = {&def.sups, &def.must, &def.may};
+            for (const char* key : {"X-NDS_CONTAINMENT", "X-NDS_NAMING"})
+                if (const std::vector<std::string>* values = Extension(def.ext, key))
+                    lists.push_back(values);
+            for (const std::vector<std::string>* names : lists)
+                for (const std::string& name : *names)
+                    if (name.size() > kItemLimit) {
+                        skipped.push_back({kind, def.text,
+                                           "it names \"" + NameExcerpt(name) + "\" (" +
+                                               std::to_string(name.size()) +
+                                               " bytes), more than the " +
+                                               std::to_string(kItemLimit) + " an item read takes"});
+                        return true;
+                    }
+        }
+        return false;
+    });
 }
 
 // Decimal digits divided down into base-128 groups, most significant first.
@@ -540,6 +597,10 @@ SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
             out.skipped.push_back({"attribute type", text, "it has neither a name nor an OID"});
             continue;
         }
+        if (NameHoldsControlChar(def)) {
+            out.skipped.push_back({"attribute type", text, kControlCharInName});
+            continue;
+        }
         if (HasNdsExtension(def.ext)) out.ndsStyle = true;
         attrs.push_back(std::move(def));
     }
@@ -567,10 +628,16 @@ SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
             out.skipped.push_back({"object class", text, "it has neither a name nor an OID"});
             continue;
         }
+        if (NameHoldsControlChar(def)) {
+            out.skipped.push_back({"object class", text, kControlCharInName});
+            continue;
+        }
         if (HasNdsExtension(def.ext)) out.ndsStyle = true;
         classes.push_back(std::move(def));
     }
 
+    DropOverlongNames(attrs, "attribute type", kMaxAttrNameBytes, out.skipped);
+    DropOverlongNames(classes, "object class", kMaxClassNameBytes, out.skipped);
     DropRepeatedNames(attrs, "attribute type", out.skipped);
     DropRepeatedNames(classes, "object class", out.skipped);
     const auto attrIndex = Index(attrs);
@@ -679,10 +746,12 @@ std::string MarkSkippedDefinitions(SimTree& tree, const std::vector<SkippedDefin
         if (!counted.empty()) counted += ", ";
         counted += std::to_string(n) + " " + kind + " definition" + (n == 1 ? "" : "s");
     }
-    std::string text = source + ": " + counted + " left out:";
+    // One line per definition: what the source wrote is shown escaped.
+    std::string text = EscapeControlChars(source) + ": " + counted + " left out:";
     const std::size_t shown = std::min(skipped.size(), kListedSkipped);
     for (std::size_t i = 0; i < shown; ++i)
-        text += "\n- " + Shortened(skipped[i].text) + ": " + skipped[i].reason;
+        text += "\n- " + EscapeControlChars(Shortened(skipped[i].text)) + ": " +
+                EscapeControlChars(skipped[i].reason);
     if (skipped.size() > shown)
         text += "\n- and " + std::to_string(skipped.size() - shown) + " more";
     return text;

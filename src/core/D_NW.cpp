@@ -10,13 +10,16 @@
 
 namespace {
 
-constexpr std::uint32_t kRequestSize = 4096;
-constexpr std::uint32_t kClassNamesReplySize = 4096;
+constexpr std::uint32_t kRequestSize = kDirRequestSize;
+constexpr std::uint32_t kClassNamesReplySize = kDirClassNamesReplySize;
 constexpr std::uint32_t kLargeReplySize = 64512;
-constexpr std::size_t kClassNameSize = 4096;
-constexpr std::size_t kAttrNameSize = 256;
+constexpr std::size_t kClassNameSize = kDirNameBufferSize;
+// Attribute names as long as class names: a longer name in a smaller buffer would be cut,
+// and two names alike up to the cut would read as one.
+constexpr std::size_t kAttrNameSize = kDirNameBufferSize;
 // Items name classes and attributes, so they get the larger of those reads' buffers.
 constexpr std::size_t kItemNameSize = kClassNameSize;
+static_assert(kMaxClassNameBytes < kClassNameSize && kMaxAttrNameBytes < kAttrNameSize);
 constexpr std::uint32_t kTreeNameSize = 255;
 constexpr std::size_t kTreeNameMax = 32;
 constexpr std::uint32_t kConnectionTreeKind = 4;

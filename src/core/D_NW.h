@@ -10,6 +10,22 @@
 #include "Names.h"
 #include "UiHooks.h"
 
+// The buffers of the schema reads: requests (and the reply of one attribute definition),
+// the class-name read's reply, and the buffer every name is written into.
+inline constexpr std::uint32_t kDirRequestSize = 4096;
+inline constexpr std::uint32_t kDirClassNamesReplySize = 4096;
+inline constexpr std::size_t kDirNameBufferSize = 4096;
+
+// The longest class and attribute names, in bytes, that every schema read takes whole.
+// In a reply, 4 bytes are the buffer's own and each entry takes a length word, the name,
+// its NUL and its record; the least room is the class-name read's reply for a class and
+// the attribute definition read's reply for an attribute. Sources leave out, and report,
+// definitions with longer names.
+inline constexpr std::size_t kMaxClassNameBytes =
+    kDirClassNamesReplySize - 4 - (4 + 1 + sizeof(DirClassInfo));
+inline constexpr std::size_t kMaxAttrNameBytes =
+    kDirRequestSize - 4 - (4 + 1 + sizeof(DirAttrInfo));
+
 // The session connection; 0xFFFF until the session has started.
 struct NwSession {
     ConnHandle connectionHandle = 0xFFFF;

@@ -31,14 +31,14 @@ void ClassFromSchema(const TreeSchema& schema, const std::string& className, TCl
 
 }  // namespace
 
-void GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& className,
+bool GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& className,
                  TClassInfo& info) {
     ClassInfoInit(info);
     TTreeInfo& slot = ws.tree(tree);
     // A schema file's own records stand, whatever published texts it also keeps.
     if (slot.Online == 0) {
         if (slot.SchemaFile) ReadClassDefFromFile(*slot.SchemaFile, className, info);
-        return;
+        return true;
     }
     if (slot.Schema) {
         ClassFromSchema(*slot.Schema, className, info);
@@ -49,22 +49,26 @@ void GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& classN
     DirClassInfo classInfo;
     ws.LastError = U_DSGetClassDef(client, slot.Context, className, classInfo);
     ReportDirectoryError(ws.client(), ui, ws.LastError, "U_DSGetClassDef: " + className);
-    if (ws.LastError == 0) info.Flags = ClassFlagsText(classInfo.classFlags);
+    bool whole = ws.LastError == 0;
+    if (whole) info.Flags = ClassFlagsText(classInfo.classFlags);
 
     // The item reads run even when the definition read failed; only the last one's result
     // is reported, as each read replaces the one before in LastError.
-    for (int kind : kOnlineKinds)
+    for (int kind : kOnlineKinds) {
         ws.LastError = U_DSReadAttributes(client, ui, slot.Context, className, kind,
                                           info.Items[static_cast<std::size_t>(kind)]);
+        whole = whole && ws.LastError == 0;
+    }
     ReportDirectoryError(ws.client(), ui, ws.LastError, "U_DSReadAttributes: " + className);
+    return whole;
 }
 
-void GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrName,
+bool GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrName,
                 std::string& definition) {
     TTreeInfo& slot = ws.tree(tree);
     if (slot.Online == 0) {
         if (slot.SchemaFile) ReadAttrDefFromFile(*slot.SchemaFile, attrName, definition);
-        return;
+        return true;
     }
     definition.clear();  // a failed read yields an empty definition
     if (slot.Schema) {
@@ -74,4 +78,5 @@ void GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrNam
     }
     ws.LastError = U_DSGetAttributeInfo(ws.client(), slot.Context, attrName, definition);
     ReportDirectoryError(ws.client(), ui, ws.LastError, "U_DSGetAttributeInfo: " + attrName);
+    return ws.LastError == 0;
 }

@@ -8,7 +8,8 @@
 #include "UiHooks.h"
 #include "Workspace.h"
 
-void GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& className,
+// Both give false when a directory read failed (the definition is then not the whole one).
+bool GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& className,
                  TClassInfo& info);
-void GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrName,
+bool GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrName,
                 std::string& definition);

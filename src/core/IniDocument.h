@@ -242,8 +242,14 @@ struct Document {
     bool ChangedOnDisk(const std::string& target) const;
     // Reads target again as it stands, dropping every change.
     void Reload(const std::string& target);
-    void Flush(const std::string& displayName);
+    // merge: apply the pending changes onto a version another process wrote meanwhile,
+    // rather than replace it.
+    void Flush(const std::string& displayName, bool merge);
 };
+
+// A new file gets a temporary name from the start, as where the file system has no
+// O_TMPFILE: lets tests take that path anywhere.
+void UseNamedTempFilesOnly(bool on);
 
 }  // namespace ini
 

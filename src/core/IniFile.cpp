@@ -9,8 +9,10 @@
 // parses again when it differs. While writes are pending, the file on disk is not
 // consulted until the flush: under a lock on the folder it reads the file again if
 // another process changed it, applies this process's own changes on top (the later
-// writer wins on the same key, nothing of the other's is lost) and writes. After our own
-// flush the new file's identity is recorded, so it is not parsed again.
+// writer wins on the same key, nothing of the other's is lost) and writes; a file written
+// whole (a schema file) is put in place as this process has it, so it never mixes two
+// writers' content. After our own flush the new file's identity is recorded, so it is not
+// parsed again.
 //
 // Identity is checked by stat, so a rewrite in place that keeps size and inode within
 // one timestamp tick of the file system can go unseen until the next change.
@@ -32,31 +34,61 @@ IniWriteError::IniWriteError(const std::string& fileName, std::string detail)
 
 namespace {
 
-// A write whose text would be read back as something else (a line break, a key that
-// reads as a comment, a header or another key) would damage the entries around it.
-bool Storable(const std::string& section, const std::string& key, const std::string& value) {
-    auto hasBreak = [](const std::string& s) {
-        // Eight bytes at a time: every value of a large save passes here.
-        constexpr std::uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
-        auto hasZero = [&](std::uint64_t v) { return ((v - ones) & ~v & highs) != 0; };
-        std::size_t i = 0;
-        for (; i + 8 <= s.size(); i += 8) {
-            std::uint64_t x;
-            std::memcpy(&x, s.data() + i, 8);
-            if (hasZero(x ^ (ones * '\r')) || hasZero(x ^ (ones * '\n'))) return true;
+bool HasBreak(const std::string& s) {
+    // Eight bytes at a time: every value of a large save passes here.
+    constexpr std::uint64_t ones = 0x0101010101010101ULL, highs = 0x8080808080808080ULL;
+    auto hasZero = [&](std::uint64_t v) { return ((v - ones) & ~v & highs) != 0; };
+    std::size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        std::uint64_t x;
+        std::memcpy(&x, s.data() + i, 8);
+        if (hasZero(x ^ (ones * '\r')) || hasZero(x ^ (ones * '\n'))) return true;
+    }
+    for (; i < s.size(); ++i)
+        if (s[i] == '\r' || s[i] == '\n') return true;
+    return false;
+}
+
+// A name in a message: line breaks and other control bytes spelt out, a long one shortened.
+std::string Shown(std::string_view text) {
+    constexpr std::size_t kShown = 80;
+    std::string out = "\"";
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (i == kShown) {
+            out += "...";
+            break;
         }
-        for (; i < s.size(); ++i)
-            if (s[i] == '\r' || s[i] == '\n') return true;
-        return false;
-    };
-    if (hasBreak(section) || hasBreak(key) || hasBreak(value)) return false;
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20 || c == 0x7F) {
+            static const char hex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out + "\"";
+}
+
+// A write whose text would be read back as something else (a line break, a key that reads
+// as a comment, a header or another key) would damage the entries around it: what is
+// wrong with it, naming the text, or empty when it can be written.
+std::string Unstorable(const std::string& section, const std::string& key,
+                       const std::string& value) {
+    if (HasBreak(section)) return "the section name " + Shown(section);
+    if (HasBreak(key)) return "the key " + Shown(key);
+    if (HasBreak(value)) return "the value " + Shown(value) + " of the key " + Shown(key);
     const std::string_view k = Trim(key);
-    if (k.find('=') != std::string_view::npos) return false;
-    if (!k.empty() && k.front() == ';') return false;
-    if (!k.empty() && k.front() == '[' &&
-        (k.find(']') != std::string_view::npos || value.find(']') != std::string::npos))
-        return false;
-    return true;
+    if (k.find('=') != std::string_view::npos || (!k.empty() && k.front() == ';') ||
+        (!k.empty() && k.front() == '[' &&
+         (k.find(']') != std::string_view::npos || value.find(']') != std::string::npos)))
+        return "the key " + Shown(key);
+    return {};
 }
 
 bool ParseInteger(std::string_view s, std::int64_t& out) {
@@ -102,7 +134,7 @@ IniFile::IniFile(std::string fileName, Mode mode)
 
 IniFile::~IniFile() {
     try {
-        doc_->Flush(fileName_);
+        doc_->Flush(fileName_, !writtenWhole_);
     } catch (...) {
         // Closing cannot report; UpdateFile is the call that does.
     }
@@ -127,11 +159,11 @@ std::int64_t IniFile::ReadInteger(const std::string& section, const std::string&
 
 void IniFile::WriteString(const std::string& section, const std::string& key,
                           const std::string& value) {
-    if (!Storable(section, key, value))
-        throw IniWriteError(fileName_, "the text would read back as other lines");
+    if (const std::string what = Unstorable(section, key, value); !what.empty())
+        throw IniWriteError(fileName_, what + " would read back as other lines");
     doc_->Sync();
     doc_->Write(section, key, value);
-    if (autoFlush_) doc_->Flush(fileName_);
+    if (autoFlush_) doc_->Flush(fileName_, !writtenWhole_);
 }
 
 void IniFile::WriteInteger(const std::string& section, const std::string& key, std::int64_t value) {
@@ -141,10 +173,10 @@ void IniFile::WriteInteger(const std::string& section, const std::string& key, s
 void IniFile::EraseSection(const std::string& section) {
     doc_->Sync();
     doc_->Erase(section);
-    if (autoFlush_) doc_->Flush(fileName_);
+    if (autoFlush_) doc_->Flush(fileName_, !writtenWhole_);
 }
 
-void IniFile::UpdateFile() { doc_->Flush(fileName_); }
+void IniFile::UpdateFile() { doc_->Flush(fileName_, !writtenWhole_); }
 
 void IniFile::DiscardChanges() {
     doc_->dirty = false;

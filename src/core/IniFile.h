@@ -70,6 +70,11 @@ class IniFile {
     // Makes every write so far durable: under a lock on the folder, onto the file as it
     // stands on disk (another process may have changed it), written whole, then renamed.
     void UpdateFile();
+    // For a file written whole (a schema file): a flush puts this copy in place as it is,
+    // whatever another process wrote since it was read, so the file holds one writer's
+    // content. Off, the flush applies this process's changes onto the other's version, as
+    // the settings file needs.
+    void SetWrittenWhole(bool on) { writtenWhole_ = on; }
     // Forgets every write not yet flushed; the next call reads the file as it stands.
     void DiscardChanges();
     // With auto-flush on, every write is made durable at once (the settings file).
@@ -82,4 +87,5 @@ class IniFile {
     std::string fileName_;
     std::shared_ptr<IniDocument> doc_;
     bool autoFlush_ = false;
+    bool writtenWhole_ = false;
 };

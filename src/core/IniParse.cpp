@@ -173,6 +173,9 @@ void Document::Parse(char* begin, const char* end) {
 void Document::RebuildSectionTable() {
     sectionTable.Clear();
     sectionTable.Reserve(sections.size());
+    // The last section of each name so far, kept by the first one's place: a file of many
+    // sections of one name must not walk their chain for each of them.
+    std::vector<std::uint32_t> lastOfName(sections.size(), kNone);
     for (std::uint32_t i = 0; i < sections.size(); ++i) {
         Section& s = sections[i];
         s.nextSame = kNone;
@@ -181,10 +184,10 @@ void Document::RebuildSectionTable() {
             s.hash, [&](std::uint32_t id) { return FoldEqual(sections[id].name(), name); });
         if (first == kNone) {
             sectionTable.Insert(s.hash, i);
+            lastOfName[i] = i;
         } else {
-            std::uint32_t tail = first;
-            while (sections[tail].nextSame != kNone) tail = sections[tail].nextSame;
-            sections[tail].nextSame = i;
+            sections[lastOfName[first]].nextSame = i;
+            lastOfName[first] = i;
         }
     }
     lastSection = kNone;

@@ -1,13 +1,19 @@
 // Writing: edits of the parsed lines (in place when the new text fits, else in an arena)
 // and the flush that writes the whole file beside the target and renames it into place.
 #include <fcntl.h>
+#include <limits.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <iterator>
+#include <mutex>
+#include <utility>
 
 #include "IniDocument.h"
 #include "RegularFile.h"
@@ -239,19 +245,105 @@ class FolderLock {
     int fd_;
 };
 
+std::atomic<bool> namedTempFilesOnly{false};  // UseNamedTempFilesOnly
+
+// The temporary names of the saves in progress, for a signal that ends the process: its
+// handler removes them, then lets the signal take its course. A handler may neither
+// allocate nor lock, so the names live in fixed slots; the handlers are in place only
+// while a name is, and only for signals that would otherwise end the process unhandled.
+struct TempSlot {
+    std::atomic<bool> live{false};
+    char path[PATH_MAX];
+};
+TempSlot tempSlots[8];
+
+constexpr int kEndingSignals[] = {SIGHUP,  SIGINT,  SIGQUIT, SIGTERM, SIGPIPE,   SIGALRM,
+                                  SIGUSR1, SIGUSR2, SIGXCPU, SIGXFSZ, SIGVTALRM, SIGABRT,
+                                  SIGBUS,  SIGFPE,  SIGILL,  SIGSEGV, SIGSYS};
+
+extern "C" void RemoveTempNamesAndEnd(int signal) {
+    const int savedErrno = errno;
+    for (TempSlot& slot : tempSlots)
+        if (slot.live.load(std::memory_order_acquire)) ::unlink(slot.path);
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    ::sigaction(signal, &standard, nullptr);
+    // Delivered with the default action once this handler returns (a fault simply recurs).
+    ::raise(signal);
+    errno = savedErrno;
+}
+
+class TempNames {
+  public:
+    // The slot now guarding path, or -1 when none is free (the name then goes unguarded).
+    static int Add(const std::string& path) {
+        if (path.size() >= PATH_MAX) return -1;
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (int i = 0; i < static_cast<int>(std::size(tempSlots)); ++i) {
+            TempSlot& slot = tempSlots[i];
+            if (slot.live.load(std::memory_order_relaxed)) continue;
+            std::memcpy(slot.path, path.c_str(), path.size() + 1);
+            slot.live.store(true, std::memory_order_release);
+            if (live_++ == 0) Install();
+            return i;
+        }
+        return -1;
+    }
+    static void Remove(int index) {
+        if (index < 0) return;
+        std::lock_guard<std::mutex> lock(mutex_);
+        tempSlots[index].live.store(false, std::memory_order_release);
+        if (--live_ == 0) Uninstall();
+    }
+
+  private:
+    static void Install() {
+        struct sigaction ours {};
+        ours.sa_handler = RemoveTempNamesAndEnd;
+        sigemptyset(&ours.sa_mask);
+        for (int signal : kEndingSignals) sigaddset(&ours.sa_mask, signal);
+        for (int signal : kEndingSignals) {
+            struct sigaction current {};
+            installed_[signal] =
+                ::sigaction(signal, nullptr, &current) == 0 && !(current.sa_flags & SA_SIGINFO) &&
+                current.sa_handler == SIG_DFL && ::sigaction(signal, &ours, nullptr) == 0;
+        }
+    }
+    static void Uninstall() {
+        for (int signal : kEndingSignals) {
+            struct sigaction current {};
+            if (installed_[signal] && ::sigaction(signal, nullptr, &current) == 0 &&
+                !(current.sa_flags & SA_SIGINFO) && current.sa_handler == RemoveTempNamesAndEnd) {
+                struct sigaction standard {};
+                standard.sa_handler = SIG_DFL;
+                sigemptyset(&standard.sa_mask);
+                ::sigaction(signal, &standard, nullptr);
+            }
+            installed_[signal] = false;
+        }
+    }
+    static inline std::mutex mutex_;
+    static inline int live_ = 0;
+    static inline bool installed_[NSIG] = {};
+};
+
 // A new file in folder that has no name until Commit links it as target: a save killed
 // half-way leaves nothing behind. Where the file system cannot do that, a hidden
-// temporary name beside the target stands in.
+// temporary name beside the target stands in, and a signal that ends the process
+// removes it.
 class NewFile {
   public:
     NewFile(const std::filesystem::path& folder, const std::filesystem::path& target)
         : folder_(folder), target_(target) {
-        fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        if (!namedTempFilesOnly.load())
+            fd_ = ::open(folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         if (fd_ < 0) OpenNamed();
     }
     ~NewFile() {
         if (fd_ >= 0) ::close(fd_);
         if (!temp_.empty()) ::unlink(temp_.c_str());
+        TempNames::Remove(slot_);
     }
     NewFile(const NewFile&) = delete;
     NewFile& operator=(const NewFile&) = delete;
@@ -265,16 +357,23 @@ class NewFile {
             const std::string self = "/proc/self/fd/" + std::to_string(fd_);
             for (int attempt = 0; attempt < 16 && temp_.empty(); ++attempt) {
                 const std::string name = TempName();
+                // Guarded before it exists, so no signal finds it unguarded.
+                slot_ = TempNames::Add(name);
                 if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) ==
-                    0)
+                    0) {
                     temp_ = name;
-                else if (errno != EEXIST)
-                    return false;
+                    break;
+                }
+                const int err = errno;
+                TempNames::Remove(std::exchange(slot_, -1));
+                errno = err;
+                if (err != EEXIST) return false;
             }
             if (temp_.empty()) return false;
         }
         if (::rename(temp_.c_str(), target_.c_str()) != 0) return false;
         temp_.clear();
+        TempNames::Remove(std::exchange(slot_, -1));
         return true;
     }
 
@@ -289,21 +388,28 @@ class NewFile {
     void OpenNamed() {
         for (int attempt = 0; attempt < 16; ++attempt) {
             const std::string name = TempName();
+            slot_ = TempNames::Add(name);
             fd_ = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
             if (fd_ >= 0) {
                 temp_ = name;
                 return;
             }
-            if (errno != EEXIST) return;
+            const int err = errno;
+            TempNames::Remove(std::exchange(slot_, -1));
+            errno = err;
+            if (err != EEXIST) return;
         }
     }
 
     std::filesystem::path folder_, target_;
     int fd_ = -1;
     std::string temp_;  // the file's name while it has one
+    int slot_ = -1;     // its guard against signals
 };
 
 }  // namespace
+
+void UseNamedTempFilesOnly(bool on) { namedTempFilesOnly.store(on); }
 
 bool Document::ChangedOnDisk(const std::string& target) const {
     struct stat st;
@@ -335,7 +441,7 @@ void Document::Reload(const std::string& target) {
     Load(file.fd(), st);
 }
 
-void Document::Flush(const std::string& displayName) {
+void Document::Flush(const std::string& displayName, bool merge) {
     if (!dirty) return;
     if (unreadable || path.empty()) throw IniWriteError(displayName, problem);
 
@@ -357,8 +463,8 @@ void Document::Flush(const std::string& displayName) {
     if (!lock.Acquire())
         throw IniWriteError(displayName, "another process keeps the folder locked");
     // Another process may have written the file since we read it: its version is the base,
-    // and only what we changed goes on top.
-    if (ChangedOnDisk(target)) {
+    // and only what we changed goes on top. A file written whole replaces it instead.
+    if (merge && ChangedOnDisk(target)) {
         const std::vector<PendingText> changes = PendingTexts();
         Reload(target);
         if (unreadable) throw IniWriteError(displayName, problem);

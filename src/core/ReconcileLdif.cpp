@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 
+#include "ControlChars.h"
 #include "Reconcile.h"
 
 namespace {
@@ -48,14 +49,7 @@ bool SafeString(const std::string& value) {
 
 // Comments are never folded (a folded comment would swallow the next line's blank), and
 // line breaks or other control bytes of a hostile name must not end them.
-std::string Comment(const std::string& text) {
-    std::string line = "# ";
-    for (char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        line += u < 0x20 || u == 0x7F ? '?' : c;
-    }
-    return line + "\n";
-}
+std::string Comment(const std::string& text) { return "# " + EscapeControlChars(text) + "\n"; }
 
 std::string Counted(std::size_t n, const std::string& what) {
     const std::string plural = what.ends_with("s") ? what + "es" : what + "s";

@@ -1,5 +1,7 @@
 #include "SchemaFile.h"
 
+#include <sys/stat.h>
+
 #include <utility>
 #include <vector>
 
@@ -45,7 +47,19 @@ void WriteSchema(IniFile& file, const std::string& treeName, const NameList& att
     }
 }
 
+std::string KeptText(const std::string& fileName) {
+    struct stat st;
+    return ::lstat(fileName.c_str(), &st) == 0 ? fileName + " was kept as it was"
+                                               : "nothing was written to " + fileName;
+}
+
 }  // namespace
+
+SchemaReadError::SchemaReadError(const std::string& treeName, const std::string& failedRead,
+                                 const std::string& fileName)
+    : std::runtime_error("Reading the tree \"" + treeName + "\" failed (" + failedRead + "); " +
+                         KeptText(fileName)),
+      fileName_(fileName) {}
 
 void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& path,
                     const StatusFn& status) {
@@ -61,6 +75,8 @@ void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& pat
     const std::string treeName = slot.TreeName;
     const NameList attrNames = slot.AttrNames;
     const NameList classNames = slot.ClassNames;
+    if (slot.Online != 0 && !slot.NamesReadFailure.empty())
+        throw SchemaReadError(treeName, slot.NamesReadFailure, path);
 
     // Every definition is fetched before the file is touched. The target may be the very
     // file an offline slot reads from (the INI layer shares one parsed copy per path), and
@@ -68,23 +84,28 @@ void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& pat
     say("Saving attributes ...");
     std::vector<std::string> attrDefs;
     attrDefs.reserve(attrNames.size());
+    // The first failed read ends the save: the rest could not make the file whole.
     for (const NameEntry& attr : attrNames) {
         say("Saving attribute \"" + attr.name + "\" ... ");
         std::string definition;
-        GetAttrDef(ws, ui, tree, attr.name, definition);
+        if (!GetAttrDef(ws, ui, tree, attr.name, definition))
+            throw SchemaReadError(treeName, "the attribute \"" + attr.name + "\"", path);
         attrDefs.push_back(std::move(definition));
     }
     say("Saving classes ...");
     std::vector<TClassInfo> classDefs(classNames.size());
     for (std::size_t i = 0; i < classNames.size(); ++i) {
         say("Saving class \"" + classNames[i].name + "\" ... ");
-        GetClassDef(ws, ui, tree, classNames[i].name, classDefs[i]);
+        if (!GetClassDef(ws, ui, tree, classNames[i].name, classDefs[i]))
+            throw SchemaReadError(treeName, "the class \"" + classNames[i].name + "\"", path);
     }
 
     // All writes go to the parsed copy; the one flush at the end replaces the file whole.
     // On any refusal the pending writes are dropped, so neither the file nor another
     // object reading the same path ever sees half a save.
     IniFile file(path);
+    // Two saves to one file at once leave one tree, the later one's, never a mix of both.
+    file.SetWrittenWhole(true);
     try {
         WriteSchema(file, treeName, attrNames, attrDefs, classNames, classDefs, path);
         file.UpdateFile();

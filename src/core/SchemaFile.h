@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "Definitions.h"
@@ -11,8 +12,24 @@
 
 using StatusFn = std::function<void(const std::string& message)>;
 
+// A save that stopped because a read of the tree failed: a snapshot of part of a tree
+// would pass for the whole one, so the file is kept as it was. The message says which
+// read failed and that the file was kept.
+class SchemaReadError : public std::runtime_error {
+  public:
+    SchemaReadError(const std::string& treeName, const std::string& failedRead,
+                    const std::string& fileName);
+    const std::string& fileName() const { return fileName_; }
+
+  private:
+    std::string fileName_;
+};
+
 // Writes the schema of slot `tree` (names and every definition) into path; the whole file
 // is replaced at the end, so a failure (IniWriteError) leaves the previous file as it was.
+// A live tree whose names or any definition could not be read raises SchemaReadError
+// before the file is touched. The file gets this tree alone, whatever another save wrote
+// to it meanwhile.
 void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& path,
                     const StatusFn& status);
 

@@ -16,6 +16,9 @@ DirCode ChangeSlotTree(Workspace& ws, UiHooks& ui, int tree, const std::string& 
     slot.Online = 1;
     slot.TreeName = treeName;
     slot.Schema.reset();
+    // Until the names are read again, the lists held are another tree's: a save must not
+    // write them under this name.
+    slot.NamesReadFailure.clear();
     DirClient& client = ws.client();
     if (const std::shared_ptr<SchemaSource> source = client.treeSource(treeName)) {
         SchemaLoad load = source->load();
@@ -23,12 +26,17 @@ DirCode ChangeSlotTree(Workspace& ws, UiHooks& ui, int tree, const std::string& 
         ShowDirectoryMessage(ui, load.failure);
         if (ws.LastError == 0) {
             slot.Schema = std::move(load.schema);
-            for (const DirectoryMessage& notice : load.notices) ShowDirectoryMessage(ui, notice);
+            // A schema read with gaps is shown, compared, but not saved as the whole tree.
+            for (const DirectoryMessage& notice : load.notices) {
+                ShowDirectoryMessage(ui, notice);
+                NoteNamesRead(slot, notice.code, notice.operation);
+            }
         }
     } else {
         ws.LastError = DSChangeCurrentTree(client, slot.Context, slot.TreeName);
         ReportDirectoryError(client, ui, ws.LastError, "DSChangeCurrentTree");
     }
+    NoteNamesRead(slot, ws.LastError, "DSChangeCurrentTree");
     ChangeContextFlags(client, slot.Context, '+', 4);
     return ws.LastError;
 }
@@ -48,10 +56,13 @@ DirCode ReadSlotNames(Workspace& ws, UiHooks& ui, int tree) {
         return 0;
     }
     DirClient& client = ws.client();
+    slot.NamesReadFailure.clear();
     ws.LastError = U_DSReadAvailableClasses(client, slot.Context, slot.ClassNames);
     ReportDirectoryError(client, ui, ws.LastError, "U_DSReadAvailableClasses");
+    NoteNamesRead(slot, ws.LastError, "U_DSReadAvailableClasses");
     ws.LastError = U_DSReadAvailableAttributes(client, slot.Context, "*", slot.AttrNames);
     ReportDirectoryError(client, ui, ws.LastError, "U_DSReadAvailableAttributes");
+    NoteNamesRead(slot, ws.LastError, "U_DSReadAvailableAttributes");
     return ws.LastError;
 }
 

@@ -20,7 +20,8 @@ void ShowDirectoryMessage(UiHooks& ui, const DirectoryMessage& message);
 DirCode ChangeSlotTree(Workspace& ws, UiHooks& ui, int tree, const std::string& treeName);
 // The slot's class names, then its attribute names (both lists cleared first): from the
 // schema it holds, else read through the client. A failed read is reported and the other
-// still runs; the last code is returned.
+// still runs; the last code is returned. A failure is noted in the slot, so no save takes
+// part of a tree for the whole.
 DirCode ReadSlotNames(Workspace& ws, UiHooks& ui, int tree);
 
 // A schema file read into a slot of its own, so a slot changes only when the file turns

@@ -26,7 +26,13 @@ struct TTreeInfo {
     std::shared_ptr<const TreeSchema> Schema;
     NameList AttrNames;
     NameList ClassNames;
+    // The first failed read of the latest online load ("Error FFFFFD77:
+    // U_DSReadAvailableClasses"): its lists are not the whole tree. Empty when they are.
+    std::string NamesReadFailure;
 };
+
+// Keeps the first failure of an online load's reads in the slot; code 0 changes nothing.
+void NoteNamesRead(TTreeInfo& slot, std::int32_t code, const std::string& what);
 
 class Workspace {
   public:

@@ -115,6 +115,10 @@ void TMainForm::BitBtnSaveTreeClick(QObject* sender) {
         StatusBarReset();
         showErrorDlg(error.what(), error.detail());
         return;
+    } catch (const SchemaReadError& error) {
+        StatusBarReset();
+        showMsgDlg(DlgType::Error, error.what());
+        return;
     }
     StatusBarReset();
 }

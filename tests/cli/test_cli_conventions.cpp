@@ -1,11 +1,13 @@
 // The habits shell users expect: GNU --version, help and version after a command, a short
-// complaint without a command, "-" for standard input, and a quiet end on a closed pipe.
+// complaint without a command, "-" for standard input (its copy gone however the run ends),
+// a quiet end on a closed pipe and trouble on a full disk.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,70 @@ TEST(CliConventions, DashReadsTheSchemaFileFromStandardInput) {
         RunProgram(KALVIX_CLI, {"compare", "-q", "./-", lab2}, {}, dir.path().string());
     EXPECT_EQ(file.status, 1);
     EXPECT_EQ(file.out, expected);
+}
+
+TEST(CliConventions, StandardInputsCopyIsGoneHoweverTheRunEnds) {
+    // More names than a pipe holds: the run is still writing them when it is stopped.
+    TempDir data;
+    std::string schema = "[Settings]\nTree Name=BIG\n[Classes]\n";
+    for (int i = 0; i < 20000; ++i)
+        schema += std::to_string(i) + "=Class" + std::to_string(i) + "\n";
+    const std::string input = data.write("big.txt", schema);
+    const std::string lab2 = CliData("lab_2.txt");
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGKILL, 0}) {
+        SCOPED_TRACE(signal == 0 ? "the end" : strsignal(signal));
+        TempDir tmp;
+        int out[2];
+        ASSERT_EQ(pipe(out), 0);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            // As at a shell prompt, whatever the test runner's caller ignored or blocked.
+            for (const int s : {SIGINT, SIGTERM, SIGHUP}) ::signal(s, SIG_DFL);
+            sigset_t none;
+            sigemptyset(&none);
+            sigprocmask(SIG_SETMASK, &none, nullptr);
+            dup2(open(input.c_str(), O_RDONLY), STDIN_FILENO);
+            dup2(out[1], STDOUT_FILENO);
+            dup2(open("/dev/null", O_WRONLY), STDERR_FILENO);
+            close(out[0]);
+            setenv("TMPDIR", tmp.path().c_str(), 1);
+            execl(KALVIX_CLI, KALVIX_CLI, "quick", "-", lab2.c_str(), nullptr);
+            _exit(127);
+        }
+        close(out[1]);
+        // The first lines: standard input has been read and kept.
+        char buffer[4096];
+        ASSERT_GT(read(out[0], buffer, sizeof buffer), 0);
+        if (signal != 0)
+            kill(pid, signal);
+        else
+            while (read(out[0], buffer, sizeof buffer) > 0) {
+            }
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        close(out[0]);
+        if (signal != 0) {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        } else {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        }
+        EXPECT_TRUE(std::filesystem::is_empty(tmp.path()));
+    }
+}
+
+TEST(CliConventions, HelpOrVersionThatCannotBeWrittenIsTrouble) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                                 {"help"},
+                                                 {"--version"},
+                                                 {"quick", "--help"},
+                                                 {"trees", "--version"}}) {
+        SCOPED_TRACE(args.front() + (args.size() > 1 ? " " + args[1] : ""));
+        std::vector<std::string> all = {"-c", "exec \"$0\" \"$@\" > /dev/full", KALVIX_CLI};
+        all.insert(all.end(), args.begin(), args.end());
+        const CliResult r = RunProgram("/bin/sh", all);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "kalvix-cli: cannot write the output: No space left on device\n");
+    }
 }
 
 // Runs kalvix-cli with standard output on a pipe nobody reads any more; what it said on

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -198,6 +199,56 @@ TEST(CliLive, SaveThatCannotWriteLeavesTheOldFile) {
     EXPECT_EQ(locked.status, 2);
     EXPECT_EQ(locked.err, "kalvix-cli: Unable to write to " + old + ": Permission denied\n");
     EXPECT_EQ(ReadBytes(old), "[Settings]\r\nTree Name=OLD\r\n");
+}
+
+TEST(CliLive, ASaveWhoseReadingFailedKeepsTheOldSnapshot) {
+    // A source with a class name longer than the reads take (it used to cut the class list
+    // short, and the save wrote what was left), and a tree whose definition reads of one
+    // attribute fail: the old snapshot stays as it was, and the message says so.
+    TempDir dir;
+    dir.write("long.schema", "objectclass ( 1.1 NAME '" + std::string(5000, 'L') +
+                                 "' )\nobjectclass ( 1.2 NAME 'person' MUST cn )\n"
+                                 "attributetype ( 2.5.4.3 NAME 'cn' )\n");
+    const std::string config = dir.write("client.json", R"({"connections": [
+            {"treeName": "ALPHA_TREE", "treeFile": ")" + CliData("sim/alpha.json") +
+                                                            R"("},
+            {"kind": "schema-files", "treeName": "LONG", "files": ["long.schema"]}],
+            "primary": 0})");
+    const std::string old = "[Settings]\r\nTree Name=OLD\r\n[Classes]\r\n0=Kept\r\n";
+    struct Case {
+        std::string tree;
+        EnvChanges env;
+        std::string failedRead;
+        std::string reported;  // by the failed read itself, before
+    };
+    const Case cases[] = {
+        // What the source left out is named, never cut.
+        {"LONG",
+         {{"KALVIX_CLIENT", config}},
+         "Error FFFFFD9B: U_DSReadAvailableAttributes",
+         "its name \"" + std::string(40, 'L') +
+             "...\" has 5000 bytes, more than the 4047 the reads take"},
+        {"Beta", kFailing, "the attribute \"Surname\"",
+         "Error FFFFFDA5: U_DSGetAttributeInfo: Surname\nNo such attribute\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.tree);
+        const std::string snapshot = dir.write(c.tree + ".txt", old);
+        const CliResult kept = RunCli({"save", "tree:" + c.tree, snapshot}, c.env);
+        EXPECT_EQ(kept.status, 2);
+        EXPECT_EQ(kept.out, "");
+        EXPECT_EQ(ReadBytes(snapshot), old);
+        EXPECT_NE(kept.err.find(c.reported), std::string::npos) << kept.err;
+        const std::string said = "kalvix-cli: Reading the tree \"" + c.tree + "\" failed (" +
+                                 c.failedRead + "); " + snapshot + " was kept as it was\n";
+        EXPECT_TRUE(kept.err.ends_with(said)) << kept.err;
+
+        const std::string missing = dir.file(c.tree + "-new.txt");
+        const CliResult none = RunCli({"save", "tree:" + c.tree, missing}, c.env);
+        EXPECT_EQ(none.status, 2);
+        EXPECT_FALSE(std::filesystem::exists(missing));
+        EXPECT_TRUE(none.err.ends_with("; nothing was written to " + missing + "\n")) << none.err;
+    }
 }
 
 TEST(CliLive, UnknownTreeOrNoClientIsTrouble) {

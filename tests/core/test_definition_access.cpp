@@ -189,15 +189,40 @@ TEST_F(DefinitionAccessTest, SavedOnlineTreeComparesEqualToTheLiveOne) {
         (Lines{"Tree #2 - Class Definition for \"Person\" has Mandatory Attribute: \"Surname\""}));
 }
 
-TEST_F(DefinitionAccessTest, DirectoryFailureDuringSaveStoresAnEmptyValue) {
-    ws->tree(1).AttrNames = {{"CN", 0}, {"Surname", 0}};
-    ws->tree(1).ClassNames = {{"Top", 2}};
-    fake.failOn("dcFetchAttributes", kFail, 0, "CN");
-    const std::string path = dir.file("partial.txt");
-    SaveSchemaFile(*ws, ui, 1, path, nullptr);
+// A snapshot of part of a tree would pass for the whole one: the first failed read ends the
+// save, the file stays as it was, and the message names the read.
+TEST_F(DefinitionAccessTest, ASaveWhoseReadFailedWritesNothing) {
+    TTreeInfo& slot = ws->tree(1);
+    slot.AttrNames = {{"CN", 0}, {"Surname", 0}};
+    slot.ClassNames = {{"Person", 6}, {"Top", 2}};
+    const std::string old = "[Settings]\r\nTree Name=OLD\r\n";
+    const std::string path = dir.write("snapshot.txt", old);
+    auto refused = [&](const std::string& failedRead) {
+        std::vector<std::string> statuses;
+        try {
+            SaveSchemaFile(*ws, ui, 1, path, [&](const std::string& m) { statuses.push_back(m); });
+            ADD_FAILURE() << failedRead << ": saved";
+        } catch (const SchemaReadError& e) {
+            EXPECT_EQ(std::string(e.what()), "Reading the tree \"FAKE_TREE\" failed (" +
+                                                 failedRead + "); " + path + " was kept as it was");
+        }
+        EXPECT_EQ(TempDir::read(path), old) << failedRead;
+        return statuses;
+    };
+
+    fake.failOn("dcFetchAttributes", kFail, 1, "CN");
+    EXPECT_EQ(refused("the attribute \"CN\"").back(), "Saving attribute \"CN\" ... ");
     EXPECT_EQ(ui.texts(), (std::vector<std::string>{"Error FFFFFDA7: U_DSGetAttributeInfo: CN"}));
-    const std::string text = TempDir::read(path);
-    EXPECT_NE(text.find("[Attribute Definition]\r\nCN=\r\nSurname="), std::string::npos) << text;
+
+    // A failed item read that is not the class's last one shows no dialog of its own.
+    ui.dialogs.clear();
+    fake.failOn("dcFetchClasses", kFail, 2, "Top");
+    EXPECT_EQ(refused("the class \"Top\"").back(), "Saving class \"Top\" ... ");
+    EXPECT_TRUE(ui.dialogs.empty());
+
+    // The names were read short at the load: no definition is read at all.
+    NoteNamesRead(slot, kFail, "U_DSReadAvailableClasses");
+    EXPECT_TRUE(refused("Error FFFFFDA7: U_DSReadAvailableClasses").empty());
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "FileSizeLimit.h"
+#include "IniDocument.h"
 #include "IniFile.h"
 #include "RegularFile.h"
 #include "TempDir.h"
@@ -117,32 +118,63 @@ bool UnnamedFilesWork(const std::filesystem::path& folder) {
     return ::access("/proc/self/fd", X_OK) == 0;
 }
 
+// In the killed child: the folder it saves into, and the signal that ends the save.
+std::filesystem::path savingInto;
+int endingSignal = 0;
+
+// Runs once the write passes the file size limit, so the save is half-way for sure.
+extern "C" void EndTheSave(int) {
+    // Two entries: the file and a temporary name beside it, the case the signal must clean.
+    if (EntriesIn(savingInto) != 2) ::_exit(3);
+    ::raise(endingSignal);
+}
+
 TEST(IniHostileFiles, ASaveKilledHalfWayLeavesNothingBehind) {
-    TempDir dir;
-    if (!UnnamedFilesWork(dir.path())) GTEST_SKIP() << "no O_TMPFILE on this file system";
-    const std::string before = "[S]\r\nk=1\r\n";
-    const std::string path = dir.write("t.ini", before);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        // The file size limit kills the process (SIGXFSZ) in the middle of the write.
-        struct rlimit small {};
-        ::getrlimit(RLIMIT_FSIZE, &small);
-        small.rlim_cur = 64 * 1024;
-        ::setrlimit(RLIMIT_FSIZE, &small);
-        ::signal(SIGXFSZ, SIG_DFL);
-        IniFile ini(path);
-        for (int i = 0; i < 20000; ++i) ini.WriteString("S", std::to_string(i), "value");
-        try {
-            ini.UpdateFile();
-        } catch (...) {
+    struct Case {
+        const char* label;
+        bool named;  // a temporary name from the start, as without O_TMPFILE
+        int signal;
+    };
+    const Case cases[] = {
+        {"file size limit", false, SIGXFSZ},
+        {"file size limit, named", true, SIGXFSZ},
+        {"SIGTERM, named", true, SIGTERM},
+        {"SIGINT, named", true, SIGINT},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        if (!c.named && !UnnamedFilesWork(dir.path())) continue;
+        const std::string before = "[S]\r\nk=1\r\n";
+        const std::string path = dir.write("t.ini", before);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ini::UseNamedTempFilesOnly(c.named);
+            struct rlimit small {};
+            ::getrlimit(RLIMIT_FSIZE, &small);
+            small.rlim_cur = 64 * 1024;
+            ::setrlimit(RLIMIT_FSIZE, &small);
+            ::signal(c.signal, SIG_DFL);
+            if (c.signal != SIGXFSZ) {
+                savingInto = dir.path();
+                endingSignal = c.signal;
+                ::signal(SIGXFSZ, EndTheSave);
+            }
+            IniFile ini(path);
+            for (int i = 0; i < 20000; ++i) ini.WriteString("S", std::to_string(i), "value");
+            try {
+                ini.UpdateFile();
+            } catch (...) {
+            }
+            ::_exit(0);
         }
-        ::_exit(0);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the save was not killed: " << status;
+        EXPECT_EQ(WTERMSIG(status), c.signal);
+        EXPECT_EQ(TempDir::read(path), before);
+        EXPECT_EQ(EntriesIn(dir.path()), 1u) << "a temporary file was left behind";
     }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the save was not killed";
-    EXPECT_EQ(TempDir::read(path), before);
-    EXPECT_EQ(EntriesIn(dir.path()), 1u) << "a temporary file was left behind";
 }
 
 TEST(IniHostileFiles, NewFilesGetTheUsualMode) {

@@ -1,5 +1,6 @@
 // Two processes writing one INI file: a flush applies only its own changes onto what the
-// other wrote, under a lock, so no write that reported success is lost.
+// other wrote, under a lock, so no write that reported success is lost; a file written
+// whole (a schema file) holds one writer's content, never a mix.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,8 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "ClientFactory.h"
 #include "IniFile.h"
+#include "RecordingUi.h"
+#include "SchemaFile.h"
 #include "TempDir.h"
+#include "Workspace.h"
 
 namespace {
 
@@ -100,6 +105,47 @@ TEST(IniTwoWriters, UnchangedEntriesDoNotOverwriteTheOthers) {
     ASSERT_TRUE(other.Run());
     ini.UpdateFile();
     EXPECT_EQ(TempDir::read(path), "[S]\r\nk=2\r\nj=x\r\n");
+}
+
+// A schema file's tree as the window loads it from a file, saved to target.
+void SaveTree(const std::string& source, const std::string& target) {
+    Workspace ws(CreateUnavailableClient(""));
+    RecordingUi ui;
+    TTreeInfo& slot = ws.tree(1);
+    OpenSchemaFileIntoSlot(slot, source);
+    ReadSchemaNames(slot, {});
+    SaveSchemaFile(ws, ui, 1, target, {});
+}
+
+TEST(IniTwoWriters, TwoSavesOfTwoTreesToOneFileLeaveOneOfThem) {
+    TempDir dir;
+    const std::string target = dir.write("snapshot.txt",
+                                         "[Settings]\r\nTree Name=OLD\r\n[Classes]\r\n0=Old\r\n"
+                                         "[Class Definition]\r\nOld=Effective\r\n");
+    const std::string a = dir.write("a.txt",
+                                    "[Settings]\r\nTree Name=A\r\n[Attributes]\r\n0=OnlyA\r\n"
+                                    "[Attribute Definition]\r\nOnlyA=CI_STRING\r\n[Classes]\r\n"
+                                    "0=Old\r\n1=ClassA\r\n[Class Definition]\r\nOld=Container\r\n"
+                                    "ClassA=Effective\r\n[ClassA: Super Class]\r\n0=Top\r\n");
+    const std::string b = dir.write("b.txt",
+                                    "[Settings]\r\nTree Name=B\r\n[Classes]\r\n0=ClassB\r\n"
+                                    "[Class Definition]\r\nClassB=Auxiliary\r\n");
+    const std::string bAlone = dir.file("b-alone.txt");
+    SaveTree(b, bAlone);
+
+    LaterWriter other([&] {
+        SaveTree(a, target);
+        return true;
+    });
+    // This save read the old file before the other one replaced it (the hold keeps that
+    // reading), and writes after it.
+    IniFile early(target);
+    const IniFile::Hold hold(early);
+    ASSERT_EQ(early.ReadString("Settings", "Tree Name", ""), "OLD");
+    ASSERT_TRUE(other.Run());
+    ASSERT_NE(TempDir::read(target).find("ClassA"), std::string::npos);
+    SaveTree(b, target);
+    EXPECT_EQ(TempDir::read(target), TempDir::read(bAlone));
 }
 
 TEST(IniTwoWriters, ConcurrentAutoFlushingWritersLoseNothing) {

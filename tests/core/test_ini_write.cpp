@@ -108,18 +108,24 @@ TEST(IniWrite, RepeatedRewritesStayInPlaceAndKeepTheFileMode) {
 
 TEST(IniWrite, EraseSectionRemovesFirstOfItsNameUpToNextHeader) {
     TempDir dir;
-    const std::string path =
-        dir.write("t.ini", "pre\r\n[A]\r\na=1\r\n;c\r\n\r\n[B]\r\nb=1\r\n[a]\r\na=2\r\n");
+    const std::string path = dir.write("t.ini",
+                                       "pre\r\n[A]\r\na=1\r\n;c\r\n\r\n[B]\r\nb=1\r\n[a]\r\na=2\r\n"
+                                       "[B]\r\nb=2\r\n[ A ]\r\na=3\r\n");
     IniFile ini(path);
     ini.EraseSection(" a ");
     EXPECT_EQ(ini.ReadString("A", "a", ""), "2");
     ini.EraseSection("missing");
     ini.UpdateFile();
-    EXPECT_EQ(TempDir::read(path), "pre\r\n[B]\r\nb=1\r\n[a]\r\na=2\r\n");
+    EXPECT_EQ(TempDir::read(path),
+              "pre\r\n[B]\r\nb=1\r\n[a]\r\na=2\r\n[B]\r\nb=2\r\n[ A ]\r\na=3\r\n");
+    // Each erase hands the name on to the next section of that name, in file order.
+    ini.EraseSection("A");
+    EXPECT_EQ(ini.ReadString("A", "a", ""), "3");
+    EXPECT_EQ(ini.ReadString("B", "b", ""), "1");
     ini.EraseSection("A");
     ini.WriteString("A", "k", "new");
     ini.UpdateFile();
-    EXPECT_EQ(TempDir::read(path), "pre\r\n[B]\r\nb=1\r\n[A]\r\nk=new\r\n");
+    EXPECT_EQ(TempDir::read(path), "pre\r\n[B]\r\nb=1\r\n[B]\r\nb=2\r\n[A]\r\nk=new\r\n");
 }
 
 TEST(IniWrite, EncodingAndMarkAreKept) {
@@ -159,14 +165,18 @@ TEST(IniWrite, TextThatWouldReadAsOtherLinesIsRefused) {
     const std::string before = "[S]\r\nk=1\r\n";
     const std::string path = dir.write("t.ini", before);
     IniFile ini(path);
+    // Section, key, value, and the detail: it names the text, breaks and controls spelt out.
     const std::vector<std::vector<std::string>> writes = {
-        {"S", "k", "a\r\n[Evil]\r\nx=1"},
-        {"S", "k\n", "1"},
-        {"S\rT", "k", "1"},
-        {"S", "a=b", "1"},
-        {"S", " ;c", "1"},
-        {"S", "[x]", "1"},
-        {"S", "[x", "]"},
+        {"S", "k", "a\r\n[Evil]\r\nx=1",
+         "the value \"a\\r\\n[Evil]\\r\\nx=1\" of the key \"k\" would read back as other lines"},
+        {"S", "k\n", "1", "the key \"k\\n\" would read back as other lines"},
+        {"S\rT\x01", "k", "1", "the section name \"S\\rT\\x01\" would read back as other lines"},
+        {"S", "a=b", "1", "the key \"a=b\" would read back as other lines"},
+        {"S", " ;c", "1", "the key \" ;c\" would read back as other lines"},
+        {"S", "[x]", "1", "the key \"[x]\" would read back as other lines"},
+        {"S", "[x", "]", "the key \"[x\" would read back as other lines"},
+        {"S", std::string(100, 'n') + "=", "1",
+         "the key \"" + std::string(80, 'n') + "...\" would read back as other lines"},
     };
     for (const auto& w : writes) {
         try {
@@ -174,6 +184,7 @@ TEST(IniWrite, TextThatWouldReadAsOtherLinesIsRefused) {
             ADD_FAILURE() << "accepted " << w[1];
         } catch (const IniWriteError& e) {
             EXPECT_STREQ(e.what(), ("Unable to write to " + path).c_str());
+            EXPECT_EQ(e.detail(), w[3]);
         }
     }
     ini.WriteString("S", "[x", "no bracket");  // reads back as a key: allowed

@@ -9,6 +9,7 @@
 
 #include "ClientConfig.h"
 #include "ClientFactory.h"
+#include "ControlChars.h"
 #include "D_NW.h"
 #include "LdapClient.h"
 #include "LdapSchema.h"
@@ -48,6 +49,12 @@ const SimAttr* FindAttr(const SimTree& tree, const std::string& name) {
     for (const SimAttr& a : tree.attributes)
         if (a.name == name) return &a;
     return nullptr;
+}
+
+std::vector<std::string> Names(const NameList& list) {
+    std::vector<std::string> names;
+    for (const NameEntry& e : list) names.push_back(e.name);
+    return names;
 }
 
 std::vector<std::string> ClassNames(const SimTree& tree) {
@@ -403,6 +410,44 @@ TEST(LdapMapping, ATextWithANulByteIsLeftOut) {
     EXPECT_THAT(m.skipped[0].reason, HasSubstr("NUL"));
 }
 
+TEST(LdapMapping, ANameHoldingAControlCharacterIsLeftOutAndShownEscaped) {
+    // Title and clear screen, a line end, DEL, C1 as UTF-8 and as a bare byte; in each
+    // place a name can stand.
+    const std::string hostile[] = {"\x1B]0;T\x07\x1B[2J", "two\nlines", "del\x7F",
+                                   "csi\xC2\x9B"
+                                   "1m",
+                                   "raw\x9B"};
+    std::vector<std::string> classes = {"( 1.1.1 NAME 'back\\5Cslash' )",
+                                        "( 1.1.2 NAME 'Zweig \xC3\xBC' )"};
+    std::vector<std::string> attributes;
+    for (std::size_t i = 0; i < std::size(hostile); ++i) {
+        const std::string n = std::to_string(i);
+        classes.push_back("( 1.2." + n + " NAME '" + hostile[i] + "' )");
+        classes.push_back("( 1.3." + n + " NAME ( 'fine" + n + "' '" + hostile[i] + "' ) )");
+        classes.push_back("( 1.4." + n + " NAME 'ok" + n + "' X-NDS_NAME '" + hostile[i] + "' )");
+        attributes.push_back("( 1.5." + n + " NAME '" + hostile[i] + "' )");
+    }
+    const SchemaMapping m = Map(classes, attributes);
+    EXPECT_THAT(ClassNames(m.tree), ElementsAre("back\\slash", "Zweig \xC3\xBC"));
+    EXPECT_THAT(AttrNames(m.tree), IsEmpty());
+    ASSERT_EQ(m.skipped.size(), 4 * std::size(hostile));
+    for (const SkippedDefinition& skip : m.skipped)
+        EXPECT_EQ(skip.reason, "a name holds a control character") << skip.text;
+
+    // The message shows each definition on one line of its own, escaped.
+    SimTree tree;
+    const std::string text = MarkSkippedDefinitions(tree, m.skipped, "dump\x1B[2J.ldif");
+    EXPECT_THAT(text, StartsWith("dump\\x1B[2J.ldif: 5 attribute type definitions, 15 object "
+                                 "class definitions left out:\n"));
+    EXPECT_THAT(text, HasSubstr("\n- ( 1.2.0 NAME '\\x1B]0;T\\x07\\x1B[2J' ): a name holds"));
+    EXPECT_THAT(text, HasSubstr("\n- ( 1.2.3 NAME 'csi\\u009B1m' ): "));
+    EXPECT_THAT(text, HasSubstr("\n- ( 1.5.4 NAME 'raw\\x9B' ): "));
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 20);
+    std::string withoutLineEnds = text;
+    std::erase(withoutLineEnds, '\n');
+    EXPECT_FALSE(HoldsControlChar(withoutLineEnds));
+}
+
 TEST(LdapMapping, AMacroHoldingANulByteIsLeftOut) {
     SchemaDefinitions d;
     d.oidMacros = {{"Good", "1.3.6.1.4.1.99999"}, {"Bad", std::string("1.2\0x", 5)}};
@@ -608,6 +653,63 @@ TEST_F(SourceTrees, SchemaFilesServeATreeWithTheSkippedDefinitionsReported) {
     std::string definition;
     EXPECT_EQ(U_DSGetAttributeInfo(*c, context, "cn", definition), 0);
     EXPECT_EQ(definition, "CI_STRING");
+    c->dcDropContext(context);
+}
+
+TEST_F(SourceTrees, NamesComeWholeOrTheirDefinitionIsLeftOutNamingThem) {
+    // Two names alike in their first 255 bytes stay two; names as long as the reads take
+    // come whole through the tightest read of each; a longer one is left out and named,
+    // never cut.
+    const std::string common(255, 'x');
+    const std::string first = common + std::string(45, '1');
+    const std::string second = common + std::string(45, '2');
+    const std::string longestAttr(kMaxAttrNameBytes, 'a');
+    const std::string longestClass(kMaxClassNameBytes, 'C');
+    const std::string tooLongAttr = "tooLongAttr" + longestAttr;
+    const std::string tooLongClass = "tooLongClass" + longestClass;
+    const std::vector<std::string> lines = {
+        "attributetype ( 1.1 NAME '" + first + "' )",
+        "attributetype ( 1.2 NAME '" + second + "' )",
+        "attributetype ( 1.3 NAME '" + tooLongAttr + "' )",
+        "attributetype ( 1.4 NAME '" + longestAttr + "' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )",
+        // Ahead of every other class: a cut here used to end the class list.
+        "objectclass ( 2.1 NAME '" + tooLongClass + "' )",
+        "objectclass ( 2.2 NAME '" + longestClass + "' MUST " + first + " )",
+        "objectclass ( 2.3 NAME 'person' )",
+        // An item read would cut what it names.
+        "objectclass ( 2.4 NAME 'refersTooFar' MAY " + std::string(4096, 'r') + " )",
+    };
+    std::string schema;
+    for (const std::string& line : lines) schema += line + "\n";
+    dir.write("long.schema", schema);
+    auto c = client(R"({"kind": "schema-files", "treeName": "LONG", "files": ["long.schema"]})");
+    EXPECT_THAT(start(*c), ElementsAre("LONG"));
+    DirContext context = 0;
+    c->dcNewContext(context);
+    ASSERT_EQ(DSChangeCurrentTree(*c, context, "LONG"), 0);
+
+    NameList classes, attrs;
+    EXPECT_EQ(U_DSReadAvailableClasses(*c, context, classes), 0);
+    EXPECT_THAT(Names(classes), ElementsAre(longestClass, "person"));
+    EXPECT_EQ(U_DSReadAvailableAttributes(*c, context, "*", attrs), ldapcode::kBadSchema);
+    EXPECT_THAT(Names(attrs), ElementsAre(first, second, longestAttr));
+    const std::string explained = ClientErrorText(*c, ldapcode::kBadSchema);
+    EXPECT_THAT(explained, HasSubstr("1 attribute type definition, 2 object class definitions"));
+    EXPECT_THAT(explained, HasSubstr("its name \"" + tooLongAttr.substr(0, 40) +
+                                     "...\" has 4046 bytes, more than the 4035 the reads take"));
+    EXPECT_THAT(explained, HasSubstr("its name \"" + tooLongClass.substr(0, 40) +
+                                     "...\" has 4059 bytes, more than the 4047 the reads take"));
+    EXPECT_THAT(explained, HasSubstr("it names \"" + std::string(40, 'r') +
+                                     "...\" (4096 bytes), more than the 4095 an item read takes"));
+
+    std::string definition;
+    EXPECT_EQ(U_DSGetAttributeInfo(*c, context, longestAttr, definition), 0);
+    EXPECT_EQ(definition, "CI_STRING");
+    DirClassInfo info;
+    EXPECT_EQ(U_DSGetClassDef(*c, context, longestClass, info), 0);
+    std::vector<std::string> must;
+    EXPECT_EQ(U_DSReadAttributes(*c, ui, context, longestClass, 3, must), 0);
+    EXPECT_THAT(must, ElementsAre(first));
     c->dcDropContext(context);
 }
 

@@ -89,7 +89,7 @@ TEST_F(AttrRead, OneFetchOneTakeAndEveryBufferReleased) {
         fake.calls(),
         ElementsAre("dcNewBuffer(4096)", "dcStartRequest(1,12,1)", "dcAddAttrName(1,1,\"cn\")",
                     "dcNewBuffer(4096)", "dcFetchAttributes(1,1,0,1,-1,2)", "dcAttrCount(1,2)",
-                    "dcTakeAttr(1,2,256)", "dcDropBuffer(2)", "dcDropBuffer(1)"));
+                    "dcTakeAttr(1,2,4096)", "dcDropBuffer(2)", "dcDropBuffer(1)"));
 }
 
 TEST_F(AttrRead, UnknownAttributeGivesTheClientsCodeAndNoText) {

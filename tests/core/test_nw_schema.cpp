@@ -143,7 +143,7 @@ TEST_F(SchemaRead, AttributeNamesUseOneLargeReplyAndNoRequest) {
     const std::vector<std::string>& calls = fake.calls();
     EXPECT_EQ(calls[0], "dcNewBuffer(64512)");
     EXPECT_EQ(calls[1], "dcFetchAttributes(1,0,1,0,-1,1)");
-    EXPECT_EQ(calls[3], "dcTakeAttr(1,1,256)");
+    EXPECT_EQ(calls[3], "dcTakeAttr(1,1,4096)");
     EXPECT_EQ(calls.back(), "dcDropBuffer(1)");
     EXPECT_EQ(fake.count("dcFetchAttributes"), 3u);
     EXPECT_EQ(fake.count("dcNewBuffer"), 1u);

@@ -264,13 +264,14 @@ TEST(Reconcile, HeaderNamesTreesProgramTimeAndCannotBeBrokenByNames) {
     const PublishedSchema tree1 =
         Schema(std::string(kBase) + "attributetype ( 1.2.3.7 NAME 'fine' SUP cn )\n");
     LdifHeader header = Header();
-    header.tree1Name = "EVIL\ndn: cn=owned\nchangetype: delete";
+    header.tree1Name = "EVIL\ndn: cn=owned\nchangetype: delete\xC2\x9B";
     header.tree2Name = "Zweig \xC3\xBC";
     std::string text;
     const auto changes = Written(PlanReconcile(tree1, tree2, {}), tree1, tree2, {}, &text, header);
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].dn, tree2.subschemaDn);
-    EXPECT_THAT(text, HasSubstr("# Tree #1: EVIL?dn: cn=owned?changetype: delete\n"));
+    EXPECT_THAT(text,
+                HasSubstr("# Tree #1: EVIL\\x0Adn: cn=owned\\x0Achangetype: delete\\u009B\n"));
     EXPECT_THAT(text, HasSubstr("# Tree #2: Zweig \xC3\xBC (ldap://dc.example/)\n"));
     EXPECT_THAT(text, HasSubstr("# Written by test at 2026-12-07T12:00:00Z\n"));
     EXPECT_THAT(text, HasSubstr("Active Directory"));

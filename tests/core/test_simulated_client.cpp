@@ -199,6 +199,22 @@ INSTANTIATE_TEST_SUITE_P(
                 {"must not be empty"}},
         BadFile{
             "NulInName", "", R"({"classes": [{"name": "A\u0000B"}], "attributes": []})", {"NUL"}},
+        // The reads would cut them, so two names alike up to the cut would read as one.
+        BadFile{"ClassNameTooLong",
+                "",
+                R"({"classes": [{"name": ")" + std::string(kMaxClassNameBytes + 1, 'c') +
+                    R"("}], "attributes": []})",
+                {"classes[0]: \"name\"", "the name has 4048 bytes, more than the 4047"}},
+        BadFile{"AttributeNameTooLong",
+                "",
+                R"({"classes": [], "attributes": [{"name": ")" +
+                    std::string(kMaxAttrNameBytes + 1, 'a') + R"(", "syntax": 1}]})",
+                {"attributes[0]: \"name\"", "the name has 4036 bytes, more than the 4035"}},
+        BadFile{"ItemNameTooLong",
+                "",
+                R"({"classes": [{"name": "A", "superClasses": ["Top", ")" + std::string(4096, 's') +
+                    R"("]}], "attributes": []})",
+                {"\"superClasses\"[1]", "the name has 4096 bytes, more than the 4095"}},
         BadFile{"ItemNotText",
                 "",
                 R"({"classes": [{"name": "A", "superClasses": ["Top", 3]}], "attributes": []})",

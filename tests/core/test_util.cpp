@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ControlChars.h"
 #include "D_Util.h"
 #include "RecordingUi.h"
 #include "TempDir.h"
@@ -225,6 +226,42 @@ TEST(LoadInfoText, PresentAbsentAndUnreadable) {
     const std::string fifo = dir.file("fifo.txt");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     EXPECT_EQ(LoadInfoText(fifo), std::vector<std::string>{"Could not find " + fifo});
+}
+
+struct EscapeCase {
+    const char* what;
+    std::string text;
+    std::string shown;  // empty: as it is
+};
+
+TEST(EscapeControlChars, ControlsByNumberEverythingElseAsItIs) {
+    const EscapeCase cases[] = {
+        {"title and clear screen", "A\x1B]0;T\x07\x1B[2J", R"(A\x1B]0;T\x07\x1B[2J)"},
+        {"line ends", "one\ntwo\r", R"(one\x0Atwo\x0D)"},
+        {"NUL, tab and DEL", "a\0b\tc\x7F"s, R"(a\x00b\x09c\x7F)"},
+        {"C1 in UTF-8",
+         "x\xC2\x9B"
+         "1m\xC2\x85",
+         R"(x\u009B1m\u0085)"},
+        {"C1 bytes outside UTF-8", "M\xDCNCHEN \x9B\x85", "M\xDCNCHEN \\x9B\\x85"},
+        {"a cut sequence before a C1 byte", "\xE2\x9B!", "\xE2\\x9B!"},
+        {"overlong and surrogate forms are bytes", "\xC1\x9B\xED\xA0\x80",
+         "\xC1\\x9B\xED\xA0\\x80"},
+        {"backslashes stay", R"(Effective\Container \x1B)", ""},
+        {"UTF-8 whose bytes include 0x80-0x9F", "\xE2\x82\xAC \xC3\x9C \xF0\x9F\x98\x80 \xC2\xA0",
+         ""},
+        {"Latin-1 letters", "M\xDCNCHEN \xE9t\xE9", ""},
+        {"nothing", "", ""},
+    };
+    for (const EscapeCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string shown = c.shown.empty() ? c.text : c.shown;
+        EXPECT_EQ(EscapeControlChars(c.text), shown);
+        EXPECT_EQ(HoldsControlChar(c.text), shown != c.text);
+        // Shown text holds no control character, so escaping it again changes nothing.
+        EXPECT_FALSE(HoldsControlChar(shown));
+        EXPECT_EQ(EscapeControlChars(shown), shown);
+    }
 }
 
 }  // namespace

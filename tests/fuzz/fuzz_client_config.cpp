@@ -20,10 +20,6 @@ void Check(bool ok, const char* what) {
     }
 }
 
-std::string Cut(const std::string& s, std::size_t bufferSize) {
-    return s.substr(0, bufferSize - 1);
-}
-
 void ReadEverything(const SimTree& parsed) {
     SimDirectory directory;
     auto tree = std::make_shared<SimTree>(parsed);
@@ -49,15 +45,15 @@ void ReadEverything(const SimTree& parsed) {
         if (classCode == 0) {
             Check(classes.size() == parsed.classes.size(), "every class name read");
             for (std::size_t i = 0; i < classes.size(); ++i)
-                Check(classes[i].name == Cut(parsed.classes[i].name, 4096) &&
+                Check(classes[i].name == parsed.classes[i].name &&
                           classes[i].number == parsed.classes[i].flags,
-                      "class names in order with their flags");
+                      "class names whole, in order, with their flags");
         }
         if (attrCode == 0) {
             Check(attrs.size() == parsed.attributes.size(), "every attribute name read");
             for (std::size_t i = 0; i < attrs.size(); ++i)
-                Check(attrs[i].name == Cut(parsed.attributes[i].name, 256),
-                      "attribute names in order");
+                Check(attrs[i].name == parsed.attributes[i].name,
+                      "attribute names whole and in order");
         }
     }
     std::size_t reads = 0;
@@ -71,7 +67,7 @@ void ReadEverything(const SimTree& parsed) {
             U_DSReadAttributes(client, ui, context, c.name, kind, list);
             if (kind != 6)
                 for (const std::string& item : list)
-                    Check(item.size() <= 33, "item fits its buffer");
+                    Check(item.size() < kDirNameBufferSize, "item fits its buffer");
         }
     }
     for (const SimAttr& a : parsed.attributes) {

@@ -199,6 +199,26 @@ TEST_F(TreeLoading, SaveThatCannotWriteKeepsTheOldFile) {
     EXPECT_TRUE(form->BitBtnSaveTree1->isEnabled());
 }
 
+TEST_F(TreeLoading, ATreeWhoseNamesCameShortIsNotSavedOverTheOldFile) {
+    makeOnlineForm();
+    fake->failOn("dcFetchAttributes", -601, 1);
+    choose(form->ComboBoxTree1, "LAB_TREE");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(form->BitBtnSaveTree1->isEnabled());  // it has classes
+    const std::string path = dir.write("lab.txt", "an older save");
+    dialogs.answers.push_back(QString::fromStdString(path));
+    dialogs.confirmations.push_back(true);
+    form->BitBtnSaveTreeClick(form->BitBtnSaveTree1);
+    EXPECT_EQ(TempDir::read(path), "an older save");
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1].type, DlgType::Error);
+    EXPECT_EQ(dialogs.messages[1].text.toStdString(),
+              "Reading the tree \"LAB_TREE\" failed (Error FFFFFDA7: "
+              "U_DSReadAvailableAttributes); " +
+                  path + " was kept as it was");
+    EXPECT_EQ(form->StatusPanels[2]->text(), kMakerAddress);
+}
+
 TEST_F(TreeLoading, AFileWithoutASchemaIsRefusedAndTheSlotKeepsWhatItHeld) {
     makeOfflineForm();
     const std::string good = dir.write("good.txt",

@@ -213,21 +213,6 @@ std::string SlapdServer::ldapsUri() const {
 
 std::string SlapdServer::log() const { return ReadFile(dir_ + "/slapd.log"); }
 
-SilentServer::SilentServer() {
-    fd_ = BoundSocket(port_);
-    // Connections complete in the kernel's queue and then nothing is ever said.
-    if (listen(fd_, 16) != 0) {
-        close(fd_);
-        throw std::runtime_error("cannot listen on 127.0.0.1");
-    }
-}
-
-SilentServer::~SilentServer() {
-    if (fd_ >= 0) close(fd_);
-}
-
-std::string SilentServer::uri() const { return "ldap://127.0.0.1:" + std::to_string(port_) + "/"; }
-
 TestCertificate MakeSelfSignedCertificate(const std::string& folder, const std::string& name) {
     TestCertificate c{folder + "/" + name + ".pem", folder + "/" + name + ".key"};
     const std::string log = folder + "/" + name + ".openssl.log";

@@ -68,20 +68,6 @@ class SlapdServer {
 // A free TCP port on 127.0.0.1 at the moment of asking.
 int FreeLoopbackPort();
 
-// A listener on 127.0.0.1 that accepts connections and never answers: a server that hangs.
-class SilentServer {
-  public:
-    SilentServer();
-    ~SilentServer();
-    SilentServer(const SilentServer&) = delete;
-    SilentServer& operator=(const SilentServer&) = delete;
-    std::string uri() const;
-
-  private:
-    int fd_ = -1;
-    int port_ = 0;
-};
-
 // A self-signed certificate for 127.0.0.1 made with openssl in folder; the key beside it.
 struct TestCertificate {
     std::string certificateFile;

@@ -136,6 +136,23 @@ TEST(LdapCli, AServerAgainstTheSchemaFilesItRuns) {
     EXPECT_EQ(static_cast<std::size_t>(classes.value("common").toArray().size()), declared);
 }
 
+TEST(LdapCli, AServersTreeNameIsOneLineWhateverItHolds) {
+    SlapdServer::Options options;
+    options.schemas = {"core", "cosine", "inetorgperson", "nis", LdapData("nds.schema")};
+    // "directoryTreeName:: ..." in the root DSE file: the value base64, line end and all.
+    options.rootDse = {
+        {"directoryTreeName:", QByteArray("EVIL\nFORGED\x1B[2J").toBase64().toStdString()}};
+    SlapdServer evil(options);
+    SlapdServer plain;
+    TempDir dir;
+    const EnvChanges env = {
+        {"KALVIX_CLIENT", WriteClientConfig(dir, {LdapConnection(evil.uri()),
+                                                  LdapConnection(plain.uri(), "PLAIN")})}};
+    const CliResult r = RunCli({"trees"}, env);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "EVIL\\x0AFORGED\\x1B[2J\nPLAIN\n");
+}
+
 TEST(LdapCli, AServerAgainstAnLdifDumpOfItselfFindsNoDifference) {
     SlapdServer server;
     TempDir dir;
