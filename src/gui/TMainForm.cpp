@@ -131,7 +131,7 @@ void TMainForm::buildWindow() {
     PageControl->addTab(TabSheetSchemaTree2, "Schema Tree #2");
     PageControl->addTab(TabSheetCompareClasses, "Compare &Classes");
     PageControl->addTab(TabSheetCompareAttributes, "Compare &Attributes");
-    PageControl->addTab(TabSheetCompareOther, "Compare &Other Elements");
+    PageControl->addTab(TabSheetCompareOther, "&Other Elements");
     // A file dropped on a schema page's tab goes to that tree.
     PageControl->tabBar()->setAcceptDrops(true);
     dropZones_.emplace_back(PageControl->tabBar(), 0);
@@ -366,11 +366,11 @@ QWidget* TMainForm::buildStartStrip(QWidget* parent, const QString& startName, i
     auto* label = new QLabel(strip);
     label->setObjectName(QString("LabelFields%1").arg(fieldsIndex + 1));
     label->setForegroundRole(QPalette::PlaceholderText);
-    label->setMinimumWidth(0);
-    label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    label->setMinimumWidth(1);  // a long list is cut, the window never widened for it
     stripLayout->addSpacing(6);
     stripLayout->addWidget(fields);
-    stripLayout->addWidget(label, 1);
+    stripLayout->addWidget(label);
+    stripLayout->addStretch(1);
     BitBtnFields[static_cast<std::size_t>(fieldsIndex)] = fields;
     LabelFields[static_cast<std::size_t>(fieldsIndex)] = label;
     return strip;

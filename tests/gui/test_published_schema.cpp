@@ -3,7 +3,9 @@
 // choice of fields left out.
 #include <QLabel>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
+#include <QToolButton>
 #include <algorithm>
 
 #include "ClientFactory.h"
@@ -215,6 +217,10 @@ TEST_F(PublishedSchema, OtherElementsHaveAPageWhenBothTreesPublishThem) {
 
     load(true);
     ASSERT_TRUE(form->isTabShown(form->TabSheetCompareOther));
+    // Beside the two comparison pages, the tab bar still fits the window as designed.
+    form->show();
+    form->PageControl->setCurrentWidget(form->TabSheetCompareOther);
+    EXPECT_FALSE(form->PageControl->tabBar()->findChild<QToolButton*>()->isVisible());
     form->BitBtnCompareOtherClick(form->BitBtnCompareOther);
     EXPECT_EQ(
         Rows(form->ListBoxCompareOtherResults),
