@@ -119,6 +119,15 @@ const Change kChanges[] = {
     {"a class's description", "DESC 'A Vandelay employee'", "DESC 'A Vandelay worker'",
      Pair(kClass + "\"vandelayEmployee\"", "Description", "A Vandelay employee",
           "A Vandelay worker")},
+    // The other element types: compare only.
+    {"a matching rule's description", "DESC 'Vandelay badge numbers'", "DESC 'Badge numbers'",
+     Pair("Matching Rule Definition for \"badgeMatch\"", "Description", "Vandelay badge numbers",
+          "Badge numbers")},
+    {"a syntax fewer",
+     "ldapSyntaxes: ( 1.3.6.1.4.1.1466.115.121.1.44 DESC 'Printable String' X-ORIGIN 'RFC 4517' "
+     ")\n",
+     "",
+     {"Tree #1 - Unique Syntax: \"1.3.6.1.4.1.1466.115.121.1.44\""}},
     // Fields the records hold too: the records' lines say it, once.
     {"a class's OID, which its identifier shows", "( 1.3.6.1.4.1.55555.2.2 NAME",
      "( 1.3.6.1.4.1.55555.2.7 NAME",
