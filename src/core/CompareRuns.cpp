@@ -17,11 +17,25 @@ void CompareFields(Workspace& ws, ElementType type, const std::string& name1,
     const LdapElement* a = PublishedElementOf(ws.tree(1), type, name1);
     const LdapElement* b = PublishedElementOf(ws.tree(2), type, name2);
     if (a == nullptr || b == nullptr) return;
-    const FieldScope scope =
-        type == ElementType::ObjectClass ? FieldScope::BesideClassRecords : FieldScope::Everything;
+    const TreeSchema& one = *ws.tree(1).Schema;
+    const TreeSchema& two = *ws.tree(2).Schema;
+    RecordCoverage coverage;
+    coverage.records = true;
+    if (type == ElementType::ObjectClass) {
+        const SchemaClass* c1 = one.findClass(name1);
+        const SchemaClass* c2 = two.findClass(name2);
+        coverage.identifiers = c1 && c2 && c1->id.length > 0 && c2->id.length > 0;
+    } else {
+        const SchemaAttribute* a1 = one.findAttribute(name1);
+        const SchemaAttribute* a2 = two.findAttribute(name2);
+        if (a1 && a2) {
+            coverage.syntaxIdsDiffer = a1->info.attrSyntaxID != a2->info.attrSyntaxID;
+            coverage.boundsDiffer = a1->info.attrLower != a2->info.attrLower ||
+                                    a1->info.attrUpper != a2->info.attrUpper;
+        }
+    }
     for (FieldDifference& d :
-         CompareElementFields(*a, ws.tree(1).Schema->published, *b, ws.tree(2).Schema->published,
-                              ws.Fields, scope)) {
+         CompareElementFields(*a, one.published, *b, two.published, ws.Fields, coverage)) {
         Finding& f = out.emplace_back();
         f.type = FindingType::Field;
         f.kind = static_cast<int>(type);
