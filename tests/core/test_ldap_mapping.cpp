@@ -142,14 +142,6 @@ TEST(SyntaxIds, ActiveDirectorySyntaxesByMeaning) {
     EXPECT_EQ(StandardSyntaxId(p + "906"), 0u);
 }
 
-TEST(SchemaText, ApostrophesAndEscapes) {
-    EXPECT_EQ(EscapeInnerApostrophes("( 1.2 NAME 'a' X-NDS_NAME 'Bob's Attr' )"),
-              "( 1.2 NAME 'a' X-NDS_NAME 'Bob\\27s Attr' )");
-    EXPECT_EQ(EscapeInnerApostrophes("NAME ( 'a' 'b' )"), "NAME ( 'a' 'b' )");
-    EXPECT_EQ(UnescapeSchemaText("Bob\\27s \\5C and \\5c, not \\41 or \\2"),
-              "Bob's \\ and \\, not \\41 or \\2");
-}
-
 // ---- The mapping
 
 SchemaMapping Map(std::vector<std::string> classes, std::vector<std::string> attributes,
