@@ -1,0 +1,736 @@
+#include "LdapElement.h"
+
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <span>
+
+namespace {
+
+constexpr std::array<std::string_view, kElementTypes> kAttributes = {
+    "attributeTypes",  "objectClasses",   "ldapSyntaxes",      "matchingRules",
+    "matchingRuleUse", "dITContentRules", "dITStructureRules", "nameForms",
+};
+
+constexpr std::size_t kShownBefore = 40;  // bytes of text before where a parse stopped
+
+bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool SameWord(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return Upper(x) == Upper(y); });
+}
+
+bool ExtensionWord(std::string_view word) {
+    return word.size() >= 2 && Upper(word[0]) == 'X' && word[1] == '-';
+}
+
+bool AllDigits(std::string_view s) { return !s.empty() && std::all_of(s.begin(), s.end(), Digit); }
+
+// How much of a word libldap takes as a numeric OID: digits separated by dots, up to the
+// first other character; npos when a dot is followed by no digit.
+std::size_t NumericPrefix(std::string_view word) {
+    std::size_t i = 0;
+    for (;;) {
+        if (i >= word.size() || !Digit(word[i])) return i == 0 ? 0 : std::string_view::npos;
+        while (i < word.size() && Digit(word[i])) ++i;
+        if (i >= word.size() || word[i] != '.') return i;
+        ++i;
+    }
+}
+
+// \27 and \5C (RFC 4512 qdstring escapes) as the characters they stand for.
+std::string Unescaped(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0;;) {
+        const std::size_t slash = s.find('\\', i);
+        out.append(s.substr(i, slash == std::string_view::npos ? slash : slash - i));
+        if (slash == std::string_view::npos) return out;
+        i = slash + 1;
+        if (i + 1 < s.size() && s[i] == '2' && s[i + 1] == '7') {
+            out += '\'';
+            i += 2;
+        } else if (i + 1 < s.size() && s[i] == '5' && Upper(s[i + 1]) == 'C') {
+            out += '\\';
+            i += 2;
+        } else {
+            out += '\\';
+        }
+    }
+}
+
+// Blanks outside quoted strings folded to one space, none at either end.
+std::string OneLine(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool gap = false;
+    for (std::size_t i = 0; i < text.size();) {
+        const char c = text[i];
+        if (Blank(c)) {
+            gap = true;
+            ++i;
+            continue;
+        }
+        if (gap && !out.empty()) out += ' ';
+        gap = false;
+        if (c != '\'') {
+            out += c;
+            ++i;
+            continue;
+        }
+        const std::size_t close = text.find('\'', i + 1);
+        const std::size_t end = close == std::string_view::npos ? text.size() : close + 1;
+        out.append(text.substr(i, end - i));
+        i = end;
+    }
+    return out;
+}
+
+// The C0 controls, DEL, and C1 controls in their UTF-8 form; the code point, or -1.
+int ControlCharacter(std::string_view s) {
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20 || c == 0x7F) return c;
+        if (c == 0xC2 && i + 1 < s.size()) {
+            const auto next = static_cast<unsigned char>(s[i + 1]);
+            if (next >= 0x80 && next <= 0x9F) return next;
+        }
+    }
+    return -1;
+}
+
+std::string CodePoint(int c) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out = "U+00";
+    out += kHex[(c >> 4) & 0xF];
+    out += kHex[c & 0xF];
+    return out;
+}
+
+enum class Tok : std::uint8_t { End, Open, Close, Dollar, Brace, Quoted, Unterminated, Word };
+
+struct Token {
+    Tok kind = Tok::End;
+    std::string_view text;  // a word, or a quoted string's content without its quotes
+};
+
+// Tokens as libldap reads them: a word runs up to a blank, a parenthesis, a dollar, an
+// apostrophe or a brace; a quoted string runs to the next apostrophe. With inner
+// apostrophes on, an apostrophe between two characters other than blanks is an ordinary
+// one ("Bob's"), as in the LDAP client's second reading, which escapes them.
+class Lexer {
+  public:
+    Lexer(std::string_view text, bool innerApostrophes)
+        : text_(text), innerApostrophes_(innerApostrophes) {}
+
+    std::size_t pos() const { return pos_; }
+    bool at(char c) const { return pos_ < text_.size() && text_[pos_] == c; }
+    void skip() { ++pos_; }
+    void back(std::size_t n) { pos_ -= n; }
+
+    Token next() {
+        while (pos_ < text_.size() && Blank(text_[pos_])) ++pos_;
+        if (pos_ >= text_.size()) return {};
+        switch (text_[pos_]) {
+            case '(':
+                ++pos_;
+                return {Tok::Open, {}};
+            case ')':
+                ++pos_;
+                return {Tok::Close, {}};
+            case '$':
+                ++pos_;
+                return {Tok::Dollar, {}};
+            case '{':
+                ++pos_;
+                return {Tok::Brace, {}};
+            case '\'':
+                if (!inner(pos_)) return quoted();
+                break;
+            default:
+                break;
+        }
+        const std::size_t start = pos_;
+        while (pos_ < text_.size() && wordChar(pos_)) ++pos_;
+        return {Tok::Word, text_.substr(start, pos_ - start)};
+    }
+
+    Token peek() {
+        const std::size_t saved = pos_;
+        const Token t = next();
+        pos_ = saved;
+        return t;
+    }
+
+    // The digits from here on, taken.
+    std::string_view digits() {
+        const std::size_t start = pos_;
+        while (pos_ < text_.size() && Digit(text_[pos_])) ++pos_;
+        return text_.substr(start, pos_ - start);
+    }
+
+  private:
+    bool wordChar(std::size_t i) const {
+        const char c = text_[i];
+        if (c == '\'') return inner(i);
+        return !Blank(c) && c != '(' && c != ')' && c != '$' && c != '{';
+    }
+
+    bool inner(std::size_t i) const {
+        return innerApostrophes_ && i > 0 && i + 1 < text_.size() && !Blank(text_[i - 1]) &&
+               !Blank(text_[i + 1]);
+    }
+
+    Token quoted() {
+        const std::size_t open = pos_;
+        std::size_t at = open;
+        do {
+            at = text_.find('\'', at + 1);
+            if (at == std::string_view::npos) {
+                pos_ = text_.size();
+                return {Tok::Unterminated, {}};
+            }
+        } while (inner(at));
+        pos_ = at + 1;
+        return {Tok::Quoted, text_.substr(open + 1, at - open - 1)};
+    }
+
+    std::string_view text_;
+    bool innerApostrophes_;
+    std::size_t pos_ = 0;
+};
+
+enum class Field : std::uint8_t {
+    Name,
+    Desc,
+    Obsolete,
+    SupType,   // an attribute type's one super type
+    SupList,   // classes
+    SupRules,  // DIT structure rules' rule ids
+    Equality,
+    Ordering,
+    Substr,
+    Syntax,      // with an optional {len}
+    RuleSyntax,  // a matching rule's, without one
+    SingleValue,
+    Collective,
+    NoUserModification,
+    Usage,
+    Abstract,
+    Structural,
+    Auxiliary,
+    Must,
+    May,
+    Aux,
+    Not,
+    Applies,
+    Form,
+    Oc,
+    Count,
+};
+
+struct Keyword {
+    std::string_view word;
+    Field field;
+};
+
+using Keywords = std::span<const Keyword>;
+
+constexpr Keyword kAttributeTypeKeywords[] = {
+    {"NAME", Field::Name},
+    {"DESC", Field::Desc},
+    {"OBSOLETE", Field::Obsolete},
+    {"SUP", Field::SupType},
+    {"EQUALITY", Field::Equality},
+    {"ORDERING", Field::Ordering},
+    {"SUBSTR", Field::Substr},
+    {"SYNTAX", Field::Syntax},
+    {"SINGLE-VALUE", Field::SingleValue},
+    {"COLLECTIVE", Field::Collective},
+    {"NO-USER-MODIFICATION", Field::NoUserModification},
+    {"USAGE", Field::Usage},
+};
+constexpr Keyword kObjectClassKeywords[] = {
+    {"NAME", Field::Name},
+    {"DESC", Field::Desc},
+    {"OBSOLETE", Field::Obsolete},
+    {"SUP", Field::SupList},
+    {"ABSTRACT", Field::Abstract},
+    {"STRUCTURAL", Field::Structural},
+    {"AUXILIARY", Field::Auxiliary},
+    {"MUST", Field::Must},
+    {"MAY", Field::May},
+};
+constexpr Keyword kSyntaxKeywords[] = {{"DESC", Field::Desc}, {"NAME", Field::Name}};
+constexpr Keyword kMatchingRuleKeywords[] = {
+    {"NAME", Field::Name},
+    {"DESC", Field::Desc},
+    {"OBSOLETE", Field::Obsolete},
+    {"SYNTAX", Field::RuleSyntax},
+};
+constexpr Keyword kMatchingRuleUseKeywords[] = {
+    {"NAME", Field::Name},
+    {"DESC", Field::Desc},
+    {"OBSOLETE", Field::Obsolete},
+    {"APPLIES", Field::Applies},
+};
+constexpr Keyword kContentRuleKeywords[] = {
+    {"NAME", Field::Name}, {"DESC", Field::Desc}, {"OBSOLETE", Field::Obsolete},
+    {"AUX", Field::Aux},   {"MUST", Field::Must}, {"MAY", Field::May},
+    {"NOT", Field::Not},
+};
+constexpr Keyword kStructureRuleKeywords[] = {
+    {"NAME", Field::Name}, {"DESC", Field::Desc},    {"OBSOLETE", Field::Obsolete},
+    {"FORM", Field::Form}, {"SUP", Field::SupRules},
+};
+constexpr Keyword kNameFormKeywords[] = {
+    {"NAME", Field::Name}, {"DESC", Field::Desc}, {"OBSOLETE", Field::Obsolete},
+    {"OC", Field::Oc},     {"MUST", Field::Must}, {"MAY", Field::May},
+};
+
+Keywords KeywordsOf(ElementType type) {
+    switch (type) {
+        case ElementType::AttributeType:
+            return kAttributeTypeKeywords;
+        case ElementType::ObjectClass:
+            return kObjectClassKeywords;
+        case ElementType::LdapSyntax:
+            return kSyntaxKeywords;
+        case ElementType::MatchingRule:
+            return kMatchingRuleKeywords;
+        case ElementType::MatchingRuleUse:
+            return kMatchingRuleUseKeywords;
+        case ElementType::DitContentRule:
+            return kContentRuleKeywords;
+        case ElementType::DitStructureRule:
+            return kStructureRuleKeywords;
+        case ElementType::NameForm:
+            return kNameFormKeywords;
+    }
+    return {};
+}
+
+// What RFC 4512 requires besides the OID, and libldap insists on.
+std::span<const Field> RequiredOf(ElementType type) {
+    static constexpr Field kRuleSyntax[] = {Field::RuleSyntax};
+    static constexpr Field kApplies[] = {Field::Applies};
+    static constexpr Field kForm[] = {Field::Form};
+    static constexpr Field kClassAndMust[] = {Field::Oc, Field::Must};
+    switch (type) {
+        case ElementType::MatchingRule:
+            return kRuleSyntax;
+        case ElementType::MatchingRuleUse:
+            return kApplies;
+        case ElementType::DitStructureRule:
+            return kForm;
+        case ElementType::NameForm:
+            return kClassAndMust;
+        default:
+            return {};
+    }
+}
+
+struct Failure {
+    std::string what;
+    std::size_t at = 0;  // where the parse stopped: just past the token it could not take
+};
+
+// One attempt at a definition. Written as a loop over tokens with no recursion, so neither
+// deep parentheses nor long texts can exhaust the stack; every step consumes input.
+class Parser {
+  public:
+    Parser(ElementType type, std::string_view text, bool innerApostrophes)
+        : type_(type), keywords_(KeywordsOf(type)), lex_(text, innerApostrophes) {
+        element_.type = type;
+    }
+
+    std::optional<Failure> run() {
+        if (lex_.next().kind != Tok::Open) {
+            failure_ = Failure{"missing opening parenthesis", 0};
+            return failure_;
+        }
+        if (!readOid()) return failure_;
+        for (;;) {
+            const Token t = lex_.next();
+            switch (t.kind) {
+                case Tok::Close:
+                    for (Field f : RequiredOf(type_))
+                        if (!seen_[Index(f)])
+                            return fail("missing required field " + std::string(WordOf(f)));
+                    return std::nullopt;
+                case Tok::End:
+                    return fail("missing closing parenthesis");
+                case Tok::Unterminated:
+                    return fail("unterminated quoted string");
+                case Tok::Word:
+                    if (!readKeyword(t.text)) return failure_;
+                    break;
+                default:
+                    return fail("unexpected token");
+            }
+        }
+    }
+
+    LdapElement& element() { return element_; }
+
+  private:
+    static std::size_t Index(Field f) { return static_cast<std::size_t>(f); }
+
+    std::string_view WordOf(Field f) const {
+        for (const Keyword& k : keywords_)
+            if (k.field == f) return k.word;
+        return {};
+    }
+
+    bool Reserved(std::string_view word) const {
+        if (ExtensionWord(word)) return true;
+        return std::any_of(keywords_.begin(), keywords_.end(),
+                           [&](const Keyword& k) { return SameWord(k.word, word); });
+    }
+
+    std::optional<Failure> fail(std::string what) {
+        failure_ = Failure{std::move(what), lex_.pos()};
+        return failure_;
+    }
+    bool error(std::string what) {
+        fail(std::move(what));
+        return false;
+    }
+    bool tokenError(const Token& t, const char* expecting) {
+        if (t.kind == Tok::Unterminated) return error("unterminated quoted string");
+        if (t.kind == Tok::End) return error("missing closing parenthesis");
+        return error(expecting);
+    }
+
+    // Servers leave the OID out, or give a descriptor or an OID macro in its place; the
+    // first word is then a keyword and stays for the loop. As in libldap, a number runs up
+    // to the first character that cannot be part of it: "( 1.2.3NAME 'x' )".
+    bool readOid() {
+        const Token t = lex_.peek();
+        if (t.kind == Tok::Word && Reserved(t.text) && type_ != ElementType::DitStructureRule)
+            return true;
+        lex_.next();
+        if (t.kind == Tok::Quoted && type_ != ElementType::DitStructureRule) {
+            element_.oid = Unescaped(t.text);
+            return true;
+        }
+        if (t.kind != Tok::Word) return tokenError(t, "expecting an OID");
+        if (type_ != ElementType::DitStructureRule) {
+            element_.oid = number(t.text);
+            return true;
+        }
+        const std::size_t digits =
+            std::find_if_not(t.text.begin(), t.text.end(), Digit) - t.text.begin();
+        if (digits == 0) return error("expecting a rule number");
+        lex_.back(t.text.size() - digits);
+        element_.oid = t.text.substr(0, digits);
+        return true;
+    }
+
+    // A word that starts with a numeric OID and goes on with something else ("1.2.3NAME")
+    // is the OID, the rest read next; other words whole, as written.
+    std::string_view number(std::string_view word) {
+        const std::size_t n = NumericPrefix(word);
+        if (n == 0 || n == std::string_view::npos) return word;
+        lex_.back(word.size() - n);
+        return word.substr(0, n);
+    }
+
+    bool readKeyword(std::string_view word) {
+        const auto k = std::find_if(keywords_.begin(), keywords_.end(),
+                                    [&](const Keyword& kw) { return SameWord(kw.word, word); });
+        if (k == keywords_.end()) {
+            if (!ExtensionWord(word)) return error("unexpected token");
+            LdapExtension ext;
+            ext.name = word;
+            if (!readStrings(ext.values, "expecting a value")) return false;
+            element_.extensions.push_back(std::move(ext));
+            return true;
+        }
+        Field field = k->field;
+        // A repeated keyword is read, but the first one counts, as the mapping does with a
+        // repeated extension; libldap refuses most repeats, which would lose the definition.
+        // Extensions are all kept, in order.
+        const bool kind =
+            field == Field::Abstract || field == Field::Structural || field == Field::Auxiliary;
+        const std::size_t slot = kind ? Index(Field::Abstract) : Index(field);
+        const bool first = !seen_[slot];
+        seen_[slot] = true;
+        seen_[Index(field)] = true;
+        std::optional<LdapElement> scratch;
+        LdapElement& e = first ? element_ : scratch.emplace();
+        switch (field) {
+            case Field::Name:
+                return readStrings(e.names, "expecting a name");
+            case Field::Desc:
+                return readString(e.description);
+            case Field::Obsolete:
+                e.obsolete = true;
+                return true;
+            case Field::SupType:
+                return readOidWord(e.sup.emplace_back());
+            case Field::SupList:
+                return readOids(e.sup);
+            case Field::SupRules:
+                return readRuleIds(e.sup);
+            case Field::Equality:
+                return readOidWord(e.equality);
+            case Field::Ordering:
+                return readOidWord(e.ordering);
+            case Field::Substr:
+                return readOidWord(e.substr);
+            case Field::Syntax:
+                return readSyntax(e.syntax, e.syntaxLength, true);
+            case Field::RuleSyntax:
+                return readSyntax(e.syntax, e.syntaxLength, false);
+            case Field::SingleValue:
+                e.singleValue = true;
+                return true;
+            case Field::Collective:
+                e.collective = true;
+                return true;
+            case Field::NoUserModification:
+                e.noUserModification = true;
+                return true;
+            case Field::Usage:
+                return readUsage(e.usage);
+            case Field::Abstract:
+                e.kind = "ABSTRACT";
+                return true;
+            case Field::Structural:
+                e.kind = "STRUCTURAL";
+                return true;
+            case Field::Auxiliary:
+                e.kind = "AUXILIARY";
+                return true;
+            case Field::Must:
+                return readOids(e.must);
+            case Field::May:
+                return readOids(e.may);
+            case Field::Aux:
+                return readOids(e.aux);
+            case Field::Not:
+                return readOids(e.nots);
+            case Field::Applies:
+                return readOids(e.applies);
+            case Field::Form:
+                return readOidWord(e.form);
+            case Field::Oc:
+                return readOidWord(e.structuralClass);
+            case Field::Count:
+                break;
+        }
+        return error("unexpected token");
+    }
+
+    // One quoted string, or a parenthesised list of them. A bare word stands for a quoted
+    // one, alone unless it is one of this type's keywords.
+    bool readStrings(std::vector<std::string>& out, const char* expecting) {
+        const Token t = lex_.next();
+        if (t.kind == Tok::Quoted) {
+            out.push_back(Unescaped(t.text));
+            return true;
+        }
+        if (t.kind == Tok::Word && !Reserved(t.text)) {
+            out.emplace_back(t.text);
+            return true;
+        }
+        if (t.kind != Tok::Open) return tokenError(t, expecting);
+        for (;;) {
+            const Token item = lex_.next();
+            if (item.kind == Tok::Close) return true;
+            if (item.kind == Tok::Quoted)
+                out.push_back(Unescaped(item.text));
+            else if (item.kind == Tok::Word)
+                out.emplace_back(item.text);
+            else
+                return tokenError(item, expecting);
+        }
+    }
+
+    bool readString(std::string& out) {
+        const Token t = lex_.next();
+        if (t.kind == Tok::Quoted) {
+            out = Unescaped(t.text);
+            return true;
+        }
+        if (t.kind == Tok::Word && !Reserved(t.text)) {
+            out = t.text;
+            return true;
+        }
+        return tokenError(t, "expecting a quoted string");
+    }
+
+    // Any word, as libldap takes it; a quoted one too.
+    bool readOidWord(std::string& out) {
+        const Token t = lex_.next();
+        if (t.kind == Tok::Word) {
+            out = t.text;
+            return true;
+        }
+        if (t.kind == Tok::Quoted) {
+            out = Unescaped(t.text);
+            return true;
+        }
+        return tokenError(t, "expecting an OID");
+    }
+
+    // One OID, or a parenthesised list of them separated by dollars; "( )" is empty.
+    bool readOids(std::vector<std::string>& out) {
+        const Token t = lex_.peek();
+        if (t.kind != Tok::Open) return readOidWord(out.emplace_back());
+        lex_.next();
+        if (lex_.peek().kind == Tok::Close) {
+            lex_.next();
+            return true;
+        }
+        for (;;) {
+            if (!readOidWord(out.emplace_back())) return false;
+            const Token after = lex_.next();
+            if (after.kind == Tok::Close) return true;
+            if (after.kind != Tok::Dollar) return tokenError(after, "expecting a dollar");
+        }
+    }
+
+    // RFC 4512 separates rule ids with blanks; dollars are taken too.
+    bool readRuleIds(std::vector<std::string>& out) {
+        Token t = lex_.next();
+        const bool list = t.kind == Tok::Open;
+        if (list) t = lex_.next();
+        for (;;) {
+            if (list && t.kind == Tok::Close) return true;
+            if (t.kind != Tok::Word || !AllDigits(t.text))
+                return tokenError(t, "expecting a rule number");
+            out.emplace_back(t.text);
+            if (!list) return true;
+            t = lex_.next();
+            if (t.kind == Tok::Dollar) t = lex_.next();
+        }
+    }
+
+    // OID{len}, the brace right after the OID; 'OID{len}' as some servers quote it. A matching
+    // rule's syntax has no bound.
+    bool readSyntax(std::string& oid, std::string& length, bool bounded) {
+        const Token t = lex_.next();
+        std::string_view len;
+        bool braced = false;
+        if (t.kind == Tok::Quoted && !bounded) {
+            oid = Unescaped(t.text);
+        } else if (t.kind == Tok::Quoted) {
+            const std::size_t brace = t.text.find('{');
+            oid = Unescaped(t.text.substr(0, brace));
+            if (brace != std::string_view::npos) {
+                const std::string_view rest = t.text.substr(brace + 1);
+                if (rest.empty() || rest.back() != '}') return error("expecting a length");
+                len = rest.substr(0, rest.size() - 1);
+                braced = true;
+            }
+        } else if (t.kind == Tok::Word) {
+            oid = number(t.text);
+            if (bounded && oid.size() == t.text.size() && lex_.at('{')) {
+                lex_.skip();
+                len = lex_.digits();
+                if (!lex_.at('}')) return error("expecting a length");
+                lex_.skip();
+                braced = true;
+            }
+        } else {
+            return tokenError(t, "expecting an OID");
+        }
+        if (oid.empty()) return error("expecting an OID");
+        if (braced && !std::all_of(len.begin(), len.end(), Digit))
+            return error("expecting a length");
+        // "{}" gives none; leading zeros go.
+        while (len.size() > 1 && len.front() == '0') len.remove_prefix(1);
+        length = len;
+        return true;
+    }
+
+    bool readUsage(std::string& out) {
+        const Token t = lex_.next();
+        if (t.kind != Tok::Word && t.kind != Tok::Quoted) return tokenError(t, "expecting a usage");
+        for (std::string_view usage :
+             {"userApplications", "directoryOperation", "distributedOperation", "dSAOperation"})
+            if (SameWord(usage, t.text)) {
+                out = t.text;
+                return true;
+            }
+        return error("unexpected token");
+    }
+
+    ElementType type_;
+    Keywords keywords_;
+    Lexer lex_;
+    LdapElement element_;
+    std::bitset<static_cast<std::size_t>(Field::Count)> seen_;
+    Failure failure_;
+};
+
+// "after \"( 1.2 NAME 'x' BOGUS\"": up to 40 bytes before where the parse stopped, blanks
+// folded, other control characters shown as '?', not starting inside a UTF-8 character.
+std::string Where(std::string_view text, std::size_t at) {
+    at = std::min(at, text.size());
+    while (at > 0 && Blank(text[at - 1])) --at;
+    std::size_t from = at > kShownBefore ? at - kShownBefore : 0;
+    while (from > 0 && from < at && (static_cast<unsigned char>(text[from]) & 0xC0) == 0x80) ++from;
+    std::string shown;
+    bool gap = false;
+    for (char c : text.substr(from, at - from)) {
+        if (Blank(c)) {
+            gap = true;
+            continue;
+        }
+        if (gap && !shown.empty()) shown += ' ';
+        gap = false;
+        const auto u = static_cast<unsigned char>(c);
+        shown += u < 0x20 || u == 0x7F ? '?' : c;
+    }
+    if (shown.empty()) return " at the start";
+    return " after \"" + std::string(from > 0 ? "..." : "") + shown + "\"";
+}
+
+}  // namespace
+
+std::string_view ElementAttribute(ElementType type) {
+    return kAttributes[static_cast<std::size_t>(type)];
+}
+
+std::optional<ElementType> ElementTypeOf(std::string_view attribute) {
+    for (std::size_t i = 0; i < kAttributes.size(); ++i)
+        if (SameWord(kAttributes[i], attribute)) return static_cast<ElementType>(i);
+    return std::nullopt;
+}
+
+ElementParse ParseLdapElement(ElementType type, std::string_view text) {
+    ElementParse out;
+    if (text.find('\0') != std::string_view::npos) {
+        out.error = "it holds a NUL byte";
+        return out;
+    }
+    Parser strict(type, text, false);
+    std::optional<Failure> failed = strict.run();
+    LdapElement* element = &strict.element();
+    // As the mapping does with libldap: a text that fails is read again with each apostrophe
+    // between two characters other than blanks taken as an ordinary character ("Bob's").
+    // The first reading's error is the one reported.
+    Parser lenient(type, text, true);
+    if (failed && text.find('\'') != std::string_view::npos && !lenient.run().has_value()) {
+        failed.reset();
+        element = &lenient.element();
+    }
+    if (failed) {
+        out.error = failed->what + Where(text, failed->at);
+        return out;
+    }
+    for (const std::string& name : element->names)
+        if (const int c = ControlCharacter(name); c >= 0) {
+            out.error = "a name holds the control character " + CodePoint(c);
+            return out;
+        }
+    element->text = OneLine(text);
+    out.element = std::move(*element);
+    return out;
+}
