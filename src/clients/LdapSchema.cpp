@@ -2,11 +2,43 @@
 
 #include <memory>
 
+#include "D_Util.h"
+
 namespace {
 
 constexpr const char* kSkippedMarker = "\x01skipped definitions";
 
 }  // namespace
+
+std::string UnescapeSchemaText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\\' && i + 2 < text.size()) {
+            const std::string hex = AsciiUpper(text.substr(i + 1, 2));
+            if (hex == "27" || hex == "5C") {
+                out += hex == "27" ? '\'' : '\\';
+                i += 2;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+std::string EscapeInnerApostrophes(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\'' && i > 0 && i + 1 < text.size() && !IsLineBlank(text[i - 1]) &&
+            !IsLineBlank(text[i + 1]))
+            out += "\\27";
+        else
+            out += text[i];
+    }
+    return out;
+}
 
 SimTree ServedTree(const TreeSchema& schema) {
     SimTree tree;

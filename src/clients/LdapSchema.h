@@ -33,6 +33,12 @@ SimTree ServedTree(const TreeSchema& schema);
 // The whole mapping, served: names, flags, identifiers, item lists, syntaxes and bounds.
 SchemaMapping MapSchema(const SchemaDefinitions& definitions);
 
+// libldap leaves these escapes in place: \27 is an apostrophe, \5C a backslash.
+std::string UnescapeSchemaText(const std::string& text);
+// An apostrophe with a non-blank on both sides becomes \27, so that "Bob's" inside a
+// quoted string no longer ends it for libldap.
+std::string EscapeInnerApostrophes(const std::string& text);
+
 // Makes the skipped definitions visible where the user looks: an entry at the end of the
 // attribute list whose take fails with kBadSchema, so a load reports the code once, after
 // every good name has arrived. The text for the message table is returned: the counts by

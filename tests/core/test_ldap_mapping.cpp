@@ -142,6 +142,14 @@ TEST(SyntaxIds, ActiveDirectorySyntaxesByMeaning) {
     EXPECT_EQ(StandardSyntaxId(p + "906"), 0u);
 }
 
+TEST(SchemaText, ApostrophesAndEscapes) {
+    EXPECT_EQ(EscapeInnerApostrophes("( 1.2 NAME 'a' X-NDS_NAME 'Bob's Attr' )"),
+              "( 1.2 NAME 'a' X-NDS_NAME 'Bob\\27s Attr' )");
+    EXPECT_EQ(EscapeInnerApostrophes("NAME ( 'a' 'b' )"), "NAME ( 'a' 'b' )");
+    EXPECT_EQ(UnescapeSchemaText("Bob\\27s \\5C and \\5c, not \\41 or \\2"),
+              "Bob's \\ and \\, not \\41 or \\2");
+}
+
 // ---- The mapping
 
 SchemaMapping Map(std::vector<std::string> classes, std::vector<std::string> attributes,
@@ -341,8 +349,8 @@ TEST(LdapMapping, NdsStyleAttributeTexts) {
 TEST(LdapMapping, DefinitionsThatDoNotParseAreSkippedAndCounted) {
     const SchemaMapping m =
         Map({"( 2.5.6.0 NAME 'top' ABSTRACT )", "( 1.2 NAME 'broken' SUP top BOGUS )",
-             // libldap gives no result and code 0 for an unquoted extension value.
-             "( 1.3 NAME 'unquoted' X-NDS_NOT_CONTAINER 1 )",
+             // An extension without its value.
+             "( 1.3 NAME 'unvalued' X-NDS_NOT_CONTAINER )",
              // A bare apostrophe inside a quoted string parses once escaped, and reads back.
              "( 1.4 NAME 'printer' X-NDS_NAME 'Bob's Printer' )", "( 1.5 NAME 'TOP' )"},
             {"( 2.5.4.3 NAME 'cn' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )", "not a definition",
@@ -365,7 +373,7 @@ TEST(LdapMapping, DefinitionsThatDoNotParseAreSkippedAndCounted) {
     // Every skipped definition is named, each on its own line, with its reason.
     for (const SkippedDefinition& skip : m.skipped) EXPECT_THAT(text, HasSubstr(skip.reason));
     EXPECT_THAT(text, HasSubstr("\n- ( 1.2.3 DESC 'unterminated ): "));
-    EXPECT_THAT(text, HasSubstr("\n- ( 1.3 NAME 'unquoted' X-NDS_NOT_CONTAINER 1 ): "));
+    EXPECT_THAT(text, HasSubstr("\n- ( 1.3 NAME 'unvalued' X-NDS_NOT_CONTAINER ): "));
     // One failing marker, at the end of the attributes: one report per load.
     EXPECT_EQ(tree.classes.size(), 2u);
     EXPECT_EQ(tree.attributes.size(), 2u);
