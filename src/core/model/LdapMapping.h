@@ -41,8 +41,9 @@ std::string_view KindOfDefinition(ElementType type);
 
 // Every text parsed, OID macros expanded in every OID-valued field, the published elements
 // kept by type, and the classes and attributes mapped from them: names, flags,
-// identifiers, item lists, syntaxes and bounds. What does not parse, and a second class or
-// attribute of a name already taken, is skipped with the reason. Indexed.
+// identifiers, item lists, syntaxes and bounds. What does not parse, an element without an
+// OID (a class or attribute type without a name either), and a second class or attribute
+// type of a name already taken, is skipped with the reason and kept nowhere else. Indexed.
 TreeSchema MapLdapSchema(const SchemaDefinitions& definitions);
 
 // The message that names skipped definitions: the counts by kind, then each one and why
