@@ -2,6 +2,8 @@
 // definitions and mapped into a tree: every definition is either kept or counted as
 // skipped, names are never empty and never taken twice, identifiers are well formed, every
 // record has its published element and every published definition its canonical form.
+// The bytes, and every definition read, as each type of schema element: read, or refused
+// with a reason.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "LdapElement.h"
 #include "LdapSchema.h"
 #include "SchemaFileTree.h"
 
@@ -43,6 +46,16 @@ std::size_t SkippedOf(const std::vector<SkippedDefinition>& skipped, const std::
         if (s.kind == kind) ++n;
     }
     return n;
+}
+
+void ReadAsElement(ElementType type, const std::string& text) {
+    const ElementParse p = ParseLdapElement(type, text);
+    Check(p.element.has_value() != !p.error.empty(), "an element is read or refused with a reason");
+    if (!p.element) return;
+    Check(p.element->type == type, "an element has the type asked for");
+    for (const std::string& name : p.element->names)
+        for (char c : name)
+            Check(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F, "names hold no control");
 }
 
 void MapAndCheck(const SchemaDefinitions& definitions,
@@ -101,6 +114,8 @@ void MapAndCheck(const SchemaDefinitions& definitions,
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
+    for (int type = 0; type < kElementTypes; ++type)
+        ReadAsElement(static_cast<ElementType>(type), text);
     for (const bool ldif : {false, true}) {
         SchemaDefinitions definitions;
         std::vector<SkippedDefinition> skipped;
@@ -109,6 +124,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         else
             ParseSchemaFileText(text, definitions, skipped);
         MapAndCheck(definitions, skipped);
+        for (int type = 0; type < kElementTypes; ++type)
+            for (const std::string& t : definitions.texts(static_cast<ElementType>(type)))
+                ReadAsElement(static_cast<ElementType>(type), t);
     }
     return 0;
 }
