@@ -585,6 +585,8 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
     std::vector<LdapElement>& objectClasses = out.published.of(ElementType::ObjectClass);
     for (Named& def : classes) objectClasses.push_back(std::move(def.element));
     out.index();
+    // OpenLDAP publishes its configuration schema: it takes schema changes through cn=config.
+    out.origin.openLdapConfig = out.published.find(ElementType::ObjectClass, "olcSchemaConfig");
     return out;
 }
 
