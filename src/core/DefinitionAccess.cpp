@@ -42,7 +42,7 @@ bool GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& classN
     }
     if (slot.Schema) {
         ClassFromSchema(*slot.Schema, className, info);
-        return;
+        return true;
     }
 
     DirClient& client = ws.client();
@@ -74,7 +74,7 @@ bool GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrNam
     if (slot.Schema) {
         if (const SchemaAttribute* attr = slot.Schema->findAttribute(attrName))
             definition = AttrDefText(attr->info);
-        return;
+        return true;
     }
     ws.LastError = U_DSGetAttributeInfo(ws.client(), slot.Context, attrName, definition);
     ReportDirectoryError(ws.client(), ui, ws.LastError, "U_DSGetAttributeInfo: " + attrName);
