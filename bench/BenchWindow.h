@@ -32,6 +32,7 @@ class QueuedDialogs : public Dialogs {
     std::optional<QString> openFile(const FileDialogSetup&) override { return next(); }
     // A run replaces the files of the run before.
     bool confirm(const QString&) override { return true; }
+    std::optional<QString> askText(const QString&, const QString&) override { return next(); }
 
   private:
     std::optional<QString> next() {

@@ -172,7 +172,7 @@ void ScenarioProgress(const bench::Options& o, int scale, const std::string& fol
     window.show();
     const std::string mode = online ? "_online" : "_files";
     const int reps = online || variant == "progress" ? 1 : 3;
-    const FindingFn sink = FindingLinesTo([&](const std::string& line) { results->addItem(line); });
+    const FindingFn sink = [&](const Finding& f) { results->addFinding(f); };
     for (const auto& [name, run] : kRuns) {
         std::vector<double> walls, cpus, shares;
         double rounds = 0;

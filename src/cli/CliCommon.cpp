@@ -35,10 +35,26 @@ std::string OptionValue(const std::vector<std::string>& args, std::size_t& i,
     return args[++i];
 }
 
+// The words --ignore takes, for the message that names what it did not understand.
+std::string IgnoreWords() {
+    std::string words =
+        "none, extensions, an extension's X- name, or field labels in any letter case:";
+    const char* separator = " ";
+    for (const std::string& label : FieldLabels()) {
+        words += separator;
+        words += label;
+        separator = ", ";
+    }
+    return words;
+}
+
 }  // namespace
 
 void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Arguments& a) {
     bool optionsEnded = false;
+    // Each --ignore adds its list to those before it.
+    std::string ignored;
+    bool ignoreGiven = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
@@ -85,12 +101,30 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
                    (arg == "--schema-name" || arg.starts_with("--schema-name="))) {
             a.schemaName = OptionValue(args, i, "--schema-name", "a name");
             if (a.schemaName.empty()) throw UsageError("--schema-name needs a name");
+        } else if ((accepts & kAcceptsIgnore) &&
+                   (arg == "--ignore" || arg.starts_with("--ignore="))) {
+            const std::string list = OptionValue(args, i, "--ignore", "fields, or none");
+            if (list.find_first_not_of(", ") == std::string::npos)
+                throw UsageError("--ignore needs fields, or none");
+            ignored += ignored.empty() ? list : "," + list;
+            ignoreGiven = true;
         } else {
             throw UsageError("unknown option '" + arg + "' for " + a.command);
         }
     }
     if (a.classOnly && a.attributeOnly)
         throw UsageError("--class and --attribute exclude each other");
+    if (ignoreGiven) {
+        std::vector<std::string> unknown;
+        a.fields = FieldFilter::Parse(ignored, unknown);
+        if (!unknown.empty()) {
+            std::string names;
+            for (const std::string& name : unknown)
+                names += (names.empty() ? "'" : ", '") + name + "'";
+            throw UsageError("unknown field" + std::string(unknown.size() == 1 ? " " : "s ") +
+                             names + " for --ignore (use " + IgnoreWords() + ")");
+        }
+    }
 }
 
 void RequireOperands(const Arguments& a, std::size_t count) {

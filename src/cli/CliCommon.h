@@ -49,6 +49,8 @@ struct Arguments {
     bool formatGiven = false;
     bool classOnly = false;
     bool attributeOnly = false;
+    // The published fields the comparisons leave out (--ignore); the default without it.
+    FieldFilter fields;
     // reconcile
     std::string dialect = "rfc4512";
     bool includeChanged = false;
@@ -61,6 +63,7 @@ enum Accepts : unsigned {
     kAcceptsFormat = 2,
     kAcceptsShowKind = 4,
     kAcceptsReconcile = 8,
+    kAcceptsIgnore = 16,
 };
 
 // Reads args (without the command) into a; options may stand anywhere, "--" ends them.

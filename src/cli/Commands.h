@@ -1,6 +1,7 @@
 // The commands of kalvix-cli, one a file, and the table main dispatches through.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,17 @@ int RunCompareAttributes(const Arguments& args);
 int RunCompare(const Arguments& args);
 int RunShow(const Arguments& args);
 int RunReconcile(const Arguments& args);
+
+// What one comparison found, part by part; a part not compared is unset.
+struct ComparisonFindings {
+    std::optional<Findings> classes;
+    std::optional<Findings> attributes;
+    std::optional<Findings> elements;  // other element types, when both trees publish them
+    bool different() const;
+};
+// The JSON document and the HTML report of a comparison of the workspace's two trees.
+std::string ComparisonJson(Workspace& ws, const ComparisonFindings& found);
+ReportInput ComparisonReport(Workspace& ws, ComparisonFindings found);
 
 // The quick check with each list sorted as the window's list boxes show it.
 QuickCheckLists SortedQuickCheck(const NameList& tree1, const NameList& tree2);

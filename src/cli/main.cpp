@@ -44,21 +44,24 @@ const std::vector<Command> kCommands = {
      "Prints the names only one tree has and the names both have, classes then attributes,\n"
      "each list under its heading line, a blank line between lists.\n",
      kAcceptsQuiet | kAcceptsFormat, RunQuick},
-    {"compare-classes", "[--format text|json|html] [--quiet] A B",
+    {"compare-classes", "[--format text|json|html] [--ignore LIST] [--quiet] A B",
      "the full class comparison's lines",
      "Prints the lines the window's class \"Start ...\" writes into its results list.\n",
-     kAcceptsQuiet | kAcceptsFormat, RunCompareClasses},
-    {"compare-attributes", "[--format text|json|html] [--quiet] A B",
+     kAcceptsQuiet | kAcceptsFormat | kAcceptsIgnore, RunCompareClasses},
+    {"compare-attributes", "[--format text|json|html] [--ignore LIST] [--quiet] A B",
      "the full attribute comparison's lines",
      "Prints the lines the window's attribute \"Start ...\" writes into its results list.\n",
-     kAcceptsQuiet | kAcceptsFormat, RunCompareAttributes},
-    {"compare", "[--format text|json|html] [--quiet] A B",
+     kAcceptsQuiet | kAcceptsFormat | kAcceptsIgnore, RunCompareAttributes},
+    {"compare", "[--format text|json|html] [--ignore LIST] [--quiet] A B",
      "the class lines, then the attribute lines",
-     "Prints the class comparison's lines, then the attribute comparison's.\n",
-     kAcceptsQuiet | kAcceptsFormat, RunCompare},
+     "Prints the class comparison's lines, then the attribute comparison's; when both trees\n"
+     "publish other schema elements (matching rules, syntaxes, ...), their lines follow.\n",
+     kAcceptsQuiet | kAcceptsFormat | kAcceptsIgnore, RunCompare},
     {"show", "[--class|--attribute] [--quiet] A NAME", "a class's or an attribute's definition",
      "Prints the definition of NAME in A as the window's detail pane shows it: the class\n"
-     "when A has a class of that name, else the attribute. --class or --attribute choose.\n",
+     "when A has a class of that name, else the attribute. --class or --attribute choose.\n"
+     "A definition the tree publishes as text (an LDAP server, .schema files, an LDIF dump)\n"
+     "is followed by a blank line, \"Published definition:\" and that text.\n",
      kAcceptsQuiet | kAcceptsShowKind, RunShow},
     {"reconcile",
      "[--dialect rfc4512|openldap] [--include-changed] [--schema-name NAME] [--quiet] A B",
@@ -87,6 +90,8 @@ void PrintUsage(std::FILE* to) {
         "  --format text|json|html\n"
         "                      the output as lines (the default), one JSON document or one\n"
         "                      self-contained HTML report\n"
+        "  --ignore LIST       published fields to leave out of the comparisons, comma-\n"
+        "                      separated (default X-ORIGIN,X-SCHEMA-FILE; none: compare all)\n"
         "  --quiet, -q         nothing but the lines: no progress, no \"No differences "
         "found\"\n"
         "  --help, -h          this text; after a command, that command's\n"
@@ -110,6 +115,14 @@ void PrintCommandHelp(const Command& c) {
         std::fputs(
             "  --format text|json|html\n"
             "                      lines (the default), one JSON document or one HTML report\n",
+            stdout);
+    if (c.accepts & kAcceptsIgnore)
+        std::fputs(
+            "  --ignore LIST       leave these fields of published definitions out, comma-\n"
+            "                      separated: field labels in any letter case (Description,\n"
+            "                      Equality, \"Super Type\", ...), names, obsolete, an extension\n"
+            "                      such as X-ORIGIN, or extensions for every X- field; none\n"
+            "                      compares every field. Default: X-ORIGIN,X-SCHEMA-FILE\n",
             stdout);
     if (c.accepts & kAcceptsQuiet)
         std::fputs(

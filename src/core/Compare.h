@@ -33,6 +33,24 @@ Lines CompareOneClass(Workspace& ws, UiHooks& ui, const std::string& className,
                       bool reportIdentical);
 Lines CompareOneAttr(Workspace& ws, UiHooks& ui, const std::string& attrName, bool reportIdentical);
 
+// The same comparison as records: the findings, and when there are none the lines the
+// detail pane shows for an identical definition (with Tree #1's published text, if any).
+struct OneComparison {
+    Findings findings;
+    Lines identical;
+};
+OneComparison CompareOneClassFindings(Workspace& ws, UiHooks& ui, const std::string& className);
+OneComparison CompareOneAttrFindings(Workspace& ws, UiHooks& ui, const std::string& attrName);
+
+// The published definition behind a slot's class (type ObjectClass) or attribute (type
+// AttributeType) of that name; null when the slot's source publishes none.
+const LdapElement* PublishedElementOf(const TTreeInfo& slot, ElementType type,
+                                      const std::string& name);
+// What a detail pane shows below a definition's rendering when its source published it:
+// an empty line, "Published definition:" and the text as published. Nothing otherwise.
+void AppendPublishedText(const TTreeInfo& slot, ElementType type, const std::string& name,
+                         Lines& out);
+
 // A whole run: unique names of Tree #1, of Tree #2, then the common names' findings in
 // Tree #1's order. progress is called with each name of Tree #1 before it is handled.
 void CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const FindingFn& sink);

@@ -10,29 +10,32 @@
 
 namespace {
 
-const LdapElement* PublishedElement(const TTreeInfo& slot, ElementType type,
-                                    const std::string& name) {
-    if (!slot.Schema) return nullptr;
-    if (type == ElementType::ObjectClass) {
-        const SchemaClass* cls = slot.Schema->findClass(name);
-        return cls ? slot.Schema->elementOf(*cls) : nullptr;
-    }
-    const SchemaAttribute* attr = slot.Schema->findAttribute(name);
-    return attr ? slot.Schema->elementOf(*attr) : nullptr;
-}
-
 // When both trees publish the definition: its fields that differ, after the record's own
 // findings.
 void CompareFields(Workspace& ws, ElementType type, const std::string& name1,
                    const std::string& name2, Findings& out) {
-    const LdapElement* a = PublishedElement(ws.tree(1), type, name1);
-    const LdapElement* b = PublishedElement(ws.tree(2), type, name2);
+    const LdapElement* a = PublishedElementOf(ws.tree(1), type, name1);
+    const LdapElement* b = PublishedElementOf(ws.tree(2), type, name2);
     if (a == nullptr || b == nullptr) return;
-    const FieldScope scope =
-        type == ElementType::ObjectClass ? FieldScope::BesideClassRecords : FieldScope::Everything;
+    const TreeSchema& one = *ws.tree(1).Schema;
+    const TreeSchema& two = *ws.tree(2).Schema;
+    RecordCoverage coverage;
+    coverage.records = true;
+    if (type == ElementType::ObjectClass) {
+        const SchemaClass* c1 = one.findClass(name1);
+        const SchemaClass* c2 = two.findClass(name2);
+        coverage.identifiers = c1 && c2 && c1->id.length > 0 && c2->id.length > 0;
+    } else {
+        const SchemaAttribute* a1 = one.findAttribute(name1);
+        const SchemaAttribute* a2 = two.findAttribute(name2);
+        if (a1 && a2) {
+            coverage.syntaxIdsDiffer = a1->info.attrSyntaxID != a2->info.attrSyntaxID;
+            coverage.boundsDiffer = a1->info.attrLower != a2->info.attrLower ||
+                                    a1->info.attrUpper != a2->info.attrUpper;
+        }
+    }
     for (FieldDifference& d :
-         CompareElementFields(*a, ws.tree(1).Schema->published, *b, ws.tree(2).Schema->published,
-                              ws.Fields, scope)) {
+         CompareElementFields(*a, one.published, *b, two.published, ws.Fields, coverage)) {
         Finding& f = out.emplace_back();
         f.type = FindingType::Field;
         f.kind = static_cast<int>(type);
@@ -140,49 +143,76 @@ void CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingT
 
 }  // namespace
 
-Lines CompareOneClass(Workspace& ws, UiHooks& ui, const std::string& className,
-                      bool reportIdentical) {
+OneComparison CompareOneClassFindings(Workspace& ws, UiHooks& ui, const std::string& className) {
     TClassInfo a;
     TClassInfo b;
     const std::string name2 = SpellingIn(ws.tree(2).ClassNames, className);
     FetchClasses(ws, ui, className, name2, a, b);
     // The comparison consumes the lists; an identical class is shown as Tree #1 has it.
-    TClassInfo shown;
-    if (reportIdentical) shown = a;
-    Findings found;
-    CompareClassInfos(className, a, b, found);
-    CompareFields(ws, ElementType::ObjectClass, className, name2, found);
-    Lines lines;
-    if (reportIdentical && found.empty()) {
-        lines = {"Class identical: ", ""};
+    TClassInfo shown = a;
+    OneComparison result;
+    CompareClassInfos(className, a, b, result.findings);
+    CompareFields(ws, ElementType::ObjectClass, className, name2, result.findings);
+    if (result.findings.empty()) {
+        result.identical = {"Class identical: ", ""};
         const Lines rendered = DisplayClass(className, shown);
-        lines.insert(lines.end(), rendered.begin(), rendered.end());
-    } else {
-        lines = LinesOf(found);
+        result.identical.insert(result.identical.end(), rendered.begin(), rendered.end());
+        AppendPublishedText(ws.tree(1), ElementType::ObjectClass, className, result.identical);
     }
     ui.processEvents();
-    return lines;
+    return result;
 }
 
-Lines CompareOneAttr(Workspace& ws, UiHooks& ui, const std::string& attrName,
-                     bool reportIdentical) {
+OneComparison CompareOneAttrFindings(Workspace& ws, UiHooks& ui, const std::string& attrName) {
     std::string def1;
     std::string def2;
     const std::string name2 = SpellingIn(ws.tree(2).AttrNames, attrName);
     FetchAttrs(ws, ui, attrName, name2, def1, def2);
-    Findings found;
-    CompareAttrDefs(attrName, def1, def2, found);
-    CompareFields(ws, ElementType::AttributeType, attrName, name2, found);
-    Lines lines;
-    if (reportIdentical && found.empty()) {
-        lines = {"Attribute identical: ", ""};
+    OneComparison result;
+    CompareAttrDefs(attrName, def1, def2, result.findings);
+    CompareFields(ws, ElementType::AttributeType, attrName, name2, result.findings);
+    if (result.findings.empty()) {
+        result.identical = {"Attribute identical: ", ""};
         const Lines rendered = DisplayAttribute(attrName, TAttrInfo{def1});
-        lines.insert(lines.end(), rendered.begin(), rendered.end());
-    } else {
-        lines = LinesOf(found);
+        result.identical.insert(result.identical.end(), rendered.begin(), rendered.end());
+        AppendPublishedText(ws.tree(1), ElementType::AttributeType, attrName, result.identical);
     }
     ui.processEvents();
-    return lines;
+    return result;
+}
+
+Lines CompareOneClass(Workspace& ws, UiHooks& ui, const std::string& className,
+                      bool reportIdentical) {
+    OneComparison one = CompareOneClassFindings(ws, ui, className);
+    if (one.findings.empty()) return reportIdentical ? std::move(one.identical) : Lines();
+    return LinesOf(one.findings);
+}
+
+Lines CompareOneAttr(Workspace& ws, UiHooks& ui, const std::string& attrName,
+                     bool reportIdentical) {
+    OneComparison one = CompareOneAttrFindings(ws, ui, attrName);
+    if (one.findings.empty()) return reportIdentical ? std::move(one.identical) : Lines();
+    return LinesOf(one.findings);
+}
+
+const LdapElement* PublishedElementOf(const TTreeInfo& slot, ElementType type,
+                                      const std::string& name) {
+    if (!slot.Schema) return nullptr;
+    if (type == ElementType::ObjectClass) {
+        const SchemaClass* cls = slot.Schema->findClass(name);
+        return cls ? slot.Schema->elementOf(*cls) : nullptr;
+    }
+    const SchemaAttribute* attr = slot.Schema->findAttribute(name);
+    return attr ? slot.Schema->elementOf(*attr) : nullptr;
+}
+
+void AppendPublishedText(const TTreeInfo& slot, ElementType type, const std::string& name,
+                         Lines& out) {
+    const LdapElement* element = PublishedElementOf(slot, type, name);
+    if (element == nullptr || element->text.empty()) return;
+    out.emplace_back();
+    out.emplace_back("Published definition:");
+    out.push_back(element->text);
 }
 
 void CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const FindingFn& sink) {

@@ -20,13 +20,14 @@ void AppendDistinct(std::vector<std::string>& list, const std::vector<std::strin
         if (seen.insert(NameKey(item)).second) list.push_back(item);
 }
 
-void ClassFromSchema(const TreeSchema& schema, const std::string& className, TClassInfo& info) {
+bool ClassFromSchema(const TreeSchema& schema, const std::string& className, TClassInfo& info) {
     const SchemaClass* cls = schema.findClass(className);
-    if (cls == nullptr) return;
+    if (cls == nullptr) return false;
     info.Flags = ClassFlagsText(cls->flags);
     for (std::size_t kind = 0; kind < cls->items.size(); ++kind)
         AppendDistinct(info.Items[kind], cls->items[kind]);
     if (const std::string oid = Asn1IdText(cls->id); !oid.empty()) info.Items[ikASN].push_back(oid);
+    return true;
 }
 
 }  // namespace
@@ -40,10 +41,7 @@ bool GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& classN
         if (slot.SchemaFile) ReadClassDefFromFile(*slot.SchemaFile, className, info);
         return true;
     }
-    if (slot.Schema) {
-        ClassFromSchema(*slot.Schema, className, info);
-        return true;
-    }
+    if (slot.Schema) return ClassFromSchema(*slot.Schema, className, info);
 
     DirClient& client = ws.client();
     DirClassInfo classInfo;
@@ -72,9 +70,9 @@ bool GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrNam
     }
     definition.clear();  // a failed read yields an empty definition
     if (slot.Schema) {
-        if (const SchemaAttribute* attr = slot.Schema->findAttribute(attrName))
-            definition = AttrDefText(attr->info);
-        return true;
+        const SchemaAttribute* attr = slot.Schema->findAttribute(attrName);
+        if (attr != nullptr) definition = AttrDefText(attr->info);
+        return attr != nullptr;
     }
     ws.LastError = U_DSGetAttributeInfo(ws.client(), slot.Context, attrName, definition);
     ReportDirectoryError(ws.client(), ui, ws.LastError, "U_DSGetAttributeInfo: " + attrName);

@@ -5,9 +5,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <map>
+#include <set>
 #include <string_view>
 
+#include "Compare.h"
 #include "Definitions.h"
+#include "ElementSets.h"
 #include "Names.h"
 
 namespace {
@@ -198,22 +201,67 @@ void WriteNameList(std::string& out, const NameList& names, const NameList* spel
 // One common name's findings, in their order.
 struct Group {
     std::string name;
+    int element = 0;  // the ElementType of what the findings are about
     std::vector<const Finding*> findings;
 };
+
+int ElementOfFinding(const Finding& f) {
+    switch (f.type) {
+        case FindingType::ClassFlags:
+        case FindingType::ClassItem:
+            return static_cast<int>(ElementType::ObjectClass);
+        case FindingType::AttrDefinition:
+            return static_cast<int>(ElementType::AttributeType);
+        default:
+            return f.kind;
+    }
+}
+
+// Whether the finding is about a definition both trees have (not a name one tree lacks).
+bool IsDefinitionFinding(const Finding& f) {
+    return !IsUniqueFinding(f) && f.type != FindingType::SameOid &&
+           f.type != FindingType::UniqueElement;
+}
 
 std::vector<Group> DefinitionGroups(const Findings& findings) {
     std::vector<Group> groups;
     for (const Finding& f : findings) {
-        if (IsUniqueFinding(f)) continue;
+        if (!IsDefinitionFinding(f)) continue;
         // A flags finding or a definition pair opens a class's or attribute's findings;
-        // item findings of one class come together.
+        // item and field findings of one definition come together.
+        const int element = ElementOfFinding(f);
         const bool opens = f.type == FindingType::ClassFlags ||
                            f.type == FindingType::AttrDefinition || groups.empty() ||
-                           groups.back().name != f.name;
-        if (opens) groups.push_back({f.name, {}});
+                           groups.back().name != f.name || groups.back().element != element;
+        if (opens) groups.push_back({f.name, element, {}});
         groups.back().findings.push_back(&f);
     }
     return groups;
+}
+
+void WriteFieldHeading(std::string& out) {
+    out += "<tr><th class=\"kind\">Differs in</th><th>Tree #1</th><th>Tree #2</th></tr>\n";
+}
+
+void WriteFieldValue(std::string& out, const char* cls, const std::string& value) {
+    out += "<td class=\"";
+    out += cls;
+    out += "\">";
+    if (value.empty())
+        out += "<span class=\"empty\">-</span>";
+    else
+        AppendText(out, value);
+    out += "</td>";
+}
+
+// A published field that differs: its label, Tree #1's value beside Tree #2's.
+void WriteFieldRow(std::string& out, const Finding& f) {
+    out += "<tr class=\"field-row\"><th class=\"kind\">";
+    AppendText(out, f.label);
+    out += "</th>";
+    WriteFieldValue(out, "t1", f.text1);
+    WriteFieldValue(out, "t2", f.text2);
+    out += "</tr>\n";
 }
 
 // other: for a flags text, the other tree's, so the flag words it lacks are marked.
@@ -244,8 +292,11 @@ void WriteClassGroup(std::string& out, const Group& group, std::size_t number) {
         "</caption>\n<tr><th class=\"kind\">Differs in</th><th>Tree #1</th><th>Tree #2</th></tr>\n";
     // Row -1 is the flags; rows 0 to 6 the item kinds, in that order.
     std::map<int, std::pair<std::vector<std::string_view>, std::vector<std::string_view>>> rows;
+    std::vector<const Finding*> fields;
     for (const Finding* f : group.findings) {
-        if (f->type == FindingType::ClassFlags) {
+        if (f->type == FindingType::Field) {
+            fields.push_back(f);
+        } else if (f->type == FindingType::ClassFlags) {
             rows[-1].first.push_back(f->text1);
             rows[-1].second.push_back(f->text2);
         } else {
@@ -266,6 +317,7 @@ void WriteClassGroup(std::string& out, const Group& group, std::size_t number) {
         }
         out += "</tr>\n";
     }
+    for (const Finding* f : fields) WriteFieldRow(out, *f);
     out += "</table>\n";
 }
 
@@ -274,13 +326,25 @@ void WriteAttrGroup(std::string& out, const Group& group, std::size_t number) {
     out += "<caption>";
     AppendText(out, group.name);
     out += "</caption>\n";
+    std::vector<const Finding*> fields;
+    for (const Finding* f : group.findings)
+        if (f->type == FindingType::Field) fields.push_back(f);
+    // Beside field rows, a definition spans both value columns.
+    const char* span = fields.empty() ? "" : " colspan=\"2\"";
     for (const Finding* f : group.findings) {
-        out += "<tr><th class=\"kind\">Tree #1</th><td class=\"def t1\">";
+        if (f->type == FindingType::Field) continue;
+        out += "<tr><th class=\"kind\">Tree #1</th><td class=\"def t1\"";
+        out += span;
+        out += ">";
         out += MarkedDefinition(f->text1, f->text2);
-        out += "</td></tr>\n<tr><th class=\"kind\">Tree #2</th><td class=\"def t2\">";
+        out += "</td></tr>\n<tr><th class=\"kind\">Tree #2</th><td class=\"def t2\"";
+        out += span;
+        out += ">";
         out += MarkedDefinition(f->text2, f->text1);
         out += "</td></tr>\n";
     }
+    if (!fields.empty()) WriteFieldHeading(out);
+    for (const Finding* f : fields) WriteFieldRow(out, *f);
     out += "</table>\n";
 }
 
@@ -291,13 +355,19 @@ void WriteCount(std::string& out, const char* cls, std::size_t count, const std:
     out += "\"><a href=\"#" + target + "\">" + std::to_string(count) + "</a></td>";
 }
 
-void WriteSummaryRow(std::string& out, const PartNames& names, const ReportPart& part,
-                     bool compared, std::size_t groups) {
+struct Counts {
+    std::size_t unique1 = 0;
+    std::size_t common = 0;
+    std::size_t unique2 = 0;
+};
+
+void WriteSummaryRow(std::string& out, const PartNames& names, const Counts& counts, bool compared,
+                     std::size_t groups) {
     const std::string id = names.id;
     out += "<tr id=\"summary-" + id + "\"><th>" + names.title + "</th>";
-    WriteCount(out, "unique1", part.names.unique1.size(), id + "-unique1");
-    WriteCount(out, "common", part.names.common.size(), id + "-common");
-    WriteCount(out, "unique2", part.names.unique2.size(), id + "-unique2");
+    WriteCount(out, "unique1", counts.unique1, id + "-unique1");
+    WriteCount(out, "common", counts.common, id + "-common");
+    WriteCount(out, "unique2", counts.unique2, id + "-unique2");
     if (compared)
         WriteCount(out, "different", groups, id + "-different");
     else
@@ -305,8 +375,30 @@ void WriteSummaryRow(std::string& out, const PartNames& names, const ReportPart&
     out += "</tr>\n";
 }
 
+Counts CountsOf(const ReportPart& part) {
+    return {part.names.unique1.size(), part.names.common.size(), part.names.unique2.size()};
+}
+
+// Names one tree has whose OID the other tree publishes under another name, as the
+// comparison's lines say it.
+void WriteSameOids(std::string& out, const std::string& id, const Findings& findings) {
+    std::vector<std::string> lines;
+    for (const Finding& f : findings)
+        if (f.type == FindingType::SameOid) AppendFindingLines(f, lines);
+    out += "<section id=\"" + id + "-same-oid\">\n<h3>Unique names with the other tree's OID (" +
+           std::to_string(lines.size()) + ")</h3>\n";
+    if (lines.empty()) {
+        out += "<p class=\"none\">None</p>\n";
+    } else {
+        out += "<ul class=\"same-oid\">\n";
+        for (const std::string& line : lines) out += "<li>" + Text(line) + "</li>\n";
+        out += "</ul>\n";
+    }
+    out += "</section>\n";
+}
+
 void WritePart(std::string& out, const PartNames& names, const ReportPart& part, bool compared,
-               const std::vector<Group>& groups) {
+               bool published, const std::vector<Group>& groups) {
     const std::string id = names.id;
     out += "<section id=\"" + id + "\">\n<h2>" + names.title + "</h2>\n";
     auto heading = [&](const std::string& suffix, const std::string& title, std::size_t count) {
@@ -319,6 +411,7 @@ void WritePart(std::string& out, const PartNames& names, const ReportPart& part,
     heading("unique2", "Unique to Tree #2", part.names.unique2.size());
     WriteNameList(out, part.names.unique2, nullptr);
     out += "</section>\n";
+    if (compared && published) WriteSameOids(out, id, part.findings);
     if (compared) {
         heading("different", "Common but defined otherwise", groups.size());
         if (groups.empty()) out += "<p class=\"none\">None</p>\n";
@@ -343,7 +436,113 @@ void WritePart(std::string& out, const PartNames& names, const ReportPart& part,
     out += "</section>\n</section>\n";
 }
 
+void WriteElementList(std::string& out, const std::vector<ReportElement>& elements) {
+    if (elements.empty()) {
+        out += "<p class=\"none\">None</p>\n";
+        return;
+    }
+    out += "<ul class=\"names\">\n";
+    for (const ReportElement& e : elements) {
+        out += "<li><span class=\"alt\">" + ElementTypeLabel(e.kind) + "</span> ";
+        AppendText(out, e.name);
+        out += "</li>\n";
+    }
+    out += "</ul>\n";
+}
+
+std::vector<ReportElement> UniqueElements(const ReportElements& elements, int tree) {
+    std::vector<ReportElement> out;
+    for (const Finding& f : elements.findings)
+        if (f.type == FindingType::UniqueElement && f.tree == tree) out.push_back({f.kind, f.name});
+    return out;
+}
+
+Counts CountsOf(const ReportElements& elements) {
+    return {UniqueElements(elements, 1).size(), elements.common.size(),
+            UniqueElements(elements, 2).size()};
+}
+
+void WriteElements(std::string& out, const ReportElements& elements,
+                   const std::vector<Group>& groups) {
+    out += "<section id=\"elements\">\n<h2>Other schema elements</h2>\n";
+    auto heading = [&](const std::string& suffix, const std::string& title, std::size_t count) {
+        out += "<section id=\"elements-" + suffix + "\">\n<h3>" + title + " (" +
+               std::to_string(count) + ")</h3>\n";
+    };
+    for (int tree = 1; tree <= 2; ++tree) {
+        const std::vector<ReportElement> unique = UniqueElements(elements, tree);
+        heading("unique" + std::to_string(tree), "Unique to Tree #" + std::to_string(tree),
+                unique.size());
+        WriteElementList(out, unique);
+        out += "</section>\n";
+    }
+    heading("different", "Common but defined otherwise", groups.size());
+    if (groups.empty()) out += "<p class=\"none\">None</p>\n";
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        out += "<table class=\"diff element-diff\" id=\"element-" + std::to_string(i + 1) +
+               "\">\n<caption><span class=\"alt\">" + ElementTypeLabel(groups[i].element) +
+               "</span> ";
+        AppendText(out, groups[i].name);
+        out += "</caption>\n";
+        WriteFieldHeading(out);
+        for (const Finding* f : groups[i].findings) WriteFieldRow(out, *f);
+        out += "</table>\n";
+    }
+    out += "</section>\n";
+    heading("common", "Common", elements.common.size());
+    if (elements.common.empty()) {
+        out += "<p class=\"none\">None</p>\n";
+    } else {
+        out += "<details><summary>The " + std::to_string(elements.common.size()) +
+               " elements both trees publish under one OID</summary>\n";
+        WriteElementList(out, elements.common);
+        out += "</details>\n";
+    }
+    out += "</section>\n</section>\n";
+}
+
+void WriteFieldsLeftOut(std::string& out, const std::vector<std::string>& labels) {
+    out += "<p class=\"left-out\" id=\"left-out\">";
+    if (labels.empty()) {
+        out += "Every field of the published definitions was compared.";
+    } else {
+        out += "Fields of the published definitions left out of the comparison: ";
+        for (std::size_t i = 0; i < labels.size(); ++i) {
+            if (i > 0) out += ", ";
+            AppendText(out, labels[i]);
+        }
+        out += ".";
+    }
+    out += "</p>\n";
+}
+
 }  // namespace
+
+bool HasPublishedDefinitions(Workspace& ws) {
+    for (int t = 1; t <= 2; ++t)
+        if (ws.tree(t).Schema && !ws.tree(t).Schema->published.empty()) return true;
+    return false;
+}
+
+ReportElements ReportElementsOf(Workspace& ws, Findings findings) {
+    ReportElements elements;
+    elements.findings = std::move(findings);
+    const std::shared_ptr<const TreeSchema>& one = ws.tree(1).Schema;
+    const std::shared_ptr<const TreeSchema>& two = ws.tree(2).Schema;
+    if (!one || !two) return elements;
+    for (ElementType type : kOtherElementTypes) {
+        if (!one->published.publishes(type) || !two->published.publishes(type)) continue;
+        std::set<std::string> seen;
+        for (const LdapElement& e : one->published.of(type)) {
+            const std::string key = LowerAscii(e.oid);
+            const LdapElement* other = two->published.find(type, e.oid);
+            if (other == nullptr || LowerAscii(other->oid) != key || !seen.insert(key).second)
+                continue;
+            elements.common.push_back({static_cast<int>(type), ElementShownName(e)});
+        }
+    }
+    return elements;
+}
 
 std::string HtmlText(const std::string& bytes) { return Text(bytes); }
 
@@ -354,6 +553,10 @@ std::string HtmlReport(const ReportInput& in) {
         in.classes ? DefinitionGroups(in.classes->findings) : std::vector<Group>{};
     const std::vector<Group> attrGroups =
         in.attributes ? DefinitionGroups(in.attributes->findings) : std::vector<Group>{};
+    const PartNames elementNames{"elements", "Other elements", "element"};
+    const std::vector<Group> elementGroups =
+        in.elements ? DefinitionGroups(in.elements->findings) : std::vector<Group>{};
+    const bool published = in.fieldsLeftOut.has_value();
 
     std::string out;
     out.reserve(1 << 16);
@@ -379,14 +582,21 @@ std::string HtmlReport(const ReportInput& in) {
         "<th>Unique to Tree #1</th><th>Common</th><th>Unique to Tree #2</th>"
         "<th>Common but defined otherwise</th></tr>\n";
     if (in.classes)
-        WriteSummaryRow(out, classNames, *in.classes, in.definitionsCompared, classGroups.size());
+        WriteSummaryRow(out, classNames, CountsOf(*in.classes), in.definitionsCompared,
+                        classGroups.size());
     if (in.attributes)
-        WriteSummaryRow(out, attrNames, *in.attributes, in.definitionsCompared, attrGroups.size());
+        WriteSummaryRow(out, attrNames, CountsOf(*in.attributes), in.definitionsCompared,
+                        attrGroups.size());
+    if (in.elements)
+        WriteSummaryRow(out, elementNames, CountsOf(*in.elements), true, elementGroups.size());
     out += "</table>\n";
+    if (published && in.definitionsCompared) WriteFieldsLeftOut(out, *in.fieldsLeftOut);
 
-    if (in.classes) WritePart(out, classNames, *in.classes, in.definitionsCompared, classGroups);
+    if (in.classes)
+        WritePart(out, classNames, *in.classes, in.definitionsCompared, published, classGroups);
     if (in.attributes)
-        WritePart(out, attrNames, *in.attributes, in.definitionsCompared, attrGroups);
+        WritePart(out, attrNames, *in.attributes, in.definitionsCompared, published, attrGroups);
+    if (in.elements) WriteElements(out, *in.elements, elementGroups);
     out += "<footer>" + Text(in.program) + "</footer>\n</body>\n</html>\n";
     return out;
 }

@@ -3,6 +3,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Findings.h"
 #include "QuickCheck.h"
@@ -19,6 +20,16 @@ struct ReportPart {
     Findings findings;      // the run's findings in their order; empty after a quick check
 };
 
+// The element types beside classes and attribute types (matching rules, syntaxes, ...).
+struct ReportElement {
+    int kind = 0;  // its ElementType
+    std::string name;
+};
+struct ReportElements {
+    Findings findings;                  // unique ones and differing fields, type by type
+    std::vector<ReportElement> common;  // published by both trees under one OID
+};
+
 struct ReportInput {
     ReportTree trees[2];
     std::string madeAt;               // when the report was made, as it should read
@@ -26,9 +37,21 @@ struct ReportInput {
     bool definitionsCompared = true;  // false for the quick check: names only
     std::optional<ReportPart> classes;
     std::optional<ReportPart> attributes;
+    // Only when a tree has published definitions; without them the report is as it always
+    // was. The fields the comparison left out (FieldFilter::described()).
+    std::optional<std::vector<std::string>> fieldsLeftOut;
+    // Only when both trees publish other element types.
+    std::optional<ReportElements> elements;
 };
 
 std::string HtmlReport(const ReportInput& input);
+
+// Whether a tree of the workspace has published definitions (a report then says which
+// fields were left out).
+bool HasPublishedDefinitions(Workspace& ws);
+// The other element types' part: the findings CompareOtherElements gave, with the
+// elements both trees publish.
+ReportElements ReportElementsOf(Workspace& ws, Findings findings);
 
 // A slot as the report names it: the file it was loaded from, or "live" and liveHow.
 ReportTree ReportTreeOf(const TTreeInfo& slot, const std::string& liveHow);

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 
 #include "AppInfo.h"
@@ -73,4 +75,15 @@ bool QtDialogs::confirm(const QString& question) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+std::optional<QString> QtDialogs::askText(const QString& question, const QString& text) {
+    QInputDialog dialog(parent_);
+    dialog.setWindowTitle(QString(kApplicationTitle));
+    dialog.setLabelText(question);
+    dialog.setTextValue(text);
+    dialog.setInputMode(QInputDialog::TextInput);
+    if (auto* label = dialog.findChild<QLabel*>()) label->setWordWrap(true);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue();
 }

@@ -25,6 +25,8 @@ class Dialogs {
     virtual std::optional<QString> openFile(const FileDialogSetup& setup) = 0;
     // A yes/no question; true for yes.
     virtual bool confirm(const QString& question) = 0;
+    // One line of text, offered with text to edit; nothing when the user cancels.
+    virtual std::optional<QString> askText(const QString& question, const QString& text) = 0;
 };
 
 // The real dialogs, parented to the window.
@@ -35,6 +37,7 @@ class QtDialogs : public Dialogs {
     std::optional<QString> saveFile(const FileDialogSetup& setup) override;
     std::optional<QString> openFile(const FileDialogSetup& setup) override;
     bool confirm(const QString& question) override;
+    std::optional<QString> askText(const QString& question, const QString& text) override;
 
   private:
     QWidget* parent_;

@@ -1,12 +1,12 @@
-// What the comparison lists mark for the eye, read from a line's own text: which tree a
-// line speaks of, and in a pair of attribute definition lines the words that differ.
+// What the comparison lists mark for the eye, taken from the findings themselves and never
+// from a line's text: which tree each line speaks of, and in a pair of attribute
+// definition lines the words that differ.
 #pragma once
 
-#include <QString>
+#include <string>
 #include <vector>
 
-// 1 or 2 for a line that begins "Tree #1 - " or "Tree #2 - ", else 0.
-int TreeOfLine(const QString& line);
+#include "Findings.h"
 
 struct TextSpan {
     int start = 0;
@@ -14,12 +14,12 @@ struct TextSpan {
     bool operator==(const TextSpan&) const = default;
 };
 
-struct PairMarks {
-    bool paired = false;  // the two lines define the same attribute, Tree #1's first
-    std::vector<TextSpan> first;
-    std::vector<TextSpan> second;
+struct MarkedLine {
+    std::string bytes;               // as the core renders it
+    int tree = 0;                    // 1 or 2 for a line about one tree's definition, else 0
+    std::vector<TextSpan> emphasis;  // in the line's shown text (DecodeName of bytes)
 };
 
-// The syntax word and flags of each line that the other line lacks. Only for a Tree #1
-// attribute definition line followed by Tree #2's line for the same attribute.
-PairMarks DifferingWords(const QString& first, const QString& second);
+// The finding's lines, each with its tree; in a pair of attribute definitions the syntax
+// word and flags each definition has and the other lacks are emphasised.
+std::vector<MarkedLine> MarkedFindingLines(const Finding& finding);

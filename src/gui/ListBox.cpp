@@ -24,7 +24,7 @@ QVariant ListBoxModel::data(const QModelIndex& index, int role) const {
 }
 
 ListBoxModel::Row ListBoxModel::makeRow(const std::string& bytes, std::uint32_t number) const {
-    Row row{bytes, number, DecodeName(bytes), std::nullopt};
+    Row row{bytes, number, DecodeName(bytes), std::nullopt, 0, {}};
     if (sorted_) row.key = collator_.sortKey(row.text);
     return row;
 }
@@ -88,6 +88,17 @@ void ListBoxModel::addLines(const std::vector<std::string>& lines) {
     appendRows(std::move(rows));
 }
 
+void ListBoxModel::addMarkedLines(std::vector<MarkedLine> lines) {
+    std::vector<Row> rows;
+    rows.reserve(lines.size());
+    for (MarkedLine& line : lines) {
+        Row& row = rows.emplace_back(makeRow(line.bytes, 0));
+        row.tree = static_cast<std::int8_t>(line.tree);
+        row.emphasis = std::move(line.emphasis);
+    }
+    appendRows(std::move(rows));
+}
+
 ListBox::ListBox(const QString& objectName, bool sorted, QWidget* parent)
     : QListView(parent), model_(new ListBoxModel(sorted, this)) {
     setObjectName(objectName);
@@ -108,9 +119,13 @@ ListBox::ListBox(const QString& objectName, bool sorted, QWidget* parent)
 
 void ListBox::allowManySelected() { setSelectionMode(QAbstractItemView::ExtendedSelection); }
 
-void ListBox::markTreeLines() {
-    marksTreeLines_ = true;
-    viewport()->update();
+void ListBox::addFindings(const Findings& findings) {
+    std::vector<MarkedLine> lines;
+    for (const Finding& f : findings) {
+        std::vector<MarkedLine> more = MarkedFindingLines(f);
+        std::move(more.begin(), more.end(), std::back_inserter(lines));
+    }
+    model_->addMarkedLines(std::move(lines));
 }
 
 void ListBox::keyPressEvent(QKeyEvent* event) {
@@ -242,7 +257,7 @@ void ListBoxModel::addSortedItems(const NameList& items) {
     std::vector<Row> rows;
     rows.reserve(items.size());
     for (const NameEntry& e : items)
-        rows.push_back(Row{e.name, e.number, DecodeName(e.name), std::nullopt});
+        rows.push_back(Row{e.name, e.number, DecodeName(e.name), std::nullopt, 0, {}});
     if (rows.empty()) return;
     beginResetModel();
     rows_ = std::move(rows);

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "Findings.h"
+#include "LineMarks.h"
 #include "Names.h"
 
 class ListBoxModel : public QAbstractListModel {
@@ -30,8 +32,13 @@ class ListBoxModel : public QAbstractListModel {
     // until an item has to be placed among them.
     void addSortedItems(const NameList& items);
     void addLines(const std::vector<std::string>& lines);
+    void addMarkedLines(std::vector<MarkedLine> lines);
     const std::string& itemBytes(int row) const { return rows_.at(static_cast<size_t>(row)).bytes; }
     std::uint32_t itemNumber(int row) const { return rows_.at(static_cast<size_t>(row)).number; }
+    int itemTree(int row) const { return rows_.at(static_cast<size_t>(row)).tree; }
+    const std::vector<TextSpan>& itemEmphasis(int row) const {
+        return rows_.at(static_cast<size_t>(row)).emphasis;
+    }
 
   private:
     struct Row {
@@ -39,6 +46,8 @@ class ListBoxModel : public QAbstractListModel {
         std::uint32_t number = 0;
         QString text;
         std::optional<QCollatorSortKey> key;
+        std::int8_t tree = 0;  // the tree a finding's line speaks of
+        std::vector<TextSpan> emphasis;
     };
     Row makeRow(const std::string& bytes, std::uint32_t number) const;
     void appendRows(std::vector<Row> rows);
@@ -56,10 +65,6 @@ class ListBox : public QListView {
 
     // For lists without a handler: Shift/Ctrl-click and Ctrl+A select many lines.
     void allowManySelected();
-    // Tree #1 and Tree #2 lines in two colours, differing definition words emphasised.
-    void markTreeLines();
-    bool marksTreeLines() const { return marksTreeLines_; }
-
     void clear() { model_->clear(); }
     void addItem(const std::string& bytes, std::uint32_t number = 0) {
         model_->addItem(bytes, number);
@@ -67,8 +72,15 @@ class ListBox : public QListView {
     void addItems(const NameList& items) { model_->addItems(items); }
     void addSortedItems(const NameList& items) { model_->addSortedItems(items); }
     void addLines(const std::vector<std::string>& lines) { model_->addLines(lines); }
+    // A finding's lines, each marked with its tree (shown in that tree's colour) and the
+    // definition words to emphasise.
+    void addFinding(const Finding& finding) { model_->addMarkedLines(MarkedFindingLines(finding)); }
+    void addFindings(const Findings& findings);
     int count() const { return model_->rowCount(); }
     const std::string& itemBytes(int row) const { return model_->itemBytes(row); }
+    // 1 or 2 for a finding's line about that tree, else 0.
+    int itemTree(int row) const { return model_->itemTree(row); }
+    const std::vector<TextSpan>& itemEmphasis(int row) const { return model_->itemEmphasis(row); }
     QString itemText(int row) const;
     // Every line's bytes, in the order shown.
     std::vector<std::string> lines() const;
@@ -107,6 +119,5 @@ class ListBox : public QListView {
     ListBoxModel* model_;
     bool keyboardMove_ = false;
     bool releaseAfterDoubleClick_ = false;
-    bool marksTreeLines_ = false;
     int highlightRow_ = -1;
 };

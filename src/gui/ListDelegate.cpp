@@ -23,23 +23,12 @@ ListDelegate::ListDelegate(ListBox* list) : QStyledItemDelegate(list), list_(lis
 
 void ListDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const {
     QStyledItemDelegate::initStyleOption(option, index);
-    if (!list_->marksTreeLines()) return;
-    const int tree = TreeOfLine(option->text);
+    const int tree = list_->itemTree(index.row());
     if (tree != 0) option->palette.setColor(QPalette::Text, TreeLineColour(tree, option->palette));
 }
 
-std::vector<TextSpan> ListDelegate::emphasis(const QModelIndex& index) const {
-    if (!list_->marksTreeLines()) return {};
-    const QString text = index.data(Qt::DisplayRole).toString();
-    const int tree = TreeOfLine(text);
-    if (tree == 1) {
-        const QModelIndex next = index.siblingAtRow(index.row() + 1);
-        if (next.isValid()) return DifferingWords(text, next.data().toString()).first;
-    } else if (tree == 2 && index.row() > 0) {
-        const QModelIndex previous = index.siblingAtRow(index.row() - 1);
-        return DifferingWords(previous.data().toString(), text).second;
-    }
-    return {};
+const std::vector<TextSpan>& ListDelegate::emphasis(const QModelIndex& index) const {
+    return list_->itemEmphasis(index.row());
 }
 
 void ListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -50,7 +39,7 @@ void ListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
         wash.setAlpha(60);
         painter->fillRect(option.rect, wash);
     }
-    const std::vector<TextSpan> spans = emphasis(index);
+    const std::vector<TextSpan>& spans = emphasis(index);
     if (spans.empty()) {
         QStyledItemDelegate::paint(painter, option, index);
     } else {

@@ -1,6 +1,6 @@
-// Paints a list box's lines: the find highlight, and in lists that mark tree lines the
-// colour of each tree and the emphasis of differing definition words. Only the painting
-// changes; the text of a line is never touched.
+// Paints a list box's lines: the find highlight, and for a finding's lines the colour of
+// its tree and the emphasis of differing definition words, as the list's rows record them.
+// Only the painting changes; the text of a line is never touched.
 #pragma once
 
 #include <QColor>
@@ -24,8 +24,8 @@ class ListDelegate : public QStyledItemDelegate {
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
 
-    // The spans of the row's text to emphasise (from the row and its partner line).
-    std::vector<TextSpan> emphasis(const QModelIndex& index) const;
+    // The spans of the row's text to emphasise.
+    const std::vector<TextSpan>& emphasis(const QModelIndex& index) const;
 
   protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;

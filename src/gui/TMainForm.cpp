@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 
 #include "Application.h"
+#include "Compare.h"
 #include "D_Ini.h"
 #include "D_NW.h"
 #include "D_Util.h"
@@ -123,12 +124,14 @@ void TMainForm::buildWindow() {
     TabSheetSchemaTree2 = buildSchemaPage(2);
     TabSheetCompareClasses = buildComparePage(true);
     TabSheetCompareAttributes = buildComparePage(false);
+    TabSheetCompareOther = buildOtherElementsPage();
     PageControl->addTab(TabSheetInfo, "&Info");
     PageControl->addTab(TabSheetSelector, "Select &Trees");
     PageControl->addTab(TabSheetSchemaTree1, "Schema Tree #1");
     PageControl->addTab(TabSheetSchemaTree2, "Schema Tree #2");
     PageControl->addTab(TabSheetCompareClasses, "Compare &Classes");
     PageControl->addTab(TabSheetCompareAttributes, "Compare &Attributes");
+    PageControl->addTab(TabSheetCompareOther, "&Other Elements");
     // A file dropped on a schema page's tab goes to that tree.
     PageControl->tabBar()->setAcceptDrops(true);
     dropZones_.emplace_back(PageControl->tabBar(), 0);
@@ -291,7 +294,6 @@ QWidget* TMainForm::buildComparePage(bool classes) {
     ListBox* unique2 = makeListBox(QString("ListBoxUnique%1%2").arg(kind).arg(2), true);
     ListBox* detail = makeListBox(classes ? "ListBoxClassesDetail" : "ListBoxAttrDetail", false);
     detail->allowManySelected();
-    detail->markTreeLines();
     columns->addWidget(Titled("Unique on Tree #1", Framed(unique1), columns));
     columns->addWidget(
         Titled(classes ? "Common Classes" : "Common Attributes", Framed(common), columns));
@@ -311,19 +313,12 @@ QWidget* TMainForm::buildComparePage(bool classes) {
     auto* detailsLayout = new QVBoxLayout(details);
     detailsLayout->setContentsMargins(0, 0, 0, 0);
     detailsLayout->setSpacing(0);
-    auto* strip = new QWidget(details);
-    strip->setFixedHeight(45);
-    auto* stripLayout = new QHBoxLayout(strip);
-    stripLayout->setContentsMargins(10, 10, 10, 10);
-    auto* start = new QPushButton(style()->standardIcon(QStyle::SP_MediaPlay), "Start ...", strip);
-    start->setObjectName(classes ? "BitBtnCompareClasses" : "BitBtnCompareAttr");
-    start->setFixedSize(173, 25);
-    stripLayout->addWidget(start);
-    stripLayout->addStretch(1);
+    QPushButton* start = nullptr;
+    QWidget* strip = buildStartStrip(
+        details, classes ? "BitBtnCompareClasses" : "BitBtnCompareAttr", classes ? 0 : 1, start);
     ListBox* results =
         makeListBox(classes ? "ListBoxCompareClassesResults" : "ListBoxCompareAttrResults", false);
     results->allowManySelected();
-    results->markTreeLines();
     detailsLayout->addWidget(strip);
     detailsLayout->addWidget(Framed(results));
 
@@ -351,6 +346,47 @@ QWidget* TMainForm::buildComparePage(bool classes) {
         BitBtnCompareAttr = start;
         ListBoxCompareAttrResults = results;
     }
+    return page;
+}
+
+QWidget* TMainForm::buildStartStrip(QWidget* parent, const QString& startName, int fieldsIndex,
+                                    QPushButton*& start) {
+    auto* strip = new QWidget(parent);
+    strip->setFixedHeight(45);
+    auto* stripLayout = new QHBoxLayout(strip);
+    stripLayout->setContentsMargins(10, 10, 10, 10);
+    start = new QPushButton(style()->standardIcon(QStyle::SP_MediaPlay), "Start ...", strip);
+    start->setObjectName(startName);
+    start->setFixedSize(173, 25);
+    stripLayout->addWidget(start);
+    auto* fields = new QPushButton("Fields ...", strip);
+    fields->setObjectName(QString("BitBtnFields%1").arg(fieldsIndex + 1));
+    fields->setFixedHeight(25);
+    fields->setToolTip("Choose the published fields the comparisons leave out");
+    auto* label = new QLabel(strip);
+    label->setObjectName(QString("LabelFields%1").arg(fieldsIndex + 1));
+    label->setForegroundRole(QPalette::PlaceholderText);
+    label->setMinimumWidth(1);  // a long list is cut, the window never widened for it
+    stripLayout->addSpacing(6);
+    stripLayout->addWidget(fields);
+    stripLayout->addWidget(label);
+    stripLayout->addStretch(1);
+    BitBtnFields[static_cast<std::size_t>(fieldsIndex)] = fields;
+    LabelFields[static_cast<std::size_t>(fieldsIndex)] = label;
+    return strip;
+}
+
+QWidget* TMainForm::buildOtherElementsPage() {
+    auto* page = new QWidget(this);
+    page->setObjectName("TabSheetCompareOther");
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    QWidget* strip = buildStartStrip(page, "BitBtnCompareOther", 2, BitBtnCompareOther);
+    ListBoxCompareOtherResults = makeListBox("ListBoxCompareOtherResults", false);
+    ListBoxCompareOtherResults->allowManySelected();
+    layout->addWidget(strip);
+    layout->addWidget(Framed(ListBoxCompareOtherResults));
     return page;
 }
 
@@ -385,6 +421,10 @@ void TMainForm::wireEvents() {
             [this] { BitBtnCompareClassesClick(BitBtnCompareClasses); });
     connect(BitBtnCompareAttr, &QPushButton::clicked, this,
             [this] { BitBtnCompareAttrClick(BitBtnCompareAttr); });
+    connect(BitBtnCompareOther, &QPushButton::clicked, this,
+            [this] { BitBtnCompareOtherClick(BitBtnCompareOther); });
+    for (QPushButton* b : BitBtnFields)
+        connect(b, &QPushButton::clicked, this, [this, b] { BitBtnFieldsClick(b); });
     connect(PopupSaveAs, &QAction::triggered, this, [this] { PopupSaveAsClick(PopupSaveAs); });
     connect(PopupCopy, &QAction::triggered, this, [this] {
         if (PopupComponent) PopupComponent->copySelection();
@@ -403,8 +443,11 @@ void TMainForm::FormCreate() {
         return lines.join('\n');
     }());
     settings_ = OpenSettingsFile();
+    ReadFieldsSetting();
+    UpdateFieldControls();
     setTabShown(TabSheetCompareClasses, false);
     setTabShown(TabSheetCompareAttributes, false);
+    setTabShown(TabSheetCompareOther, false);
     reachableTrees_.clear();
     const std::array<QWidget*, 3> tabs{nullptr, TabSheetSchemaTree1, TabSheetSchemaTree2};
     for (int tree = 1; tree <= 2; ++tree) {
@@ -495,6 +538,8 @@ void TMainForm::EnableCompare() {
     const bool both = isTabShown(TabSheetSchemaTree1) && isTabShown(TabSheetSchemaTree2);
     setTabShown(TabSheetCompareClasses, both);
     setTabShown(TabSheetCompareAttributes, both);
+    setTabShown(TabSheetCompareOther, both && PublishesOtherElements(ws_));
+    UpdateFieldControls();
 }
 
 void TMainForm::UpdateDisplay() {
@@ -570,8 +615,9 @@ void TMainForm::updateLockedControls() {
     const bool free = busy_ == 0;
     for (QWidget* w : std::initializer_list<QWidget*>{
              ComboBoxTree1, ComboBoxTree2, BitBtnLoadTreeOffline1, BitBtnLoadTreeOffline2,
-             BitBtnCompareClasses, BitBtnCompareAttr})
+             BitBtnCompareClasses, BitBtnCompareAttr, BitBtnCompareOther})
         w->setEnabled(free);
+    for (QPushButton* b : BitBtnFields) b->setEnabled(free);
     for (int tree = 1; tree <= 2; ++tree)
         Controls(tree).SaveButton->setEnabled(free && Controls(tree).saveAllowed);
 }

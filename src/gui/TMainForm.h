@@ -70,6 +70,7 @@ class TMainForm : public QMainWindow, private UiHooks {
     QWidget* TabSheetSchemaTree2 = nullptr;
     QWidget* TabSheetCompareClasses = nullptr;
     QWidget* TabSheetCompareAttributes = nullptr;
+    QWidget* TabSheetCompareOther = nullptr;  // shown when both trees publish other elements
     QLabel* PanelInfo = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
     QLabel* LabelTree1 = nullptr;
@@ -104,6 +105,12 @@ class TMainForm : public QMainWindow, private UiHooks {
     ListBox* ListBoxAttrDetail = nullptr;
     QPushButton* BitBtnCompareAttr = nullptr;
     ListBox* ListBoxCompareAttrResults = nullptr;
+    QPushButton* BitBtnCompareOther = nullptr;
+    ListBox* ListBoxCompareOtherResults = nullptr;
+    // Beside each "Start ...": which published fields the comparisons leave out, and the
+    // button that changes it. Shown while both trees publish their definitions.
+    std::array<QPushButton*, 3> BitBtnFields{};
+    std::array<QLabel*, 3> LabelFields{};
     QStatusBar* StatusBar = nullptr;
     std::array<QLabel*, 3> StatusPanels{};
     QMenu* PopupMenu = nullptr;
@@ -130,6 +137,9 @@ class TMainForm : public QMainWindow, private UiHooks {
     void ListBoxAttrCommonClick(QObject* sender);
     void BitBtnCompareClassesClick(QObject* sender);
     void BitBtnCompareAttrClick(QObject* sender);
+    void BitBtnCompareOtherClick(QObject* sender);
+    // Asks which fields to leave out, applies the answer and remembers it.
+    void BitBtnFieldsClick(QObject* sender);
     void StatusBarClick(QObject* sender);
     void PopupSaveAsClick(QObject* sender);
     void PopupSaveFixupClick(QObject* sender);
@@ -142,6 +152,8 @@ class TMainForm : public QMainWindow, private UiHooks {
     void ResetSchemaLists();
     void InitializeSchemaLists();
     void EnableCompare();
+    // The fields setting as the window shows it, and whether the controls are shown.
+    void UpdateFieldControls();
     void UpdateDisplay();
     void ResultMsg(ListBox* listBox, const std::string& msg);
     void SetStatusPanel(int index, const QString& text, Qt::CursorShape cursor);
@@ -196,6 +208,11 @@ class TMainForm : public QMainWindow, private UiHooks {
     QWidget* buildSelectorPage();
     QWidget* buildSchemaPage(int tree);
     QWidget* buildComparePage(bool classes);
+    QWidget* buildOtherElementsPage();
+    // The strip above a results list: "Start ..." and the fields choice.
+    QWidget* buildStartStrip(QWidget* parent, const QString& startName, int fieldsIndex,
+                             QPushButton*& start);
+    void ReadFieldsSetting();
     ListBox* makeListBox(const QString& name, bool sorted);
     void wireEvents();
     void FormCreate();

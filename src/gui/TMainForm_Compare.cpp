@@ -65,12 +65,10 @@ void TMainForm::BitBtnCompareClassesClick(QObject*) {
         ListBoxCompareClassesResults->clear();
         classReport_.reset();
         Findings found;
-        const FindingFn toList = FindingLinesTo(
-            [this](const std::string& line) { ResultMsg(ListBoxCompareClassesResults, line); });
         CompareAllClasses(
             ws_, *this, [this](const std::string& name) { StatusMsg(name); },
             [&](const Finding& f) {
-                toList(f);
+                ListBoxCompareClassesResults->addFinding(f);
                 found.push_back(f);
             });
         classReport_ = RunReport(ws_, true, std::move(found));
@@ -87,18 +85,28 @@ void TMainForm::BitBtnCompareAttrClick(QObject*) {
         ListBoxCompareAttrResults->clear();
         attrReport_.reset();
         Findings found;
-        const FindingFn toList = FindingLinesTo(
-            [this](const std::string& line) { ResultMsg(ListBoxCompareAttrResults, line); });
         CompareAllAttributes(
             ws_, *this, [this](const std::string& name) { StatusMsg(name); },
             [&](const Finding& f) {
-                toList(f);
+                ListBoxCompareAttrResults->addFinding(f);
                 found.push_back(f);
             });
         attrReport_ = RunReport(ws_, false, std::move(found));
         StatusBarReset();
     }
     if (ListBoxCompareAttrResults->count() == 0) showMsgDlg(DlgType::Plain, "No differences found");
+}
+
+void TMainForm::BitBtnCompareOtherClick(QObject*) {
+    LongOperation operation(*this);
+    {
+        SavedCursor savedCursor;
+        ListBoxCompareOtherResults->clear();
+        CompareOtherElements(
+            ws_, [this](const Finding& f) { ListBoxCompareOtherResults->addFinding(f); });
+    }
+    if (ListBoxCompareOtherResults->count() == 0)
+        showMsgDlg(DlgType::Plain, "No differences found");
 }
 
 std::shared_ptr<const ReportInput> TMainForm::reportFor(ListBox* listBox) const {
@@ -110,13 +118,23 @@ std::shared_ptr<const ReportInput> TMainForm::reportFor(ListBox* listBox) const 
 void TMainForm::CompareOneClass(const std::string& className, ListBox* target, bool clearFirst,
                                 bool reportIdentical) {
     if (clearFirst) target->clear();
-    target->addLines(::CompareOneClass(ws_, *this, className, reportIdentical));
+    const OneComparison one = CompareOneClassFindings(ws_, *this, className);
+    if (one.findings.empty()) {
+        if (reportIdentical) target->addLines(one.identical);
+    } else {
+        target->addFindings(one.findings);
+    }
 }
 
 void TMainForm::CompareOneAttr(const std::string& attrName, ListBox* target, bool clearFirst,
                                bool reportIdentical) {
     if (clearFirst) target->clear();
-    target->addLines(::CompareOneAttr(ws_, *this, attrName, reportIdentical));
+    const OneComparison one = CompareOneAttrFindings(ws_, *this, attrName);
+    if (one.findings.empty()) {
+        if (reportIdentical) target->addLines(one.identical);
+    } else {
+        target->addFindings(one.findings);
+    }
 }
 
 void TMainForm::ShowClassDetails(ListBox* source, ListBox* target, bool clearFirst) {
@@ -128,6 +146,9 @@ void TMainForm::ShowClassDetails(ListBox* source, ListBox* target, bool clearFir
     if (clearFirst) target->clear();
     DisplayClass(*name, info, target);
     ClassInfoFree(info);
+    Lines published;
+    AppendPublishedText(Trees(ws_.CurrentTree), ElementType::ObjectClass, *name, published);
+    target->addLines(published);
 }
 
 void TMainForm::ShowAttributeDetails(ListBox* source, ListBox* target, bool clearFirst) {
@@ -138,6 +159,9 @@ void TMainForm::ShowAttributeDetails(ListBox* source, ListBox* target, bool clea
     GetAttrDef(ws_, *this, ws_.CurrentTree, *name, info.Definition);
     if (clearFirst) target->clear();
     DisplayAttribute(*name, info, target);
+    Lines published;
+    AppendPublishedText(Trees(ws_.CurrentTree), ElementType::AttributeType, *name, published);
+    target->addLines(published);
 }
 
 void TMainForm::DisplayClass(const std::string& className, TClassInfo& info, ListBox* target) {

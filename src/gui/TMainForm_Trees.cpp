@@ -81,7 +81,12 @@ void TMainForm::ChangeTreeOnline(QObject* sender) {
                         : ToBytes(combo->currentText());
     Controls(tree).StatusPanel->setText(
         QString("Tree #%1: %2").arg(tree).arg(DecodeName(slot.TreeName)));
-    if (ChangeSlotTree(ws_, *this, tree, slot.TreeName) == 0) LoadSchemaOnline();
+    if (ChangeSlotTree(ws_, *this, tree, slot.TreeName) == 0) {
+        LoadSchemaOnline();
+    } else {
+        // The names stay, but the published definitions went with the failed change.
+        EnableCompare();
+    }
 }
 
 void TMainForm::LoadSchemaOnline() {

@@ -48,6 +48,11 @@ const Golden kGolden[] = {
      1},
     {"lab_compare", {"compare", "lab_1.txt", "lab_2.txt"}, "lab_compare_expected.txt", 1},
     {"lab_same", {"compare", "lab_2.txt", "lab_2.txt"}, "", 0},
+    // Trees without published definitions: --ignore changes nothing.
+    {"lab_compare_ignore_none",
+     {"compare", "--ignore=none", "lab_1.txt", "lab_2.txt"},
+     "lab_compare_expected.txt",
+     1},
     {"lab_show_class", {"show", "lab_1.txt", "Person"}, "lab_show-person_expected.txt", 0},
     {"lab_show_attribute", {"show", "lab_1.txt", "surname"}, "lab_show-surname_expected.txt", 0},
     {"quirks_quick", {"quick", "quirks_1.txt", "quirks_2.txt"}, "quirks_quick_expected.txt", 0},

@@ -5,8 +5,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStringList>
+#include <algorithm>
 
 #include "CliRunner.h"
+#include "ClientFactory.h"
+#include "Commands.h"
+#include "Compare.h"
 #include "Json.h"
 
 namespace {
@@ -132,6 +136,150 @@ TEST(CliJson, BytesThatAreNotUtf8ShowAsTheWindowShowsThem) {
     EXPECT_EQ(Strings(doc["attributes"]["unique1"]), QStringList{QString::fromUtf8("Stra\u00dfe")});
     EXPECT_EQ(doc["attributes"]["differences"][0]["definition2"].toString(),
               QString::fromUtf8("CI_STRING [Sized (1-64)] \u00absized\u00bb"));
+}
+
+std::shared_ptr<const TreeSchema> Published(
+    const std::vector<std::pair<ElementType, std::string>>& texts) {
+    auto schema = std::make_shared<TreeSchema>();
+    for (const auto& [type, text] : texts) {
+        ElementParse parsed = ParseLdapElement(type, text);
+        EXPECT_TRUE(parsed.element) << text << ": " << parsed.error;
+        if (parsed.element) schema->published.of(type).push_back(*parsed.element);
+        schema->published.setPublished(type);
+    }
+    schema->index();
+    return schema;
+}
+
+Finding Make(FindingType type, int kind, const std::string& name, int tree, std::string text1,
+             std::string text2 = {}, std::string label = {}) {
+    Finding f;
+    f.type = type;
+    f.kind = kind;
+    f.name = name;
+    f.tree = tree;
+    f.text1 = std::move(text1);
+    f.text2 = std::move(text2);
+    f.label = std::move(label);
+    return f;
+}
+
+TEST(ComparisonJson, PublishedFindingsAreObjectsOfTheirOwnKinds) {
+    constexpr int kClass = static_cast<int>(ElementType::ObjectClass);
+    constexpr int kAttr = static_cast<int>(ElementType::AttributeType);
+    constexpr auto kRule = ElementType::MatchingRule;
+    constexpr auto kSyntax = ElementType::LdapSyntax;
+    Workspace ws(CreateUnavailableClient(""));
+    for (int t = 1; t <= 2; ++t) {
+        ws.tree(t).TreeName = t == 1 ? "ONE" : "TWO";
+        ws.tree(t).FileName = "/srv/tree" + std::to_string(t) + ".txt";
+        ws.tree(t).ClassNames = {{"account", 0}};
+        ws.tree(t).AttrNames = {{"mail", 0}};
+    }
+    const std::string ia5 = "1.3.6.1.4.1.1466.115.121.1.26";
+    ws.tree(1).Schema = Published({
+        {kSyntax, "( " + ia5 + " DESC 'IA5 String' )"},
+        {kRule, "( 2.5.13.5 NAME 'caseExactMatch' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )"},
+        {kRule, "( 1.3.6.1.4.1.55555.4.1 NAME 'badgeMatch' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )"},
+    });
+    ws.tree(2).Schema = Published({
+        {kSyntax, "( " + ia5 + " DESC 'IA5 String' )"},
+        {kSyntax, "( 1.3.6.1.4.1.55555.3.1 DESC 'Badge' )"},
+        {kRule, "( 1.3.6.1.4.1.55555.4.1 NAME 'BADGEMATCH' SYNTAX " + ia5 + " )"},
+    });
+    ASSERT_TRUE(PublishesOtherElements(ws));
+    cli::ComparisonFindings found;
+    found.classes = Findings{
+        Make(FindingType::SameOid, kClass, "oldAccount", 1, "newAccount", "1.3.6.1.4.1.55555.2.9"),
+        Make(FindingType::ClassItem, ikMandatoryAttribute, "account", 2, "uid"),
+        Make(FindingType::Field, kClass, "account", 0, "A login", "", "Description"),
+    };
+    found.attributes = Findings{
+        Make(FindingType::SameOid, kAttr, "userid", 2, "uid", "0.9.2342.19200300.100.1.1"),
+        Make(FindingType::Field, kAttr, "mail", 0, "caseIgnoreIA5Match", "caseExactIA5Match",
+             "Equality"),
+    };
+    found.elements.emplace();
+    CompareOtherElements(ws, [&](const Finding& f) { found.elements->push_back(f); });
+
+    const std::string text = cli::ComparisonJson(ws, found);
+    const QJsonObject doc = Document(CliResult{0, text, ""});
+    // The new members stand in their places, the old ones keep theirs.
+    std::vector<std::size_t> at;
+    for (const char* key : {"\"trees\"", "\"ignored\"", "\"classes\"", "\"attributes\"",
+                            "\"elements\"", "\"different\""})
+        at.push_back(text.find(key));
+    EXPECT_EQ(std::count(at.begin(), at.end(), std::string::npos), 0) << text;
+    EXPECT_TRUE(std::is_sorted(at.begin(), at.end())) << text;
+    EXPECT_EQ(Strings(doc["ignored"]), (QStringList{"X-ORIGIN", "X-SCHEMA-FILE"}));
+    EXPECT_EQ(doc["classes"]["differences"].toArray(),
+              (QJsonArray{Object({{"class", "oldAccount"},
+                                  {"kind", "SameOid"},
+                                  {"tree", 1},
+                                  {"other", "newAccount"},
+                                  {"oid", "1.3.6.1.4.1.55555.2.9"}}),
+                          Object({{"class", "account"},
+                                  {"kind", "Mandatory Attribute"},
+                                  {"tree", 2},
+                                  {"item", "uid"}}),
+                          Object({{"class", "account"},
+                                  {"kind", "Field"},
+                                  {"field", "Description"},
+                                  {"value1", "A login"},
+                                  {"value2", ""}})}));
+    EXPECT_EQ(doc["attributes"]["differences"].toArray(),
+              (QJsonArray{Object({{"attribute", "userid"},
+                                  {"kind", "SameOid"},
+                                  {"tree", 2},
+                                  {"other", "uid"},
+                                  {"oid", "0.9.2342.19200300.100.1.1"}}),
+                          Object({{"attribute", "mail"},
+                                  {"kind", "Field"},
+                                  {"field", "Equality"},
+                                  {"value1", "caseIgnoreIA5Match"},
+                                  {"value2", "caseExactIA5Match"}})}));
+    // Type by type as the comparison gives them: unique ones, then differing fields.
+    EXPECT_EQ(doc["elements"].toArray(),
+              (QJsonArray{Object({{"type", "Syntax"},
+                                  {"name", "1.3.6.1.4.1.55555.3.1"},
+                                  {"kind", "Unique"},
+                                  {"tree", 2}}),
+                          Object({{"type", "Matching Rule"},
+                                  {"name", "caseExactMatch"},
+                                  {"kind", "Unique"},
+                                  {"tree", 1}}),
+                          Object({{"type", "Matching Rule"},
+                                  {"name", "badgeMatch"},
+                                  {"kind", "Field"},
+                                  {"field", "Syntax"},
+                                  {"value1", "1.3.6.1.4.1.1466.115.121.1.15"},
+                                  {"value2", QString::fromStdString(ia5)}})}));
+    EXPECT_EQ(doc["different"], QJsonValue(true));
+
+    // The report of the same run: what was left out, and the elements both trees publish.
+    const ReportInput report = cli::ComparisonReport(ws, found);
+    EXPECT_EQ(report.fieldsLeftOut, (std::vector<std::string>{"X-ORIGIN", "X-SCHEMA-FILE"}));
+    ASSERT_TRUE(report.elements);
+    std::vector<std::string> common;
+    for (const ReportElement& e : report.elements->common)
+        common.push_back(ElementTypeLabel(e.kind) + " " + e.name);
+    EXPECT_EQ(common, (std::vector<std::string>{"Syntax " + ia5, "Matching Rule badgeMatch"}));
+
+    // What --ignore says, as it says it; none leaves nothing out.
+    struct Ignore {
+        const char* list;
+        QStringList described;
+    };
+    for (const Ignore& c :
+         {Ignore{"none", {}}, Ignore{"description, Super Type,extensions",
+                                     {"Description", "Super Type", "extensions"}}}) {
+        std::vector<std::string> unknown;
+        ws.Fields = FieldFilter::Parse(c.list, unknown);
+        EXPECT_TRUE(unknown.empty()) << c.list;
+        EXPECT_EQ(Strings(Document(CliResult{0, cli::ComparisonJson(ws, found), ""})["ignored"]),
+                  c.described)
+            << c.list;
+    }
 }
 
 TEST(JsonWriter, EscapesWhatJsonCannotHoldAsItIs) {

@@ -73,6 +73,26 @@ TEST(CliUsage, WrongCommandsAndOperandsGetOneLineAndTheUsage) {
          {"save", "tree:A", "tree:B"},
          "kalvix-cli: save writes a file, not a tree: tree:B",
          "Usage: kalvix-cli save"},
+        {"fields --ignore does not know",
+         {"compare", "--ignore", "descripton,names", "--ignore=x-origin,Bogus", lab1, lab2},
+         "kalvix-cli: unknown fields 'descripton', 'Bogus' for --ignore (use none, extensions, an "
+         "extension's X- name, or field labels in any letter case: OID, Names, Description, "
+         "Obsolete, Super Type, Equality, Ordering, Substring, Syntax, Single Value, Collective, "
+         "No User Modification, Usage, Kind, Mandatory, Optional, Auxiliary, Precluded, Applies "
+         "To, Name Form, Structural Class)",
+         "Usage: kalvix-cli compare [--format text|json|html] [--ignore LIST]"},
+        {"--ignore without value",
+         {"compare-classes", lab1, lab2, "--ignore"},
+         "kalvix-cli: --ignore needs a value: fields, or none",
+         "Usage: kalvix-cli compare-classes"},
+        {"--ignore with nothing in its list",
+         {"compare-attributes", "--ignore= , ", lab1, lab2},
+         "kalvix-cli: --ignore needs fields, or none",
+         "Usage: kalvix-cli compare-attributes"},
+        {"--ignore for the quick check, which compares names only",
+         {"quick", "--ignore", "none", lab1, lab2},
+         "kalvix-cli: unknown option '--ignore' for quick",
+         "Usage: kalvix-cli quick"},
         {"tree without name",
          {"quick", "tree:", lab2},
          "kalvix-cli: 'tree:' needs a tree name",

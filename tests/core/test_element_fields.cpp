@@ -153,8 +153,8 @@ TEST(ElementFields, ComparesEachFieldByMeaning) {
         const ElementParse a = ParseLdapElement(c.type, c.tree1);
         const ElementParse b = ParseLdapElement(c.type, c.tree2);
         ASSERT_TRUE(a.element && b.element) << c.what << ": " << a.error << b.error;
-        const FieldScope scope =
-            c.type == kClass ? FieldScope::BesideClassRecords : FieldScope::Everything;
+        RecordCoverage scope;
+        scope.records = c.type == kClass;
         EXPECT_EQ(Describe(CompareElementFields(*a.element, Context1(), *b.element, Context2(),
                                                 FieldFilter(), scope)),
                   c.expected)
@@ -191,6 +191,89 @@ TEST(ElementFields, FilterLeavesFieldsOut) {
     EXPECT_TRUE(unknown.empty());
     FieldFilter::Parse("obsolete,colour", unknown);
     EXPECT_EQ(unknown, std::vector<std::string>{"colour"});
+}
+
+}  // namespace
+
+namespace {
+
+// Beside the records, a field their own lines already show is not reported twice.
+TEST(ElementFields, LeavesWhatTheRecordsShowToThem) {
+    struct Row {
+        const char* what;
+        ElementType type;
+        const char* tree1;
+        const char* tree2;
+        RecordCoverage coverage;
+        std::vector<std::string> expected;
+    };
+    RecordCoverage records;
+    records.records = true;
+    RecordCoverage otherSyntax = records;
+    otherSyntax.syntaxIdsDiffer = true;
+    RecordCoverage otherBounds = records;
+    otherBounds.boundsDiffer = true;
+    RecordCoverage identifiers = records;
+    identifiers.identifiers = true;
+    const Row rows[] = {
+        {"flags in the definition line",
+         kAttr,
+         "( 1.2 NAME 'a' SINGLE-VALUE NO-USER-MODIFICATION )",
+         "( 1.2 NAME 'a' COLLECTIVE )",
+         records,
+         {"Collective:  | TRUE"}},
+        {"another syntax id",
+         kAttr,
+         "( 1.2 NAME 'a' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )",
+         "( 1.2 NAME 'a' SYNTAX 1.3.6.1.4.1.1466.115.121.1.44 )",
+         otherSyntax,
+         {}},
+        {"the same syntax id, another OID",
+         kAttr,
+         "( 1.2 NAME 'a' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )",
+         "( 1.2 NAME 'a' SYNTAX 1.3.6.1.4.1.1466.115.121.1.11 )",
+         records,
+         {"Syntax: 1.3.6.1.4.1.1466.115.121.1.15 | 1.3.6.1.4.1.1466.115.121.1.11"}},
+        {"a length the bounds show",
+         kAttr,
+         "( 1.2 NAME 'a' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15{32} )",
+         "( 1.2 NAME 'a' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15{64} )",
+         otherBounds,
+         {}},
+        {"native extensions",
+         kAttr,
+         "( 1.2 NAME 'a' X-NDS_NONREMOVABLE '1' X-ACME 'x' )",
+         "( 1.2 NAME 'a' )",
+         records,
+         {"X-ACME: x | "}},
+        {"a class's OID in its ASN lines",
+         kClass,
+         "( 1.2 NAME 'c' )",
+         "( 1.3 NAME 'c' )",
+         identifiers,
+         {}},
+        {"a class's OID without identifiers",
+         kClass,
+         "( 1.2 NAME 'c' )",
+         "( 1.3 NAME 'c' )",
+         records,
+         {"OID: 1.2 | 1.3"}},
+        {"no records: everything",
+         kAttr,
+         "( 1.2 NAME 'a' SINGLE-VALUE X-NDS_NONREMOVABLE '1' )",
+         "( 1.2 NAME 'a' )",
+         {},
+         {"Single Value: TRUE | ", "X-NDS_NONREMOVABLE: 1 | "}},
+    };
+    for (const Row& row : rows) {
+        const ElementParse a = ParseLdapElement(row.type, row.tree1);
+        const ElementParse b = ParseLdapElement(row.type, row.tree2);
+        ASSERT_TRUE(a.element && b.element) << row.what;
+        EXPECT_EQ(Describe(CompareElementFields(*a.element, Context1(), *b.element, Context2(),
+                                                FieldFilter(), row.coverage)),
+                  row.expected)
+            << row.what;
+    }
 }
 
 }  // namespace

@@ -1,10 +1,11 @@
-// The HTML report built from findings in hand: escaping of any bytes, and the grouping of
-// findings into one table a class or attribute.
+// The HTML report built from findings in hand: escaping of any bytes, the grouping of
+// findings into one table a class or attribute, and the parts published definitions add.
 #include <gtest/gtest.h>
 
 #include "Definitions.h"
 #include "HtmlDoc.h"
 #include "HtmlReport.h"
+#include "LdapElement.h"
 
 namespace {
 
@@ -80,6 +81,154 @@ TEST(HtmlReport, OneTableAClassOneRowAKind) {
     EXPECT_EQ(doc.at(common[1]).text, "B");
     EXPECT_EQ(doc.byId("attributes"), -1);  // a part not asked for is not there
     EXPECT_EQ(doc.at(doc.find(doc.byId("tree2"), "td", "source")[0]).text, "live, LDAP ldap://x/");
+}
+
+Finding Field(ElementType type, const std::string& name, const std::string& label,
+              std::string value1, std::string value2) {
+    Finding f = Make(FindingType::Field, name, 0, static_cast<int>(type), std::move(value1),
+                     std::move(value2));
+    f.label = label;
+    return f;
+}
+
+// The text of each cell of a row (th and td alike), in order.
+std::vector<std::string> Cells(const HtmlDoc& doc, int row) {
+    std::vector<std::string> cells;
+    for (int child : doc.at(row).children) cells.push_back(doc.at(child).text);
+    return cells;
+}
+
+std::string Count(const HtmlDoc& doc, const std::string& part, const std::string& cls) {
+    const std::vector<int> cells = doc.find(doc.byId("summary-" + part), "td", cls);
+    return cells.size() == 1 ? doc.at(cells[0]).text : "(" + std::to_string(cells.size()) + ")";
+}
+
+TEST(HtmlReport, PublishedDefinitionsAddFieldRowsSameOidsAndElements) {
+    constexpr ElementType kClass = ElementType::ObjectClass;
+    constexpr ElementType kAttr = ElementType::AttributeType;
+    constexpr ElementType kRule = ElementType::MatchingRule;
+    ReportInput in;
+    in.trees[0] = {"ONE", "live, LDAP ldap://one/"};
+    in.trees[1] = {"TWO", "live, LDAP ldap://two/"};
+    ReportPart classes;
+    classes.names.unique1 = {{"oldPerson", 0}};
+    classes.names.unique2 = {{"newPerson", 0}};
+    classes.names.common = classes.names.common2 = {{"account", 0}, {"person", 0}};
+    Finding sameOid = Make(FindingType::SameOid, "oldPerson", 1, static_cast<int>(kClass),
+                           "newPerson", "1.3.6.1.4.1.55555.2.9");
+    classes.findings = {
+        Make(FindingType::UniqueClass, "oldPerson", 1, 0, ""),
+        Make(FindingType::UniqueClass, "newPerson", 2, 0, ""),
+        sameOid,
+        Make(FindingType::ClassItem, "account", 1, ikMandatoryAttribute, "uid"),
+        Field(kClass, "account", "Description", "A login", "An account"),
+        // Field findings alone make a class defined otherwise.
+        Field(kClass, "person", "Obsolete", "TRUE", ""),
+    };
+    ReportPart attrs;
+    attrs.names.common = attrs.names.common2 = {{"description", 0}, {"mail", 0}};
+    attrs.findings = {
+        Make(FindingType::AttrDefinition, "description", 0, 0, "CI_STRING", "PR_STRING"),
+        Field(kAttr, "description", "Syntax", "1.3.6.1.4.1.1466.115.121.1.15",
+              "1.3.6.1.4.1.1466.115.121.1.44"),
+        Field(kAttr, "mail", "Equality", "caseIgnoreIA5Match", "caseExactIA5Match"),
+        Field(kAttr, "mail", "X-ORIGIN", "RFC 4524", ""),
+    };
+    ReportElements elements;
+    elements.findings = {
+        Make(FindingType::UniqueElement, "caseExactMatch", 1, static_cast<int>(kRule), ""),
+        Make(FindingType::UniqueElement, "1.3.6.1.4.1.55555.3.1", 2,
+             static_cast<int>(ElementType::LdapSyntax), ""),
+        Field(kRule, "badgeMatch", "Syntax", "1.3.6.1.4.1.1466.115.121.1.15",
+              "1.3.6.1.4.1.1466.115.121.1.26"),
+    };
+    elements.common = {{static_cast<int>(kRule), "badgeMatch"},
+                       {static_cast<int>(kRule), "caseIgnoreMatch"}};
+
+    // Without published definitions the report has none of their parts.
+    in.classes = classes;
+    in.attributes = attrs;
+    const HtmlDoc plain(HtmlReport(in));
+    ASSERT_EQ(plain.error(), "");
+    for (const char* id :
+         {"left-out", "classes-same-oid", "attributes-same-oid", "elements", "summary-elements"})
+        EXPECT_EQ(plain.byId(id), -1) << id;
+
+    in.fieldsLeftOut = std::vector<std::string>{"Description", "X-ORIGIN"};
+    in.elements = elements;
+    const std::string html = HtmlReport(in);
+    const HtmlDoc doc(html);
+    ASSERT_EQ(doc.error(), "") << html;
+    for (int a : doc.find(doc.root(), "a"))
+        EXPECT_GE(doc.byId(doc.at(a).attrs.at("href").substr(1)), 0) << doc.at(a).attrs.at("href");
+    EXPECT_EQ(doc.at(doc.byId("left-out")).text,
+              "Fields of the published definitions left out of the comparison: Description, "
+              "X-ORIGIN.");
+
+    // One table a class, its field rows after the item rows; the same-OID line apart.
+    EXPECT_EQ(Count(doc, "classes", "different"), "2");
+    const std::vector<int> classTables = doc.find(doc.byId("classes-different"), "table");
+    ASSERT_EQ(classTables.size(), 2u);
+    const std::vector<int> accountRows = doc.find(classTables[0], "tr");
+    ASSERT_EQ(accountRows.size(), 3u);
+    EXPECT_EQ(Cells(doc, accountRows[1]),
+              (std::vector<std::string>{"Mandatory Attribute", "uid", "-"}));
+    EXPECT_TRUE(doc.at(accountRows[2]).hasClass("field-row"));
+    EXPECT_EQ(Cells(doc, accountRows[2]),
+              (std::vector<std::string>{"Description", "A login", "An account"}));
+    const std::vector<int> personRows = doc.find(classTables[1], "tr", "field-row");
+    ASSERT_EQ(personRows.size(), 1u);
+    EXPECT_EQ(Cells(doc, personRows[0]), (std::vector<std::string>{"Obsolete", "TRUE", "-"}));
+    std::vector<std::string> sameLines;
+    AppendFindingLines(sameOid, sameLines);
+    const std::vector<int> same = doc.find(doc.byId("classes-same-oid"), "li");
+    ASSERT_EQ(same.size(), 1u);
+    EXPECT_EQ(doc.at(same[0]).text, sameLines[0]);
+    EXPECT_EQ(doc.find(doc.byId("attributes-same-oid"), "p", "none").size(), 1u);
+
+    // Attributes: the definition pair spans both value columns above the field rows; an
+    // attribute with field findings only has its table too.
+    EXPECT_EQ(Count(doc, "attributes", "different"), "2");
+    const std::vector<int> attrTables = doc.find(doc.byId("attributes-different"), "table");
+    ASSERT_EQ(attrTables.size(), 2u);
+    const std::vector<int> defs = doc.find(attrTables[0], "td", "def");
+    ASSERT_EQ(defs.size(), 2u);
+    EXPECT_EQ(doc.at(defs[0]).attrs.at("colspan"), "2");
+    std::vector<std::vector<std::string>> fieldRows;
+    for (int table : attrTables)
+        for (int row : doc.find(table, "tr", "field-row")) fieldRows.push_back(Cells(doc, row));
+    EXPECT_EQ(fieldRows,
+              (std::vector<std::vector<std::string>>{
+                  {"Syntax", "1.3.6.1.4.1.1466.115.121.1.15", "1.3.6.1.4.1.1466.115.121.1.44"},
+                  {"Equality", "caseIgnoreIA5Match", "caseExactIA5Match"},
+                  {"X-ORIGIN", "RFC 4524", "-"}}));
+    EXPECT_EQ(doc.find(attrTables[1], "td", "def").size(), 0u);
+
+    // The other element types: their summary row and section.
+    EXPECT_EQ(Count(doc, "elements", "unique1"), "1");
+    EXPECT_EQ(Count(doc, "elements", "common"), "2");
+    EXPECT_EQ(Count(doc, "elements", "unique2"), "1");
+    EXPECT_EQ(Count(doc, "elements", "different"), "1");
+    const std::vector<int> unique1 = doc.find(doc.byId("elements-unique1"), "li");
+    ASSERT_EQ(unique1.size(), 1u);
+    EXPECT_EQ(doc.at(unique1[0]).text, "Matching Rule caseExactMatch");
+    const std::vector<int> unique2 = doc.find(doc.byId("elements-unique2"), "li");
+    ASSERT_EQ(unique2.size(), 1u);
+    EXPECT_EQ(doc.at(unique2[0]).text, "Syntax 1.3.6.1.4.1.55555.3.1");
+    const std::vector<int> ruleTables = doc.find(doc.byId("elements-different"), "table");
+    ASSERT_EQ(ruleTables.size(), 1u);
+    EXPECT_EQ(doc.at(doc.find(ruleTables[0], "caption")[0]).text, "Matching Rule badgeMatch");
+    const std::vector<int> ruleRows = doc.find(ruleTables[0], "tr", "field-row");
+    ASSERT_EQ(ruleRows.size(), 1u);
+    EXPECT_EQ(Cells(doc, ruleRows[0]),
+              (std::vector<std::string>{"Syntax", "1.3.6.1.4.1.1466.115.121.1.15",
+                                        "1.3.6.1.4.1.1466.115.121.1.26"}));
+    EXPECT_EQ(doc.find(doc.byId("elements-common"), "li").size(), 2u);
+
+    in.fieldsLeftOut->clear();
+    const HtmlDoc everything(HtmlReport(in));
+    EXPECT_EQ(everything.at(everything.byId("left-out")).text,
+              "Every field of the published definitions was compared.");
 }
 
 }  // namespace

@@ -1,83 +1,111 @@
-// Which tree a comparison line speaks of, and the definition words two lines differ in.
+// Which tree each finding line speaks of and the definition words a pair differs in, taken
+// from the finding records: a line's text is never read back.
 #include <gtest/gtest.h>
 
 #include <QStringList>
 
+#include "LdapElement.h"
 #include "LineMarks.h"
+#include "Names.h"
 
 namespace {
 
-QStringList Marked(const QString& line, const std::vector<TextSpan>& spans) {
-    QStringList out;
-    for (const TextSpan& s : spans) out << line.mid(s.start, s.length);
-    return out;
+struct Expected {
+    int tree;
+    QStringList emphasised;
+};
+
+struct Case {
+    const char* what;
+    Finding finding;
+    std::vector<Expected> lines;
+};
+
+Finding Make(FindingType type, int tree, std::string name, std::string text1 = {},
+             std::string text2 = {}, int kind = 0, std::string label = {}) {
+    Finding f;
+    f.type = type;
+    f.tree = tree;
+    f.name = std::move(name);
+    f.text1 = std::move(text1);
+    f.text2 = std::move(text2);
+    f.kind = kind;
+    f.label = std::move(label);
+    return f;
 }
 
-TEST(LineMarks, TreeOfLineNeedsTheWholePrefix) {
-    EXPECT_EQ(TreeOfLine("Tree #1 - Unique Class: \"Alias\""), 1);
-    EXPECT_EQ(TreeOfLine("Tree #2 - Attribute Definition for \"CN\": \"CI_STRING\""), 2);
-    EXPECT_EQ(TreeOfLine("Tree #3 - Unique Class: \"X\""), 0);
-    EXPECT_EQ(TreeOfLine("Tree #1 -Unique"), 0);
-    EXPECT_EQ(TreeOfLine("  Tree #1 - indented"), 0);
-    EXPECT_EQ(TreeOfLine("Class identical: "), 0);
-    EXPECT_EQ(TreeOfLine(""), 0);
-}
+constexpr int kAttrType = static_cast<int>(ElementType::AttributeType);
+constexpr int kMatchingRule = static_cast<int>(ElementType::MatchingRule);
 
-TEST(LineMarks, FlagsAndSyntaxThatDifferAreMarkedOnEachSide) {
-    const QString a =
-        R"(Tree #1 - Attribute Definition for "Employee Number": "CI_STRING [SglVal\Sized (1-16)\NonRem\String]")";
-    const QString b =
-        R"(Tree #2 - Attribute Definition for "Employee Number": "INTEGER [SglVal\NonRem]")";
-    const PairMarks marks = DifferingWords(a, b);
-    ASSERT_TRUE(marks.paired);
-    EXPECT_EQ(Marked(a, marks.first), QStringList({"CI_STRING", "Sized (1-16)", "String"}));
-    EXPECT_EQ(Marked(b, marks.second), QStringList({"INTEGER"}));
-
-    // Only a bound differs: the whole flag is marked, the rest is not.
-    const QString c =
-        R"(Tree #1 - Attribute Definition for "CN": "CI_STRING [Sized (1-64)\NonRem]")";
-    const QString d =
-        R"(Tree #2 - Attribute Definition for "CN": "CI_STRING [Sized (1-128)\NonRem\PublRd]")";
-    const PairMarks cd = DifferingWords(c, d);
-    EXPECT_EQ(Marked(c, cd.first), QStringList({"Sized (1-64)"}));
-    EXPECT_EQ(Marked(d, cd.second), QStringList({"Sized (1-128)", "PublRd"}));
-}
-
-TEST(LineMarks, OnlyAPairAboutTheSameAttributeInTreeOrderIsMarked) {
-    const QString cn1 = R"(Tree #1 - Attribute Definition for "CN": "CI_STRING")";
-    const QString cn2 = R"(Tree #2 - Attribute Definition for "CN": "INTEGER")";
-    const QString sn2 = R"(Tree #2 - Attribute Definition for "SN": "INTEGER")";
-    EXPECT_TRUE(DifferingWords(cn1, cn2).paired);
-    EXPECT_EQ(Marked(cn1, DifferingWords(cn1, cn2).first), QStringList({"CI_STRING"}));
-    EXPECT_FALSE(DifferingWords(cn1, sn2).paired);
-    EXPECT_FALSE(DifferingWords(cn2, cn1).paired);
-    EXPECT_FALSE(DifferingWords(cn1, cn1).paired);
-    const QString classLine = R"(Tree #2 - Class Definition for "CN" has Optional Attribute: "X")";
-    EXPECT_FALSE(DifferingWords(cn1, classLine).paired);
-    EXPECT_FALSE(DifferingWords(cn1, "Tree #2 - ").paired);
-}
-
-TEST(LineMarks, HostileNamesAndBrokenDefinitionsStayInsideTheLine) {
-    // A name holding the separator and brackets; a definition without its closing bracket.
-    const QString a = R"(Tree #1 - Attribute Definition for "a": "[x]": "CI_STRING [NonRem\Sized")";
-    const QString b = R"(Tree #2 - Attribute Definition for "a": "[x]": "CI_STRING [NonRem")";
-    const PairMarks marks = DifferingWords(a, b);
-    ASSERT_TRUE(marks.paired);
-    EXPECT_EQ(Marked(a, marks.first), QStringList({"Sized"}));
-    EXPECT_TRUE(marks.second.empty());
-    for (const TextSpan& s : marks.first) {
-        EXPECT_GE(s.start, 0);
-        EXPECT_LE(s.start + s.length, a.size());
+TEST(LineMarks, EachFindingLineCarriesItsTreeAndItsDifferingWords) {
+    const Case cases[] = {
+        // Names that read like another tree's line prefix fool nothing.
+        {"unique class",
+         Make(FindingType::UniqueClass, 2, "Tree #1 - Unique Class: \"x\""),
+         {{2, {}}}},
+        {"unique attribute", Make(FindingType::UniqueAttribute, 1, "Tree #2 - "), {{1, {}}}},
+        {"flags pair",
+         Make(FindingType::ClassFlags, 0, "Tree #2 - Top", "Effective", "Effective\\Container"),
+         {{1, {}}, {2, {}}}},
+        {"class item", Make(FindingType::ClassItem, 2, "Person", "Title", {}, 4), {{2, {}}}},
+        {"syntax and flags",
+         Make(FindingType::AttrDefinition, 0, "Employee Number",
+              "CI_STRING [SglVal\\Sized (1-16)\\NonRem\\String]", "INTEGER [SglVal\\NonRem]"),
+         {{1, {"CI_STRING", "Sized (1-16)", "String"}}, {2, {"INTEGER"}}}},
+        {"only a bound differs: the whole flag",
+         Make(FindingType::AttrDefinition, 0, "CN", "CI_STRING [Sized (1-64)\\NonRem]",
+              "CI_STRING [Sized (1-128)\\NonRem\\PublRd]"),
+         {{1, {"Sized (1-64)"}}, {2, {"Sized (1-128)", "PublRd"}}}},
+        {"a name holding the separator, a definition without its bracket",
+         Make(FindingType::AttrDefinition, 0, "a\": \"[x]", "CI_STRING [NonRem\\Sized",
+              "CI_STRING [NonRem"),
+         {{1, {"Sized"}}, {2, {}}}},
+        {"a definition holding the separator",
+         Make(FindingType::AttrDefinition, 0, "b", "X [A\": \"B]", "X [C]"),
+         {{1, {"A\": \"B"}}, {2, {"C"}}}},
+        {"UTF-8 name: spans count characters",
+         Make(FindingType::AttrDefinition, 0,
+              "Gr\xC3\xB6\xC3\x9F"
+              "e \xE2\x82\xAC",
+              "CI_STRING", "INTEGER"),
+         {{1, {"CI_STRING"}}, {2, {"INTEGER"}}}},
+        {"a name that is no UTF-8: one character a byte",
+         Make(FindingType::AttrDefinition, 0, "\xE9t\xE9", "CI_STRING [Sized]", "CI_STRING"),
+         {{1, {"Sized"}}, {2, {}}}},
+        {"empty definitions",
+         Make(FindingType::AttrDefinition, 0, "e", "", ""),
+         {{1, {}}, {2, {}}}},
+        {"field pair",
+         Make(FindingType::Field, 0, "mail", "caseIgnoreIA5Match", "caseExactIA5Match", kAttrType,
+              "Equality"),
+         {{1, {}}, {2, {}}}},
+        {"same OID",
+         Make(FindingType::SameOid, 1, "userid", "uid", "0.9.2342.19200300.100.1.1", kAttrType),
+         {{1, {}}}},
+        {"unique element",
+         Make(FindingType::UniqueElement, 2, "caseExactMatch", {}, {}, kMatchingRule),
+         {{2, {}}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> rendered;
+        AppendFindingLines(c.finding, rendered);
+        const std::vector<MarkedLine> marked = MarkedFindingLines(c.finding);
+        ASSERT_EQ(marked.size(), c.lines.size()) << c.what;
+        ASSERT_EQ(rendered.size(), c.lines.size()) << c.what;
+        for (std::size_t i = 0; i < marked.size(); ++i) {
+            // The lines stay the core's, byte for byte.
+            EXPECT_EQ(marked[i].bytes, rendered[i]) << c.what;
+            EXPECT_EQ(marked[i].tree, c.lines[i].tree) << c.what << ", line " << i;
+            const QString shown = DecodeName(marked[i].bytes);
+            QStringList words;
+            for (const TextSpan& s : marked[i].emphasis) {
+                ASSERT_GE(s.start, 0) << c.what;
+                ASSERT_LE(s.start + s.length, shown.size()) << c.what;
+                words << shown.mid(s.start, s.length);
+            }
+            EXPECT_EQ(words, c.lines[i].emphasised) << c.what << ", line " << i;
+        }
     }
-    // Identical definitions: paired, nothing to mark.
-    const PairMarks same = DifferingWords(a, QString(a).replace(6, 1, "2"));
-    EXPECT_TRUE(same.paired);
-    EXPECT_TRUE(same.first.empty());
-    EXPECT_TRUE(same.second.empty());
-    // Empty definitions.
-    const PairMarks empty = DifferingWords(R"(Tree #1 - Attribute Definition for "a": "")",
-                                           R"(Tree #2 - Attribute Definition for "a": "")");
-    EXPECT_TRUE(empty.first.empty());
 }
 
 }  // namespace

@@ -226,7 +226,13 @@ TEST_F(ListInteraction, TreeLinesCarryTheirTreesColourAndTextStaysAsItIs) {
         R"(Tree #1 - Attribute Definition for "CN": "CI_STRING [Sized (1-64)\NonRem]")",
         R"(Tree #2 - Attribute Definition for "CN": "CI_STRING [Sized (1-128)\NonRem]")",
         "Attribute identical: "};
-    results->addLines(lines);
+    Finding pair;
+    pair.type = FindingType::AttrDefinition;
+    pair.name = "CN";
+    pair.text1 = R"(CI_STRING [Sized (1-64)\NonRem])";
+    pair.text2 = R"(CI_STRING [Sized (1-128)\NonRem])";
+    results->addFinding(pair);
+    results->addLines({lines[2]});
     form->show();
     form->PageControl->setCurrentWidget(form->TabSheetCompareAttributes);
     form->PageControlAttr->setCurrentWidget(form->TabSheetAttrDetail);
@@ -248,7 +254,7 @@ TEST_F(ListInteraction, TreeLinesCarryTheirTreesColourAndTextStaysAsItIs) {
     EXPECT_EQ(results->itemText(0).mid(first[0].start, first[0].length), "Sized (1-64)");
     EXPECT_EQ(delegate->emphasis(results->model()->index(1, 0)).size(), 1u);
     EXPECT_TRUE(delegate->emphasis(results->model()->index(2, 0)).empty());
-    // Lists outside the comparisons show tree lines plainly.
+    // A line that is no finding's is shown plainly, whatever it says.
     form->ListBoxClasses1->addItem(lines[0]);
     auto* plain = static_cast<ListDelegate*>(form->ListBoxClasses1->itemDelegate());
     EXPECT_TRUE(plain->emphasis(form->ListBoxClasses1->model()->index(0, 0)).empty());

@@ -62,6 +62,12 @@ expect "kalvix-cli compare --f" "--format"
 expect "kalvix-cli show --" $'--attribute\n--class\n--help\n--quiet\n--version'
 expect "kalvix-cli trees --" $'--help\n--quiet\n--version'
 expect "kalvix-cli quick --format " $'html\njson\ntext'
+# --ignore: the comparisons only; a list is completed at its last item.
+expect "kalvix-cli compare-classes --ig" "--ignore"
+expect "kalvix-cli quick --ig" ""
+expect "kalvix-cli compare --ignore de" "description"
+expect "kalvix-cli compare --ignore names,x-" $'names,x-origin\nnames,x-schema-file'
+expect "kalvix-cli compare --ignore names lab_1" "lab_1.txt"
 expect "kalvix-cli rec" "reconcile"
 expect "kalvix-cli reconcile --" $'--dialect\n--help\n--include-changed\n--quiet\n--schema-name\n--version'
 expect "kalvix-cli reconcile --dialect " $'openldap\nrfc4512'

@@ -32,7 +32,7 @@ done
 # Every command and option of kalvix-cli has its place in the manual.
 cli_page=$source_dir/docs/man/kalvix-cli.1
 for word in trees save quick compare-classes compare-attributes compare show reconcile \
-    format quiet class attribute dialect rfc4512 openldap include-changed schema-name help \
+    format ignore quiet class attribute dialect rfc4512 openldap include-changed schema-name help \
     version KALVIX_CLIENT XDG_CONFIG_DIRS; do
     grep -q -- "${word//-/\\\\-}" "$cli_page" || fail "kalvix-cli(1) does not mention $word"
 done

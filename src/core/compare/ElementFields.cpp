@@ -68,11 +68,13 @@ bool SameSet(const std::vector<std::string>& a, const std::vector<std::string>& 
 class Comparer {
   public:
     Comparer(const LdapElement& a, const PublishedElements& inA, const LdapElement& b,
-             const PublishedElements& inB, const FieldFilter& filter)
-        : a_(a), inA_(inA), b_(b), inB_(inB), filter_(filter) {}
+             const PublishedElements& inB, const FieldFilter& filter, bool records)
+        : a_(a), inA_(inA), b_(b), inB_(inB), filter_(filter), records_(records) {}
 
     void text(const std::string& label, const std::string& x, const std::string& y, bool equal) {
         if (equal || filter_.ignores(label)) return;
+        // What NetWare-descended servers publish as X-NDS_ is what the records are made of.
+        if (records_ && LowerAscii(label).rfind("x-nds_", 0) == 0) return;
         out_.push_back({label, x, y});
     }
     void flag(const std::string& label, bool x, bool y) { text(label, Flag(x), Flag(y), x == y); }
@@ -94,12 +96,15 @@ class Comparer {
         };
         text(kNames, Joined(x), Joined(y), SameSet(x, y, same));
     }
-    void syntax() {
+    // covered: the attribute lines already show the syntax (or, the OID being the same,
+    // the length) differ.
+    void syntax(const RecordCoverage& coverage = {}) {
         const bool sameOid =
             a_.syntax.empty() == b_.syntax.empty() &&
             (a_.syntax.empty() || inA_.syntaxKey(a_.syntax) == inB_.syntaxKey(b_.syntax));
         const bool sameLength = StripZeros(a_.syntaxLength) == StripZeros(b_.syntaxLength);
-        text(kSyntax, SyntaxText(a_), SyntaxText(b_), sameOid && sameLength);
+        const bool covered = coverage.syntaxIdsDiffer || (sameOid && coverage.boundsDiffer);
+        text(kSyntax, SyntaxText(a_), SyntaxText(b_), (sameOid && sameLength) || covered);
     }
     void extensions() {
         std::vector<std::string> seen;
@@ -135,6 +140,7 @@ class Comparer {
         return nullptr;
     }
     const FieldFilter& filter_;
+    bool records_;
     std::vector<FieldDifference> out_;
 };
 
@@ -212,15 +218,15 @@ const std::vector<std::string>& FieldLabels() {
     return labels;
 }
 
-std::vector<FieldDifference> CompareElementFields(const LdapElement& a,
-                                                  const PublishedElements& inA,
-                                                  const LdapElement& b,
-                                                  const PublishedElements& inB,
-                                                  const FieldFilter& filter, FieldScope scope) {
-    Comparer c(a, inA, b, inB, filter);
+std::vector<FieldDifference> CompareElementFields(
+    const LdapElement& a, const PublishedElements& inA, const LdapElement& b,
+    const PublishedElements& inB, const FieldFilter& filter, const RecordCoverage& coverage) {
+    Comparer c(a, inA, b, inB, filter, coverage.records);
     const ElementType type = a.type;
-    const bool classRecords = scope == FieldScope::BesideClassRecords;
-    c.text(kOid, a.oid, b.oid, LowerAscii(a.oid) == LowerAscii(b.oid));
+    const bool classRecords = coverage.records && type == ElementType::ObjectClass;
+    const bool attrRecords = coverage.records && type == ElementType::AttributeType;
+    const bool oidShown = classRecords && coverage.identifiers;
+    c.text(kOid, a.oid, b.oid, oidShown || LowerAscii(a.oid) == LowerAscii(b.oid));
     if (type != ElementType::LdapSyntax || !a.names.empty() || !b.names.empty())
         c.names(a.names, b.names);
     c.text(kDescription, a.description, b.description, a.description == b.description);
@@ -231,10 +237,11 @@ std::vector<FieldDifference> CompareElementFields(const LdapElement& a,
             c.rule(kEquality, a.equality, b.equality);
             c.rule(kOrdering, a.ordering, b.ordering);
             c.rule(kSubstring, a.substr, b.substr);
-            c.syntax();
-            c.flag(kSingleValue, a.singleValue, b.singleValue);
+            c.syntax(attrRecords ? coverage : RecordCoverage{});
+            if (!attrRecords) c.flag(kSingleValue, a.singleValue, b.singleValue);
             c.flag(kCollective, a.collective, b.collective);
-            c.flag(kNoUserModification, a.noUserModification, b.noUserModification);
+            if (!attrRecords)
+                c.flag(kNoUserModification, a.noUserModification, b.noUserModification);
             c.text(kUsage, a.usage, b.usage, UsageKey(a.usage) == UsageKey(b.usage));
             break;
         case ElementType::ObjectClass:

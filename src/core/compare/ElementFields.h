@@ -39,14 +39,18 @@ class FieldFilter {
 // The labels of the fields every element type may have, in the order findings give them.
 const std::vector<std::string>& FieldLabels();
 
-// Which fields the Parts' own comparison of a class already reports: its super classes,
-// MUST, MAY and (through its flags) its kind.
-enum class FieldScope { Everything, BesideClassRecords };
-
+// What the comparison of the window's own records already reports for this pair, so that
+// no field is reported twice.
+struct RecordCoverage {
+    bool records = false;          // compared beside a class's or attribute type's records: then
+                                   // a class's super classes, kind, MUST, MAY, an attribute's
+                                   // single-value and read-only flags, and the X-NDS_ extensions
+                                   // behind the records are theirs
+    bool identifiers = false;      // both classes have identifiers: their ASN lines show the OID
+    bool syntaxIdsDiffer = false;  // the attribute lines show another syntax
+    bool boundsDiffer = false;     // the attribute lines show other bounds
+};
 // Tree #1's definition a, Tree #2's definition b, each resolved in its own tree.
-std::vector<FieldDifference> CompareElementFields(const LdapElement& a,
-                                                  const PublishedElements& inA,
-                                                  const LdapElement& b,
-                                                  const PublishedElements& inB,
-                                                  const FieldFilter& filter,
-                                                  FieldScope scope = FieldScope::Everything);
+std::vector<FieldDifference> CompareElementFields(
+    const LdapElement& a, const PublishedElements& inA, const LdapElement& b,
+    const PublishedElements& inB, const FieldFilter& filter, const RecordCoverage& coverage = {});

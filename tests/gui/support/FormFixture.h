@@ -15,10 +15,10 @@
 
 class FormFixture : public ::testing::Test {
   protected:
-    // Each window starts from no settings at all.
-    void makeForm(std::unique_ptr<DirClient> client) {
+    // Each window starts from no settings at all, unless it is a restart that keeps them.
+    void makeForm(std::unique_ptr<DirClient> client, bool keepSettings = false) {
         form.reset();
-        std::filesystem::remove(SettingsFilePath());
+        if (!keepSettings) std::filesystem::remove(SettingsFilePath());
         form = std::make_unique<TMainForm>(std::move(client),
                                            std::make_unique<ScriptedDialogs>(dialogs),
                                            std::make_unique<RecordingShell>(opened));
@@ -40,6 +40,17 @@ class FormFixture : public ::testing::Test {
         form->workspace().CurrentTree = tree;
         form->UpdateDisplay();
         form->InitializeSchemaLists();
+    }
+
+    // A tree read whole from a source that publishes its definitions, as a load leaves it.
+    void fillPublishedSlot(int tree, std::shared_ptr<const TreeSchema> schema,
+                           const std::string& name = "TREE") {
+        NameList classes;
+        NameList attrs;
+        for (const SchemaClass& c : schema->classes) classes.push_back({c.name, 0});
+        for (const SchemaAttribute& a : schema->attributes) attrs.push_back({a.name, 0});
+        form->Trees(tree).Schema = std::move(schema);
+        fillSlot(tree, std::move(classes), std::move(attrs), true, name);
     }
 
     static NameList names(std::initializer_list<const char*> list) {

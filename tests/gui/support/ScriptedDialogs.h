@@ -1,5 +1,5 @@
-// Dialogs answered by the test: every message is recorded, every file dialog takes the
-// next scripted answer (a cancel when none is left). Nothing ever blocks.
+// Dialogs answered by the test: every message is recorded, every file dialog and text
+// prompt takes the next scripted answer (a cancel when none is left). Nothing ever blocks.
 #pragma once
 
 #include <QString>
@@ -25,8 +25,9 @@ class ScriptedDialogs : public Dialogs {
         std::vector<FileDialogSetup> openSetups;
         std::deque<std::optional<QString>> answers;
         std::vector<QString> questions;
-        std::deque<bool> confirmations;   // a "no" when none is left
-        std::function<void()> onMessage;  // runs while the message is "on screen"
+        std::vector<QString> offeredTexts;  // what each text prompt offered to edit
+        std::deque<bool> confirmations;     // a "no" when none is left
+        std::function<void()> onMessage;    // runs while the message is "on screen"
     };
 
     explicit ScriptedDialogs(Log& log) : log_(log) {}
@@ -49,6 +50,12 @@ class ScriptedDialogs : public Dialogs {
         const bool yes = log_.confirmations.front();
         log_.confirmations.pop_front();
         return yes;
+    }
+
+    // Takes the next scripted answer, as the file dialogs do.
+    std::optional<QString> askText(const QString&, const QString& text) override {
+        log_.offeredTexts.push_back(text);
+        return next();
     }
 
   private:
