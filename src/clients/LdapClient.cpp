@@ -643,8 +643,9 @@ Failure Connection::readRootDse(LdapRootDse& dse) {
 }
 
 Failure Connection::readSubschema(const std::string& dn, SchemaDefinitions& definitions) {
-    static const char* const attributes[] = {"objectClasses", "attributeTypes", "ldapSyntaxes",
-                                             nullptr};
+    static const char* const attributes[] = {
+        "objectClasses",   "attributeTypes",    "ldapSyntaxes", "matchingRules", "matchingRuleUse",
+        "dITContentRules", "dITStructureRules", "nameForms",    nullptr};
     const std::string step = "reading the subschema entry \"" + dn + "\" failed";
     Message entry(nullptr, ldap_msgfree);
     int rc = LDAP_SUCCESS;
@@ -654,9 +655,10 @@ Failure Connection::readSubschema(const std::string& dn, SchemaDefinitions& defi
     if (entry == nullptr)
         return {ldapcode::kNoSubschema,
                 settings_.uri + ": the subschema entry \"" + dn + "\" cannot be found"};
-    definitions.objectClasses = values(entry.get(), "objectClasses");
-    definitions.attributeTypes = values(entry.get(), "attributeTypes");
-    definitions.ldapSyntaxes = values(entry.get(), "ldapSyntaxes");
+    for (int t = 0; t < kElementTypes; ++t) {
+        const auto type = static_cast<ElementType>(t);
+        definitions.texts(type) = values(entry.get(), std::string(ElementAttribute(type)).c_str());
+    }
     return {};
 }
 
@@ -791,31 +793,27 @@ DirCode LdapTreeSource::load(SimTree& tree, std::map<std::int32_t, std::string>&
     f = connection.readSubschema(dn, definitions);
     if (f.code != 0) return failed(f);
 
-    SchemaMapping mapping = MapSchema(definitions);
-    if (mapping.tree.classes.empty() && mapping.tree.attributes.empty()) {
-        if (mapping.skipped.empty())
+    TreeSchema schema = MapLdapSchema(definitions);
+    if (schema.classes.empty() && schema.attributes.empty()) {
+        if (schema.skipped.empty())
             return failed({ldapcode::kNoSubschema,
                            settings_.uri + ": the subschema entry \"" + dn +
                                "\" shows no object classes or attribute types (this bind may "
                                "not be allowed to read them)"});
         return failed({ldapcode::kBadSchema,
-                       MarkSkippedDefinitions(mapping.tree, mapping.skipped,
+                       SkippedDefinitionsText(schema.skipped,
                                               settings_.uri + ": the subschema does not parse")});
     }
-    mapping.tree.defaultContext = !dse.defaultNamingContext.empty() ? dse.defaultNamingContext
-                                  : dse.namingContexts.empty()      ? std::string()
-                                                                    : dse.namingContexts.front();
-    const std::string skipped =
-        MarkSkippedDefinitions(mapping.tree, mapping.skipped, settings_.uri);
+    schema.defaultContext = !dse.defaultNamingContext.empty() ? dse.defaultNamingContext
+                            : dse.namingContexts.empty()      ? std::string()
+                                                              : dse.namingContexts.front();
+    schema.origin.description = settings_.uri;
+    schema.origin.server = true;
+    schema.origin.subschemaDn = dse.subschemaSubentry;
+    schema.origin.activeDirectory = IsActiveDirectorySubschema(dse.subschemaSubentry);
+    tree = ServedTree(schema);
+    const std::string skipped = MarkSkippedDefinitions(tree, schema.skipped, settings_.uri);
     if (!skipped.empty()) messages[ldapcode::kBadSchema] = skipped;
-    if (mapping.tree.published) {
-        PublishedSchema& published = *mapping.tree.published;
-        published.origin = settings_.uri;
-        published.server = true;
-        published.subschemaDn = dse.subschemaSubentry;
-        published.activeDirectory = IsActiveDirectorySubschema(dse.subschemaSubentry);
-    }
-    tree = std::move(mapping.tree);
     return 0;
 }
 

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <algorithm>
 #include <cctype>
+#include <optional>
 
 #include "ClientConfig.h"
 #include "D_Util.h"
@@ -38,16 +39,21 @@ bool MacroFrom(const std::string& text, std::pair<std::string, std::string>& mac
     return !macro.second.empty() && macro.second.find_first_of(" \t") == std::string::npos;
 }
 
+// slapd.conf's directives, and the subschema attributes' own names, singular or plural.
+std::optional<ElementType> DirectiveType(const std::string& keyword) {
+    const std::string k = AsciiLower(keyword);
+    if (k == "attributetype") return ElementType::AttributeType;
+    if (k == "objectclass") return ElementType::ObjectClass;
+    if (k == "ldapsyntax") return ElementType::LdapSyntax;
+    if (k == "ditcontentrule") return ElementType::DitContentRule;
+    return ElementTypeOf(k);
+}
+
 void AddDefinition(const std::string& keyword, const std::string& text,
                    SchemaDefinitions& definitions, std::vector<SkippedDefinition>& skipped) {
-    const std::string k = AsciiLower(keyword);
-    if (k == "attributetype" || k == "attributetypes") {
-        definitions.attributeTypes.push_back(text);
-    } else if (k == "objectclass" || k == "objectclasses") {
-        definitions.objectClasses.push_back(text);
-    } else if (k == "ldapsyntax" || k == "ldapsyntaxes") {
-        definitions.ldapSyntaxes.push_back(text);
-    } else if (k == "objectidentifier") {
+    if (const std::optional<ElementType> type = DirectiveType(keyword)) {
+        definitions.texts(*type).push_back(text);
+    } else if (AsciiLower(keyword) == "objectidentifier") {
         std::pair<std::string, std::string> macro;
         if (MacroFrom(text, macro))
             definitions.oidMacros.push_back(std::move(macro));
@@ -146,16 +152,13 @@ void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
         if (colon == std::string::npos) continue;
         std::string type = AsciiLower(line.substr(0, colon));
         type = type.substr(0, type.find(';'));  // options such as ;binary
-        const char* kind = nullptr;
-        if (type == "objectclasses" || type == "olcobjectclasses")
-            kind = "object class";
-        else if (type == "attributetypes" || type == "olcattributetypes")
-            kind = "attribute type";
-        else if (type == "ldapsyntaxes" || type == "olcldapsyntaxes")
-            kind = "syntax";
-        else if (type == "objectidentifier" || type == "olcobjectidentifier")
-            kind = "object identifier";
-        if (kind == nullptr) continue;
+        // cn=config spells them olcObjectClasses, olcDitContentRules, ...
+        std::optional<ElementType> element = ElementTypeOf(type);
+        if (!element && type.starts_with("olc")) element = ElementTypeOf(type.substr(3));
+        const bool macro = type == "objectidentifier" || type == "olcobjectidentifier";
+        if (!element && !macro) continue;
+        if (element) definitions.given[static_cast<std::size_t>(*element)] = true;
+        const std::string kind(element ? KindOfDefinition(*element) : "object identifier");
 
         std::string value;
         const bool base64 = colon + 1 < line.size() && line[colon + 1] == ':';
@@ -176,18 +179,14 @@ void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
             value = decoded.decoded.toStdString();
         }
         value = TrimBlanks(WithoutOrdinal(TrimBlanks(value)));
-        if (std::string(kind) == "object identifier") {
-            std::pair<std::string, std::string> macro;
-            if (MacroFrom(value, macro))
-                definitions.oidMacros.push_back(std::move(macro));
+        if (element) {
+            definitions.texts(*element).push_back(std::move(value));
+        } else {
+            std::pair<std::string, std::string> oidMacro;
+            if (MacroFrom(value, oidMacro))
+                definitions.oidMacros.push_back(std::move(oidMacro));
             else
                 skipped.push_back({kind, line, "expected a name and an OID"});
-        } else if (std::string(kind) == "object class") {
-            definitions.objectClasses.push_back(value);
-        } else if (std::string(kind) == "attribute type") {
-            definitions.attributeTypes.push_back(value);
-        } else {
-            definitions.ldapSyntaxes.push_back(value);
         }
     }
 }
@@ -287,23 +286,23 @@ DirCode SchemaFilesSource::load(SimTree& tree, std::map<std::int32_t, std::strin
             return ldapcode::kFileError;
         }
     }
-    SchemaMapping mapping = MapSchema(definitions);
-    skipped.insert(skipped.end(), mapping.skipped.begin(), mapping.skipped.end());
+    TreeSchema schema = MapLdapSchema(definitions);
+    skipped.insert(skipped.end(), schema.skipped.begin(), schema.skipped.end());
     const std::string source = FilesShown(settings_.files);
-    if (mapping.tree.classes.empty() && mapping.tree.attributes.empty()) {
+    if (schema.classes.empty() && schema.attributes.empty()) {
         if (skipped.empty()) {
             messages[ldapcode::kNoSubschema] =
                 source + ": no object class or attribute type definitions";
             return ldapcode::kNoSubschema;
         }
         messages[ldapcode::kBadSchema] =
-            MarkSkippedDefinitions(mapping.tree, skipped, source + " (nothing readable)");
+            SkippedDefinitionsText(skipped, source + " (nothing readable)");
         return ldapcode::kBadSchema;
     }
-    mapping.tree.defaultContext = settings_.defaultContext;
-    if (mapping.tree.published) mapping.tree.published->origin = source;
-    const std::string text = MarkSkippedDefinitions(mapping.tree, skipped, source);
+    schema.defaultContext = settings_.defaultContext;
+    schema.origin.description = source;
+    tree = ServedTree(schema);
+    const std::string text = MarkSkippedDefinitions(tree, skipped, source);
     if (!text.empty()) messages[ldapcode::kBadSchema] = text;
-    tree = std::move(mapping.tree);
     return 0;
 }

@@ -14,8 +14,10 @@
 
 enum class SchemaFileFormat {
     Detect,  // by the name's extension (.schema, .ldif), else by the first line
-    Schema,  // slapd.conf directives: attributetype, objectclass, ldapsyntax, objectidentifier
-    Ldif,    // objectClasses:, attributeTypes:, ldapSyntaxes: and their olc... forms
+    // slapd.conf directives: attributetype, objectclass, ldapsyntax, ditcontentrule,
+    // objectidentifier; a subschema attribute's name (matchingRules, ...) too.
+    Schema,
+    Ldif,  // every subschema attribute (objectClasses:, ..., nameForms:) and its olc... form
 };
 
 // Appends what a text holds; a value that cannot be decoded is skipped and counted.

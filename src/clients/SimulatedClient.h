@@ -15,6 +15,7 @@
 
 #include "DirClient.h"
 #include "PublishedSchema.h"
+#include "TreeSchema.h"
 
 // The codes this client answers with. Connection codes are 16-bit; directory codes are
 // negative, in the ranges a NetWare client uses.
@@ -50,18 +51,9 @@ struct SimFailure {
     std::uint32_t call = 0;
 };
 
-struct SimClass {
-    std::string name;
-    std::uint32_t flags = 0;
-    Asn1Id id;
-    // Super classes, containment classes, naming, mandatory and optional attributes.
-    std::array<std::vector<std::string>, 5> items;
-};
-
-struct SimAttr {
-    std::string name;
-    DirAttrInfo info;
-};
+// A tree description's records are the schema model's, without published elements.
+using SimClass = SchemaClass;
+using SimAttr = SchemaAttribute;
 
 struct SimTree {
     std::string defaultContext;

@@ -356,8 +356,8 @@ TEST(LdapMapping, NdsStyleAttributeTexts) {
 TEST(LdapMapping, DefinitionsThatDoNotParseAreSkippedAndCounted) {
     const SchemaMapping m =
         Map({"( 2.5.6.0 NAME 'top' ABSTRACT )", "( 1.2 NAME 'broken' SUP top BOGUS )",
-             // libldap gives no result and code 0 for an unquoted extension value.
-             "( 1.3 NAME 'unquoted' X-NDS_NOT_CONTAINER 1 )",
+             // An extension without its value.
+             "( 1.3 NAME 'unvalued' X-NDS_NOT_CONTAINER )",
              // A bare apostrophe inside a quoted string parses once escaped, and reads back.
              "( 1.4 NAME 'printer' X-NDS_NAME 'Bob's Printer' )", "( 1.5 NAME 'TOP' )"},
             {"( 2.5.4.3 NAME 'cn' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )", "not a definition",
@@ -380,7 +380,7 @@ TEST(LdapMapping, DefinitionsThatDoNotParseAreSkippedAndCounted) {
     // Every skipped definition is named, each on its own line, with its reason.
     for (const SkippedDefinition& skip : m.skipped) EXPECT_THAT(text, HasSubstr(skip.reason));
     EXPECT_THAT(text, HasSubstr("\n- ( 1.2.3 DESC 'unterminated ): "));
-    EXPECT_THAT(text, HasSubstr("\n- ( 1.3 NAME 'unquoted' X-NDS_NOT_CONTAINER 1 ): "));
+    EXPECT_THAT(text, HasSubstr("\n- ( 1.3 NAME 'unvalued' X-NDS_NOT_CONTAINER ): "));
     // One failing marker, at the end of the attributes: one report per load.
     EXPECT_EQ(tree.classes.size(), 2u);
     EXPECT_EQ(tree.attributes.size(), 2u);
@@ -492,6 +492,105 @@ TEST(LdapMapping, LongSupChainsInheritTheSyntaxAtTheirRoot) {
     }
 }
 
+// Every OID-valued field of every element type, written through macros: each element is
+// kept with its fields expanded (a structure rule's numbers stay), and the records read the
+// expanded OIDs.
+TEST(LdapMapping, KeepsEveryElementTypeWithItsMacrosExpanded) {
+    SchemaDefinitions d;
+    d.oidMacros = {{"Base", "1.3.6.1.4.1.99999"}, {"BaseAt", "Base:1"}};
+    d.ldapSyntaxes = {"( Base:3 DESC 'native' X-NDS_SYNTAX '9' )", "( DESC 'no oid' )"};
+    d.matchingRules = {"( Base:4 NAME 'siteMatch' SYNTAX Base:3 )", "( Base:6 NAME 'x' )"};
+    d.attributeTypes = {
+        "( BaseAt:1 NAME 'one' SUP BaseAt:2 EQUALITY Base:4 ORDERING Base:4 SUBSTR Base:4 "
+        "SYNTAX Base:3{32} )",
+        "( BaseAt:2 NAME 'two' SYNTAX Base:3 )"};
+    d.matchingRuleUse = {"( Base:4 APPLIES ( BaseAt:1 $ two ) )"};
+    d.objectClasses = {
+        "( Base:2.1 NAME 'thing' SUP ( top $ Base:2.0 ) AUXILIARY MUST BaseAt:1 MAY two )"};
+    d.dITContentRules = {"( Base:2.1 AUX Base:2.2 MUST BaseAt:1 MAY two NOT BaseAt:9 )"};
+    d.nameForms = {"( Base:5 NAME 'thingForm' OC Base:2.1 MUST BaseAt:1 )"};
+    d.dITStructureRules = {"( 7 NAME 'thingRule' FORM Base:5 SUP ( 3 4 ) )"};
+    const TreeSchema m = MapLdapSchema(d);
+
+    const std::string b = "1.3.6.1.4.1.99999.";
+    auto fields = [](const LdapElement& e) {
+        std::string out = e.oid;
+        auto add = [&out](const char* label, const std::vector<std::string>& values) {
+            for (const std::string& v : values) out += std::string(" ") + label + "=" + v;
+        };
+        for (const auto& [label, value] : {std::pair{"eq", &e.equality},
+                                           {"ord", &e.ordering},
+                                           {"sub", &e.substr},
+                                           {"syn", &e.syntax},
+                                           {"len", &e.syntaxLength},
+                                           {"form", &e.form},
+                                           {"oc", &e.structuralClass}})
+            if (!value->empty()) out += std::string(" ") + label + "=" + *value;
+        add("sup", e.sup);
+        add("must", e.must);
+        add("may", e.may);
+        add("aux", e.aux);
+        add("not", e.nots);
+        add("applies", e.applies);
+        return out;
+    };
+    const std::pair<ElementType, std::vector<std::string>> expected[] = {
+        {ElementType::LdapSyntax, {b + "3"}},
+        {ElementType::MatchingRule, {b + "4 syn=" + b + "3"}},
+        {ElementType::AttributeType,
+         {b + "1.1 eq=" + b + "4 ord=" + b + "4 sub=" + b + "4 syn=" + b + "3 len=32 sup=" + b +
+              "1.2",
+          b + "1.2 syn=" + b + "3"}},
+        {ElementType::MatchingRuleUse, {b + "4 applies=" + b + "1.1 applies=two"}},
+        {ElementType::ObjectClass, {b + "2.1 sup=top sup=" + b + "2.0 must=" + b + "1.1 may=two"}},
+        {ElementType::DitContentRule,
+         {b + "2.1 must=" + b + "1.1 may=two aux=" + b + "2.2 not=" + b + "1.9"}},
+        {ElementType::NameForm, {b + "5 oc=" + b + "2.1 must=" + b + "1.1"}},
+        {ElementType::DitStructureRule, {"7 form=" + b + "5 sup=3 sup=4"}},
+    };
+    for (const auto& [type, elements] : expected) {
+        SCOPED_TRACE(std::string(ElementAttribute(type)));
+        EXPECT_TRUE(m.published.publishes(type));
+        std::vector<std::string> got;
+        for (const LdapElement& e : m.published.of(type)) got.push_back(fields(e));
+        EXPECT_EQ(got, elements);
+    }
+    // The text a fix-up document writes is expanded too.
+    EXPECT_EQ(m.published.of(ElementType::AttributeType)[0].text,
+              "( " + b + "1.1 NAME 'one' SUP " + b + "1.2 EQUALITY " + b + "4 ORDERING " + b +
+                  "4 SUBSTR " + b + "4 SYNTAX " + b + "3{32} )");
+    std::vector<std::string> skipped;
+    for (const SkippedDefinition& s : m.skipped) skipped.push_back(s.kind + ": " + s.reason);
+    EXPECT_THAT(skipped, ElementsAre("syntax: it has no OID",
+                                     StartsWith("matching rule: missing required field SYNTAX")));
+
+    // The records come from the elements: the syntax tagged under its macro OID counts.
+    ASSERT_EQ(m.attributes.size(), 2u);
+    EXPECT_TRUE(m.ndsStyle);
+    EXPECT_EQ(m.attributes[0].info.attrSyntaxID, 9u);
+    EXPECT_EQ(m.elementOf(m.attributes[1]), &m.published.of(ElementType::AttributeType)[1]);
+    ASSERT_EQ(m.classes.size(), 1u);
+    EXPECT_EQ(m.findClass("THING"), &m.classes[0]);
+    EXPECT_THAT(m.classes[0].items[0], ElementsAre("top", b + "2.0"));
+    EXPECT_THAT(m.classes[0].items[3], ElementsAre(b + "1.1"));
+}
+
+TEST(LdapMapping, ATypeIsPublishedWhenTheSourceGivesIt) {
+    SchemaDefinitions d;
+    d.attributeTypes = {"( 2.5.4.3 NAME 'cn' )"};
+    d.matchingRules = {"( 2.5.13.2 NAME 'caseIgnoreMatch' BOGUS )"};
+    d.given[static_cast<std::size_t>(ElementType::NameForm)] = true;
+    const TreeSchema m = MapLdapSchema(d);
+    for (int t = 0; t < kElementTypes; ++t) {
+        const auto type = static_cast<ElementType>(t);
+        EXPECT_EQ(m.published.publishes(type), type == ElementType::AttributeType ||
+                                                   type == ElementType::MatchingRule ||
+                                                   type == ElementType::NameForm)
+            << ElementAttribute(type);
+    }
+    EXPECT_THAT(m.published.of(ElementType::MatchingRule), IsEmpty());
+}
+
 // ---- Files and LDIF
 
 TEST(SchemaFiles, SchemaDirectivesWithContinuationsCommentsAndMacros) {
@@ -581,6 +680,44 @@ TEST(SchemaFiles, LdifWithCrLfRecordsWithoutDnAndUrlsLeftUnread) {
     EXPECT_THAT(d.attributeTypes, ElementsAre("( 7.8 NAME 'b' )"));
     ASSERT_EQ(skipped.size(), 1u);
     EXPECT_THAT(skipped[0].reason, HasSubstr("URL"));
+}
+
+TEST(SchemaFiles, EveryElementTypeIsRead) {
+    SchemaDefinitions d;
+    std::vector<SkippedDefinition> skipped;
+    ParseSchemaFileText(
+        "ditcontentrule ( 2.5.6.6 AUX x )\n"
+        "matchingRules ( 1.2 NAME 'm' SYNTAX 1.3 )\n"
+        "nameforms ( 1.5 OC person MUST cn )\n",
+        d, skipped);
+    EXPECT_THAT(d.dITContentRules, ElementsAre("( 2.5.6.6 AUX x )"));
+    EXPECT_THAT(d.matchingRules, ElementsAre("( 1.2 NAME 'm' SYNTAX 1.3 )"));
+    EXPECT_THAT(d.nameForms, ElementsAre("( 1.5 OC person MUST cn )"));
+
+    SchemaDefinitions l;
+    ParseLdifText(
+        "dn: cn=Subschema\n"
+        "matchingRules: ( 1 )\n"
+        "MatchingRuleUse: ( 2 )\n"
+        "dITContentRules: ( 3 )\n"
+        "dITStructureRules: ( 4 )\n"
+        "nameForms: ( 5 )\n"
+        "ldapSyntaxes:: not*base64\n"
+        "\n"
+        "dn: cn=x,cn=schema,cn=config\n"
+        "olcDitContentRules: {0}( 6 )\n",
+        l, skipped);
+    EXPECT_THAT(l.matchingRules, ElementsAre("( 1 )"));
+    EXPECT_THAT(l.matchingRuleUse, ElementsAre("( 2 )"));
+    EXPECT_THAT(l.dITContentRules, ElementsAre("( 3 )", "( 6 )"));
+    EXPECT_THAT(l.dITStructureRules, ElementsAre("( 4 )"));
+    EXPECT_THAT(l.nameForms, ElementsAre("( 5 )"));
+    // A value that does not decode still says the dump publishes its type.
+    EXPECT_THAT(l.ldapSyntaxes, IsEmpty());
+    EXPECT_TRUE(l.given[static_cast<std::size_t>(ElementType::LdapSyntax)]);
+    EXPECT_FALSE(l.given[static_cast<std::size_t>(ElementType::ObjectClass)]);
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0].kind, "syntax");
 }
 
 TEST(SchemaFiles, FormatFromNameThenContent) {

@@ -1,7 +1,8 @@
 // Arbitrary bytes as an OpenLDAP .schema file and as an LDIF dump, each read into
-// definitions and mapped into a tree: every definition is either mapped or counted as
-// skipped, names are never empty and never taken twice, identifiers are well formed. The
-// bytes, and every definition read, as each type of schema element: read, or refused
+// definitions and mapped into a tree: every definition is either kept or counted as
+// skipped, names are never empty and never taken twice, identifiers are well formed, every
+// record has its published element and every published definition its canonical form.
+// The bytes, and every definition read, as each type of schema element: read, or refused
 // with a reason.
 #include <cstdint>
 #include <cstdio>
@@ -59,37 +60,53 @@ void ReadAsElement(ElementType type, const std::string& text) {
 
 void MapAndCheck(const SchemaDefinitions& definitions,
                  const std::vector<SkippedDefinition>& readSkipped) {
-    const SchemaMapping mapping = MapSchema(definitions);
-    const SimTree& tree = mapping.tree;
-    Check(tree.classes.size() + SkippedOf(mapping.skipped, "object class") ==
-              definitions.objectClasses.size(),
-          "every object class mapped or skipped");
-    Check(tree.attributes.size() + SkippedOf(mapping.skipped, "attribute type") ==
-              definitions.attributeTypes.size(),
-          "every attribute type mapped or skipped");
+    const TreeSchema schema = MapLdapSchema(definitions);
+    for (int t = 0; t < kElementTypes; ++t) {
+        const auto type = static_cast<ElementType>(t);
+        Check(schema.published.of(type).size() +
+                      SkippedOf(schema.skipped, std::string(KindOfDefinition(type))) ==
+                  definitions.texts(type).size(),
+              "every definition kept or skipped");
+        if (!definitions.texts(type).empty())
+            Check(schema.published.publishes(type), "a type with definitions is published");
+    }
+    Check(schema.classes.size() == schema.published.of(ElementType::ObjectClass).size() &&
+              schema.attributes.size() == schema.published.of(ElementType::AttributeType).size(),
+          "every class and attribute type kept is a record");
     SkippedOf(readSkipped, "");
 
     std::set<std::string> classNames;
-    for (const SimClass& c : tree.classes) {
+    for (const SchemaClass& c : schema.classes) {
         Check(!c.name.empty(), "a class has a name");
         Check(classNames.insert(Folded(c.name)).second, "class names are unique");
+        Check(schema.elementOf(c) != nullptr, "a class has its element");
         CheckIdentifier(c.id);
         for (const std::vector<std::string>& items : c.items)
             for (const std::string& item : items) Check(!item.empty(), "list items have names");
     }
     std::set<std::string> attrNames;
-    for (const SimAttr& a : tree.attributes) {
+    for (const SchemaAttribute& a : schema.attributes) {
         Check(!a.name.empty(), "an attribute has a name");
         Check(attrNames.insert(Folded(a.name)).second, "attribute names are unique");
+        Check(schema.elementOf(a) != nullptr, "an attribute has its element");
         CheckIdentifier(a.info.asn1ID);
     }
 
+    // What the fix-up writers read: every definition with a canonical form.
+    const PublishedSchema view = PublishedView(schema);
+    Check(view.attributeTypes.size() == schema.attributes.size() &&
+              view.objectClasses.size() == schema.classes.size(),
+          "the published view holds every record");
+    for (const auto* list : {&view.attributeTypes, &view.objectClasses})
+        for (const PublishedDefinition& p : *list)
+            Check(!p.canonical.empty() && !p.text.empty(), "a definition has its forms");
+
     // The skipped ones become visible at the end of the lists, and nothing else changes.
-    SimTree marked = tree;
-    const std::string text = MarkSkippedDefinitions(marked, mapping.skipped, "fuzz");
-    Check(mapping.skipped.empty() == text.empty(), "skipped definitions are reported");
-    Check(marked.classes.size() >= tree.classes.size() &&
-              marked.attributes.size() >= tree.attributes.size(),
+    SimTree marked = ServedTree(schema);
+    const std::string text = MarkSkippedDefinitions(marked, schema.skipped, "fuzz");
+    Check(schema.skipped.empty() == text.empty(), "skipped definitions are reported");
+    Check(marked.classes.size() == schema.classes.size() &&
+              marked.attributes.size() >= schema.attributes.size(),
           "marking only adds");
 }
 
@@ -107,12 +124,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         else
             ParseSchemaFileText(text, definitions, skipped);
         MapAndCheck(definitions, skipped);
-        for (const std::string& t : definitions.attributeTypes)
-            ReadAsElement(ElementType::AttributeType, t);
-        for (const std::string& t : definitions.objectClasses)
-            ReadAsElement(ElementType::ObjectClass, t);
-        for (const std::string& t : definitions.ldapSyntaxes)
-            ReadAsElement(ElementType::LdapSyntax, t);
+        for (int type = 0; type < kElementTypes; ++type)
+            for (const std::string& t : definitions.texts(static_cast<ElementType>(type)))
+                ReadAsElement(static_cast<ElementType>(type), t);
     }
     return 0;
 }
