@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <array>
 #include <memory>
 #include <string_view>
 #include <utility>
@@ -12,6 +11,7 @@
 #include "ControlChars.h"
 #include "D_Ini.h"
 #include "DefinitionAccess.h"
+#include "LdapMapping.h"
 #include "RegularFile.h"
 
 namespace {
@@ -103,22 +103,14 @@ std::vector<std::string> ReadKeptList(IniFile& file, const std::string& section)
     return texts;
 }
 
-std::string_view DefinitionKind(ElementType type) {
-    static constexpr std::string_view kKinds[kElementTypes] = {
-        "attribute type",   "object class",       "syntax",   "matching rule", "matching rule use",
-        "DIT content rule", "DIT structure rule", "name form"};
-    return kKinds[static_cast<std::size_t>(type)];
-}
-
 std::string Named(const LdapElement& e) {
-    return std::string(DefinitionKind(e.type)) + " \"" +
+    return std::string(KindOfDefinition(e.type)) + " \"" +
            EscapeControlChars(e.names.empty() ? e.oid : e.names.front()) + "\"";
 }
 
 struct KeptTexts {
     SchemaOrigin origin;
-    std::array<bool, kElementTypes> publishes{};
-    std::array<std::vector<std::string>, kElementTypes> texts;
+    SchemaDefinitions definitions;
 };
 
 KeptTexts ReadKeptTexts(IniFile& file) {
@@ -132,47 +124,14 @@ KeptTexts ReadKeptTexts(IniFile& file) {
     for (std::size_t at = 0; at < publishes.size();) {
         const std::size_t end = std::min(publishes.find(' ', at), publishes.size());
         if (const auto type = ElementTypeOf(std::string_view(publishes).substr(at, end - at)))
-            kept.publishes[static_cast<std::size_t>(*type)] = true;
+            kept.definitions.given[static_cast<std::size_t>(*type)] = true;
         at = end + 1;
     }
-    for (int t = 0; t < kElementTypes; ++t)
-        kept.texts[static_cast<std::size_t>(t)] =
-            ReadKeptList(file, PublishedSection(static_cast<ElementType>(t)));
-    return kept;
-}
-
-// Until the mapping reads them: the published elements, and one class or attribute per
-// object class or attribute type, by its first name.
-TreeSchema MapKeptTexts(const KeptTexts& kept) {
-    TreeSchema out;
     for (int t = 0; t < kElementTypes; ++t) {
         const auto type = static_cast<ElementType>(t);
-        const auto i = static_cast<std::size_t>(t);
-        if (kept.publishes[i] || !kept.texts[i].empty()) out.published.setPublished(type);
-        for (const std::string& text : kept.texts[i]) {
-            ElementParse parsed = ParseLdapElement(type, text);
-            if (!parsed.element) {
-                out.skipped.push_back({std::string(DefinitionKind(type)), text, parsed.error});
-                continue;
-            }
-            std::vector<LdapElement>& list = out.published.of(type);
-            const int at = static_cast<int>(list.size());
-            const std::string name =
-                parsed.element->names.empty() ? parsed.element->oid : parsed.element->names[0];
-            list.push_back(std::move(*parsed.element));
-            if (type == ElementType::ObjectClass) {
-                SchemaClass& cls = out.classes.emplace_back();
-                cls.name = name;
-                cls.element = at;
-            } else if (type == ElementType::AttributeType) {
-                SchemaAttribute& attr = out.attributes.emplace_back();
-                attr.name = name;
-                attr.element = at;
-            }
-        }
+        kept.definitions.texts(type) = ReadKeptList(file, PublishedSection(type));
     }
-    out.index();
-    return out;
+    return kept;
 }
 
 // Writes the published definitions and where they come from; each is read back from the
@@ -218,8 +177,9 @@ void WritePublished(IniFile& file, const TreeSchema& schema) {
                                                  EscapeControlChars(origin.description) +
                                                  ") would not read back as it is");
     for (int t = 0; t < kElementTypes; ++t) {
-        const std::vector<LdapElement>& list = published.of(static_cast<ElementType>(t));
-        const std::vector<std::string>& texts = kept.texts[static_cast<std::size_t>(t)];
+        const auto type = static_cast<ElementType>(t);
+        const std::vector<LdapElement>& list = published.of(type);
+        const std::vector<std::string>& texts = kept.definitions.texts(type);
         for (std::size_t i = 0; i < list.size(); ++i)
             if (i >= texts.size() || texts[i] != list[i].text)
                 throw IniWriteError(file.FileName(), "the published definition of the " +
@@ -371,10 +331,13 @@ std::shared_ptr<const TreeSchema> ReadPublishedSchema(IniFile& file) {
     const IniFile::Hold hold(file);
     if (!file.SectionExists(kPublishedSchema)) return nullptr;
     KeptTexts kept = ReadKeptTexts(file);
-    if (std::all_of(kept.texts.begin(), kept.texts.end(),
-                    [](const std::vector<std::string>& texts) { return texts.empty(); }))
-        return nullptr;
-    auto schema = std::make_shared<TreeSchema>(MapKeptTexts(kept));
+    bool any = false;
+    for (int t = 0; t < kElementTypes; ++t)
+        any = any || !kept.definitions.texts(static_cast<ElementType>(t)).empty();
+    if (!any) return nullptr;
+    // The texts were the live tree's published elements, so the mapping gives its records,
+    // element links and skipped definitions again.
+    auto schema = std::make_shared<TreeSchema>(MapLdapSchema(kept.definitions));
     schema->origin = std::move(kept.origin);
     return schema;
 }

@@ -12,6 +12,8 @@
 
 #include "ClientFactory.h"
 #include "Compare.h"
+#include "LdapMapping.h"
+#include "Reconcile.h"
 #include "RecordingUi.h"
 #include "SchemaFile.h"
 #include "TempDir.h"
@@ -28,36 +30,16 @@ constexpr ElementType kClass = ElementType::ObjectClass;
 
 using Texts = std::vector<std::pair<ElementType, std::string>>;
 
-// The live tree as its source hands it over: every text parsed, one record per attribute
-// type and class.
+// The live tree as its source hands it over, mapped as every LDAP source is.
 std::shared_ptr<const TreeSchema> LiveSchema(const SchemaOrigin& origin, const Texts& texts,
                                              const std::vector<ElementType>& publishedEmpty) {
-    auto schema = std::make_shared<TreeSchema>();
+    SchemaDefinitions definitions;
+    for (ElementType type : publishedEmpty)
+        definitions.given[static_cast<std::size_t>(type)] = true;
+    for (const auto& [type, text] : texts) definitions.texts(type).push_back(text);
+    auto schema = std::make_shared<TreeSchema>(MapLdapSchema(definitions));
+    EXPECT_THAT(schema->skipped, IsEmpty());
     schema->origin = origin;
-    for (ElementType type : publishedEmpty) schema->published.setPublished(type);
-    for (const auto& [type, text] : texts) {
-        ElementParse parsed = ParseLdapElement(type, text);
-        EXPECT_TRUE(parsed.element) << text << ": " << parsed.error;
-        if (!parsed.element) continue;
-        schema->published.setPublished(type);
-        std::vector<LdapElement>& list = schema->published.of(type);
-        const int at = static_cast<int>(list.size());
-        const std::string name =
-            parsed.element->names.empty() ? parsed.element->oid : parsed.element->names[0];
-        list.push_back(std::move(*parsed.element));
-        if (type == kClass) {
-            SchemaClass& cls = schema->classes.emplace_back();
-            cls.name = name;
-            cls.flags = 0x02;
-            cls.items[0] = list.back().sup;
-            cls.element = at;
-        } else if (type == kAttr) {
-            SchemaAttribute& attr = schema->attributes.emplace_back();
-            attr.name = name;
-            attr.element = at;
-        }
-    }
-    schema->index();
     return schema;
 }
 
@@ -285,6 +267,50 @@ TEST_F(Snapshot, KeepsEveryPublishedFieldAndComparesWithTheLiveTree) {
                         "Tree #2 - Attribute Definition for \"" + std::string(source.attribute) +
                             "\" has Equality: \"" + rule2 + "\""));
     }
+}
+
+// Reconcile reads a snapshot as it read the live tree, on either side; only the header's
+// tree lines say where the definitions were read.
+TEST_F(Snapshot, ReconcileTakesItForTheLiveTree) {
+    const Source& source = Sources()[0];
+    Live(source);
+    const std::string path = dir.file("snapshot.txt");
+    Save(1, path);
+    Load(path);
+    TTreeInfo bare;
+    bare.Online = 1;
+    bare.Schema = LiveSchema({"ldap://bare:389", true, "cn=schema", false, false},
+                             {source.texts.begin(), source.texts.begin() + 4}, {});
+    ASSERT_FALSE(SlotPublishedSchema(TTreeInfo{}));
+
+    LdifHeader header;
+    header.tree1Name = "LIVE";
+    header.tree2Name = "BARE";
+    auto document = [&](const TTreeInfo& one, const TTreeInfo& two) {
+        const auto tree1 = SlotPublishedSchema(one);
+        const auto tree2 = SlotPublishedSchema(two);
+        EXPECT_TRUE(tree1 && tree2);
+        if (!tree1 || !tree2) return std::string();
+        const ReconcileOptions options;
+        return WriteReconcileLdif(PlanReconcile(*tree1, *tree2, options), *tree1, *tree2, options,
+                                  header);
+    };
+    const std::string live = document(ws.tree(1), bare);
+    EXPECT_THAT(live, HasSubstr("\n# Tree #1: LIVE (ldap://ldap.example.com:389)\n"));
+    EXPECT_THAT(live, HasSubstr("\nadd: attributeTypes\n"));
+    std::string fromSnapshot = document(ws.tree(2), bare);
+    const std::string named =
+        "\n# Tree #1: LIVE (the snapshot " + path + " of ldap://ldap.example.com:389)\n";
+    const std::size_t at = fromSnapshot.find(named);
+    ASSERT_NE(at, std::string::npos) << fromSnapshot;
+    fromSnapshot.replace(at, named.size(), "\n# Tree #1: LIVE (ldap://ldap.example.com:389)\n");
+    EXPECT_EQ(fromSnapshot, live);
+
+    // As Tree #2: the server it was taken from lacks nothing of its own snapshot.
+    header.tree2Name = "LIVE";
+    const std::string back = document(ws.tree(1), ws.tree(2));
+    EXPECT_THAT(back, HasSubstr("\n# Tree #2: LIVE (the snapshot " + path + " of "));
+    EXPECT_THAT(back, HasSubstr("\n# Nothing to add"));
 }
 
 TEST_F(Snapshot, TheSectionsStandApartFromTheRecords) {
