@@ -182,8 +182,14 @@ int main(int argc, char** argv) {
             save.push_back(Since(start));
 
             start = Clock::now();
-            LoadSlotFromFile(ws, 2, file);
-            const TTreeInfo& saved = ws.tree(2);
+            {
+                TTreeInfo& saved = ws.tree(2);
+                SchemaFileRead read = ReadSchemaFileAside(file, {});
+                read.slot.Context = saved.Context;
+                saved = std::move(read.slot);
+                SortNames(saved.ClassNames);
+                SortNames(saved.AttrNames);
+            }
             fileLoad.push_back(Since(start));
 
             Counter counter;

@@ -776,12 +776,13 @@ std::string LdapTreeSource::treeName() {
     return LdapUriHost(settings_.uri);
 }
 
-DirCode LdapTreeSource::load(SimTree& tree, std::map<std::int32_t, std::string>& messages) {
-    Connection connection(settings_);
-    auto failed = [&messages](const Failure& f) {
-        messages[f.code] = f.message;
-        return f.code;
+SchemaLoad LdapTreeSource::load() {
+    SchemaLoad out;
+    auto failed = [&out](const Failure& f) {
+        out.failure = {f.code, "DSChangeCurrentTree", f.message};
+        return out;
     };
+    Connection connection(settings_);
     Failure f = connection.open();
     if (f.code != 0) return failed(f);
     LdapRootDse dse;
@@ -793,28 +794,29 @@ DirCode LdapTreeSource::load(SimTree& tree, std::map<std::int32_t, std::string>&
     f = connection.readSubschema(dn, definitions);
     if (f.code != 0) return failed(f);
 
-    TreeSchema schema = MapLdapSchema(definitions);
-    if (schema.classes.empty() && schema.attributes.empty()) {
-        if (schema.skipped.empty())
+    auto schema = std::make_shared<TreeSchema>(MapLdapSchema(definitions));
+    if (schema->classes.empty() && schema->attributes.empty()) {
+        if (schema->skipped.empty())
             return failed({ldapcode::kNoSubschema,
                            settings_.uri + ": the subschema entry \"" + dn +
                                "\" shows no object classes or attribute types (this bind may "
                                "not be allowed to read them)"});
         return failed({ldapcode::kBadSchema,
-                       SkippedDefinitionsText(schema.skipped,
+                       SkippedDefinitionsText(schema->skipped,
                                               settings_.uri + ": the subschema does not parse")});
     }
-    schema.defaultContext = !dse.defaultNamingContext.empty() ? dse.defaultNamingContext
-                            : dse.namingContexts.empty()      ? std::string()
-                                                              : dse.namingContexts.front();
-    schema.origin.description = settings_.uri;
-    schema.origin.server = true;
-    schema.origin.subschemaDn = dse.subschemaSubentry;
-    schema.origin.activeDirectory = IsActiveDirectorySubschema(dse.subschemaSubentry);
-    tree = ServedTree(schema);
-    const std::string skipped = MarkSkippedDefinitions(tree, schema.skipped, settings_.uri);
-    if (!skipped.empty()) messages[ldapcode::kBadSchema] = skipped;
-    return 0;
+    schema->defaultContext = !dse.defaultNamingContext.empty() ? dse.defaultNamingContext
+                             : dse.namingContexts.empty()      ? std::string()
+                                                               : dse.namingContexts.front();
+    schema->origin.description = settings_.uri;
+    schema->origin.server = true;
+    schema->origin.subschemaDn = dse.subschemaSubentry;
+    schema->origin.activeDirectory = IsActiveDirectorySubschema(dse.subschemaSubentry);
+    if (!schema->skipped.empty())
+        out.notices.push_back({ldapcode::kBadSchema, "U_DSReadAvailableAttributes",
+                               SkippedDefinitionsText(schema->skipped, settings_.uri)});
+    out.schema = std::move(schema);
+    return out;
 }
 
 bool IsActiveDirectorySubschema(const std::string& dn) {

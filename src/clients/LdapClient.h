@@ -49,7 +49,7 @@ class LdapTreeSource : public SimTreeSource {
     explicit LdapTreeSource(LdapSettings settings);
     // The root DSE's directoryTreeName, else the URI's host; asked once per client.
     std::string treeName() override;
-    DirCode load(SimTree& tree, std::map<std::int32_t, std::string>& messages) override;
+    SchemaLoad load() override;
 
   private:
     LdapSettings settings_;

@@ -276,33 +276,34 @@ std::string SchemaFilesSource::treeName() {
     return settings_.files.empty() ? std::string() : Stem(settings_.files.front());
 }
 
-DirCode SchemaFilesSource::load(SimTree& tree, std::map<std::int32_t, std::string>& messages) {
+SchemaLoad SchemaFilesSource::load() {
+    SchemaLoad out;
     SchemaDefinitions definitions;
     std::vector<SkippedDefinition> skipped;
     for (const std::string& path : settings_.files) {
         std::string error;
         if (!ReadSchemaFile(path, settings_.format, definitions, skipped, error)) {
-            messages[ldapcode::kFileError] = error;
-            return ldapcode::kFileError;
+            out.failure = {ldapcode::kFileError, "DSChangeCurrentTree", error};
+            return out;
         }
     }
-    TreeSchema schema = MapLdapSchema(definitions);
-    skipped.insert(skipped.end(), schema.skipped.begin(), schema.skipped.end());
+    auto schema = std::make_shared<TreeSchema>(MapLdapSchema(definitions));
+    schema->skipped.insert(schema->skipped.begin(), skipped.begin(), skipped.end());
     const std::string source = FilesShown(settings_.files);
-    if (schema.classes.empty() && schema.attributes.empty()) {
-        if (skipped.empty()) {
-            messages[ldapcode::kNoSubschema] =
-                source + ": no object class or attribute type definitions";
-            return ldapcode::kNoSubschema;
-        }
-        messages[ldapcode::kBadSchema] =
-            SkippedDefinitionsText(skipped, source + " (nothing readable)");
-        return ldapcode::kBadSchema;
+    if (schema->classes.empty() && schema->attributes.empty()) {
+        if (schema->skipped.empty())
+            out.failure = {ldapcode::kNoSubschema, "DSChangeCurrentTree",
+                           source + ": no object class or attribute type definitions"};
+        else
+            out.failure = {ldapcode::kBadSchema, "DSChangeCurrentTree",
+                           SkippedDefinitionsText(schema->skipped, source + " (nothing readable)")};
+        return out;
     }
-    schema.defaultContext = settings_.defaultContext;
-    schema.origin.description = source;
-    tree = ServedTree(schema);
-    const std::string text = MarkSkippedDefinitions(tree, skipped, source);
-    if (!text.empty()) messages[ldapcode::kBadSchema] = text;
-    return 0;
+    schema->defaultContext = settings_.defaultContext;
+    schema->origin.description = source;
+    if (!schema->skipped.empty())
+        out.notices.push_back({ldapcode::kBadSchema, "U_DSReadAvailableAttributes",
+                               SkippedDefinitionsText(schema->skipped, source)});
+    out.schema = std::move(schema);
+    return out;
 }

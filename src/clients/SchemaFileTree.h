@@ -50,7 +50,7 @@ class SchemaFilesSource : public SimTreeSource {
     explicit SchemaFilesSource(SchemaFilesSettings settings);
     // The first file's name without its folder and extension.
     std::string treeName() override;
-    DirCode load(SimTree& tree, std::map<std::int32_t, std::string>& messages) override;
+    SchemaLoad load() override;
 
   private:
     SchemaFilesSettings settings_;

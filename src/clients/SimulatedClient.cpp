@@ -1,5 +1,7 @@
 #include "SimulatedClient.h"
 
+#include "LdapSchema.h"
+
 #include <algorithm>
 #include <cstring>
 #include <limits>
@@ -140,13 +142,25 @@ DirCode SimulatedClient::treeOf(std::size_t index, std::shared_ptr<SimTree>& tre
         tree = c.tree;
         return tree ? 0 : simcode::kTreeNotFound;
     }
-    auto fresh = std::make_shared<SimTree>();
-    std::map<std::int32_t, std::string> messages;
-    const DirCode code = c.source->load(*fresh, messages);
-    for (auto& [number, text] : messages) sourceMessages_[number] = std::move(text);
-    if (code != 0) return code;
+    const SchemaLoad load = c.source->load();
+    if (load.failure.code != 0) {
+        sourceMessages_[load.failure.code] = load.failure.explanation;
+        return load.failure.code;
+    }
+    auto fresh = std::make_shared<SimTree>(ServedTree(*load.schema));
+    // Read piecemeal, the gaps are told as the last name read failing.
+    if (!load.schema->skipped.empty()) {
+        MarkSkippedDefinitions(*fresh, load.schema->skipped, {});
+        for (const DirectoryMessage& notice : load.notices)
+            sourceMessages_[notice.code] = notice.explanation;
+    }
     tree = std::move(fresh);
     return 0;
+}
+
+std::shared_ptr<SchemaSource> SimulatedClient::treeSource(const std::string& treeName) {
+    const std::optional<std::size_t> index = findConnection(treeName);
+    return index ? directory_.connections[*index].source : nullptr;
 }
 
 std::size_t SimulatedClient::findEntry(Context& context, bool classes, const std::string& name) {

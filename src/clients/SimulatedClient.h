@@ -65,17 +65,9 @@ struct SimTree {
     std::shared_ptr<PublishedSchema> published;
 };
 
-// A tree read from elsewhere (a live LDAP server, schema files) each time a context
-// changes to it, then served from memory like any other.
-class SimTreeSource {
-  public:
-    virtual ~SimTreeSource() = default;
-    // The tree name of a connection whose configuration gives none; empty when unknown.
-    virtual std::string treeName() { return {}; }
-    // Reads the tree. A failure gives its code and, in messages, the text that explains
-    // it; a success may explain there the codes the tree's own failures give.
-    virtual DirCode load(SimTree& tree, std::map<std::int32_t, std::string>& messages) = 0;
-};
+// A tree read from elsewhere (a live LDAP server, schema files) each time a slot changes
+// to it. The operations serve such a tree too, from its records.
+using SimTreeSource = SchemaSource;
 
 struct SimConnection {
     std::string treeName;  // as the client reports it, padding and all
@@ -137,6 +129,7 @@ class SimulatedClient : public DirClient, public PublishedSchemaQuery {
                        DirAttrInfo& info) override;
 
     std::unique_ptr<MessageLibrary> loadMessageLibrary() override;
+    std::shared_ptr<SchemaSource> treeSource(const std::string& treeName) override;
 
     // The published definitions of the tree the context was last set to, as read then.
     std::shared_ptr<const PublishedSchema> publishedSchema(DirContext context) override;

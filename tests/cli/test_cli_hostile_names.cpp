@@ -113,8 +113,8 @@ TEST_F(HostileNames, ControlCharactersShowByNumberOneLineEach) {
          "Attributes - Common Attributes\n\nAttributes - Unique on Tree #2\nCN\n",
          "Error FFFFFD9B: U_DSReadAvailableAttributes\n" + file("dump\\x1B[2J.ldif") +
              ": 1 object class definition left out:\n"
-             "- ( 1.2.4 NAME 'Evil\\x1B]0;T\\x07\\x1B[2J Forged' ): a name holds a control "
-             "character\n"},
+             "- ( 1.2.4 NAME 'Evil\\x1B]0;T\\x07\\x1B[2J Forged' ): a name holds the control "
+             "character U+001B\n"},
         {"C1 and Latin-1 in a schema file",
          {"quick", "-q", "@odd.txt", "@top.txt"},
          1,

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "ClientFactory.h"
@@ -11,6 +12,7 @@
 #include "RecordingUi.h"
 #include "SchemaFile.h"
 #include "TempDir.h"
+#include "TreeLoading.h"
 
 namespace {
 
@@ -33,14 +35,8 @@ class DemoGolden : public ::testing::Test {
     // What choosing a tree in a selector does to the slot.
     void loadOnline(int tree, const std::string& name) {
         TTreeInfo& slot = ws->tree(tree);
-        slot.Online = 1;
-        slot.TreeName = name;
-        ASSERT_EQ(DSChangeCurrentTree(ws->client(), slot.Context, name), 0);
-        ChangeContextFlags(ws->client(), slot.Context, '+', 4);
-        slot.ClassNames.clear();
-        ASSERT_EQ(U_DSReadAvailableClasses(ws->client(), slot.Context, slot.ClassNames), 0);
-        slot.AttrNames.clear();
-        ASSERT_EQ(U_DSReadAvailableAttributes(ws->client(), slot.Context, "*", slot.AttrNames), 0);
+        ASSERT_EQ(ChangeSlotTree(*ws, ui, tree, name), 0);
+        ASSERT_EQ(ReadSlotNames(*ws, ui, tree), 0);
         SortNames(slot.ClassNames);
         SortNames(slot.AttrNames);
     }
@@ -102,6 +98,60 @@ TEST_F(DemoGolden, ATreeAgainstItselfHasNoFindings) {
     loadOnline(2, "globex");
     EXPECT_EQ(run(CompareAllClasses), "");
     EXPECT_EQ(run(CompareAllAttributes), "");
+}
+
+// The demo's two LDAP servers: every kind of field finding, and none where only the
+// spelling differs.
+TEST_F(DemoGolden, InitechServersDifferInEveryFieldKindAndNothingElse) {
+    loadOnline(1, "INITECH-LDAP");
+    loadOnline(2, "INITECH-DS");
+    Findings found;
+    const FindingFn keep = [&](const Finding& f) { found.push_back(f); };
+    CompareAllClasses(*ws, ui, {}, keep);
+    CompareAllAttributes(*ws, ui, {}, keep);
+    ASSERT_TRUE(PublishesOtherElements(*ws));
+    CompareOtherElements(*ws, keep);
+    EXPECT_TRUE(ui.dialogs.empty());
+
+    std::set<std::string> attrFields;
+    std::set<std::string> named;
+    std::vector<std::string> sameOid;
+    std::set<std::string> lineDiffers;
+    std::set<std::string> ruleFindings;
+    for (const Finding& f : found) {
+        named.insert(f.name);
+        if (f.type == FindingType::Field && f.kind == int(ElementType::AttributeType))
+            attrFields.insert(f.label + " " + f.name);
+        if (f.type == FindingType::SameOid) sameOid.push_back(f.name + " " + f.text1);
+        if (f.type == FindingType::AttrDefinition || f.type == FindingType::ClassFlags)
+            lineDiffers.insert(f.name);
+        if (f.kind == int(ElementType::MatchingRule))
+            ruleFindings.insert(std::to_string(int(f.type)) + " " + f.name + " " + f.label);
+    }
+    EXPECT_EQ(
+        attrFields,
+        (std::set<std::string>{
+            "OID initechParkingSpace", "Names uid", "Description initechVacationDays",
+            "Obsolete initechLegacyLogin", "Super Type initechDisplayAlias", "Equality mail",
+            "Ordering initechLocker", "Substring initechDeskPhone", "Collective c-initechSite",
+            "Usage initechReplicaStamp", "X-INITECH-OWNER initechClearance"}));
+    // Syntax, its length, single value and read-only show in the definition lines; the kind
+    // in the class flags.
+    EXPECT_EQ(lineDiffers,
+              (std::set<std::string>{"initechBuilding", "initechCostCenter", "initechManagerLevel",
+                                     "initechLastSync", "initechContractor"}));
+    EXPECT_EQ(sameOid, std::vector<std::string>{"initechBadge initechBadgeNumber"});
+    const std::string unique = std::to_string(int(FindingType::UniqueElement));
+    const std::string field = std::to_string(int(FindingType::Field));
+    EXPECT_EQ(ruleFindings,
+              (std::set<std::string>{unique + " UUIDMatch ", unique + " UUIDOrderingMatch ",
+                                     unique + " wordMatch ", unique + " keywordMatch ",
+                                     field + " numericStringSubstringsMatch Syntax"}));
+    // Spelled otherwise, or differing only where it came from: no finding.
+    for (const char* same : {"initechProject", "initechMailStop", "initechFloor", "labeledURI",
+                             "initechTpsReport", "initechShift", "initechDepartment",
+                             "initechOffsiteLocation", "organizationalPerson", "initechLocation"})
+        EXPECT_EQ(named.count(same), 0u) << same;
 }
 
 }  // namespace

@@ -235,10 +235,10 @@ TEST_P(HostileServers, AreNamedForWhatTheyDid) {
     LdapTreeSource source(settings);
     // As the tree list (and so bash completion) asks: the host names the tree.
     EXPECT_EQ(source.treeName(), "127.0.0.1");
-    SimTree tree;
-    std::map<std::int32_t, std::string> messages;
-    EXPECT_EQ(source.load(tree, messages), c.code);
-    EXPECT_THAT(messages[c.code], StartsWith(settings.uri + ": " + c.says));
+    const SchemaLoad load = source.load();
+    EXPECT_EQ(load.failure.code, c.code);
+    EXPECT_EQ(load.schema, nullptr);
+    EXPECT_THAT(load.failure.explanation, StartsWith(settings.uri + ": " + c.says));
 }
 
 INSTANTIATE_TEST_SUITE_P(

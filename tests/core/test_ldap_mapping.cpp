@@ -432,7 +432,7 @@ TEST(LdapMapping, ANameHoldingAControlCharacterIsLeftOutAndShownEscaped) {
     EXPECT_THAT(AttrNames(m.tree), IsEmpty());
     ASSERT_EQ(m.skipped.size(), 4 * std::size(hostile));
     for (const SkippedDefinition& skip : m.skipped)
-        EXPECT_EQ(skip.reason, "a name holds a control character") << skip.text;
+        EXPECT_THAT(skip.reason, StartsWith("a name holds ")) << skip.text;
 
     // The message shows each definition on one line of its own, escaped.
     SimTree tree;

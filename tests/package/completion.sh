@@ -74,13 +74,13 @@ expect "kalvix-cli reconcile --dialect " $'openldap\nrfc4512'
 expect "kalvix-cli reconcile -q --dialect o" "openldap"
 # An option's value is the user's own, and only a command that takes the option has one.
 expect "kalvix-cli reconcile --schema-name " ""
-expect "kalvix-cli compare --dialect " $'lab_1.txt\nlab_2.txt\nmy folder\nschemas\ntree:ACME-CORP\ntree:GLOBEX'
+expect "kalvix-cli compare --dialect " $'lab_1.txt\nlab_2.txt\nmy folder\nschemas\ntree:ACME-CORP\ntree:GLOBEX\ntree:INITECH-DS\ntree:INITECH-LDAP'
 # Files for a tree operand; tree: joins them when it could still be typed.
 expect "kalvix-cli compare lab" $'lab_1.txt\nlab_2.txt'
 expect "kalvix-cli compare schemas/" "schemas/acme.txt"
-expect "kalvix-cli compare t" $'tree:ACME-CORP\ntree:GLOBEX'
+expect "kalvix-cli compare t" $'tree:ACME-CORP\ntree:GLOBEX\ntree:INITECH-DS\ntree:INITECH-LDAP'
 # The trees as kalvix-cli trees lists them; the part before the colon stays as typed.
-expect "kalvix-cli compare tree:" $'ACME-CORP\nGLOBEX'
+expect "kalvix-cli compare tree:" $'ACME-CORP\nGLOBEX\nINITECH-DS\nINITECH-LDAP'
 expect "kalvix-cli compare tree:A" "ACME-CORP"
 expect "kalvix-cli compare lab_1.txt tree:G" "GLOBEX"
 # In any letter case, as kalvix-cli takes the name.
@@ -92,10 +92,10 @@ expect "kalvix-cli save lab" ""
 expect "kalvix-cli save tree:ACME-CORP lab" $'lab_1.txt\nlab_2.txt'
 expect "kalvix-cli show lab_1.txt Pers" ""
 # reconcile takes live trees only, two of them, wherever its options' values stand.
-expect "kalvix-cli reconcile " $'tree:ACME-CORP\ntree:GLOBEX'
+expect "kalvix-cli reconcile " $'tree:ACME-CORP\ntree:GLOBEX\ntree:INITECH-DS\ntree:INITECH-LDAP'
 expect "kalvix-cli reconcile lab" ""
 expect "kalvix-cli reconcile --dialect openldap tree:ACME-CORP tree:G" "GLOBEX"
-expect "kalvix-cli reconcile --schema-name acme tree:ACME-CORP --include-changed tree:" $'ACME-CORP\nGLOBEX'
+expect "kalvix-cli reconcile --schema-name acme tree:ACME-CORP --include-changed tree:" $'ACME-CORP\nGLOBEX\nINITECH-DS\nINITECH-LDAP'
 expect "kalvix-cli reconcile tree:ACME-CORP tree:GLOBEX tree:" ""
 # After --, a dash begins an operand, not an option.
 expect "kalvix-cli compare -- --" ""

@@ -213,9 +213,9 @@ std::vector<std::string> Shown(const std::vector<std::string>& refs,
 
 // A name with a control character would reach terminals, lists and reports as a command or
 // a line break. (The parser refuses such a NAME; X-NDS_NAME is an extension's value.)
-bool NameHoldsControlChar(const Named& def) {
+bool NameHoldsControlChar(const Named& def, const LdapElement& e) {
     return HoldsControlChar(def.shown) || HoldsControlChar(def.ndsName) ||
-           std::any_of(def.element.names.begin(), def.element.names.end(),
+           std::any_of(e.names.begin(), e.names.end(),
                        [](const std::string& name) { return HoldsControlChar(name); });
 }
 constexpr const char* kControlCharInName = "a name holds a control character";
@@ -514,7 +514,7 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
                     out.skipped.push_back({kind, text, "it has neither a name nor an OID"});
                     continue;
                 }
-                if (NameHoldsControlChar(def)) {
+                if (NameHoldsControlChar(def, e)) {
                     out.skipped.push_back({kind, text, kControlCharInName});
                     continue;
                 }
@@ -585,6 +585,8 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
     std::vector<LdapElement>& objectClasses = out.published.of(ElementType::ObjectClass);
     for (Named& def : classes) objectClasses.push_back(std::move(def.element));
     out.index();
+    // OpenLDAP publishes its configuration schema: it takes schema changes through cn=config.
+    out.origin.openLdapConfig = out.published.find(ElementType::ObjectClass, "olcSchemaConfig");
     return out;
 }
 
