@@ -4,7 +4,6 @@
 #include <memory>
 
 #include "Commands.h"
-#include "PublishedSchema.h"
 #include "Reconcile.h"
 
 namespace cli {
@@ -14,7 +13,7 @@ namespace {
 const char* const kWorkingSources =
     "reconcile works with trees whose source publishes its definitions: an LDAP server, "
     ".schema files or an LDIF dump (connection kinds ldap, schema-files and ldif), named as "
-    "tree:NAME";
+    "tree:NAME, or a schema file saved from one";
 
 std::string UtcNow() {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
@@ -25,17 +24,20 @@ std::string UtcNow() {
     return text;
 }
 
-std::shared_ptr<const PublishedSchema> Published(Session& session, int tree) {
-    Workspace& ws = session.ws();
-    const TTreeInfo& slot = ws.tree(tree);
-    auto* query = dynamic_cast<PublishedSchemaQuery*>(&ws.client());
-    std::shared_ptr<const PublishedSchema> schema =
-        query == nullptr ? nullptr : query->publishedSchema(slot.Context);
-    if (!schema)
-        throw Trouble("the tree \"" + slot.TreeName +
-                      "\" is a tree description, which holds no published definitions; " +
+std::shared_ptr<const PublishedSchema> Published(Session& session, int tree,
+                                                 const TreeOperand& operand) {
+    const TTreeInfo& slot = session.ws().tree(tree);
+    std::shared_ptr<const PublishedSchema> schema = SlotPublishedSchema(slot);
+    if (schema) return schema;
+    if (slot.Online == 0)
+        throw Trouble(operand.text +
+                      " is a schema file of Kalvix's own format without published definitions "
+                      "(saved from a tree description, or before Kalvix kept them): it holds the "
+                      "window's rendering, not the definitions; " +
                       kWorkingSources);
-    return schema;
+    throw Trouble("the tree \"" + slot.TreeName +
+                  "\" is a tree description, which holds no published definitions; " +
+                  kWorkingSources);
 }
 
 }  // namespace
@@ -44,19 +46,13 @@ int RunReconcile(const Arguments& args) {
     RequireOperands(args, 2);
     const TreeOperand a = ParseTreeOperand(args.operands[0]);
     const TreeOperand b = ParseTreeOperand(args.operands[1]);
-    for (const TreeOperand* operand : {&a, &b})
-        if (!operand->live)
-            throw Trouble(operand->text +
-                          " is a schema file of Kalvix's own format: it holds the window's "
-                          "rendering, not the published definitions; " +
-                          kWorkingSources);
     Session session(true, args.quiet);
     session.load(1, a);
     if (session.ui().troubleShown()) return session.finish(kExitTrouble);
     session.load(2, b);
     if (session.ui().troubleShown()) return session.finish(kExitTrouble);
-    const std::shared_ptr<const PublishedSchema> tree1 = Published(session, 1);
-    const std::shared_ptr<const PublishedSchema> tree2 = Published(session, 2);
+    const std::shared_ptr<const PublishedSchema> tree1 = Published(session, 1, a);
+    const std::shared_ptr<const PublishedSchema> tree2 = Published(session, 2, b);
 
     ReconcileOptions options;
     options.dialect = args.dialect == "openldap" ? LdifDialect::OpenLdap : LdifDialect::Rfc4512;

@@ -38,7 +38,9 @@ const std::vector<Command> kCommands = {
     {"trees", "[--quiet]", "list the reachable trees, one a line", "", kAcceptsQuiet, RunTrees},
     {"save", "[--quiet] TREE FILE", "write the live tree's schema file",
      "Writes the schema of the live tree TREE (tree:NAME) into FILE as the window's\n"
-     "\"Save to File\" does; the file is replaced whole at the end. Prints nothing.\n",
+     "\"Save to File\" does; the file is replaced whole at the end. Prints nothing.\n"
+     "A tree that publishes its definitions (an LDAP server, .schema files, an LDIF\n"
+     "dump) also keeps their texts, so the file compares field by field later.\n",
      kAcceptsQuiet, RunSave},
     {"quick", "[--format text|json|html] [--quiet] A B", "the six quick-check lists",
      "Prints the names only one tree has and the names both have, classes then attributes,\n"
@@ -71,7 +73,8 @@ const std::vector<Command> kCommands = {
      "(OID macros expanded): attribute types first, each definition after everything it\n"
      "needs. What cannot be added safely (an OID B uses for another name, a dependency on\n"
      "something neither tree has) is written as a comment that says why. Both trees must be\n"
-     "tree:NAME of an LDAP server, .schema files or an LDIF dump.\n",
+     "tree:NAME of an LDAP server, .schema files or an LDIF dump, or a schema file saved\n"
+     "from one (it keeps the published definitions).\n",
      kAcceptsQuiet | kAcceptsReconcile, RunReconcile},
 };
 

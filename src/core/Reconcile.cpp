@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "D_Util.h"
+#include "LdapMapping.h"
 
 namespace {
 
@@ -255,6 +256,20 @@ void PlanChanges(const KindState& state, const KindState* attributes,
 }
 
 }  // namespace
+
+std::shared_ptr<const PublishedSchema> SlotPublishedSchema(const TTreeInfo& slot) {
+    if (!slot.Schema) return nullptr;
+    auto view = std::make_shared<PublishedSchema>(PublishedView(*slot.Schema));
+    if (slot.Online == 0) {
+        // kalvix-cli names standard input "-".
+        std::string snapshot =
+            "the snapshot " +
+            (slot.FileName == "-" ? std::string("on standard input") : slot.FileName);
+        if (!view->origin.empty()) snapshot += " of " + view->origin;
+        view->origin = std::move(snapshot);
+    }
+    return view;
+}
 
 ReconcilePlan PlanReconcile(const PublishedSchema& tree1, const PublishedSchema& tree2,
                             const ReconcileOptions& options) {

@@ -3,10 +3,12 @@
 // why, and the document itself in either of two dialects.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "PublishedSchema.h"
+#include "Workspace.h"
 
 enum class LdifDialect {
     Rfc4512,   // a modify of the subschema entry (389 DS, NetWare-descended directories)
@@ -54,6 +56,12 @@ struct ReconcilePlan {
 
     bool nothingToDo() const { return additions.empty() && changes.empty() && refused.empty(); }
 };
+
+// The published definitions of the tree a slot holds, as reconcile reads them: a tree read
+// whole from a source that publishes them, or a schema file that keeps them (a snapshot,
+// named as such with its file in the origin). Null exactly when the slot holds no Schema: a
+// tree description, or a schema file without them.
+std::shared_ptr<const PublishedSchema> SlotPublishedSchema(const TTreeInfo& slot);
 
 ReconcilePlan PlanReconcile(const PublishedSchema& tree1, const PublishedSchema& tree2,
                             const ReconcileOptions& options);

@@ -2,11 +2,16 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <memory>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "ControlChars.h"
 #include "D_Ini.h"
 #include "DefinitionAccess.h"
+#include "LdapMapping.h"
 #include "RegularFile.h"
 
 namespace {
@@ -20,6 +25,167 @@ const char* const kClassDefinition = "Class Definition";
 
 std::string ItemSection(const std::string& className, int kind) {
     return className + ": " + ClassItemLabel(kind);
+}
+
+// The published definitions kept beside the records. No name here ends in ": " and an item
+// label, so no class's item section can take one of them.
+const char* const kPublishedSchema = "Published Schema";
+const char* const kSource = "Source";
+const char* const kServer = "Server";
+const char* const kSubschemaDn = "Subschema DN";
+const char* const kActiveDirectory = "Active Directory";
+const char* const kOpenLdapConfig = "OpenLDAP Config";
+const char* const kPublishes = "Publishes";
+
+std::string PublishedSection(ElementType type) {
+    return "Published " + std::string(ElementAttribute(type));
+}
+
+// A value reads back cut at 2047 bytes: a longer one is kept in pieces, the first under its
+// key, the others under key.1, key.2, ...
+constexpr std::size_t kPiece = 2000;
+
+bool IniBlank(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return (u >= 0x09 && u <= 0x0D) || u == ' ' || u == 0x1A;
+}
+
+// A read takes off blanks at either end and one pair of quotes around a value; a piece that
+// would lose either is written in double quotes, which the read takes off again.
+std::string AsWritten(std::string_view piece) {
+    const bool bare = !piece.empty() && !IniBlank(piece.front()) && !IniBlank(piece.back()) &&
+                      !(piece.size() >= 2 && piece.front() == piece.back() &&
+                        (piece.front() == '"' || piece.front() == '\''));
+    return bare ? std::string(piece) : "\"" + std::string(piece) + "\"";
+}
+
+std::string PieceKey(const std::string& key, std::size_t piece) {
+    return piece == 0 ? key : key + "." + std::to_string(piece);
+}
+
+// An empty value is not written: a missing key reads as one.
+void WriteKept(IniFile& file, const std::string& section, const std::string& key,
+               std::string_view value) {
+    for (std::size_t piece = 0; !value.empty(); ++piece) {
+        std::size_t cut = std::min(value.size(), kPiece);
+        // Not inside a UTF-8 sequence, so that an editor shows each piece whole.
+        while (cut < value.size() && cut > kPiece - 3 &&
+               (static_cast<unsigned char>(value[cut]) & 0xC0) == 0x80)
+            --cut;
+        file.WriteString(section, PieceKey(key, piece), AsWritten(value.substr(0, cut)));
+        value.remove_prefix(cut);
+    }
+}
+
+std::string ReadKept(IniFile& file, const std::string& section, const std::string& key) {
+    const std::string missing = "\n";  // no value reads back as a line break
+    std::string value = file.ReadString(section, key, std::string());
+    for (std::size_t piece = 1;; ++piece) {
+        const std::string more = file.ReadString(section, PieceKey(key, piece), missing);
+        if (more == missing) return value;
+        value += more;
+    }
+}
+
+// The texts of a list of pieces, in file order: an entry whose key holds a dot continues
+// the text before it.
+std::vector<std::string> ReadKeptList(IniFile& file, const std::string& section) {
+    std::vector<std::string> texts;
+    for (const std::string& line : file.ReadSectionValues(section)) {
+        const std::size_t eq = line.find('=');  // a listed key holds none
+        const std::string_view key(line.data(), eq);
+        const std::string_view value = std::string_view(line).substr(eq + 1);
+        if (key.find('.') != std::string_view::npos && !texts.empty())
+            texts.back().append(value);
+        else
+            texts.emplace_back(value);
+    }
+    return texts;
+}
+
+std::string Named(const LdapElement& e) {
+    return std::string(KindOfDefinition(e.type)) + " \"" +
+           EscapeControlChars(e.names.empty() ? e.oid : e.names.front()) + "\"";
+}
+
+struct KeptTexts {
+    SchemaOrigin origin;
+    SchemaDefinitions definitions;
+};
+
+KeptTexts ReadKeptTexts(IniFile& file) {
+    KeptTexts kept;
+    kept.origin.description = ReadKept(file, kPublishedSchema, kSource);
+    kept.origin.server = file.ReadInteger(kPublishedSchema, kServer, 0) != 0;
+    kept.origin.subschemaDn = ReadKept(file, kPublishedSchema, kSubschemaDn);
+    kept.origin.activeDirectory = file.ReadInteger(kPublishedSchema, kActiveDirectory, 0) != 0;
+    kept.origin.openLdapConfig = file.ReadInteger(kPublishedSchema, kOpenLdapConfig, 0) != 0;
+    const std::string publishes = file.ReadString(kPublishedSchema, kPublishes, std::string());
+    for (std::size_t at = 0; at < publishes.size();) {
+        const std::size_t end = std::min(publishes.find(' ', at), publishes.size());
+        if (const auto type = ElementTypeOf(std::string_view(publishes).substr(at, end - at)))
+            kept.definitions.given[static_cast<std::size_t>(*type)] = true;
+        at = end + 1;
+    }
+    for (int t = 0; t < kElementTypes; ++t) {
+        const auto type = static_cast<ElementType>(t);
+        kept.definitions.texts(type) = ReadKeptList(file, PublishedSection(type));
+    }
+    return kept;
+}
+
+// Writes the published definitions and where they come from; each is read back from the
+// pending copy, so what the file cannot keep as it is stops the save, named.
+void WritePublished(IniFile& file, const TreeSchema& schema) {
+    const PublishedElements& published = schema.published;
+    for (int t = 0; t < kElementTypes; ++t)
+        for (const LdapElement& e : published.of(static_cast<ElementType>(t)))
+            if (e.text.find_first_of("\r\n") != std::string::npos)
+                throw IniWriteError(file.FileName(),
+                                    "the published definition of the " + Named(e) +
+                                        " holds a line break, which a schema file cannot keep");
+    const SchemaOrigin& origin = schema.origin;
+    WriteKept(file, kPublishedSchema, kSource, origin.description);
+    file.WriteString(kPublishedSchema, kServer, origin.server ? "1" : "0");
+    WriteKept(file, kPublishedSchema, kSubschemaDn, origin.subschemaDn);
+    file.WriteString(kPublishedSchema, kActiveDirectory, origin.activeDirectory ? "1" : "0");
+    file.WriteString(kPublishedSchema, kOpenLdapConfig, origin.openLdapConfig ? "1" : "0");
+    std::string publishes;
+    for (int t = 0; t < kElementTypes; ++t) {
+        const auto type = static_cast<ElementType>(t);
+        if (!published.publishes(type) && published.of(type).empty()) continue;
+        if (!publishes.empty()) publishes += ' ';
+        publishes += ElementAttribute(type);
+    }
+    file.WriteString(kPublishedSchema, kPublishes, publishes);
+    for (int t = 0; t < kElementTypes; ++t) {
+        const auto type = static_cast<ElementType>(t);
+        const std::vector<LdapElement>& list = published.of(type);
+        const std::string section = PublishedSection(type);
+        for (std::size_t i = 0; i < list.size(); ++i)
+            WriteKept(file, section, std::to_string(i), list[i].text);
+    }
+
+    const KeptTexts kept = ReadKeptTexts(file);
+    const auto sameOrigin = [](const SchemaOrigin& a, const SchemaOrigin& b) {
+        return a.description == b.description && a.server == b.server &&
+               a.subschemaDn == b.subschemaDn && a.activeDirectory == b.activeDirectory &&
+               a.openLdapConfig == b.openLdapConfig;
+    };
+    if (!sameOrigin(kept.origin, origin))
+        throw IniWriteError(file.FileName(), "where the published definitions come from (" +
+                                                 EscapeControlChars(origin.description) +
+                                                 ") would not read back as it is");
+    for (int t = 0; t < kElementTypes; ++t) {
+        const auto type = static_cast<ElementType>(t);
+        const std::vector<LdapElement>& list = published.of(type);
+        const std::vector<std::string>& texts = kept.definitions.texts(type);
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (i >= texts.size() || texts[i] != list[i].text)
+                throw IniWriteError(file.FileName(), "the published definition of the " +
+                                                         Named(list[i]) +
+                                                         " would not read back as it is");
+    }
 }
 
 // Replaces every section of file by the schema; errors name errorName, the file saved to.
@@ -75,6 +241,8 @@ void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& pat
     const std::string treeName = slot.TreeName;
     const NameList attrNames = slot.AttrNames;
     const NameList classNames = slot.ClassNames;
+    std::shared_ptr<const TreeSchema> schema = slot.Schema;
+    if (schema && schema->published.empty()) schema.reset();
     if (slot.Online != 0 && !slot.NamesReadFailure.empty())
         throw SchemaReadError(treeName, slot.NamesReadFailure, path);
 
@@ -108,6 +276,7 @@ void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& pat
     file.SetWrittenWhole(true);
     try {
         WriteSchema(file, treeName, attrNames, attrDefs, classNames, classDefs, path);
+        if (schema) WritePublished(file, *schema);
         file.UpdateFile();
     } catch (const IniWriteError&) {
         file.DiscardChanges();
@@ -156,4 +325,19 @@ void ReadClassDefFromFile(IniFile& file, const std::string& className, TClassInf
 
 void ReadAttrDefFromFile(IniFile& file, const std::string& attrName, std::string& definition) {
     definition = file.ReadString(kAttrDefinition, attrName, definition);
+}
+
+std::shared_ptr<const TreeSchema> ReadPublishedSchema(IniFile& file) {
+    const IniFile::Hold hold(file);
+    if (!file.SectionExists(kPublishedSchema)) return nullptr;
+    KeptTexts kept = ReadKeptTexts(file);
+    bool any = false;
+    for (int t = 0; t < kElementTypes; ++t)
+        any = any || !kept.definitions.texts(static_cast<ElementType>(t)).empty();
+    if (!any) return nullptr;
+    // The texts were the live tree's published elements, so the mapping gives its records,
+    // element links and skipped definitions again.
+    auto schema = std::make_shared<TreeSchema>(MapLdapSchema(kept.definitions));
+    schema->origin = std::move(kept.origin);
+    return schema;
 }

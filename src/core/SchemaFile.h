@@ -2,11 +2,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 
 #include "Definitions.h"
 #include "IniFile.h"
+#include "TreeSchema.h"
 #include "UiHooks.h"
 #include "Workspace.h"
 
@@ -27,6 +29,9 @@ class SchemaReadError : public std::runtime_error {
 
 // Writes the schema of slot `tree` (names and every definition) into path; the whole file
 // is replaced at the end, so a failure (IniWriteError) leaves the previous file as it was.
+// A slot whose schema holds published definitions also gets their texts, where they come
+// from and which element types its source publishes, in sections no record's reading
+// sees; a text the file cannot keep as it is (a line break) is such a failure, named.
 // A live tree whose names or any definition could not be read raises SchemaReadError
 // before the file is touched. The file gets this tree alone, whatever another save wrote
 // to it meanwhile.
@@ -38,6 +43,10 @@ void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& pat
 void OpenSchemaFileIntoSlot(TTreeInfo& slot, const std::string& path);
 // Appends the file's attribute names, then its class names, to the slot's lists.
 void ReadSchemaNames(TTreeInfo& slot, const StatusFn& status);
+
+// The published definitions a schema file keeps beside its records, mapped as the live tree
+// was; null for a file that keeps none (saved from a tree description, or earlier).
+std::shared_ptr<const TreeSchema> ReadPublishedSchema(IniFile& file);
 
 // The offline reads of one definition; a missing entry leaves the output as passed.
 void ReadClassDefFromFile(IniFile& file, const std::string& className, TClassInfo& info);

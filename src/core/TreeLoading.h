@@ -31,5 +31,6 @@ struct SchemaFileRead {
     std::string problem;    // why the file cannot be read; "" when it could
     bool noSchema = false;  // read, but not one class or attribute name in it
 };
-// Reads the names of the schema file at path (it must exist and be a regular file).
+// Reads the names of the schema file at path (it must exist and be a regular file), and the
+// published definitions it keeps beside its records into the slot's Schema (none: null).
 SchemaFileRead ReadSchemaFileAside(const std::string& path, const StatusFn& status);

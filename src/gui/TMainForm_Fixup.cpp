@@ -5,35 +5,23 @@
 #include <QSaveFile>
 #include <memory>
 
-#include "PublishedSchema.h"
 #include "Reconcile.h"
 #include "TMainForm.h"
-
-namespace {
-
-// The definitions the slot's tree publishes, when it was read online from such a source.
-std::shared_ptr<const PublishedSchema> Published(Workspace& ws, int tree) {
-    const TTreeInfo& slot = ws.tree(tree);
-    auto* query = dynamic_cast<PublishedSchemaQuery*>(&ws.client());
-    if (slot.Online == 0 || query == nullptr) return nullptr;
-    return query->publishedSchema(slot.Context);
-}
-
-}  // namespace
 
 void TMainForm::UpdatePopupFixup() {
     ListBox* list = PopupComponent;
     const bool comparePage = list != nullptr && (TabSheetCompareClasses->isAncestorOf(list) ||
                                                  TabSheetCompareAttributes->isAncestorOf(list));
     PopupSaveFixup->setVisible(comparePage);
-    PopupSaveFixup->setEnabled(comparePage && Published(ws_, 1) && Published(ws_, 2));
+    // A slot holds a Schema exactly when reconcile can read it; the view is built on a click.
+    PopupSaveFixup->setEnabled(comparePage && Trees(1).Schema && Trees(2).Schema);
 }
 
 void TMainForm::PopupSaveFixupClick(QObject*) {
     ListBox* list = PopupComponent;
     if (list == nullptr) return;
-    const std::shared_ptr<const PublishedSchema> tree1 = Published(ws_, 1);
-    const std::shared_ptr<const PublishedSchema> tree2 = Published(ws_, 2);
+    const std::shared_ptr<const PublishedSchema> tree1 = SlotPublishedSchema(Trees(1));
+    const std::shared_ptr<const PublishedSchema> tree2 = SlotPublishedSchema(Trees(2));
     if (!tree1 || !tree2) return;
     const bool classes = TabSheetCompareClasses->isAncestorOf(list);
 

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -120,6 +122,52 @@ TEST_F(Reconcile, SourcesWithoutPublishedDefinitionsAreTroubleThatSaysWhichWork)
     EXPECT_EQ(gone.out, "");
     EXPECT_THAT(gone.err, HasSubstr("missing.schema"));
     EXPECT_EQ(RunCli({"reconcile", "tree:FULL", "tree:NOWHERE"}, env).status, 2);
+}
+
+// A snapshot of a tree keeps its definitions: it serves as either tree, with the same
+// document but for the header, which names the file.
+TEST_F(Reconcile, ASnapshotServesAsEitherTree) {
+    const CliResult live = RunCli({"reconcile", "-q", "tree:FULL", "tree:BARE"}, env);
+    ASSERT_EQ(live.status, 1) << live.err;
+    const std::string full = dir.file("full.txt");
+    const std::string bare = dir.file("bare.txt");
+    ASSERT_EQ(RunCli({"save", "-q", "tree:FULL", full}, env).status, 0);
+    ASSERT_EQ(RunCli({"save", "-q", "tree:BARE", bare}, env).status, 0);
+    for (const auto& [one, two, named] : std::vector<std::array<std::string, 3>>{
+             {full, "tree:BARE", "\n# Tree #1: FULL (the snapshot " + full + " of "},
+             {"tree:FULL", bare, "\n# Tree #2: BARE (the snapshot " + bare + " of "},
+             {full, bare, "\n# Tree #2: BARE (the snapshot " + bare + " of "}}) {
+        const CliResult r = RunCli({"reconcile", "-q", one, two}, env);
+        EXPECT_EQ(r.status, 1) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_THAT(r.out, HasSubstr(named));
+        const auto changes = Read(r.out);
+        const auto expected = Read(live.out);
+        ASSERT_EQ(changes.size(), expected.size());
+        for (std::size_t i = 0; i < changes.size(); ++i) {
+            EXPECT_EQ(changes[i].dn, expected[i].dn);
+            ASSERT_EQ(changes[i].modifications.size(), expected[i].modifications.size());
+            for (std::size_t m = 0; m < changes[i].modifications.size(); ++m)
+                EXPECT_EQ(changes[i].modifications[m].values, expected[i].modifications[m].values);
+        }
+    }
+    EnvChanges input = env;
+    input["INPUT"] = bare;
+    const CliResult piped = RunProgram(
+        "/bin/sh",
+        {"-c", "exec \"$0\" \"$@\" < \"$INPUT\"", KALVIX_CLI, "reconcile", "-q", "tree:FULL", "-"},
+        input);
+    EXPECT_EQ(piped.status, 1) << piped.err;
+    EXPECT_THAT(piped.out, HasSubstr("\n# Tree #2: BARE (the snapshot on standard input of "));
+
+    // A snapshot of a tree description keeps none.
+    const std::string described = dir.file("described.txt");
+    ASSERT_EQ(RunCli({"save", "-q", "tree:DESCRIBED", described}, env).status, 0);
+    const CliResult refused = RunCli({"reconcile", "tree:FULL", described}, env);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_EQ(refused.out, "");
+    EXPECT_THAT(refused.err, HasSubstr(described + " is a schema file of Kalvix's own format "
+                                                   "without published definitions"));
 }
 
 TEST_F(Reconcile, OptionsAreChecked) {

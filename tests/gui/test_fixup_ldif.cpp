@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMenu>
+#include <QPushButton>
 
 #include "FormFixture.h"
 #include "LdifRecords.h"
@@ -87,6 +88,48 @@ TEST_F(FixupLdif, OnlyOnTheComparisonPagesAndOnlyForPublishingSources) {
     EXPECT_TRUE(menuOn(form->ListBoxUniqueClasses1)->isVisible());
     EXPECT_FALSE(form->PopupSaveFixup->isEnabled());
     EXPECT_TRUE(dialogs.saveSetups.empty());
+}
+
+// A schema file saved from such a tree keeps its definitions: it serves as either tree, and
+// the document names it. One saved from a tree description does not.
+TEST_F(FixupLdif, ASnapshotServesAsEitherTree) {
+    auto saveTree = [&](QPushButton* button, const std::string& name) {
+        dialogs.answers.push_back(QString::fromStdString(dir.file(name)));
+        form->BitBtnSaveTreeClick(button);
+        return dir.file(name);
+    };
+    auto load = [&](QPushButton* button, const std::string& path) {
+        dialogs.answers.push_back(QString::fromStdString(path));
+        form->BitBtnLoadTreeOfflineClick(button);
+    };
+    auto values = [](const std::vector<LdifChange>& changes) {
+        std::vector<std::string> out;
+        for (const LdifChange& c : changes)
+            for (const LdifModification& m : c.modifications) out.push_back(m.values.at(0));
+        return out;
+    };
+    choose(form->ComboBoxTree1, "RICH");
+    choose(form->ComboBoxTree2, "PLAIN");
+    const auto live = values(saveFrom(form->ListBoxUniqueClasses1, "live.ldif"));
+    ASSERT_EQ(live.size(), 2u);
+    const std::string rich = saveTree(form->BitBtnSaveTree1, "RICH.txt");
+    const std::string plain = saveTree(form->BitBtnSaveTree2, "PLAIN.txt");
+
+    load(form->BitBtnLoadTreeOffline1, rich);
+    EXPECT_EQ(values(saveFrom(form->ListBoxUniqueClasses1, "from-snapshot.ldif")), live);
+    EXPECT_THAT(TempDir::read(dir.file("from-snapshot.ldif")),
+                HasSubstr("\n# Tree #1: RICH (the snapshot " + rich + " of "));
+    load(form->BitBtnLoadTreeOffline2, plain);
+    EXPECT_EQ(values(saveFrom(form->ListBoxUniqueClasses1, "both.ldif")), live);
+    EXPECT_THAT(TempDir::read(dir.file("both.ldif")),
+                HasSubstr("\n# Tree #2: PLAIN (the snapshot " + plain + " of "));
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    choose(form->ComboBoxTree2, "DESCRIBED");
+    load(form->BitBtnLoadTreeOffline2, saveTree(form->BitBtnSaveTree2, "DESCRIBED.txt"));
+    EXPECT_TRUE(menuOn(form->ListBoxUniqueClasses1)->isVisible());
+    EXPECT_FALSE(form->PopupSaveFixup->isEnabled());
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(FixupLdif, EachPageWritesItsOwnKind) {
