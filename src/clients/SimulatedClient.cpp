@@ -590,7 +590,3 @@ std::unique_ptr<MessageLibrary> SimulatedClient::loadMessageLibrary() {
     return std::make_unique<TableLibrary>(std::move(table));
 }
 
-std::shared_ptr<const PublishedSchema> SimulatedClient::publishedSchema(DirContext handle) {
-    const Context* c = context(handle);
-    return c == nullptr || !c->tree ? nullptr : c->tree->published;
-}

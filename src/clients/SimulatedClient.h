@@ -87,7 +87,7 @@ struct SimDirectory {
 // underscores dropped, ASCII letters upper-cased.
 std::string TreeLookupKey(const std::string& name);
 
-class SimulatedClient : public DirClient, public PublishedSchemaQuery {
+class SimulatedClient : public DirClient {
   public:
     explicit SimulatedClient(SimDirectory directory);
 
@@ -131,8 +131,6 @@ class SimulatedClient : public DirClient, public PublishedSchemaQuery {
     std::unique_ptr<MessageLibrary> loadMessageLibrary() override;
     std::shared_ptr<SchemaSource> treeSource(const std::string& treeName) override;
 
-    // The published definitions of the tree the context was last set to, as read then.
-    std::shared_ptr<const PublishedSchema> publishedSchema(DirContext context) override;
 
     // Buffers created and not yet dropped.
     std::size_t liveBuffers() const { return buffers_.size(); }

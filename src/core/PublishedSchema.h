@@ -34,12 +34,3 @@ struct PublishedSchema {
     std::vector<PublishedDefinition> attributeTypes;  // in the order published
     std::vector<PublishedDefinition> objectClasses;
 };
-
-// Beside the directory operations: the published definitions of the tree a context is set
-// to. Clients whose trees have none (tree descriptions, the window's schema files) do not
-// offer this, or answer nullptr.
-class PublishedSchemaQuery {
-  public:
-    virtual ~PublishedSchemaQuery() = default;
-    virtual std::shared_ptr<const PublishedSchema> publishedSchema(DirContext context) = 0;
-};

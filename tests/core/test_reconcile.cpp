@@ -459,28 +459,4 @@ TEST(PublishedText, InheritedPartsSpelledOutAreNoDifference) {
     EXPECT_THAT(tree1.attributeTypes[6].canonical, HasSubstr("loop1"));
 }
 
-TEST(PublishedText, OnlySourcesThatPublishAnswerTheQuery) {
-    SimTree described;
-    described.attributes.push_back({"cn", {}});
-    SchemaDefinitions definitions;
-    definitions.attributeTypes.push_back("( 2.5.4.3 NAME 'cn' " + std::string(kString) + " )");
-    SchemaMapping mapped = MapSchema(definitions);
-    SimDirectory directory;
-    directory.connections.push_back({"DESCRIBED", std::make_shared<SimTree>(described)});
-    directory.connections.push_back({"PUBLISHED", std::make_shared<SimTree>(mapped.tree)});
-    SimulatedClient client(std::move(directory));
-    DirContext context = 0;
-    ASSERT_EQ(client.dcNewContext(context), 0);
-    EXPECT_EQ(client.publishedSchema(context), nullptr);  // no tree yet
-    ASSERT_EQ(client.dcWriteContext(context, DCK_TREE_NAME, "DESCRIBED"), 0);
-    EXPECT_EQ(client.publishedSchema(context), nullptr);
-    ASSERT_EQ(client.dcWriteContext(context, DCK_TREE_NAME, "PUBLISHED"), 0);
-    const auto published = client.publishedSchema(context);
-    ASSERT_NE(published, nullptr);
-    ASSERT_EQ(published->attributeTypes.size(), 1u);
-    EXPECT_EQ(published->attributeTypes[0].shown, "cn");
-    EXPECT_EQ(client.publishedSchema(context + 100), nullptr);
-    client.dcDropContext(context);
-}
-
 }  // namespace
