@@ -158,9 +158,36 @@ DirCode SimulatedClient::treeOf(std::size_t index, std::shared_ptr<SimTree>& tre
     return 0;
 }
 
+namespace {
+
+// A source whose messages also go into the client's message table, so the client explains
+// its codes as it does for trees read through the operations.
+class ExplainedSource : public SchemaSource {
+  public:
+    ExplainedSource(std::shared_ptr<SchemaSource> source,
+                    std::map<std::int32_t, std::string>& messages)
+        : source_(std::move(source)), messages_(messages) {}
+    std::string treeName() override { return source_->treeName(); }
+    SchemaLoad load() override {
+        SchemaLoad load = source_->load();
+        if (load.failure.code != 0) messages_[load.failure.code] = load.failure.explanation;
+        for (const DirectoryMessage& notice : load.notices)
+            messages_[notice.code] = notice.explanation;
+        return load;
+    }
+
+  private:
+    std::shared_ptr<SchemaSource> source_;
+    std::map<std::int32_t, std::string>& messages_;  // the client's; it outlives a load
+};
+
+}  // namespace
+
 std::shared_ptr<SchemaSource> SimulatedClient::treeSource(const std::string& treeName) {
     const std::optional<std::size_t> index = findConnection(treeName);
-    return index ? directory_.connections[*index].source : nullptr;
+    if (!index || !directory_.connections[*index].source) return nullptr;
+    return std::make_shared<ExplainedSource>(directory_.connections[*index].source,
+                                             sourceMessages_);
 }
 
 std::size_t SimulatedClient::findEntry(Context& context, bool classes, const std::string& name) {
@@ -589,4 +616,3 @@ std::unique_ptr<MessageLibrary> SimulatedClient::loadMessageLibrary() {
     for (const auto& [number, text] : sourceMessages_) table[number] = text;
     return std::make_unique<TableLibrary>(std::move(table));
 }
-

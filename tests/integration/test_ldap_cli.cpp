@@ -82,10 +82,12 @@ TEST(LdapCli, TwoServersWithDifferentSchemaSets) {
     std::vector<std::string> found;
     for (const QJsonValue& v : classes.value("differences").toArray()) {
         const QJsonObject d = v.toObject();
+        const bool field = d.value("kind").toString() == "Field";
         found.push_back(d.value("class").toString().toStdString() + "|" +
                         d.value("kind").toString().toStdString() + "|" +
-                        std::to_string(d.value("tree").toInt()) + "|" +
-                        d.value("item").toString().toStdString());
+                        (field ? d.value("field").toString().toStdString()
+                               : std::to_string(d.value("tree").toInt()) + "|" +
+                                     d.value("item").toString().toStdString()));
     }
     EXPECT_THAT(found, UnorderedElementsAreArray(std::vector<std::string>{
                            "posixAccount|Mandatory Attribute|1|gidNumber",
@@ -93,9 +95,17 @@ TEST(LdapCli, TwoServersWithDifferentSchemaSets) {
                            "posixAccount|Optional Attribute|1|loginShell",
                            "posixAccount|Optional Attribute|1|gecos",
                            "posixAccount|Optional Attribute|2|kalvixColour",
+                           "posixAccount|Field|Description",
                        }));
+    // The definition lines, then the fields they do not show (the syntax they do).
     const QJsonArray attrDifferences = attributes.value("differences").toArray();
-    ASSERT_EQ(attrDifferences.size(), 1);
+    ASSERT_EQ(attrDifferences.size(), 3);
+    for (int i : {1, 2})
+        EXPECT_EQ(attrDifferences.at(i).toObject().value("attribute").toString(), "homeDirectory");
+    EXPECT_EQ(attrDifferences.at(1).toObject().value("field").toString(), "Description");
+    EXPECT_EQ(attrDifferences.at(2).toObject().value("field").toString(), "Equality");
+    EXPECT_EQ(attrDifferences.at(2).toObject().value("value1").toString(), "caseExactIA5Match");
+    EXPECT_EQ(attrDifferences.at(2).toObject().value("value2").toString(), "caseIgnoreMatch");
     const QJsonObject home = attrDifferences.at(0).toObject();
     EXPECT_EQ(home.value("attribute").toString(), "homeDirectory");
     EXPECT_EQ(home.value("definition1").toString(), "CE_STRING [SglVal]");
