@@ -1,6 +1,7 @@
 // Pieces of output that more than one command writes.
 #include "Commands.h"
 #include "ConnectionKind.h"
+#include "Version.h"
 
 namespace cli {
 
@@ -17,7 +18,7 @@ ReportInput ReportBase(Workspace& ws, bool definitionsCompared, bool classes, bo
         in.trees[t - 1] = ReportTreeOf(slot, slot.Online ? LiveTreeHow(slot.TreeName) : "");
     }
     in.madeAt = ReportTimestamp();
-    in.program = "kalvix-cli (Kalvix v1.02)";
+    in.program = std::string("kalvix-cli (Kalvix ") + ProgramVersion() + ")";
     in.definitionsCompared = definitionsCompared;
     if (classes) in.classes = ReportPartOf(ws.tree(1).ClassNames, ws.tree(2).ClassNames, {});
     if (attributes) in.attributes = ReportPartOf(ws.tree(1).AttrNames, ws.tree(2).AttrNames, {});

@@ -69,7 +69,7 @@ ReconcilePlan PlanReconcile(const PublishedSchema& tree1, const PublishedSchema&
 struct LdifHeader {
     std::string tree1Name;
     std::string tree2Name;
-    std::string program;     // "kalvix-cli (Kalvix v1.02)"
+    std::string program;     // "kalvix-cli (Kalvix v1.02)", the program and its version
     std::string time;        // when it was written, as people read it
     std::string schemaName;  // the cn=config schema entry's name (openldap dialect)
 };

@@ -1,8 +1,9 @@
 // The names and texts the program shows of itself.
 #pragma once
 
+#include "Version.h"
+
 inline constexpr const char* kCaption = "Kalvix - Detect Schema Differences Between Trees";
-inline constexpr const char* kVersion = "v1.02";
 inline constexpr const char* kApplicationTitle = "Dellmar";
 // The maker's web address: a bare host name, handed to the shell whole.
 inline constexpr const char* kMakerAddress = "www.dellmar.example";

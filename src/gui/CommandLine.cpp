@@ -50,7 +50,7 @@ QString WindowUsage() {
            "  --version   the program's version\n";
 }
 
-QString WindowVersion() { return QString("kalvix (Kalvix %1)\n").arg(kVersion); }
+QString WindowVersion() { return QString("kalvix (Kalvix %1)\n").arg(ProgramVersion()); }
 
 WindowOperand ParseWindowOperand(const QString& operand) {
     if (operand.startsWith(kTreePrefix)) return {true, operand.mid(kTreePrefix.size())};

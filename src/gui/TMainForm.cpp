@@ -468,7 +468,7 @@ void TMainForm::FormCreate() {
         ws_.client().dcNewContext(slot.Context);
     }
     setWindowTitle(kCaption);
-    PanelInfo->setText(QString("%1 (%2)").arg(kCaption, kVersion));
+    PanelInfo->setText(QString("%1 (%2)").arg(kCaption, ProgramVersion()));
     PageControl->setCurrentWidget(TabSheetInfo);
     if (InitNetWare(ws_.client(), ws_.Session, *this) == 0) {
         ListReachableTrees(ws_.client(), *this, reachableTrees_);

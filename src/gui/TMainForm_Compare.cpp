@@ -46,7 +46,7 @@ std::shared_ptr<const ReportInput> RunReport(Workspace& ws, bool classes, Findin
         report->trees[t - 1] = ReportTreeOf(slot, slot.Online ? LiveTreeHow(slot.TreeName) : "");
     }
     report->madeAt = ReportTimestamp();
-    report->program = std::string("Kalvix ") + kVersion;
+    report->program = std::string("Kalvix ") + ProgramVersion();
     if (classes)
         report->classes =
             ReportPartOf(ws.tree(1).ClassNames, ws.tree(2).ClassNames, std::move(findings));

@@ -39,7 +39,7 @@ void TMainForm::PopupSaveFixupClick(QObject*) {
     LdifHeader header;
     header.tree1Name = Trees(1).TreeName;
     header.tree2Name = Trees(2).TreeName;
-    header.program = std::string("Kalvix ") + kVersion;
+    header.program = std::string("Kalvix ") + ProgramVersion();
     header.time = QDateTime::currentDateTimeUtc().toString(Qt::ISODate).toStdString();
     header.schemaName = DefaultSchemaName(header.tree1Name);
     const std::string text =

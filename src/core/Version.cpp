@@ -1,0 +1,3 @@
+#include "Version.h"
+
+const char* ProgramVersion() { return "v" KALVIX_VERSION; }
