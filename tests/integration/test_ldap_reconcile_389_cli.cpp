@@ -1,7 +1,8 @@
 // kalvix-cli reconcile against a live 389 Directory Server: Tree #1 is an LDIF dump of its
 // schema plus definitions the test adds (super-type chains, classes that use them, a class
 // defined otherwise); the default dialect's document applied with ldapmodify leaves nothing
-// unique, and --include-changed makes the class defined otherwise compare equal.
+// unique, and --include-changed makes the class defined otherwise compare equal. A snapshot
+// of the server shows a matching rule changed since as its two lines, and gives it back.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -109,6 +110,54 @@ TEST_F(LdapReconcile389, DumpPlusAdditionsAppliedThenChangedClassReplaced) {
     EXPECT_EQ(compared.status, 0) << compared.out;
     EXPECT_EQ(RunCli({"reconcile", "--include-changed", "-q", "tree:DUMP", "tree:DS"}, env).status,
               0);
+}
+
+TEST_F(LdapReconcile389, SnapshotShowsAChangedMatchingRuleAndGivesItBack) {
+    const std::string before =
+        "( 1.3.6.1.4.1.99999.18.1 NAME 'kxSnap' EQUALITY caseIgnoreMatch SYNTAX "
+        "1.3.6.1.4.1.1466.115.121.1.15 )";
+    const std::string after =
+        "( 1.3.6.1.4.1.99999.18.1 NAME 'kxSnap' EQUALITY caseExactMatch SYNTAX "
+        "1.3.6.1.4.1.1466.115.121.1.15 )";
+    const CliResult added =
+        Ldap("ldapmodify", live,
+             {"-f", dir.write("add.ldif",
+                              "dn: cn=schema\nchangetype: modify\nadd: attributeTypes\n"
+                              "attributeTypes: " +
+                                  before + "\n")});
+    ASSERT_EQ(added.status, 0) << added.err;
+    const EnvChanges env = {
+        {"KALVIX_CLIENT", WriteClientConfig(dir, {LdapConnection(live.uri, "DS")})}};
+    const std::string snapshot = dir.file("ds.txt");
+    const CliResult saved = RunCli({"save", "-q", "tree:DS", snapshot}, env);
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    const CliResult same = RunCli({"compare", "-q", snapshot, "tree:DS"}, env);
+    EXPECT_EQ(same.status, 0) << same.out << same.err;
+
+    const CliResult changed =
+        Ldap("ldapmodify", live,
+             {"-f",
+              dir.write("change.ldif",
+                        "dn: cn=schema\nchangetype: modify\n"
+                        "delete: attributeTypes\nattributeTypes: " +
+                            before + "\n-\nadd: attributeTypes\nattributeTypes: " + after + "\n")});
+    ASSERT_EQ(changed.status, 0) << changed.err;
+    const CliResult compared = RunCli({"compare", "-q", snapshot, "tree:DS"}, env);
+    EXPECT_EQ(compared.status, 1) << compared.err;
+    EXPECT_EQ(compared.out,
+              "Tree #1 - Attribute Definition for \"kxSnap\" has Equality: \"caseIgnoreMatch\"\n"
+              "Tree #2 - Attribute Definition for \"kxSnap\" has Equality: \"caseExactMatch\"\n");
+
+    // The snapshot as Tree #1 writes the server's old definition back.
+    const CliResult back =
+        RunCli({"reconcile", "--include-changed", "-q", snapshot, "tree:DS"}, env);
+    ASSERT_EQ(back.status, 1) << back.err;
+    EXPECT_THAT(back.out,
+                HasSubstr("\n# Tree #1: DS (the snapshot " + snapshot + " of " + live.uri));
+    const CliResult restored = Ldap("ldapmodify", live, {"-f", dir.write("back.ldif", back.out)});
+    ASSERT_EQ(restored.status, 0) << restored.err << restored.out;
+    const CliResult again = RunCli({"compare", "-q", snapshot, "tree:DS"}, env);
+    EXPECT_EQ(again.status, 0) << again.out << again.err;
 }
 
 }  // namespace
