@@ -296,7 +296,7 @@ TEST(JsonWriter, EscapesWhatJsonCannotHoldAsItIs) {
         {"caf\xe9", "\"caf\xc3\xa9\""},      // else one byte a character
         {"", "\"\""},
     };
-    for (const Case& c : cases) EXPECT_EQ(cli::JsonString(c.bytes), c.json) << c.json;
+    for (const Case& c : cases) EXPECT_EQ(JsonString(c.bytes), c.json) << c.json;
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-namespace cli {
-
 std::string JsonString(std::string_view bytes) {
     const QByteArray utf8 = DecodeName(bytes).toUtf8();
     std::string out = "\"";
@@ -114,5 +112,3 @@ JsonWriter& JsonWriter::value(const NameList& names) {
     for (const NameEntry& entry : names) value(entry.name);
     return endArray();
 }
-
-}  // namespace cli

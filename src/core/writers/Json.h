@@ -1,5 +1,5 @@
-// A small JSON writer that keeps keys in the order written (QJsonObject would sort them)
-// and indents by two spaces. Names are byte strings; they become JSON text as the window
+// The writer of every JSON document: keys in the order written (QJsonObject would sort
+// them), indented by two spaces. Names are byte strings; they become JSON text as the window
 // shows them: UTF-8 where valid, else one byte a character.
 #pragma once
 
@@ -8,8 +8,6 @@
 #include <vector>
 
 #include "Names.h"
-
-namespace cli {
 
 class JsonWriter {
   public:
@@ -44,5 +42,3 @@ class JsonWriter {
 
 // A JSON string literal, quotes included.
 std::string JsonString(std::string_view bytes);
-
-}  // namespace cli
