@@ -131,7 +131,6 @@ class SimulatedClient : public DirClient {
     std::unique_ptr<MessageLibrary> loadMessageLibrary() override;
     std::shared_ptr<SchemaSource> treeSource(const std::string& treeName) override;
 
-
     // Buffers created and not yet dropped.
     std::size_t liveBuffers() const { return buffers_.size(); }
     std::size_t liveContexts() const { return contexts_.size(); }
