@@ -1,5 +1,7 @@
 #include "ElementFields.h"
 
+#include "D_Util.h"
+
 #include <algorithm>
 #include <functional>
 
@@ -74,7 +76,7 @@ class Comparer {
     void text(const std::string& label, const std::string& x, const std::string& y, bool equal) {
         if (equal || filter_.ignores(label)) return;
         // What NetWare-descended servers publish as X-NDS_ is what the records are made of.
-        if (records_ && LowerAscii(label).rfind("x-nds_", 0) == 0) return;
+        if (records_ && AsciiLower(std::string(label)).rfind("x-nds_", 0) == 0) return;
         out_.push_back({label, x, y});
     }
     void flag(const std::string& label, bool x, bool y) { text(label, Flag(x), Flag(y), x == y); }
@@ -92,7 +94,7 @@ class Comparer {
     }
     void names(const std::vector<std::string>& x, const std::vector<std::string>& y) {
         const SameFn same = [](const std::string& p, const std::string& q) {
-            return LowerAscii(p) == LowerAscii(q);
+            return AsciiLower(p) == AsciiLower(q);
         };
         text(kNames, Joined(x), Joined(y), SameSet(x, y, same));
     }
@@ -109,7 +111,7 @@ class Comparer {
     void extensions() {
         std::vector<std::string> seen;
         const auto visit = [&](const std::string& name) {
-            const std::string key = LowerAscii(name);
+            const std::string key = AsciiLower(name);
             if (std::find(seen.begin(), seen.end(), key) != seen.end()) return;
             seen.push_back(key);
             const LdapExtension* x = Find(a_, key);
@@ -136,7 +138,7 @@ class Comparer {
   private:
     static const LdapExtension* Find(const LdapElement& e, const std::string& key) {
         for (const LdapExtension& x : e.extensions)
-            if (LowerAscii(x.name) == key) return &x;
+            if (AsciiLower(x.name) == key) return &x;
         return nullptr;
     }
     const FieldFilter& filter_;
@@ -145,11 +147,11 @@ class Comparer {
 };
 
 std::string UsageKey(const std::string& usage) {
-    return usage.empty() ? std::string("userapplications") : LowerAscii(usage);
+    return usage.empty() ? std::string("userapplications") : AsciiLower(usage);
 }
 
 std::string KindKey(const std::string& kind) {
-    return kind.empty() ? std::string("structural") : LowerAscii(kind);
+    return kind.empty() ? std::string("structural") : AsciiLower(kind);
 }
 
 }  // namespace
@@ -169,7 +171,7 @@ FieldFilter FieldFilter::Parse(std::string_view list, std::vector<std::string>& 
         const std::size_t first = word.find_first_not_of(' ');
         const std::size_t last = word.find_last_not_of(' ');
         word = first == std::string::npos ? std::string() : word.substr(first, last - first + 1);
-        const std::string key = LowerAscii(word);
+        const std::string key = AsciiLower(word);
         start = comma + 1;
         if (key.empty() || key == "none") continue;
         if (key == "extensions") {
@@ -179,7 +181,7 @@ FieldFilter FieldFilter::Parse(std::string_view list, std::vector<std::string>& 
         const auto& labels = FieldLabels();
         const bool known = key.rfind("x-", 0) == 0 ||
                            std::any_of(labels.begin(), labels.end(),
-                                       [&](const std::string& l) { return LowerAscii(l) == key; });
+                                       [&](const std::string& l) { return AsciiLower(l) == key; });
         if (known)
             filter.labels_.insert(key);
         else
@@ -189,7 +191,7 @@ FieldFilter FieldFilter::Parse(std::string_view list, std::vector<std::string>& 
 }
 
 bool FieldFilter::ignores(std::string_view label) const {
-    const std::string key = LowerAscii(label);
+    const std::string key = AsciiLower(std::string(label));
     if (extensions_ && key.rfind("x-", 0) == 0) return true;
     return labels_.count(key) != 0;
 }
@@ -197,7 +199,7 @@ bool FieldFilter::ignores(std::string_view label) const {
 std::vector<std::string> FieldFilter::described() const {
     std::vector<std::string> out;
     for (const std::string& label : FieldLabels())
-        if (labels_.count(LowerAscii(label)) != 0) out.push_back(label);
+        if (labels_.count(AsciiLower(std::string(label))) != 0) out.push_back(label);
     if (extensions_) out.push_back("extensions");
     for (const std::string& key : labels_)
         if (key.rfind("x-", 0) == 0 && !extensions_) {
@@ -226,7 +228,7 @@ std::vector<FieldDifference> CompareElementFields(
     const bool classRecords = coverage.records && type == ElementType::ObjectClass;
     const bool attrRecords = coverage.records && type == ElementType::AttributeType;
     const bool oidShown = classRecords && coverage.identifiers;
-    c.text(kOid, a.oid, b.oid, oidShown || LowerAscii(a.oid) == LowerAscii(b.oid));
+    c.text(kOid, a.oid, b.oid, oidShown || AsciiLower(a.oid) == AsciiLower(b.oid));
     if (type != ElementType::LdapSyntax || !a.names.empty() || !b.names.empty())
         c.names(a.names, b.names);
     c.text(kDescription, a.description, b.description, a.description == b.description);

@@ -1,5 +1,7 @@
 #include "ElementSets.h"
 
+#include "D_Util.h"
+
 #include <set>
 #include <unordered_map>
 #include <utility>
@@ -13,14 +15,14 @@ namespace {
 std::unordered_map<std::string, const LdapElement*> ByOid(const std::vector<LdapElement>& list) {
     std::unordered_map<std::string, const LdapElement*> out;
     out.reserve(list.size());
-    for (const LdapElement& e : list) out.emplace(LowerAscii(e.oid), &e);
+    for (const LdapElement& e : list) out.emplace(AsciiLower(e.oid), &e);
     return out;
 }
 
 void Unique(ElementType type, int tree, const std::vector<LdapElement>& list,
             const std::unordered_map<std::string, const LdapElement*>& other, Findings& out) {
     for (const LdapElement& e : list) {
-        if (other.count(LowerAscii(e.oid)) != 0) continue;
+        if (other.count(AsciiLower(e.oid)) != 0) continue;
         Finding f;
         f.type = FindingType::UniqueElement;
         f.tree = tree;
@@ -43,7 +45,7 @@ void CompareElementSets(ElementType type, const PublishedElements& tree1,
     Unique(type, 2, list2, oids1, out);
     std::set<std::string> done;  // a repeated OID is compared once, as its first definition
     for (const LdapElement& a : list1) {
-        const std::string key = LowerAscii(a.oid);
+        const std::string key = AsciiLower(a.oid);
         const auto it = oids2.find(key);
         if (it == oids2.end() || !done.insert(key).second) continue;
         for (FieldDifference& d :
@@ -69,7 +71,7 @@ void FindSameOids(ElementType type, const std::vector<std::string>& unique1,
         const LdapElement* own = mine.find(type, name);
         if (own == nullptr || own->oid.empty()) return;
         const LdapElement* other = theirs.find(type, own->oid);
-        if (other == nullptr || LowerAscii(other->oid) != LowerAscii(own->oid)) return;
+        if (other == nullptr || AsciiLower(other->oid) != AsciiLower(own->oid)) return;
         const auto pair = tree == 1 ? std::make_pair(own, other) : std::make_pair(other, own);
         if (!reported.insert(pair).second) return;
         Finding f;

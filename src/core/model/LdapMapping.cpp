@@ -614,6 +614,21 @@ std::string SkippedDefinitionsText(const std::vector<SkippedDefinition>& skipped
     return text;
 }
 
+namespace {
+
+// What every published definition the fix-up writers read carries.
+PublishedDefinition Definition(const LdapElement& e, const std::string& shown) {
+    PublishedDefinition p;
+    p.oid = e.oid;
+    p.names = e.names;
+    p.shown = shown;
+    p.sups = e.sup;
+    p.text = e.text;
+    return p;
+}
+
+}  // namespace
+
 PublishedSchema PublishedView(const TreeSchema& schema) {
     PublishedSchema out;
     out.origin = schema.origin.description;
@@ -630,12 +645,7 @@ PublishedSchema PublishedView(const TreeSchema& schema) {
     for (const SchemaAttribute& attr : schema.attributes) {
         const LdapElement* e = schema.elementOf(attr);
         if (e == nullptr) continue;
-        PublishedDefinition& p = out.attributeTypes.emplace_back();
-        p.oid = e->oid;
-        p.names = e->names;
-        p.shown = attr.name;
-        p.sups = e->sup;
-        p.text = e->text;
+        PublishedDefinition& p = out.attributeTypes.emplace_back(Definition(*e, attr.name));
         p.canonical = std::move(canonical[static_cast<std::size_t>(attr.element)]);
         p.operational = IsOperational(*e);
     }
@@ -643,14 +653,9 @@ PublishedSchema PublishedView(const TreeSchema& schema) {
     for (const SchemaClass& cls : schema.classes) {
         const LdapElement* e = schema.elementOf(cls);
         if (e == nullptr) continue;
-        PublishedDefinition& p = out.objectClasses.emplace_back();
-        p.oid = e->oid;
-        p.names = e->names;
-        p.shown = cls.name;
-        p.sups = e->sup;
+        PublishedDefinition& p = out.objectClasses.emplace_back(Definition(*e, cls.name));
         p.must = e->must;
         p.may = e->may;
-        p.text = e->text;
         p.canonical = CanonicalForm(*e);
     }
     return out;

@@ -43,6 +43,3 @@ class PublishedElements {
 // name form or rule: the same spelling, or definitions that share a name or the OID.
 bool SameReference(ElementType type, std::string_view refA, const PublishedElements& a,
                    std::string_view refB, const PublishedElements& b);
-
-// ASCII letters folded to lower case: names, keywords and OIDs compare so.
-std::string LowerAscii(std::string_view text);

@@ -24,7 +24,7 @@ std::string ExpandWord(const std::string& word,
 }
 
 bool SameWord(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && LowerAscii(a) == LowerAscii(b);
+    return a.size() == b.size() && AsciiLower(std::string(a)) == AsciiLower(std::string(b));
 }
 
 // The parts an attribute type inherits, each from itself or the nearest type up its super
@@ -81,7 +81,7 @@ class Writer {
         } else {
             std::vector<std::string> lowered;
             lowered.reserve(values.size());
-            for (const std::string& v : values) lowered.push_back(LowerAscii(v));
+            for (const std::string& v : values) lowered.push_back(AsciiLower(v));
             std::sort(lowered.begin(), lowered.end());
             for (const std::string& v : lowered) word(v);
         }
@@ -110,7 +110,7 @@ std::string Render(const LdapElement& e, const Inheritable& parts) {
     }
     w.flag("OBSOLETE", e.obsolete);
     if (e.type == ElementType::AttributeType)
-        w.oid("SUP", e.sup.empty() ? std::string() : LowerAscii(e.sup.front()));
+        w.oid("SUP", e.sup.empty() ? std::string() : AsciiLower(e.sup.front()));
     else
         w.oids("SUP", e.sup, e.type == ElementType::ObjectClass);
     if (parts.equality) w.oid("EQUALITY", *parts.equality);
@@ -126,7 +126,7 @@ std::string Render(const LdapElement& e, const Inheritable& parts) {
     w.flag("NO-USER-MODIFICATION", e.noUserModification);
     if (e.type == ElementType::AttributeType && IsOperational(e)) {
         w.word("USAGE");
-        w.word(LowerAscii(e.usage));
+        w.word(AsciiLower(e.usage));
     }
     if (e.type == ElementType::ObjectClass) w.word(e.kind.empty() ? "STRUCTURAL" : e.kind);
     const bool sorted = e.type == ElementType::ObjectClass;
@@ -208,8 +208,8 @@ std::vector<std::string> CanonicalAttributeTypes(const std::vector<const LdapEle
     std::vector<Inheritable> parts(types.size());
     for (std::size_t i = 0; i < types.size(); ++i) {
         if (types[i] == nullptr) continue;
-        for (const std::string& name : types[i]->names) index.try_emplace(LowerAscii(name), i);
-        if (!types[i]->oid.empty()) index.try_emplace(LowerAscii(types[i]->oid), i);
+        for (const std::string& name : types[i]->names) index.try_emplace(AsciiLower(name), i);
+        if (!types[i]->oid.empty()) index.try_emplace(AsciiLower(types[i]->oid), i);
         parts[i] = OwnParts(*types[i]);
     }
     // Each type takes what it lacks from its super type once that one is complete: a walk
@@ -218,7 +218,7 @@ std::vector<std::string> CanonicalAttributeTypes(const std::vector<const LdapEle
     std::vector<unsigned char> state(types.size(), kOpen);
     auto super = [&](std::size_t i) -> std::optional<std::size_t> {
         if (types[i] == nullptr || types[i]->sup.empty()) return std::nullopt;
-        const auto it = index.find(LowerAscii(types[i]->sup.front()));
+        const auto it = index.find(AsciiLower(types[i]->sup.front()));
         if (it == index.end()) return std::nullopt;
         return it->second;
     };

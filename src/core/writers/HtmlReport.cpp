@@ -1,5 +1,7 @@
 #include "HtmlReport.h"
 
+#include "D_Util.h"
+
 #include <QDateTime>
 #include <QString>
 #include <algorithm>
@@ -534,9 +536,9 @@ ReportElements ReportElementsOf(Workspace& ws, Findings findings) {
         if (!one->published.publishes(type) || !two->published.publishes(type)) continue;
         std::set<std::string> seen;
         for (const LdapElement& e : one->published.of(type)) {
-            const std::string key = LowerAscii(e.oid);
+            const std::string key = AsciiLower(e.oid);
             const LdapElement* other = two->published.find(type, e.oid);
-            if (other == nullptr || LowerAscii(other->oid) != key || !seen.insert(key).second)
+            if (other == nullptr || AsciiLower(other->oid) != key || !seen.insert(key).second)
                 continue;
             elements.common.push_back({static_cast<int>(type), ElementShownName(e)});
         }
