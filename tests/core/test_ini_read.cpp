@@ -125,6 +125,30 @@ TEST(IniRead, FirstSectionAndFirstKeyWinDuplicatesAreListed) {
     EXPECT_EQ(ini.ReadSectionValueTexts("S"), (Strings{"1", "1", "q"}));
 }
 
+// Reads in file order take a shortcut past the lookup tables; a later section or key of a
+// name already seen must still read as the first one.
+TEST(IniRead, ReadsInFileOrderStillFindTheFirstOfEachName) {
+    TempDir dir;
+    std::string text = "[S]\r\nv=1\r\n[T]\r\nv=2\r\n[s]\r\nv=3\r\n[U]\r\n";
+    for (int k = 0; k < 20; ++k) text += "k" + std::to_string(k) + "=" + std::to_string(k) + "\r\n";
+    text += "K3=dup\r\n";
+    IniFile ini(dir.write("t.ini", text));
+    Strings read;
+    for (const char* section : {"S", "T", "s", "U", "s"})
+        read.push_back(ini.ReadString(section, "v", kMissing));
+    EXPECT_EQ(read, (Strings{"1", "2", "1", kMissing, "1"}));
+    read.clear();
+    for (const char* key : {"k2", "k3", "K3", "k4", "k3"})
+        read.push_back(ini.ReadString("U", key, kMissing));
+    EXPECT_EQ(read, (Strings{"2", "3", "3", "4", "3"}));
+    // With the first [S] gone, the later one is the section of that name.
+    ini.EraseSection("S");
+    read.clear();
+    for (const char* section : {"T", "s", "S"})
+        read.push_back(ini.ReadString(section, "v", kMissing));
+    EXPECT_EQ(read, (Strings{"2", "3", "3"}));
+}
+
 TEST(IniRead, KeyWithoutValueShadowsALaterEntry) {
     TempDir dir;
     IniFile ini(dir.write("t.ini", "[S]\r\nk\r\nk=later\r\n"));

@@ -2,6 +2,7 @@
 // section and key lookups every call uses. Internal to the layer.
 #pragma once
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ struct Section {
     bool detached = false;
     bool alive = true;
     std::uint32_t nextSame = kNone;  // the next section of the same name
+    bool firstOfName = false;        // the one the section table holds for its name
     KeyIndex index;                  // built on first use
 
     std::string_view name() const { return {header.text + nameOff, nameLen}; }
@@ -71,6 +73,7 @@ struct Document {
 
     std::string lastQuery;  // the latest section name asked for, as given
     std::uint32_t lastSection = kNone;
+    std::uint32_t lastFound = kNone;  // the latest section found, whatever the spelling
 
     // --- lines
 
@@ -113,8 +116,18 @@ struct Document {
     std::uint32_t FindSection(const std::string& query) {
         if (lastSection != kNone && query == lastQuery) return lastSection;
         const std::string_view name = Trim(query);
-        const std::uint32_t found = sectionTable.Find(
-            FoldHash(name), [&](std::uint32_t id) { return FoldEqual(sections[id].name(), name); });
+        // Readers mostly ask for sections in file order: the one after the last found is
+        // tried before the table, which keeps a large file's reads walking forward in memory.
+        std::uint32_t found = kNone;
+        if (const std::uint32_t next = lastFound + 1;
+            lastFound != kNone && next < sections.size() && sections[next].firstOfName &&
+            sections[next].alive && FoldEqual(sections[next].name(), name))
+            found = next;
+        else
+            found = sectionTable.Find(FoldHash(name), [&](std::uint32_t id) {
+                return FoldEqual(sections[id].name(), name);
+            });
+        if (found != kNone) lastFound = found;
         if (found != kNone) {
             lastQuery = query;
             lastSection = found;
@@ -155,7 +168,8 @@ struct Document {
             index.keys.back().hash = KeyTag(q.key);
         } else if (n == kLinearKeys + 1) {
             const Line* body = Body(s);
-            index.table.Reserve(n * 2);
+            // Room for every key the section already holds: IndexOf reserved them.
+            index.table.Reserve(std::max(n * 2, index.keys.capacity()));
             for (std::uint32_t k = 0; k < n; ++k) {
                 KeyRef& r = index.keys[k];
                 r.hash = FoldHash(std::string_view(body[r.line].text + r.keyOff, r.keyLen));
@@ -178,10 +192,19 @@ struct Document {
                 if (r.hash == tag && FoldEqual(keyOf(r), q.key)) return &r;
             return nullptr;
         }
+        // As with sections: keys asked for in file order skip the table. The index holds
+        // each key once, so a match there is the one the table would give.
+        if (const std::uint32_t next = index.lastFound + 1;
+            index.lastFound != kNone && next < index.keys.size() &&
+            FoldEqual(keyOf(index.keys[next]), q.key)) {
+            index.lastFound = next;
+            return &index.keys[next];
+        }
         const std::uint32_t hash = q.Hash();
         const std::uint32_t k = index.table.Find(hash, [&](std::uint32_t id) {
             return index.keys[id].hash == hash && FoldEqual(keyOf(index.keys[id]), q.key);
         });
+        if (k != kNone) index.lastFound = k;
         return k == kNone ? nullptr : &index.keys[k];
     }
 

@@ -103,11 +103,21 @@ void Document::Reset() {
     encoding = Encoding::Bytes;
     oddByte.clear();
     lastSection = kNone;
+    lastFound = kNone;
 }
 
 void Document::Parse(char* begin, const char* end) {
     const char* p = begin;
     lines.reserve(static_cast<std::size_t>(end - p) / 24 + 16);
+    // Growing the sections one by one would move every one of a large file's many times.
+    std::size_t headers = 0;
+    for (const char* b = p; b < end;) {
+        b = static_cast<const char*>(std::memchr(b, '[', static_cast<std::size_t>(end - b)));
+        if (b == nullptr) break;
+        if (b == p || b[-1] == '\n' || b[-1] == '\r') ++headers;
+        ++b;
+    }
+    sections.reserve(headers);
     const char* nl = nullptr;  // the next LF at or after p, found once per LF
     bool inSection = false;
     while (p < end) {
@@ -179,11 +189,13 @@ void Document::RebuildSectionTable() {
     for (std::uint32_t i = 0; i < sections.size(); ++i) {
         Section& s = sections[i];
         s.nextSame = kNone;
+        s.firstOfName = false;
         const std::string_view name = s.name();
         const std::uint32_t first = sectionTable.Find(
             s.hash, [&](std::uint32_t id) { return FoldEqual(sections[id].name(), name); });
         if (first == kNone) {
             sectionTable.Insert(s.hash, i);
+            s.firstOfName = true;
             lastOfName[i] = i;
         } else {
             sections[lastOfName[first]].nextSame = i;
@@ -191,6 +203,7 @@ void Document::RebuildSectionTable() {
         }
     }
     lastSection = kNone;
+    lastFound = kNone;
 }
 
 void Document::Load(int fd, const struct stat& st) {

@@ -313,6 +313,7 @@ struct KeyIndex {
     std::vector<KeyRef> keys;
     IdTable table;  // over positions in keys, once there are more than kLinearKeys
     std::uint32_t lastEntry = kNone;
+    std::uint32_t lastFound = kNone;  // the latest key found, to try the next one first
 };
 
 enum class Encoding { Bytes, Utf8Bom, Utf16LE, Utf16BE };

@@ -59,6 +59,7 @@ void Document::AppendSection(std::string_view name, std::string_view key, std::s
     s.index.lastEntry = 0;
     const auto id = static_cast<std::uint32_t>(sections.size() - 1);
     sectionTable.Insert(s.hash, id);
+    s.firstOfName = true;
     lastQuery.assign(name.data(), name.size());
     lastSection = id;
 }
@@ -133,11 +134,13 @@ void Document::Erase(const std::string& section) {
     const std::uint32_t id = FindSection(section);
     if (id == kNone) return;
     Section& s = sections[id];
-    if (s.nextSame != kNone)
+    if (s.nextSame != kNone) {
         sectionTable.Replace(s.hash, id, s.nextSame);
-    else
+        sections[s.nextSame].firstOfName = true;
+    } else
         sectionTable.Erase(s.hash, id);
     s.alive = false;
+    s.firstOfName = false;
     s.own.clear();
     s.own.shrink_to_fit();
     s.index = KeyIndex();
