@@ -316,10 +316,14 @@ void ReadSchemaNames(TTreeInfo& slot, const StatusFn& status) {
 void ReadClassDefFromFile(IniFile& file, const std::string& className, TClassInfo& info) {
     const IniFile::Hold hold(file);  // one class, one version of the file
     info.Flags = file.ReadString(kClassDefinition, className, info.Flags);
+    std::string section = className + ": ";  // each kind's section name in one buffer
+    const std::size_t stem = section.size();
     for (int kind = 0; kind < kClassItemKinds; ++kind) {
         std::vector<std::string>& items = info.Items[static_cast<std::size_t>(kind)];
         items.clear();
-        ReadListSection(file, ItemSection(className, kind), items);
+        section.resize(stem);
+        section += ClassItemLabel(kind);
+        ReadListSection(file, section, items);
     }
 }
 

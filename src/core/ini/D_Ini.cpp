@@ -33,6 +33,10 @@ void WriteListSection(IniFile& file, const std::string& section, const NameList&
 // first "=" is exactly the value the layer lists.
 void ReadListSection(IniFile& file, const std::string& section, std::vector<std::string>& list) {
     std::vector<std::string> values = file.ReadSectionValueTexts(section);
+    if (list.empty()) {
+        list = std::move(values);
+        return;
+    }
     list.reserve(list.size() + values.size());
     for (std::string& v : values) list.push_back(std::move(v));
 }

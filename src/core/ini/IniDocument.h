@@ -71,6 +71,25 @@ struct Document {
         bool erase;
     };
 
+    // A bit per section name's hash, set for every section the file has had: a name it
+    // lacks (a class without some kind of item) is mostly answered without the table.
+    // Empty: no filter, any name may be there.
+    std::vector<std::uint64_t> sectionBits;
+    unsigned sectionBitShift = 0;
+    std::uint32_t SectionBit(std::uint32_t hash) const {
+        return (hash * 0x9E3779B1u) >> sectionBitShift;
+    }
+    void MarkSection(std::uint32_t hash) {
+        if (sectionBits.empty()) return;
+        const std::uint32_t bit = SectionBit(hash);
+        sectionBits[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+    }
+    bool MayHoldSection(std::uint32_t hash) const {
+        if (sectionBits.empty()) return true;
+        const std::uint32_t bit = SectionBit(hash);
+        return (sectionBits[bit >> 6] >> (bit & 63)) & 1;
+    }
+
     std::string lastQuery;  // the latest section name asked for, as given
     std::uint32_t lastSection = kNone;
     std::uint32_t lastFound = kNone;  // the latest section found, whatever the spelling
@@ -123,10 +142,9 @@ struct Document {
             lastFound != kNone && next < sections.size() && sections[next].firstOfName &&
             sections[next].alive && FoldEqual(sections[next].name(), name))
             found = next;
-        else
-            found = sectionTable.Find(FoldHash(name), [&](std::uint32_t id) {
-                return FoldEqual(sections[id].name(), name);
-            });
+        else if (const std::uint32_t hash = FoldHash(name); MayHoldSection(hash))
+            found = sectionTable.Find(
+                hash, [&](std::uint32_t id) { return FoldEqual(sections[id].name(), name); });
         if (found != kNone) lastFound = found;
         if (found != kNone) {
             lastQuery = query;

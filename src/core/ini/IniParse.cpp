@@ -100,6 +100,7 @@ void Document::Reset() {
     sections.clear();
     deadSections = 0;
     sectionTable.Clear();
+    sectionBits.clear();
     encoding = Encoding::Bytes;
     oddByte.clear();
     lastSection = kNone;
@@ -118,15 +119,22 @@ void Document::Parse(char* begin, const char* end) {
         ++b;
     }
     sections.reserve(headers);
-    const char* nl = nullptr;  // the next LF at or after p, found once per LF
+    const char* nl = nullptr;      // the next LF at or after p, found once per LF
+    const char* crNext = nullptr;  // likewise the next CR; end for none
     bool inSection = false;
     while (p < end) {
         if (nl == nullptr || nl < p) {
             nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
             if (nl == nullptr) nl = end;
         }
-        const char* cr =
-            static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(nl - p)));
+        // The next CR is found once per CR too: most files hold none, and a search per
+        // line would read each line twice.
+        if (crNext != end && (crNext == nullptr || crNext < p)) {
+            crNext =
+                static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)));
+            if (crNext == nullptr) crNext = end;
+        }
+        const char* cr = crNext < nl ? crNext : nullptr;
         const char* stop;
         const char* next;
         std::uint8_t term;
@@ -183,6 +191,11 @@ void Document::Parse(char* begin, const char* end) {
 void Document::RebuildSectionTable() {
     sectionTable.Clear();
     sectionTable.Reserve(sections.size());
+    // About 16 bits a section: few absent names pass.
+    unsigned bits = 6;
+    while (bits < 31 && (std::size_t{1} << bits) < sections.size() * 16) ++bits;
+    sectionBits.assign((std::size_t{1} << bits) / 64, 0);
+    sectionBitShift = 32 - bits;
     // The last section of each name so far, kept by the first one's place: a file of many
     // sections of one name must not walk their chain for each of them.
     std::vector<std::uint32_t> lastOfName(sections.size(), kNone);
@@ -190,6 +203,7 @@ void Document::RebuildSectionTable() {
         Section& s = sections[i];
         s.nextSame = kNone;
         s.firstOfName = false;
+        MarkSection(s.hash);
         const std::string_view name = s.name();
         const std::uint32_t first = sectionTable.Find(
             s.hash, [&](std::uint32_t id) { return FoldEqual(sections[id].name(), name); });

@@ -59,6 +59,7 @@ void Document::AppendSection(std::string_view name, std::string_view key, std::s
     s.index.lastEntry = 0;
     const auto id = static_cast<std::uint32_t>(sections.size() - 1);
     sectionTable.Insert(s.hash, id);
+    MarkSection(s.hash);
     s.firstOfName = true;
     lastQuery.assign(name.data(), name.size());
     lastSection = id;
