@@ -34,13 +34,16 @@ bool ClassFromSchema(const TreeSchema& schema, const std::string& className, TCl
 
 bool GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& className,
                  TClassInfo& info) {
-    ClassInfoInit(info);
     TTreeInfo& slot = ws.tree(tree);
-    // A schema file's own records stand, whatever published texts it also keeps.
-    if (slot.Online == 0) {
-        if (slot.SchemaFile) ReadClassDefFromFile(*slot.SchemaFile, className, info);
+    // A schema file's own records stand, whatever published texts it also keeps. The read
+    // fills the whole record.
+    if (slot.Online == 0 && slot.SchemaFile) {
+        info.Flags.clear();
+        ReadClassDefFromFile(*slot.SchemaFile, className, info);
         return true;
     }
+    ClassInfoInit(info);
+    if (slot.Online == 0) return true;
     if (slot.Schema) return ClassFromSchema(*slot.Schema, className, info);
 
     DirClient& client = ws.client();

@@ -315,20 +315,19 @@ void ReadSchemaNames(TTreeInfo& slot, const StatusFn& status) {
 
 void ReadClassDefFromFile(IniFile& file, const std::string& className, TClassInfo& info) {
     const IniFile::Hold hold(file);  // one class, one version of the file
-    info.Flags = file.ReadString(kClassDefinition, className, info.Flags);
+    // Reads into the record's own strings: a run over many classes reuses one record.
+    file.ReadStringInto(kClassDefinition, className, info.Flags);
     std::string section = className + ": ";  // each kind's section name in one buffer
     const std::size_t stem = section.size();
     for (int kind = 0; kind < kClassItemKinds; ++kind) {
-        std::vector<std::string>& items = info.Items[static_cast<std::size_t>(kind)];
-        items.clear();
         section.resize(stem);
         section += ClassItemLabel(kind);
-        ReadListSection(file, section, items);
+        file.ReadSectionValueTexts(section, info.Items[static_cast<std::size_t>(kind)]);
     }
 }
 
 void ReadAttrDefFromFile(IniFile& file, const std::string& attrName, std::string& definition) {
-    definition = file.ReadString(kAttrDefinition, attrName, definition);
+    file.ReadStringInto(kAttrDefinition, attrName, definition);
 }
 
 std::shared_ptr<const TreeSchema> ReadPublishedSchema(IniFile& file) {

@@ -66,25 +66,32 @@ void FetchAttrs(Workspace& ws, UiHooks& ui, const std::string& attrName, const s
     GetAttrDef(ws, ui, 2, name2, def2);
 }
 
+// The records a run fetches into, one pair for the whole run: the reads reuse their room
+// rather than allocate for every definition.
+struct RunRecords {
+    TClassInfo class1, class2;
+    std::string attr1, attr2;
+};
+
 void CompareClass(Workspace& ws, UiHooks& ui, const std::string& className,
-                  const std::string& name2, Findings& out) {
-    TClassInfo a;
-    TClassInfo b;
-    FetchClasses(ws, ui, className, name2, a, b);
-    CompareClassInfos(className, a, b, out);
+                  const std::string& name2, RunRecords& records, Findings& out) {
+    FetchClasses(ws, ui, className, name2, records.class1, records.class2);
+    CompareClassInfos(className, records.class1, records.class2, out);
     CompareFields(ws, ElementType::ObjectClass, className, name2, out);
 }
 
 void CompareAttr(Workspace& ws, UiHooks& ui, const std::string& attrName, const std::string& name2,
-                 Findings& out) {
-    std::string def1;
-    std::string def2;
-    FetchAttrs(ws, ui, attrName, name2, def1, def2);
-    CompareAttrDefs(attrName, def1, def2, out);
+                 RunRecords& records, Findings& out) {
+    // A schema file's missing entry leaves what is passed: the last attribute's must go.
+    records.attr1.clear();
+    records.attr2.clear();
+    FetchAttrs(ws, ui, attrName, name2, records.attr1, records.attr2);
+    CompareAttrDefs(attrName, records.attr1, records.attr2, out);
     CompareFields(ws, ElementType::AttributeType, attrName, name2, out);
 }
 
-using Comparer = void (*)(Workspace&, UiHooks&, const std::string&, const std::string&, Findings&);
+using Comparer = void (*)(Workspace&, UiHooks&, const std::string&, const std::string&, RunRecords&,
+                          Findings&);
 
 // The run shared by classes and attributes. The name lists are copied first: the window
 // lets events run in between, and a reload must not pull the lists away from under the
@@ -129,11 +136,12 @@ void CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingT
     }
 
     Findings found;
+    RunRecords records;
     for (std::size_t i = 0; i < names1.size(); ++i) {
         if (progress) progress(names1[i].name);
         if (in2[i] == kNoMatch) continue;
         found.clear();
-        compare(ws, ui, names1[i].name, names2[in2[i]].name, found);
+        compare(ws, ui, names1[i].name, names2[in2[i]].name, records, found);
         if (sink)
             for (const Finding& f : found) sink(f);
         // After the findings are out, so the growing list is painted during a long run.

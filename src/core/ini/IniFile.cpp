@@ -147,6 +147,15 @@ std::string IniFile::ReadString(const std::string& section, const std::string& k
     return doc_->FindValue(section, key, value) ? ValueAsRead(value) : defaultValue;
 }
 
+bool IniFile::ReadStringInto(const std::string& section, const std::string& key,
+                             std::string& value) {
+    doc_->Sync();
+    std::string_view found;
+    if (!doc_->FindValue(section, key, found)) return false;
+    value.assign(ValueViewAsRead(found));
+    return true;
+}
+
 std::int64_t IniFile::ReadInteger(const std::string& section, const std::string& key,
                                   std::int64_t defaultValue) {
     doc_->Sync();

@@ -52,6 +52,8 @@ class IniFile {
 
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& defaultValue);
+    // The same read into value, reusing its room; false, value untouched, when there is none.
+    bool ReadStringInto(const std::string& section, const std::string& key, std::string& value);
     // Decimal, or hexadecimal after "0x", "0X" or "$"; anything else gives the default.
     std::int64_t ReadInteger(const std::string& section, const std::string& key,
                              std::int64_t defaultValue);
@@ -64,6 +66,9 @@ class IniFile {
     std::vector<std::string> ReadSectionValues(const std::string& section);
     // Just the values of ReadSectionValues, without building the key=value lines.
     std::vector<std::string> ReadSectionValueTexts(const std::string& section);
+    // The same into texts, reusing the room of the strings it already holds: a reader of
+    // many small sections allocates once, not per value.
+    void ReadSectionValueTexts(const std::string& section, std::vector<std::string>& texts);
     bool SectionExists(const std::string& section);
     void EraseSection(const std::string& section);
 

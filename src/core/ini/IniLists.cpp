@@ -58,7 +58,7 @@ bool ForEachRisingListValue(IniDocument& doc, Section& s, F& f) {
     }
     for (std::size_t i = 0; i < n; ++i) {
         const LineParts parts = Classify(body[i]);
-        if (parts.kind == LineKind::Entry) f(parts.key, ValueAsRead(parts.value));
+        if (parts.kind == LineKind::Entry) f(parts.key, ValueViewAsRead(parts.value));
     }
     return true;
 }
@@ -79,11 +79,11 @@ void ForEachListedValue(IniDocument& doc, const std::string& section, F&& f) {
         KeyQuery q{parts.key};
         const KeyRef* first = doc.FindKey(s, index, q);
         if (first == nullptr || first->line == i) {
-            f(parts.key, ValueAsRead(parts.value));
+            f(parts.key, ValueViewAsRead(parts.value));
             continue;
         }
         const std::string_view shadow(body[first->line].text + first->valueOff, first->valueLen);
-        f(parts.key, first->hasValue ? ValueAsRead(shadow) : std::string());
+        f(parts.key, first->hasValue ? ValueViewAsRead(shadow) : std::string_view());
     }
 }
 
@@ -92,7 +92,7 @@ void ForEachListedValue(IniDocument& doc, const std::string& section, F&& f) {
 std::vector<std::string> IniFile::ReadSectionValues(const std::string& section) {
     doc_->Sync();
     std::vector<std::string> out;
-    ForEachListedValue(*doc_, section, [&](std::string_view key, std::string value) {
+    ForEachListedValue(*doc_, section, [&](std::string_view key, std::string_view value) {
         std::string line;
         line.reserve(key.size() + 1 + value.size());
         line.append(key).append(1, '=').append(value);
@@ -104,10 +104,22 @@ std::vector<std::string> IniFile::ReadSectionValues(const std::string& section) 
 std::vector<std::string> IniFile::ReadSectionValueTexts(const std::string& section) {
     doc_->Sync();
     std::vector<std::string> out;
-    ForEachListedValue(*doc_, section, [&](std::string_view, std::string value) {
-        out.push_back(std::move(value));
-    });
+    ForEachListedValue(*doc_, section,
+                       [&](std::string_view, std::string_view value) { out.emplace_back(value); });
     return out;
+}
+
+void IniFile::ReadSectionValueTexts(const std::string& section, std::vector<std::string>& texts) {
+    doc_->Sync();
+    std::size_t n = 0;
+    ForEachListedValue(*doc_, section, [&](std::string_view, std::string_view value) {
+        if (n < texts.size())
+            texts[n].assign(value);
+        else
+            texts.emplace_back(value);
+        ++n;
+    });
+    texts.resize(n);
 }
 
 bool IniFile::SectionExists(const std::string& section) {

@@ -128,12 +128,13 @@ inline LineParts Classify(const Line& line) {
     return parts;
 }
 
-inline std::string ValueAsRead(std::string_view v) {
+inline std::string_view ValueViewAsRead(std::string_view v) {
     if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
         v = v.substr(1, v.size() - 2);
     if (v.size() > kMaxValueLength) v = v.substr(0, kMaxValueLength);
-    return std::string(v);
+    return v;
 }
+inline std::string ValueAsRead(std::string_view v) { return std::string(ValueViewAsRead(v)); }
 
 // Open addressing over ids with linear probing; each slot keeps the key's hash beside
 // the id, so growing needs no keys.
