@@ -4,12 +4,6 @@
 
 #include "D_Util.h"
 
-namespace {
-
-constexpr const char* kSkippedMarker = "\x01skipped definitions";
-
-}  // namespace
-
 std::string UnescapeSchemaText(const std::string& text) {
     std::string out;
     out.reserve(text.size());
@@ -52,16 +46,4 @@ SimTree ServedTree(const TreeSchema& schema) {
 SchemaMapping MapSchema(const SchemaDefinitions& definitions) {
     TreeSchema schema = MapLdapSchema(definitions);
     return {ServedTree(schema), schema.ndsStyle, std::move(schema.skipped)};
-}
-
-std::string MarkSkippedDefinitions(SimTree& tree, const std::vector<SkippedDefinition>& skipped,
-                                   const std::string& source) {
-    if (skipped.empty()) return {};
-    // One marker, at the end of the attribute names (read after the classes), so a load
-    // reports the skipped definitions once, after every good name has arrived.
-    SimAttr marker;
-    marker.name = kSkippedMarker;
-    tree.attributes.push_back(marker);
-    tree.failures.push_back({"dcTakeAttr", marker.name, ldapcode::kBadSchema, 0});
-    return SkippedDefinitionsText(skipped, source);
 }

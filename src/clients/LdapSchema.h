@@ -38,10 +38,3 @@ std::string UnescapeSchemaText(const std::string& text);
 // An apostrophe with a non-blank on both sides becomes \27, so that "Bob's" inside a
 // quoted string no longer ends it for libldap.
 std::string EscapeInnerApostrophes(const std::string& text);
-
-// Makes the skipped definitions visible where the user looks: an entry at the end of the
-// attribute list whose take fails with kBadSchema, so a load reports the code once, after
-// every good name has arrived. The text for the message table is returned: the counts by
-// kind, then each skipped definition and why (the first 20, then how many more).
-std::string MarkSkippedDefinitions(SimTree& tree, const std::vector<SkippedDefinition>& skipped,
-                                   const std::string& source);

@@ -147,14 +147,9 @@ DirCode SimulatedClient::treeOf(std::size_t index, std::shared_ptr<SimTree>& tre
         sourceMessages_[load.failure.code] = load.failure.explanation;
         return load.failure.code;
     }
-    auto fresh = std::make_shared<SimTree>(ServedTree(*load.schema));
-    // Read piecemeal, the gaps are told as the last name read failing.
-    if (!load.schema->skipped.empty()) {
-        MarkSkippedDefinitions(*fresh, load.schema->skipped, {});
-        for (const DirectoryMessage& notice : load.notices)
-            sourceMessages_[notice.code] = notice.explanation;
-    }
-    tree = std::move(fresh);
+    // Through the client's own operations a source tree reads as its records; the window and
+    // kalvix-cli load it whole (treeSource), where definitions left out are told.
+    tree = std::make_shared<SimTree>(ServedTree(*load.schema));
     return 0;
 }
 

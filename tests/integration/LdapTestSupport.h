@@ -20,6 +20,7 @@
 #include "D_NW.h"
 #include "RecordingUi.h"
 #include "TempDir.h"
+#include "TreeSchema.h"
 
 inline std::string LdapData(const std::string& name) {
     return std::string(KALVIX_TEST_DATA) + "/ldap/" + name;
@@ -97,6 +98,11 @@ class LiveSession {
 
     DirClient& client() { return *client_; }
     DirCode change(const std::string& tree) { return DSChangeCurrentTree(*client_, context, tree); }
+    // The tree read whole, as the window and kalvix-cli load it.
+    SchemaLoad load(const std::string& tree) {
+        const std::shared_ptr<SchemaSource> source = client_->treeSource(tree);
+        return source ? source->load() : SchemaLoad{};
+    }
     std::string explain(DirCode code) { return ClientErrorText(*client_, code); }
     std::string nameContext() {
         std::array<char, DCK_TEXT_SIZE> text{};
