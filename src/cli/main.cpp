@@ -66,7 +66,8 @@ const std::vector<Command> kCommands = {
      "is followed by a blank line, \"Published definition:\" and that text.\n",
      kAcceptsQuiet | kAcceptsShowKind, RunShow},
     {"reconcile",
-     "[--dialect rfc4512|openldap] [--include-changed] [--schema-name NAME] [--quiet] A B",
+     "[--dialect rfc4512|openldap|ad] [--format ldif|schema] [--include-changed] "
+     "[--schema-name NAME] [--schema-dn DN] [--forest-placeholder] [--quiet] A B",
      "the LDIF that gives B the schema definitions A has and B lacks",
      "Prints an LDIF document that, applied to B's server with ldapmodify, adds every\n"
      "attribute type and object class that A has and B lacks, written as A publishes them\n"
@@ -134,11 +135,20 @@ void PrintCommandHelp(const Command& c) {
             stdout);
     if (c.accepts & kAcceptsReconcile)
         std::fputs(
-            "  --dialect rfc4512   a modify of B's subschema entry (the default; 389 DS and\n"
-            "                      NetWare-descended directories)\n"
+            "  --dialect rfc4512   a modify of B's subschema entry (389 DS and NetWare-\n"
+            "                      descended directories)\n"
             "  --dialect openldap  a new entry cn=NAME,cn=schema,cn=config\n"
+            "  --dialect ad        attributeSchema and classSchema objects (Active Directory)\n"
+            "                      Default: the one B's server takes (openldap when B publishes\n"
+            "                      olcSchemaConfig, ad when B is Active Directory, else rfc4512)\n"
+            "  --format schema     the same definitions as an OpenLDAP .schema file to include\n"
+            "                      (for a server configured by slapd.conf); ldif is the default\n"
             "  --include-changed   also replace B's definitions that differ from A's\n"
-            "  --schema-name NAME  the cn=config entry's name (default kalvix-<A's tree name>)\n",
+            "  --schema-name NAME  the cn=config entry's name (default kalvix-<A's tree name>)\n"
+            "  --schema-dn DN      the ad dialect's schema container (default: B's\n"
+            "                      schemaNamingContext)\n"
+            "  --forest-placeholder  the ad dialect's DNs end in DC=X, for\n"
+            "                      ldifde -i -f FILE -c DC=X <forest DN>\n",
             stdout);
     if (c.accepts & kAcceptsShowKind)
         std::fputs(
