@@ -208,9 +208,9 @@ AdChange CompareForAd(DefinitionKind kind, const PublishedDefinition& a,
                       const Lookup& tree2Types) {
     AdChange out;
     const std::string what = kind == DefinitionKind::AttributeType ? "an attribute" : "a class";
-    auto refuse = [&](const std::string& field) {
-        out.refusal = "its " + field + " differs, and AD does not change the " + field + " of " +
-                      what + " it has";
+    auto refuse = [&](const std::string& field, bool plural = false) {
+        out.refusal = "its " + field + (plural ? " differ" : " differs") +
+                      ", and AD does not change the " + field + " of " + what + " it has";
     };
     if (AsciiLower(a.oid) != AsciiLower(b.oid)) {
         refuse("OID");
@@ -246,7 +246,7 @@ AdChange CompareForAd(DefinitionKind kind, const PublishedDefinition& a,
         return out;
     }
     if (Keys(a.must, tree1Types) != Keys(b.must, tree2Types)) {
-        refuse("mandatory attributes (mustContain)");
+        refuse("mandatory attributes (mustContain)", true);
         return out;
     }
     const std::vector<std::string> may2 = Keys(b.may, tree2Types);
