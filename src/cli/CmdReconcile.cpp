@@ -44,6 +44,10 @@ std::shared_ptr<const PublishedSchema> Published(Session& session, int tree,
 
 int RunReconcile(const Arguments& args) {
     RequireOperands(args, 2);
+    if (args.schemaFileFormat && args.dialect == "ad")
+        throw UsageError(
+            "--format schema writes an OpenLDAP .schema file, which the ad dialect "
+            "does not make");
     const TreeOperand a = ParseTreeOperand(args.operands[0]);
     const TreeOperand b = ParseTreeOperand(args.operands[1]);
     Session session(true, args.quiet);
@@ -60,12 +64,8 @@ int RunReconcile(const Arguments& args) {
                       : args.dialect == "ad"      ? LdifDialect::Ad
                       : args.dialect == "rfc4512" ? LdifDialect::Rfc4512
                                                   : PreferredDialect(*tree2);
-    // A .schema file holds RFC 4512 descriptions, whatever B's server is.
+    // Whatever B's server is, a .schema file holds RFC 4512 descriptions.
     if (args.schemaFileFormat && args.dialect.empty()) options.dialect = LdifDialect::OpenLdap;
-    if (args.schemaFileFormat && options.dialect == LdifDialect::Ad)
-        throw UsageError(
-            "--format schema writes an OpenLDAP .schema file, which the ad dialect "
-            "does not make");
     options.includeChanged = args.includeChanged;
     options.schemaDn = args.schemaDn;
     options.forestPlaceholder = args.forestPlaceholder;

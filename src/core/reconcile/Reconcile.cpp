@@ -55,7 +55,8 @@ class Needs {
           tree2_(tree2),
           dialect_(dialect),
           types1_(tree1.attributeTypes),
-          types2_(tree2.attributeTypes) {}
+          types2_(tree2.attributeTypes),
+          classes2_(tree2.objectClasses) {}
 
     std::optional<std::string> unmet(DefinitionKind kind, const PublishedDefinition& def) const {
         if (kind == DefinitionKind::AttributeType) {
@@ -71,7 +72,9 @@ class Needs {
                 return "its syntax " + e.syntax + " is not among Tree #2's syntaxes";
         }
         if (dialect_ == LdifDialect::Ad)
-            return reconcile::AdRefusal(kind, def, tree2_, types1_, types2_);
+            return reconcile::AdRefusal(
+                kind, def, types1_, types2_,
+                kind == DefinitionKind::AttributeType ? classes2_ : types2_);
         return std::nullopt;
     }
     const Lookup& types1() const { return types1_; }
@@ -95,6 +98,7 @@ class Needs {
     LdifDialect dialect_;
     Lookup types1_;
     Lookup types2_;
+    Lookup classes2_;
 };
 
 struct KindState {

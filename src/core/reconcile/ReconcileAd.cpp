@@ -172,16 +172,13 @@ std::string AdName(const PublishedDefinition& def) {
 }
 
 std::optional<std::string> AdRefusal(DefinitionKind kind, const PublishedDefinition& def,
-                                     const PublishedSchema& tree2, const Lookup& tree1Types,
-                                     const Lookup& tree2Types) {
+                                     const Lookup& tree1Types, const Lookup& tree2Types,
+                                     const Lookup& tree2Other) {
     if (const std::string why = AdNameProblem(AdName(def)); !why.empty()) return why;
     if (def.oid.empty() || def.oid.find_first_not_of("0123456789.") != std::string::npos)
         return "its OID '" + def.oid + "' is not numeric, and AD takes only numeric OIDs";
     // AD's names are unique across attribute types and classes.
-    const auto& others =
-        kind == DefinitionKind::AttributeType ? tree2.objectClasses : tree2.attributeTypes;
-    const Lookup otherKind(others);
-    if (const PublishedDefinition* used = otherKind.find(AdName(def)))
+    if (const PublishedDefinition* used = tree2Other.find(AdName(def)))
         return "the name '" + AdName(def) + "' is already used on Tree #2 by the " +
                (kind == DefinitionKind::AttributeType ? "object class '" : "attribute type '") +
                used->shown + "', and AD's names are unique across both";

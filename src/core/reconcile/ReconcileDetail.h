@@ -39,9 +39,10 @@ std::string WithoutBound(const std::string& canonical);
 std::string AdName(const PublishedDefinition& def);
 
 // Why AD cannot take this definition as an addition; nothing when it can.
+// tree2Other: Tree #2's definitions of the other kind.
 std::optional<std::string> AdRefusal(DefinitionKind kind, const PublishedDefinition& def,
-                                     const PublishedSchema& tree2, const Lookup& tree1Types,
-                                     const Lookup& tree2Types);
+                                     const Lookup& tree1Types, const Lookup& tree2Types,
+                                     const Lookup& tree2Other);
 
 // The ad dialect's verdict on a definition that differs: what it may change, or why not.
 struct AdChange {

@@ -108,6 +108,10 @@ std::string Header(const ReconcilePlan& plan, const PublishedSchema& tree1,
     out += Comment(TreeLine(2, header.tree2Name, tree2));
     out += Comment("Written by " + header.program + " at " + header.time);
     if (!dn.empty()) out += Comment(DialectLine(options, dn));
+    if (options.dialect == LdifDialect::OpenLdap && !dn.empty())
+        out += Comment(
+            "A server configured by slapd.conf keeps it only until it restarts: for one, write "
+            "the definitions as a .schema file to include (kalvix-cli reconcile --format schema)");
     if (options.dialect == LdifDialect::Rfc4512 && PreferredDialect(tree2) == LdifDialect::OpenLdap)
         out += Comment(
             "Tree #2 is an OpenLDAP server: it takes schema changes only through cn=config "
