@@ -620,9 +620,8 @@ Failure Connection::readEntry(const std::string& base, const char* filter,
 }
 
 Failure Connection::readRootDse(LdapRootDse& dse) {
-    static const char* const attributes[] = {"subschemaSubentry",    "namingContexts",
-                                             "defaultNamingContext", "directoryTreeName",
-                                             "schemaNamingContext",  nullptr};
+    static const char* const attributes[] = {"subschemaSubentry", "namingContexts",
+                                             "defaultNamingContext", "directoryTreeName", nullptr};
     const std::string step = "reading the root DSE failed";
     Message entry(nullptr, ldap_msgfree);
     int rc = LDAP_SUCCESS;
@@ -640,7 +639,6 @@ Failure Connection::readRootDse(LdapRootDse& dse) {
     dse.namingContexts = values(entry.get(), "namingContexts");
     dse.defaultNamingContext = first("defaultNamingContext");
     dse.directoryTreeName = first("directoryTreeName");
-    dse.schemaNamingContext = first("schemaNamingContext");
     return {};
 }
 
@@ -814,7 +812,6 @@ SchemaLoad LdapTreeSource::load() {
     schema->origin.server = true;
     schema->origin.subschemaDn = dse.subschemaSubentry;
     schema->origin.activeDirectory = IsActiveDirectorySubschema(dse.subschemaSubentry);
-    schema->origin.schemaNamingContext = dse.schemaNamingContext;
     if (!schema->skipped.empty())
         out.notices.push_back({ldapcode::kBadSchema, "U_DSReadAvailableAttributes",
                                SkippedDefinitionsText(schema->skipped, settings_.uri)});

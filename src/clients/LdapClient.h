@@ -35,7 +35,6 @@ struct LdapRootDse {
     std::vector<std::string> namingContexts;
     std::string defaultNamingContext;
     std::string directoryTreeName;
-    std::string schemaNamingContext;  // Active Directory: where its schema objects live
 };
 
 // An LDAP connection's settings from its configuration entry; relative paths are taken

@@ -90,6 +90,10 @@ TEST_F(Reconcile, WritesTheDocumentAndSaysDifferent) {
         {"reconcile", "--dialect=openldap", "--schema-name", "site", "tree:FULL", "tree:BARE"},
         env);
     EXPECT_EQ(openldap.status, 1) << openldap.err;
+    EXPECT_THAT(openldap.out,
+                HasSubstr("\n# A server configured by slapd.conf keeps it only until "
+                          "it restarts: for one, write the definitions as a .schema "
+                          "file to include (kalvix-cli reconcile --format schema)\n"));
     const auto entry = Read(openldap.out);
     ASSERT_EQ(entry.size(), 1u);
     EXPECT_EQ(entry[0].op, "add");

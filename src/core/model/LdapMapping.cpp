@@ -636,10 +636,9 @@ PublishedSchema PublishedView(const TreeSchema& schema) {
     out.server = schema.origin.server;
     out.subschemaDn = schema.origin.subschemaDn;
     out.activeDirectory = schema.origin.activeDirectory;
-    out.schemaNamingContext = schema.origin.schemaNamingContext;
+    // AD's subschema entry is CN=Aggregate right inside its schemaNamingContext.
     static const std::string kAggregate = "cn=aggregate,";
-    if (out.schemaNamingContext.empty() && out.activeDirectory &&
-        AsciiLower(out.subschemaDn).starts_with(kAggregate))
+    if (out.activeDirectory && AsciiLower(out.subschemaDn).starts_with(kAggregate))
         out.schemaNamingContext = out.subschemaDn.substr(kAggregate.size());
     for (ElementType type : {ElementType::LdapSyntax, ElementType::MatchingRule}) {
         if (schema.published.publishes(type)) out.rules.setPublished(type);

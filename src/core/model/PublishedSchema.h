@@ -35,8 +35,8 @@ struct PublishedSchema {
     bool server = false;      // a live server's subschema entry, not files
     std::string subschemaDn;  // where the server publishes it; empty for files
     bool activeDirectory = false;
-    // Active Directory's schema naming context: the root DSE's, else the parent of its
-    // subschema entry (CN=Aggregate sits right in it). Empty for other trees.
+    // Active Directory's schema naming context (its root DSE's schemaNamingContext): the
+    // parent of its subschema entry, CN=Aggregate. Empty for other trees.
     std::string schemaNamingContext;
     // The tree's syntaxes and matching rules (only those two types), for what a definition
     // needs; publishes() says whether the tree lists them at all.

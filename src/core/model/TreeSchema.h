@@ -42,8 +42,7 @@ struct SchemaOrigin {
     bool server = false;      // a live server's subschema entry, not files
     std::string subschemaDn;  // where the server publishes it; empty for files
     bool activeDirectory = false;
-    bool openLdapConfig = false;      // publishes olcSchemaConfig: takes cn=config changes
-    std::string schemaNamingContext;  // the root DSE's (Active Directory); empty when not said
+    bool openLdapConfig = false;  // publishes olcSchemaConfig: takes cn=config changes
 };
 
 struct TreeSchema {
