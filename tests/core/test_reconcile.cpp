@@ -682,18 +682,23 @@ TEST(Reconcile, ChangesSetAsideWhatTheServerRewritesAndTheAdDialectModifiesWhatA
 }
 
 TEST(Reconcile, HeaderCountsReadAsEnglish) {
-    const PublishedSchema tree2 =
-        Schema(std::string(kBase) + "attributetype ( 1.9.8 NAME 'kxA' " + kString + " )\n");
+    const std::string a = "attributetype ( 1.9.8 NAME 'kxA' " + std::string(kString) + " )\n";
+    const std::string z = "attributetype ( 1.9.7 NAME 'kxZ' " + std::string(kString) + " )\n";
+    const std::string changedA =
+        "attributetype ( 1.9.8 NAME 'kxA' DESC 'x' " + std::string(kString) + " )\n";
+    const std::string changedZ =
+        "attributetype ( 1.9.7 NAME 'kxZ' DESC 'z' " + std::string(kString) + " )\n";
+    const PublishedSchema tree2 = Schema(std::string(kBase) + a + z);
     for (const auto& [extra, counts] : std::vector<std::pair<std::string, std::string>>{
-             {"attributetype ( 1.9.8 NAME 'kxA' DESC 'x' " + std::string(kString) + " )\n",
-              "# 0 attribute types and 0 object classes to add, 1 to replace\n"},
-             {"attributetype ( 1.9.8 NAME 'kxA' DESC 'x' " + std::string(kString) +
-                  " )\nattributetype ( 1.9.9 NAME 'kxB' SUP kxA )\n"
+             {changedA + z, "# 0 attribute types and 0 object classes to add, 1 to replace\n"},
+             {changedA + changedZ +
+                  "attributetype ( 1.9.9 NAME 'kxB' SUP kxA )\n"
                   "objectclass ( 1.9.10 NAME 'kxC' SUP top AUXILIARY MAY ghost )\n"
                   "objectclass ( 1.9.11 NAME 'kxD' SUP top AUXILIARY MAY kxB )\n"
-                  "objectclass ( 1.9.12 NAME 'kxE' SUP top AUXILIARY MAY kxB )\n",
-              "# 1 attribute type and 2 object classes to add, 1 to replace, 1 refused "
-              "definition\n"}}) {
+                  "objectclass ( 1.9.12 NAME 'kxE' SUP top AUXILIARY MAY kxB )\n"
+                  "objectclass ( 1.9.13 NAME 'kxF' SUP top AUXILIARY MAY ghost )\n",
+              "# 1 attribute type and 2 object classes to add, 2 to replace, 2 refused "
+              "definitions\n"}}) {
         ReconcileOptions options;
         options.includeChanged = true;
         const PublishedSchema tree1 = Schema(std::string(kBase) + extra);
