@@ -73,7 +73,8 @@ const std::vector<Command> kCommands = {
      "attribute type and object class that A has and B lacks, written as A publishes them\n"
      "(OID macros expanded): attribute types first, each definition after everything it\n"
      "needs. What cannot be added safely (an OID B uses for another name, a dependency on\n"
-     "something neither tree has) is written as a comment that says why. Both trees must be\n"
+     "something neither tree has, a matching rule or syntax B does not list, what Active\n"
+     "Directory cannot take) is written as a comment that says why. Both trees must be\n"
      "tree:NAME of an LDAP server, .schema files or an LDIF dump, or a schema file saved\n"
      "from one (it keeps the published definitions).\n",
      kAcceptsQuiet | kAcceptsReconcile, RunReconcile},
@@ -147,7 +148,8 @@ void PrintCommandHelp(const Command& c) {
             "  --schema-name NAME  the cn=config entry's name (default kalvix-<A's tree name>)\n"
             "  --schema-dn DN      the ad dialect's schema container (default: B's\n"
             "                      schemaNamingContext)\n"
-            "  --forest-placeholder  the ad dialect's DNs end in DC=X, for\n"
+            "  --forest-placeholder\n"
+            "                      the ad dialect's DNs end in DC=X, for\n"
             "                      ldifde -i -f FILE -c DC=X <forest DN>\n",
             stdout);
     if (c.accepts & kAcceptsShowKind)
