@@ -507,7 +507,8 @@ TEST(Reconcile, AdDialectSpellsEachDefinitionAsSchemaObjectsOrSaysWhyNot) {
         "objectclass ( 1.8.22 NAME 'kxMixin' SUP top AUXILIARY MAY kxLarge )\n"
         "objectclass ( 1.8.23 NAME 'kxBase' SUP top ABSTRACT )\n"
         "objectclass ( 1.8.24 NAME 'kxTwo' SUP ( kxBase $ kxMixin ) AUXILIARY )\n"
-        "objectclass ( 1.8.25 NAME 'kxCalls' SUP top AUXILIARY MAY kxPhone )\n");
+        "objectclass ( 1.8.25 NAME 'kxCalls' SUP top AUXILIARY MAY kxPhone )\n"
+        "objectclass ( 1.8.26 NAME 'kxDn' SUP top AUXILIARY )\n");
     ReconcileOptions options;
     options.dialect = LdifDialect::Ad;
     const ReconcilePlan plan = PlanReconcile(tree1, tree2, options);
@@ -522,7 +523,9 @@ TEST(Reconcile, AdDialectSpellsEachDefinitionAsSchemaObjectsOrSaysWhyNot) {
             "organizationalUnit: the name 'organizationalUnit' is already used on Tree #2 by the "
             "object class 'organizationalUnit', and AD's names are unique across both",
             "kxTwo: it has 2 super classes, and an AD class has one (subClassOf)",
-            "kxCalls: the attribute type 'kxPhone' cannot be added either"));
+            "kxCalls: the attribute type 'kxPhone' cannot be added either",
+            "kxDn: the name 'kxDn' is also an attribute type's on Tree #1, and AD's names are "
+            "unique across both"));
     EXPECT_EQ(AdNameProblem("9lives"),
               "its name '9lives' does not start with a letter, as an lDAPDisplayName must");
     EXPECT_EQ(AdNameProblem("ok-Name2"), "");

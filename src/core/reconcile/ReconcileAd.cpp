@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <unordered_map>
 
 #include "D_Util.h"
@@ -183,6 +184,10 @@ std::optional<std::string> AdRefusal(DefinitionKind kind, const PublishedDefinit
                (kind == DefinitionKind::AttributeType ? "object class '" : "attribute type '") +
                used->shown + "', and AD's names are unique across both";
     if (kind == DefinitionKind::ObjectClass) {
+        if (tree1Types.find(AdName(def)) != nullptr)
+            return "the name '" + AdName(def) +
+                   "' is also an attribute type's on Tree #1, and AD's names are unique across "
+                   "both";
         if (def.sups.size() > 1)
             return "it has " + std::to_string(def.sups.size()) +
                    " super classes, and an AD class has one (subClassOf)";
@@ -329,8 +334,10 @@ std::string AttributeRecord(const PublishedDefinition& def, const Lookup& types1
     return out;
 }
 
+// added: the classes the document adds, which a containment may name too.
 std::string ClassRecord(const PublishedDefinition& def, const Lookup& classes1,
                         const Lookup& classes2, const Lookup& types1, const Lookup& types2,
+                        const std::set<const PublishedDefinition*>& added,
                         const std::string& schemaDn) {
     const std::string name = AdName(def);
     const std::string kind = Kind(def);
@@ -359,7 +366,7 @@ std::string ClassRecord(const PublishedDefinition& def, const Lookup& classes1,
         std::vector<std::string> superiors;
         if (const std::vector<std::string>* containment = Values(def, "X-NDS_CONTAINMENT"))
             for (const std::string& c : *containment)
-                if (classes2.find(c) != nullptr || classes1.find(c) != nullptr)
+                if (classes2.find(c) != nullptr || added.count(classes1.find(c)) != 0)
                     superiors.push_back(AdReference(c, classes2, classes1));
         // Without a containment of its own: where AD keeps things of its own making.
         if (superiors.empty()) superiors = {"container", "organizationalUnit"};
@@ -377,6 +384,9 @@ std::string AdRecords(const ReconcilePlan& plan, const PublishedSchema& tree1,
     const Lookup types1(tree1.attributeTypes), types2(tree2.attributeTypes);
     const Lookup classes1(tree1.objectClasses), classes2(tree2.objectClasses);
     std::string out;
+    std::set<const PublishedDefinition*> added;
+    for (const PlannedAddition& a : plan.additions)
+        if (a.kind == DefinitionKind::ObjectClass) added.insert(a.definition);
     bool types = false, classes = false;
     for (const PlannedAddition& a : plan.additions) {
         if (a.kind != DefinitionKind::AttributeType) continue;
@@ -387,7 +397,7 @@ std::string AdRecords(const ReconcilePlan& plan, const PublishedSchema& tree1,
     if (types) out += kUpdateNow;
     for (const PlannedAddition& a : plan.additions) {
         if (a.kind != DefinitionKind::ObjectClass) continue;
-        out += ClassRecord(*a.definition, classes1, classes2, types1, types2, schemaDn);
+        out += ClassRecord(*a.definition, classes1, classes2, types1, types2, added, schemaDn);
         classes = true;
     }
     if (classes) out += kUpdateNow;
