@@ -67,6 +67,12 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
             a.help = true;
         } else if ((accepts & kAcceptsQuiet) && (arg == "--quiet" || arg == "-q")) {
             a.quiet = true;
+        } else if ((accepts & kAcceptsReconcile) &&
+                   (arg == "--format" || arg.starts_with("--format="))) {
+            const std::string value = OptionValue(args, i, "--format", "ldif or schema");
+            if (value != "ldif" && value != "schema")
+                throw UsageError("unknown format '" + value + "' (use ldif or schema)");
+            a.schemaFileFormat = value == "schema";
         } else if ((accepts & kAcceptsFormat) &&
                    (arg == "--format" || arg.starts_with("--format="))) {
             std::string value;
@@ -92,15 +98,22 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
             a.attributeOnly = true;
         } else if ((accepts & kAcceptsReconcile) &&
                    (arg == "--dialect" || arg.starts_with("--dialect="))) {
-            a.dialect = OptionValue(args, i, "--dialect", "rfc4512 or openldap");
-            if (a.dialect != "rfc4512" && a.dialect != "openldap")
-                throw UsageError("unknown dialect '" + a.dialect + "' (use rfc4512 or openldap)");
+            a.dialect = OptionValue(args, i, "--dialect", "rfc4512, openldap or ad");
+            if (a.dialect != "rfc4512" && a.dialect != "openldap" && a.dialect != "ad")
+                throw UsageError("unknown dialect '" + a.dialect +
+                                 "' (use rfc4512, openldap or ad)");
         } else if ((accepts & kAcceptsReconcile) && arg == "--include-changed") {
             a.includeChanged = true;
         } else if ((accepts & kAcceptsReconcile) &&
                    (arg == "--schema-name" || arg.starts_with("--schema-name="))) {
             a.schemaName = OptionValue(args, i, "--schema-name", "a name");
             if (a.schemaName.empty()) throw UsageError("--schema-name needs a name");
+        } else if ((accepts & kAcceptsReconcile) &&
+                   (arg == "--schema-dn" || arg.starts_with("--schema-dn="))) {
+            a.schemaDn = OptionValue(args, i, "--schema-dn", "a DN");
+            if (a.schemaDn.empty()) throw UsageError("--schema-dn needs a DN");
+        } else if ((accepts & kAcceptsReconcile) && arg == "--forest-placeholder") {
+            a.forestPlaceholder = true;
         } else if ((accepts & kAcceptsIgnore) &&
                    (arg == "--ignore" || arg.starts_with("--ignore="))) {
             const std::string list = OptionValue(args, i, "--ignore", "fields, or none");

@@ -52,9 +52,12 @@ struct Arguments {
     // The published fields the comparisons leave out (--ignore); the default without it.
     FieldFilter fields;
     // reconcile
-    std::string dialect = "rfc4512";
+    std::string dialect;  // empty: the one B's server takes
     bool includeChanged = false;
     std::string schemaName;  // empty: the default
+    std::string schemaDn;    // the ad dialect's; empty: B's schema naming context
+    bool forestPlaceholder = false;
+    bool schemaFileFormat = false;  // --format schema: an OpenLDAP .schema file
 };
 
 // Option flags a command accepts; any other option is a usage error.

@@ -44,6 +44,10 @@ std::shared_ptr<const PublishedSchema> Published(Session& session, int tree,
 
 int RunReconcile(const Arguments& args) {
     RequireOperands(args, 2);
+    if (args.schemaFileFormat && args.dialect == "ad")
+        throw UsageError(
+            "--format schema writes an OpenLDAP .schema file, which the ad dialect "
+            "does not make");
     const TreeOperand a = ParseTreeOperand(args.operands[0]);
     const TreeOperand b = ParseTreeOperand(args.operands[1]);
     Session session(true, args.quiet);
@@ -55,8 +59,21 @@ int RunReconcile(const Arguments& args) {
     const std::shared_ptr<const PublishedSchema> tree2 = Published(session, 2, b);
 
     ReconcileOptions options;
-    options.dialect = args.dialect == "openldap" ? LdifDialect::OpenLdap : LdifDialect::Rfc4512;
+    // As the window does: the dialect B's server takes, unless told otherwise.
+    options.dialect = args.dialect == "openldap"  ? LdifDialect::OpenLdap
+                      : args.dialect == "ad"      ? LdifDialect::Ad
+                      : args.dialect == "rfc4512" ? LdifDialect::Rfc4512
+                                                  : PreferredDialect(*tree2);
+    // Whatever B's server is, a .schema file holds RFC 4512 descriptions.
+    if (args.schemaFileFormat && args.dialect.empty()) options.dialect = LdifDialect::OpenLdap;
     options.includeChanged = args.includeChanged;
+    options.schemaDn = args.schemaDn;
+    options.forestPlaceholder = args.forestPlaceholder;
+    if (options.dialect == LdifDialect::Ad && AdSchemaDn(options, *tree2).empty())
+        throw Trouble("the ad dialect needs the DN of Tree #2's schema, and \"" +
+                      session.ws().tree(2).TreeName +
+                      "\" names no schema naming context: give --schema-dn DN or "
+                      "--forest-placeholder");
     const ReconcilePlan plan = PlanReconcile(*tree1, *tree2, options);
 
     Workspace& ws = session.ws();
@@ -67,7 +84,9 @@ int RunReconcile(const Arguments& args) {
     header.time = UtcNow();
     header.schemaName =
         args.schemaName.empty() ? DefaultSchemaName(header.tree1Name) : args.schemaName;
-    const std::string text = WriteReconcileLdif(plan, *tree1, *tree2, options, header);
+    const std::string text = args.schemaFileFormat
+                                 ? WriteReconcileSchemaFile(plan, *tree1, *tree2, options, header)
+                                 : WriteReconcileLdif(plan, *tree1, *tree2, options, header);
     session.progress().clear();
     std::fwrite(text.data(), 1, text.size(), stdout);
     FlushOutput();

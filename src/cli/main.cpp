@@ -66,13 +66,15 @@ const std::vector<Command> kCommands = {
      "is followed by a blank line, \"Published definition:\" and that text.\n",
      kAcceptsQuiet | kAcceptsShowKind, RunShow},
     {"reconcile",
-     "[--dialect rfc4512|openldap] [--include-changed] [--schema-name NAME] [--quiet] A B",
+     "[--dialect rfc4512|openldap|ad] [--format ldif|schema] [--include-changed] "
+     "[--schema-name NAME] [--schema-dn DN] [--forest-placeholder] [--quiet] A B",
      "the LDIF that gives B the schema definitions A has and B lacks",
      "Prints an LDIF document that, applied to B's server with ldapmodify, adds every\n"
      "attribute type and object class that A has and B lacks, written as A publishes them\n"
      "(OID macros expanded): attribute types first, each definition after everything it\n"
      "needs. What cannot be added safely (an OID B uses for another name, a dependency on\n"
-     "something neither tree has) is written as a comment that says why. Both trees must be\n"
+     "something neither tree has, a matching rule or syntax B does not list, what Active\n"
+     "Directory cannot take) is written as a comment that says why. Both trees must be\n"
      "tree:NAME of an LDAP server, .schema files or an LDIF dump, or a schema file saved\n"
      "from one (it keeps the published definitions).\n",
      kAcceptsQuiet | kAcceptsReconcile, RunReconcile},
@@ -134,11 +136,21 @@ void PrintCommandHelp(const Command& c) {
             stdout);
     if (c.accepts & kAcceptsReconcile)
         std::fputs(
-            "  --dialect rfc4512   a modify of B's subschema entry (the default; 389 DS and\n"
-            "                      NetWare-descended directories)\n"
+            "  --dialect rfc4512   a modify of B's subschema entry (389 DS and NetWare-\n"
+            "                      descended directories)\n"
             "  --dialect openldap  a new entry cn=NAME,cn=schema,cn=config\n"
+            "  --dialect ad        attributeSchema and classSchema objects (Active Directory)\n"
+            "                      Default: the one B's server takes (openldap when B publishes\n"
+            "                      olcSchemaConfig, ad when B is Active Directory, else rfc4512)\n"
+            "  --format schema     the same definitions as an OpenLDAP .schema file to include\n"
+            "                      (for a server configured by slapd.conf); ldif is the default\n"
             "  --include-changed   also replace B's definitions that differ from A's\n"
-            "  --schema-name NAME  the cn=config entry's name (default kalvix-<A's tree name>)\n",
+            "  --schema-name NAME  the cn=config entry's name (default kalvix-<A's tree name>)\n"
+            "  --schema-dn DN      the ad dialect's schema container (default: B's\n"
+            "                      schemaNamingContext)\n"
+            "  --forest-placeholder\n"
+            "                      the ad dialect's DNs end in DC=X, for\n"
+            "                      ldifde -i -f FILE -c DC=X <forest DN>\n",
             stdout);
     if (c.accepts & kAcceptsShowKind)
         std::fputs(

@@ -90,6 +90,10 @@ TEST_F(Reconcile, WritesTheDocumentAndSaysDifferent) {
         {"reconcile", "--dialect=openldap", "--schema-name", "site", "tree:FULL", "tree:BARE"},
         env);
     EXPECT_EQ(openldap.status, 1) << openldap.err;
+    EXPECT_THAT(openldap.out,
+                HasSubstr("\n# A server configured by slapd.conf keeps it only until "
+                          "it restarts: for one, write the definitions as a .schema "
+                          "file to include (kalvix-cli reconcile --format schema)\n"));
     const auto entry = Read(openldap.out);
     ASSERT_EQ(entry.size(), 1u);
     EXPECT_EQ(entry[0].op, "add");
@@ -172,7 +176,10 @@ TEST_F(Reconcile, ASnapshotServesAsEitherTree) {
 
 TEST_F(Reconcile, OptionsAreChecked) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"reconcile", "--dialect", "ad", "tree:FULL", "tree:BARE"},
+             {"reconcile", "--dialect", "ldifde", "tree:FULL", "tree:BARE"},
+             {"reconcile", "--format", "schema", "--dialect", "ad", "--schema-dn", "CN=S",
+              "tree:FULL", "tree:BARE"},
+             {"reconcile", "--schema-dn=", "tree:FULL", "tree:BARE"},
              {"reconcile", "tree:FULL", "tree:BARE", "--dialect"},
              {"reconcile", "--schema-name=", "tree:FULL", "tree:BARE"},
              {"reconcile", "--format", "json", "tree:FULL", "tree:BARE"},
@@ -187,6 +194,62 @@ TEST_F(Reconcile, OptionsAreChecked) {
     EXPECT_EQ(help.status, 0);
     EXPECT_THAT(help.out, HasSubstr("--include-changed"));
     EXPECT_THAT(help.out, HasSubstr("--dialect openldap"));
+    EXPECT_THAT(help.out, HasSubstr("--dialect ad"));
+}
+
+// The ad dialect needs to know where the schema objects go; schema files do not say.
+TEST_F(Reconcile, AdDialectNeedsTheSchemaDnOrThePlaceholder) {
+    const CliResult unnamed = RunCli({"reconcile", "--dialect=ad", "tree:FULL", "tree:BARE"}, env);
+    EXPECT_EQ(unnamed.status, 2);
+    EXPECT_EQ(unnamed.out, "");
+    EXPECT_THAT(unnamed.err, HasSubstr("\"BARE\" names no schema naming context: give "
+                                       "--schema-dn DN or --forest-placeholder"));
+    for (const auto& [option, dn] : std::vector<std::pair<std::string, std::string>>{
+             {"--forest-placeholder", "CN=siteCode,CN=Schema,CN=Configuration,DC=X"},
+             {"--schema-dn=CN=Schema,CN=Configuration,DC=lab",
+              "CN=siteCode,CN=Schema,CN=Configuration,DC=lab"}}) {
+        const CliResult r =
+            RunCli({"reconcile", "-q", "--dialect", "ad", option, "tree:FULL", "tree:BARE"}, env);
+        EXPECT_EQ(r.status, 1) << r.err;
+        const auto changes = Read(r.out);
+        ASSERT_EQ(changes.size(), 4u);  // a type, a reload, a class, a reload
+        EXPECT_EQ(changes[0].dn, dn);
+        EXPECT_EQ(changes[1].dn, "");
+    }
+}
+
+// For a server configured by slapd.conf: the definitions as a file to include.
+TEST_F(Reconcile, SchemaFormatWritesASchemaFileOfTheSameDefinitions) {
+    const CliResult r =
+        RunCli({"reconcile", "-q", "--format", "schema", "tree:FULL", "tree:BARE"}, env);
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_THAT(r.out, StartsWith("# Schema fix-up: "));
+    EXPECT_THAT(r.out,
+                HasSubstr("\nattributetype ( 1.3.6.1.4.1.99999.1 NAME 'siteCode' SUP name )\n"
+                          "objectclass ( 1.3.6.1.4.1.99999.2 NAME 'siteThing' SUP top AUXILIARY "
+                          "MAY siteCode )\n"));
+    EXPECT_THAT(r.out, HasSubstr("# Not added: attribute type 'lost'"));
+    // As a tree of its own, it gives Tree #2 what it lacked.
+    const std::string file = dir.write("fix.schema", r.out);
+    const std::string bare = dir.file("core.schema");
+    QJsonArray connections;
+    connections.append(QJsonObject{
+        {"kind", "schema-files"},
+        {"treeName", "FIXED"},
+        {"files", QJsonArray{QString::fromStdString(bare), QString::fromStdString(file)}}});
+    connections.append(
+        QJsonObject{{"kind", "schema-files"},
+                    {"treeName", "FULL"},
+                    {"files", QJsonArray{QString::fromStdString(bare),
+                                         QString::fromStdString(dir.file("site.schema"))}}});
+    const EnvChanges fixed = {
+        {"KALVIX_CLIENT",
+         dir.write(
+             "fixed.json",
+             QJsonDocument(QJsonObject{{"connections", connections}}).toJson().toStdString())}};
+    const CliResult again = RunCli({"reconcile", "-q", "tree:FULL", "tree:FIXED"}, fixed);
+    EXPECT_EQ(again.status, 1);
+    EXPECT_THAT(Read(again.out), IsEmpty()) << again.out;
 }
 
 }  // namespace

@@ -20,6 +20,7 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+using namespace std::string_literals;
 
 extern "C" const char* __lsan_default_suppressions() { return "leak:ber_memalloc_x\n"; }
 
@@ -405,6 +406,331 @@ TEST(Reconcile, ThePagesTakeTheirOwnKind) {
     std::string text;
     Written(attributes, tree1, tree2, options, &text);
     EXPECT_THAT(text, Not(HasSubstr("objectClasses")));
+}
+
+// Tree #2 as a server's subschema dump that lists its matching rules and syntaxes.
+std::string RulesDump(const std::string& definitions) {
+    std::string text =
+        "dn: cn=schema\n"
+        "matchingRules: ( 2.5.13.2 NAME 'caseIgnoreMatch' SYNTAX "
+        "1.3.6.1.4.1.1466.115.121.1.15 )\n"
+        "ldapSyntaxes: ( 1.3.6.1.4.1.1466.115.121.1.15 DESC 'Directory String' )\n"
+        "ldapSyntaxes: ( 1.3.6.1.4.1.1466.115.121.1.38 DESC 'OID' )\n";
+    for (std::size_t at = 0; at < definitions.size();) {
+        const std::size_t end = definitions.find('\n', at);
+        const std::string line = definitions.substr(at, end - at);
+        const bool type = line.rfind("attributetype ", 0) == 0;
+        text +=
+            (type ? "attributeTypes: " : "objectClasses: ") + line.substr(line.find('(')) + "\n";
+        at = end == std::string::npos ? definitions.size() : end + 1;
+    }
+    return text;
+}
+
+PublishedSchema ActiveDirectory(PublishedSchema schema) {
+    schema.activeDirectory = true;
+    schema.server = true;
+    schema.schemaNamingContext = "CN=Schema,CN=Configuration,DC=example,DC=com";
+    return schema;
+}
+
+// The records of an ad document by the DN's first value, each attribute's values in order.
+std::map<std::string, std::map<std::string, std::vector<std::string>>> AdObjects(
+    const std::vector<LdifChange>& changes) {
+    std::map<std::string, std::map<std::string, std::vector<std::string>>> out;
+    for (const LdifChange& c : changes) {
+        if (c.op != "add") continue;
+        auto& object = out[c.dn.substr(3, c.dn.find(',') - 3)];
+        for (const LdifModification& m : c.modifications) object[m.type] = m.values;
+    }
+    return out;
+}
+
+TEST(Reconcile, WhatTree2sRulesAndSyntaxesLackIsRefusedInEveryDialectWithItsDependents) {
+    const PublishedSchema tree1 = Schema(
+        std::string(kBase) +
+        "attributetype ( 1.7.1 NAME 'kxFine' SUP name )\n"
+        "attributetype ( 1.7.2 NAME 'kxExact' EQUALITY caseExactMatch " +
+        kString +
+        " )\n"
+        "attributetype ( 1.7.3 NAME 'kxExactChild' SUP kxExact )\n"
+        "attributetype ( 1.7.4 NAME 'kxByOid' EQUALITY 2.5.13.2 " +
+        kString +
+        " )\n"
+        "attributetype ( 1.7.5 NAME 'kxIa5' SYNTAX 1.3.6.1.4.1.1466.115.121.1.26 )\n"
+        "objectclass ( 1.7.6 NAME 'kxUses' SUP top AUXILIARY MAY ( kxFine $ kxExactChild ) )\n"
+        "objectclass ( 1.7.7 NAME 'kxGood' SUP top AUXILIARY MAY ( kxFine $ kxByOid ) )\n");
+    const PublishedSchema tree2 = ActiveDirectory(Schema(RulesDump(kBase), SchemaFileFormat::Ldif));
+    for (LdifDialect dialect : {LdifDialect::Rfc4512, LdifDialect::OpenLdap, LdifDialect::Ad}) {
+        SCOPED_TRACE(static_cast<int>(dialect));
+        ReconcileOptions options;
+        options.dialect = dialect;
+        const ReconcilePlan plan = PlanReconcile(tree1, tree2, options);
+        EXPECT_THAT(AddedNames(plan), ElementsAre("kxFine", "kxByOid", "kxGood"));
+        EXPECT_THAT(
+            Shown(plan.refused),
+            ElementsAre("kxExact: its equality matching rule 'caseExactMatch' is not among "
+                        "Tree #2's matching rules",
+                        "kxExactChild: its super type 'kxExact' cannot be added either",
+                        "kxIa5: its syntax 1.3.6.1.4.1.1466.115.121.1.26 is not among Tree #2's "
+                        "syntaxes",
+                        "kxUses: the attribute type 'kxExactChild' cannot be added either"));
+        // Only comments name what is refused.
+        for (const LdifChange& c : Written(plan, tree1, tree2, options)) {
+            EXPECT_THAT(c.dn, Not(HasSubstr("kxExact")));
+            for (const LdifModification& m : c.modifications)
+                EXPECT_THAT(m.values, testing::Each(Not(HasSubstr("kxExact"))));
+        }
+    }
+    // A tree that lists no rules (schema files) takes the definitions as they are.
+    EXPECT_THAT(PlanReconcile(tree1, Schema(kBase), {}).refused, IsEmpty());
+}
+
+TEST(Reconcile, AdDialectSpellsEachDefinitionAsSchemaObjectsOrSaysWhyNot) {
+    const PublishedSchema tree2 = ActiveDirectory(
+        Schema(std::string(kBase) +
+               "objectclass ( 2.5.6.5 NAME 'organizationalUnit' SUP top STRUCTURAL MUST cn )\n"));
+    const std::string s = "SYNTAX 1.3.6.1.4.1.1466.115.121.1.";
+    const PublishedSchema tree1 = Schema(
+        std::string(kBase) + "attributetype ( 1.8.1 NAME 'kxStr' DESC 'Text' " + s +
+        "15{64} SINGLE-VALUE )\n" + "attributetype ( 1.8.2 NAME 'kxDn' " + s + "12 )\n" +
+        "attributetype ( 1.8.3 NAME 'kxInt' " + s + "27{10} SINGLE-VALUE )\n" +
+        "attributetype ( 1.8.4 NAME 'kxPrint' " + s + "44 )\n" +
+        "attributetype ( 1.8.5 NAME 'kxIa5' " + s + "26 )\n" +
+        "attributetype ( 1.8.6 NAME 'kxTime' " + s + "24 )\n" +
+        "attributetype ( 1.8.7 NAME 'kxLarge' SYNTAX 1.2.840.113556.1.4.906 )\n" +
+        "attributetype ( 1.8.8 NAME 'kxSub' SUP kxStr )\n" +
+        "attributetype ( 1.8.9 NAME 'kxPhone' " + s + "50 )\n" +
+        "attributetype ( 1.8.10 NAME 'kx_under' " + s + "15 )\n" +
+        "attributetype ( 1.8.11 NAME 'kxColl' " + s + "15 COLLECTIVE )\n" +
+        "attributetype ( 1.8.12 NAME 'organizationalUnit' " + s + "15 )\n" +
+        "objectclass ( 1.8.20 NAME 'kxPlace' SUP person STRUCTURAL MUST kxStr MAY ( kxDn $ "
+        "kxSub ) X-NDS_NAMING 'kxStr' X-NDS_CONTAINMENT ( 'organizationalUnit' 'nowhere' ) )\n"
+        "objectclass ( 1.8.21 NAME 'kxThing' STRUCTURAL MAY kxInt )\n"
+        "objectclass ( 1.8.22 NAME 'kxMixin' SUP top AUXILIARY MAY kxLarge )\n"
+        "objectclass ( 1.8.23 NAME 'kxBase' SUP top ABSTRACT )\n"
+        "objectclass ( 1.8.24 NAME 'kxTwo' SUP ( kxBase $ kxMixin ) AUXILIARY )\n"
+        "objectclass ( 1.8.25 NAME 'kxCalls' SUP top AUXILIARY MAY kxPhone )\n"
+        "objectclass ( 1.8.26 NAME 'kxDn' SUP top AUXILIARY )\n");
+    ReconcileOptions options;
+    options.dialect = LdifDialect::Ad;
+    const ReconcilePlan plan = PlanReconcile(tree1, tree2, options);
+    const std::string none = "has no counterpart among AD's syntaxes";
+    EXPECT_THAT(
+        Shown(plan.refused),
+        ElementsAre(
+            "kxPhone: its syntax 1.3.6.1.4.1.1466.115.121.1.50 " + none,
+            "kx_under: its name 'kx_under' holds characters other than letters, digits and "
+            "hyphens, which an lDAPDisplayName cannot",
+            "kxColl: it is a collective attribute type, which AD does not have",
+            "organizationalUnit: the name 'organizationalUnit' is already used on Tree #2 by the "
+            "object class 'organizationalUnit', and AD's names are unique across both",
+            "kxTwo: it has 2 super classes, and an AD class has one (subClassOf)",
+            "kxCalls: the attribute type 'kxPhone' cannot be added either",
+            "kxDn: the name 'kxDn' is also an attribute type's on Tree #1, and AD's names are "
+            "unique across both"));
+    EXPECT_EQ(AdNameProblem("9lives"),
+              "its name '9lives' does not start with a letter, as an lDAPDisplayName must");
+    EXPECT_EQ(AdNameProblem("ok-Name2"), "");
+
+    std::string text;
+    const std::vector<LdifChange> changes = Written(plan, tree1, tree2, options, &text);
+    // The attribute types, a reload, the classes, a reload.
+    std::vector<std::string> order;
+    for (const LdifChange& c : changes) order.push_back(c.dn.substr(0, c.dn.find(',')));
+    EXPECT_THAT(order, ElementsAre("CN=kxStr", "CN=kxDn", "CN=kxInt", "CN=kxPrint", "CN=kxIa5",
+                                   "CN=kxTime", "CN=kxLarge", "CN=kxSub", "", "CN=kxPlace",
+                                   "CN=kxThing", "CN=kxMixin", "CN=kxBase", ""));
+    EXPECT_EQ(changes[8].op, "modify");
+    EXPECT_THAT(changes[8].modifications[0].values, ElementsAre("1"));
+    EXPECT_EQ(changes[0].dn, "CN=kxStr,CN=Schema,CN=Configuration,DC=example,DC=com");
+
+    using Values = std::vector<std::string>;
+    const auto objects = AdObjects(changes);
+    const std::vector<std::pair<std::string, std::map<std::string, Values>>> expected = {
+        {"kxStr",
+         {{"objectClass", {"top", "attributeSchema"}},
+          {"lDAPDisplayName", {"kxStr"}},
+          {"attributeID", {"1.8.1"}},
+          {"attributeSyntax", {"2.5.5.12"}},
+          {"oMSyntax", {"64"}},
+          {"isSingleValued", {"TRUE"}},
+          {"rangeUpper", {"64"}},
+          {"description", {"Text"}}}},
+        {"kxDn",
+         {{"attributeSyntax", {"2.5.5.1"}},
+          {"oMSyntax", {"127"}},
+          {"oMObjectClass", {"\x2B\x0C\x02\x87\x73\x1C\x00\x85\x4A"s}},
+          {"isSingleValued", {"FALSE"}}}},
+        // A bound on a number is no range of values.
+        {"kxInt", {{"attributeSyntax", {"2.5.5.9"}}, {"oMSyntax", {"2"}}}},
+        {"kxPrint", {{"attributeSyntax", {"2.5.5.5"}}, {"oMSyntax", {"19"}}}},
+        {"kxIa5", {{"attributeSyntax", {"2.5.5.5"}}, {"oMSyntax", {"22"}}}},
+        {"kxTime", {{"attributeSyntax", {"2.5.5.11"}}, {"oMSyntax", {"24"}}}},
+        {"kxLarge", {{"attributeSyntax", {"2.5.5.16"}}, {"oMSyntax", {"65"}}}},
+        // What a sub type inherits in LDAP, it spells out in AD.
+        {"kxSub", {{"attributeSyntax", {"2.5.5.12"}}, {"rangeUpper", {"64"}}}},
+        {"kxPlace",
+         {{"objectClass", {"top", "classSchema"}},
+          {"governsID", {"1.8.20"}},
+          {"subClassOf", {"person"}},
+          {"objectClassCategory", {"1"}},
+          {"rDNAttID", {"kxStr"}},
+          {"mustContain", {"kxStr"}},
+          {"mayContain", {"kxDn", "kxSub"}},
+          {"possSuperiors", {"organizationalUnit"}}}},
+        {"kxThing",
+         {{"subClassOf", {"top"}}, {"possSuperiors", {"container", "organizationalUnit"}}}},
+        {"kxMixin", {{"objectClassCategory", {"3"}}, {"mayContain", {"kxLarge"}}}},
+        {"kxBase", {{"objectClassCategory", {"2"}}}},
+    };
+    for (const auto& [name, fields] : expected) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(objects.count(name));
+        for (const auto& [field, values] : fields)
+            EXPECT_EQ(objects.at(name).at(field), values) << field;
+    }
+    EXPECT_FALSE(objects.at("kxInt").count("rangeUpper"));
+    EXPECT_FALSE(objects.at("kxMixin").count("possSuperiors"));
+    EXPECT_THAT(text, HasSubstr("# Dialect ad: attributeSchema and classSchema objects under "
+                                "CN=Schema,CN=Configuration,DC=example,DC=com; apply with "));
+
+    // The DN told, or the forest's placeholder for ldifde -c.
+    options.forestPlaceholder = true;
+    EXPECT_EQ(Written(plan, tree1, tree2, options, &text)[0].dn,
+              "CN=kxStr,CN=Schema,CN=Configuration,DC=X");
+    EXPECT_THAT(text, HasSubstr("ldifde -i -f FILE -c DC=X <the forest's DN>"));
+    options.schemaDn = "CN=Schema,CN=Configuration,DC=lab";
+    EXPECT_EQ(Written(plan, tree1, tree2, options)[0].dn,
+              "CN=kxStr,CN=Schema,CN=Configuration,DC=lab");
+    // Without either, and a tree that names none, no record.
+    ReconcileOptions unnamed;
+    unnamed.dialect = LdifDialect::Ad;
+    const PublishedSchema files = Schema(kBase);
+    EXPECT_THAT(Written(PlanReconcile(tree1, files, unnamed), tree1, files, unnamed, &text),
+                IsEmpty());
+    EXPECT_THAT(text, HasSubstr("names no schema naming context"));
+    EXPECT_EQ(PreferredDialect(tree2), LdifDialect::Ad);
+}
+
+TEST(Reconcile, ChangesSetAsideWhatTheServerRewritesAndTheAdDialectModifiesWhatAdAllows) {
+    const std::string tel =
+        "attributetype ( 2.5.4.20 NAME 'telephoneNumber' SYNTAX "
+        "1.3.6.1.4.1.1466.115.121.1.50{32} )\n";
+    const std::string collective =
+        "attributetype ( 2.5.4.20.1 NAME 'c-TelephoneNumber' SUP telephoneNumber COLLECTIVE )\n";
+    ReconcileOptions options;
+    options.includeChanged = true;
+    // The same text where only Tree #2 knows the super type: nothing to replace.
+    EXPECT_THAT(PlanReconcile(Schema(std::string(kBase) + collective),
+                              Schema(std::string(kBase) + tel + collective), options)
+                    .changes,
+                IsEmpty());
+    // A bound the server dropped (389 keeps none) is no change; on files it is one.
+    const PublishedSchema bounded =
+        Schema(std::string(kBase) + "attributetype ( 1.9.1 NAME 'kxB' " + kString + "{64} )\n");
+    std::string base = kBase;
+    base.erase(base.find("{32768}"), 7);
+    PublishedSchema unbounded =
+        Schema(base + "attributetype ( 1.9.1 NAME 'kxB' " + kString + " )\n");
+    EXPECT_EQ(PlanReconcile(bounded, unbounded, options).changes.size(), 2u);  // and 'name'
+    unbounded.server = true;
+    EXPECT_THAT(PlanReconcile(bounded, unbounded, options).changes, IsEmpty());
+
+    const PublishedSchema ad = ActiveDirectory(
+        Schema(std::string(kBase) + "attributetype ( 1.9.2 NAME 'kxSyn' " + kString +
+               " )\n"
+               "attributetype ( 1.9.3 NAME 'kxOne' " +
+               kString +
+               " )\n"
+               "attributetype ( 1.9.4 NAME 'kxMore' " +
+               kString +
+               " )\n"
+               "objectclass ( 1.9.5 NAME 'kxGrow' SUP top AUXILIARY MAY kxSyn )\n"
+               "objectclass ( 1.9.6 NAME 'kxMust' SUP top AUXILIARY MUST kxSyn )\n"
+               "objectclass ( 1.9.7 NAME 'kxShrink' SUP top AUXILIARY MAY ( kxSyn $ kxOne ) )\n"));
+    const PublishedSchema lab = Schema(
+        std::string(kBase) +
+        "attributetype ( 1.9.2 NAME 'kxSyn' SYNTAX 1.3.6.1.4.1.1466.115.121.1.26 )\n"
+        "attributetype ( 1.9.3 NAME 'kxOne' " +
+        kString +
+        " SINGLE-VALUE )\n"
+        "attributetype ( 1.9.4 NAME 'kxMore' " +
+        kString +
+        " )\n"
+        "objectclass ( 1.9.5 NAME 'kxGrow' SUP top AUXILIARY MAY ( kxSyn $ kxMore $ kxOne ) )\n"
+        "objectclass ( 1.9.6 NAME 'kxMust' SUP top AUXILIARY MUST ( kxSyn $ kxOne ) )\n"
+        "objectclass ( 1.9.7 NAME 'kxShrink' SUP top AUXILIARY MAY kxSyn )\n");
+    options.dialect = LdifDialect::Ad;
+    const ReconcilePlan plan = PlanReconcile(lab, ad, options);
+    EXPECT_THAT(
+        Shown(plan.refused),
+        ElementsAre("kxSyn: its syntax differs, and AD does not change the syntax of an "
+                    "attribute it has",
+                    "kxOne: its single-value flag (isSingleValued) differs, and AD does not "
+                    "change the single-value flag (isSingleValued) of an attribute it has",
+                    "kxMust: its mandatory attributes (mustContain) differ, and AD does not "
+                    "change the mandatory attributes (mustContain) of a class it has",
+                    "kxShrink: it lacks optional attributes Tree #2's class has, and AD takes "
+                    "none away from a class (mayContain only grows)"));
+    ASSERT_EQ(plan.changes.size(), 1u);
+    EXPECT_THAT(plan.changes[0].mayAdded, ElementsAre("kxMore", "kxOne"));
+    std::string text;
+    const auto changes = Written(plan, lab, ad, options, &text);
+    ASSERT_EQ(changes.size(), 2u);
+    EXPECT_EQ(changes[0].dn, "CN=kxGrow,CN=Schema,CN=Configuration,DC=example,DC=com");
+    ASSERT_EQ(changes[0].modifications.size(), 1u);
+    EXPECT_EQ(changes[0].modifications[0].op, "add");
+    EXPECT_EQ(changes[0].modifications[0].type, "mayContain");
+    EXPECT_EQ(changes[1].dn, "");
+    EXPECT_THAT(text, HasSubstr("# 0 attribute types and 0 object classes to add, 1 to modify, "
+                                "4 refused definitions\n"));
+}
+
+TEST(Reconcile, HeaderCountsReadAsEnglish) {
+    const std::string a = "attributetype ( 1.9.8 NAME 'kxA' " + std::string(kString) + " )\n";
+    const std::string z = "attributetype ( 1.9.7 NAME 'kxZ' " + std::string(kString) + " )\n";
+    const std::string changedA =
+        "attributetype ( 1.9.8 NAME 'kxA' DESC 'x' " + std::string(kString) + " )\n";
+    const std::string changedZ =
+        "attributetype ( 1.9.7 NAME 'kxZ' DESC 'z' " + std::string(kString) + " )\n";
+    const PublishedSchema tree2 = Schema(std::string(kBase) + a + z);
+    for (const auto& [extra, counts] : std::vector<std::pair<std::string, std::string>>{
+             {changedA + z, "# 0 attribute types and 0 object classes to add, 1 to replace\n"},
+             {changedA + changedZ +
+                  "attributetype ( 1.9.9 NAME 'kxB' SUP kxA )\n"
+                  "objectclass ( 1.9.10 NAME 'kxC' SUP top AUXILIARY MAY ghost )\n"
+                  "objectclass ( 1.9.11 NAME 'kxD' SUP top AUXILIARY MAY kxB )\n"
+                  "objectclass ( 1.9.12 NAME 'kxE' SUP top AUXILIARY MAY kxB )\n"
+                  "objectclass ( 1.9.13 NAME 'kxF' SUP top AUXILIARY MAY ghost )\n",
+              "# 1 attribute type and 2 object classes to add, 2 to replace, 2 refused "
+              "definitions\n"}}) {
+        ReconcileOptions options;
+        options.includeChanged = true;
+        const PublishedSchema tree1 = Schema(std::string(kBase) + extra);
+        std::string text;
+        Written(PlanReconcile(tree1, tree2, options), tree1, tree2, options, &text);
+        EXPECT_THAT(text, HasSubstr(counts));
+    }
+}
+
+TEST(Reconcile, SchemaFileFormatReadsBackAsTheSameDefinitions) {
+    const PublishedSchema tree2 = Schema(kBase);
+    const PublishedSchema tree1 =
+        Schema(std::string(kBase) +
+               "objectidentifier Kx 1.9.20\n"
+               "attributetype ( Kx:1 NAME 'kxA' DESC 'caf\xC3\xA9 ( $ )' SUP name )\n"
+               "attributetype ( Kx:2 NAME 'kxLost' SUP ghost )\n"
+               "objectclass ( Kx:3 NAME 'kxC' SUP top AUXILIARY MAY kxA )\n");
+    const ReconcilePlan plan = PlanReconcile(tree1, tree2, {});
+    const std::string text = WriteReconcileSchemaFile(plan, tree1, tree2, {}, Header());
+    EXPECT_THAT(text, HasSubstr("\n# Not added: attribute type 'kxLost': its super type 'ghost' "
+                                "is on neither tree\n"));
+    const PublishedSchema back = Schema(text);
+    ASSERT_EQ(back.attributeTypes.size(), 1u);
+    EXPECT_EQ(back.attributeTypes[0].text, tree1.attributeTypes[3].text);
+    ASSERT_EQ(back.objectClasses.size(), 1u);
+    EXPECT_EQ(back.objectClasses[0].text, tree1.objectClasses[2].text);
 }
 
 TEST(PublishedText, MacrosExpandedBlanksFoldedQuotedTextKept) {

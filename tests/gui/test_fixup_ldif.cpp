@@ -132,6 +132,36 @@ TEST_F(FixupLdif, ASnapshotServesAsEitherTree) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
+// Against Active Directory the document is AD's own: schema objects, each kind followed by
+// a reload of the schema.
+TEST_F(FixupLdif, ActiveDirectoryAsTree2GetsTheAdDialect) {
+    choose(form->ComboBoxTree1, "RICH");
+    choose(form->ComboBoxTree2, "PLAIN");
+    const std::string snapshot = dir.file("AD.txt");
+    dialogs.answers.push_back(QString::fromStdString(snapshot));
+    form->BitBtnSaveTreeClick(form->BitBtnSaveTree2);
+    // A snapshot of a domain controller says so where it keeps where it came from.
+    std::string text = TempDir::read(snapshot);
+    const std::string eol = text.find("\r\n") != std::string::npos ? "\r\n" : "\n";
+    const std::size_t flag = text.find("Active Directory=0");
+    ASSERT_NE(flag, std::string::npos);
+    text.replace(flag, 18,
+                 "Subschema DN=CN=Aggregate,CN=Schema,CN=Configuration,DC=kalvix,DC=test" + eol +
+                     "Active Directory=1");
+    dialogs.answers.push_back(QString::fromStdString(dir.write("AD.txt", text)));
+    form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline2);
+    ASSERT_TRUE(dialogs.messages.empty());
+
+    const auto changes = saveFrom(form->ListBoxUniqueClasses1, "ad.ldif");
+    std::vector<std::string> dns;
+    for (const LdifChange& c : changes) dns.push_back(c.dn);
+    const std::string schema = ",CN=Schema,CN=Configuration,DC=kalvix,DC=test";
+    EXPECT_THAT(dns, ElementsAre("CN=usedByClass" + schema, "", "CN=extra" + schema, ""));
+    EXPECT_THAT(TempDir::read(dir.file("ad.ldif")),
+                HasSubstr("\n# Dialect ad: attributeSchema and classSchema objects under "
+                          "CN=Schema,CN=Configuration,DC=kalvix,DC=test;"));
+}
+
 TEST_F(FixupLdif, EachPageWritesItsOwnKind) {
     choose(form->ComboBoxTree1, "RICH");
     choose(form->ComboBoxTree2, "PLAIN");

@@ -46,6 +46,23 @@ inline QJsonObject FilesConnection(const std::string& treeName,
         {"kind", "schema-files"}, {"treeName", QString::fromStdString(treeName)}, {"files", list}};
 }
 
+// An LDIF dump of a schema whose type 'kxFuzzy' needs a matching rule no server has: it,
+// the type derived from it and the class using that one must stay out of a fix-up document;
+// 'kxPlain' and 'kxPlainThing' go in.
+inline const char* const kUnknownRuleDump =
+    "dn: cn=schema\n"
+    "matchingRules: ( 1.3.6.1.4.1.99999.30.9 NAME 'kalvixFuzzyMatch' SYNTAX "
+    "1.3.6.1.4.1.1466.115.121.1.15 )\n"
+    "attributeTypes: ( 1.3.6.1.4.1.99999.30.1 NAME 'kxFuzzy' EQUALITY kalvixFuzzyMatch SYNTAX "
+    "1.3.6.1.4.1.1466.115.121.1.15 )\n"
+    "attributeTypes: ( 1.3.6.1.4.1.99999.30.2 NAME 'kxFuzzier' SUP kxFuzzy )\n"
+    "attributeTypes: ( 1.3.6.1.4.1.99999.30.3 NAME 'kxPlain' EQUALITY caseIgnoreMatch SYNTAX "
+    "1.3.6.1.4.1.1466.115.121.1.15 )\n"
+    "objectClasses: ( 1.3.6.1.4.1.99999.30.4 NAME 'kxFuzzyThing' SUP top AUXILIARY MAY ( "
+    "kxPlain $ kxFuzzier ) )\n"
+    "objectClasses: ( 1.3.6.1.4.1.99999.30.5 NAME 'kxPlainThing' SUP top AUXILIARY MAY kxPlain "
+    ")\n";
+
 // A client configuration in dir; its path.
 inline std::string WriteClientConfig(const TempDir& dir, const QJsonArray& connections,
                                      const std::string& name = "client.json") {

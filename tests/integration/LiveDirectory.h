@@ -123,6 +123,7 @@ struct ServerDefinition {
     std::vector<std::string> must;
     std::vector<std::string> may;
     std::string syntax;  // without quotes and {len} bound
+    bool singleValue = false;
 };
 
 struct ServerSchema {
@@ -192,6 +193,8 @@ inline ServerDefinition ParseDefinition(const std::string& text) {
             d.must = list(k);
         } else if (t[k] == "MAY") {
             d.may = list(k);
+        } else if (t[k] == "SINGLE-VALUE") {
+            d.singleValue = true;
         } else if (t[k] == "SYNTAX") {
             const std::vector<std::string> syntax = list(k);
             if (!syntax.empty()) d.syntax = syntax.front().substr(0, syntax.front().find('{'));

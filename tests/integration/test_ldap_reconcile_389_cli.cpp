@@ -160,4 +160,31 @@ TEST_F(LdapReconcile389, SnapshotShowsAChangedMatchingRuleAndGivesItBack) {
     EXPECT_EQ(again.status, 0) << again.out << again.err;
 }
 
+// Tree #2 lacks a matching rule one type needs: that type and what depends on it are left
+// out with the reason, and the rest applies.
+TEST_F(LdapReconcile389, DefinitionsNeedingAMatchingRuleTheServerLacksAreLeftOut) {
+    const EnvChanges env = {
+        {"KALVIX_CLIENT",
+         WriteClientConfig(dir, {QJsonObject{{"kind", "ldif"},
+                                             {"treeName", "DUMP"},
+                                             {"file", QString::fromStdString(dir.write(
+                                                          "dump.ldif", kUnknownRuleDump))}},
+                                 LdapConnection(live.uri, "DS")})}};
+    const CliResult r = RunCli({"reconcile", "-q", "tree:DUMP", "tree:DS"}, env);
+    ASSERT_EQ(r.status, 1) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("\n# Dialect rfc4512: "));
+    EXPECT_THAT(r.out, HasSubstr("# Not added: object class 'kxFuzzyThing': the attribute type "
+                                 "'kxFuzzier' cannot be added either\n"));
+    const CliResult applied = Ldap("ldapmodify", live, {"-f", dir.write("fix.ldif", r.out)});
+    ASSERT_EQ(applied.status, 0) << applied.err << applied.out;
+    const CliResult quick =
+        RunCli({"quick", "--format", "json", "-q", "tree:DUMP", "tree:DS"}, env);
+    const QJsonObject lists =
+        QJsonDocument::fromJson(QByteArray::fromStdString(quick.out)).object();
+    EXPECT_THAT(Texts(lists["attributes"].toObject()["unique1"]),
+                testing::UnorderedElementsAre("kxFuzzy", "kxFuzzier"));
+    EXPECT_THAT(Texts(lists["classes"].toObject()["unique1"]),
+                testing::UnorderedElementsAre("kxFuzzyThing"));
+}
+
 }  // namespace

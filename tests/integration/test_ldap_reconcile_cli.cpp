@@ -109,4 +109,33 @@ TEST(LdapReconcileCli, RefusedDefinitionsStayUniqueAndSayWhy) {
     EXPECT_EQ(RunCli({"reconcile", "-q", "tree:ALPHA", "tree:BETA"}, env).status, 1);
 }
 
+// Tree #2 lacks a matching rule one type needs: that type and what depends on it are left
+// out with the reason, and the rest applies (the dialect is the one the server takes).
+TEST(LdapReconcileCli, DefinitionsNeedingAMatchingRuleTheServerLacksAreLeftOut) {
+    TempDir dir;
+    SlapdServer beta(ConfigServer({"core", "cosine"}));
+    const EnvChanges env = {
+        {"KALVIX_CLIENT",
+         WriteClientConfig(dir, {QJsonObject{{"kind", "ldif"},
+                                             {"treeName", "ALPHA"},
+                                             {"file", QString::fromStdString(dir.write(
+                                                          "dump.ldif", kUnknownRuleDump))}},
+                                 LdapConnection(beta.uri(), "BETA")})}};
+    const CliResult r = RunCli({"reconcile", "-q", "tree:ALPHA", "tree:BETA"}, env);
+    ASSERT_EQ(r.status, 1) << r.err;
+    EXPECT_THAT(r.out, HasSubstr("\n# Dialect openldap: "));
+    EXPECT_THAT(r.out, HasSubstr("# Not added: attribute type 'kxFuzzy': its equality matching "
+                                 "rule 'kalvixFuzzyMatch' is not among Tree #2's matching "
+                                 "rules\n"));
+    const CliResult applied =
+        RunProgram("/usr/bin/ldapmodify", {"-x", "-H", beta.uri(), "-D", "cn=config", "-w",
+                                           "config-secret", "-f", dir.write("fix.ldif", r.out)});
+    ASSERT_EQ(applied.status, 0) << applied.err << applied.out;
+    const QJsonObject after = Quick(env);
+    EXPECT_THAT(Texts(after["attributes"].toObject()["unique1"]),
+                UnorderedElementsAre("kxFuzzy", "kxFuzzier"));
+    EXPECT_THAT(Texts(after["classes"].toObject()["unique1"]),
+                UnorderedElementsAre("kxFuzzyThing"));
+}
+
 }  // namespace

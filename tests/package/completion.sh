@@ -69,8 +69,10 @@ expect "kalvix-cli compare --ignore de" "description"
 expect "kalvix-cli compare --ignore names,x-" $'names,x-origin\nnames,x-schema-file'
 expect "kalvix-cli compare --ignore names lab_1" "lab_1.txt"
 expect "kalvix-cli rec" "reconcile"
-expect "kalvix-cli reconcile --" $'--dialect\n--help\n--include-changed\n--quiet\n--schema-name\n--version'
-expect "kalvix-cli reconcile --dialect " $'openldap\nrfc4512'
+expect "kalvix-cli reconcile --" $'--dialect\n--forest-placeholder\n--format\n--help\n--include-changed\n--quiet\n--schema-dn\n--schema-name\n--version'
+expect "kalvix-cli reconcile --dialect " $'ad\nopenldap\nrfc4512'
+expect "kalvix-cli reconcile --format " $'ldif\nschema'
+expect "kalvix-cli reconcile --schema-dn " ""
 expect "kalvix-cli reconcile -q --dialect o" "openldap"
 # An option's value is the user's own, and only a command that takes the option has one.
 expect "kalvix-cli reconcile --schema-name " ""

@@ -51,6 +51,8 @@ for library in libqt6core6 libqt6widgets6 libldap; do
     [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 [[ $(dpkg-deb -f "$deb" Package) == kalvix ]] || fail "the package is not called kalvix"
+# ldapmodify applies what reconcile writes.
+[[ $(dpkg-deb -f "$deb" Recommends) == ldap-utils ]] || fail "Recommends is not ldap-utils"
 
 # The installed entry and metainfo, as the package lays them out.
 dpkg-deb -x "$deb" "$work/root"

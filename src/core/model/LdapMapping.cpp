@@ -624,6 +624,7 @@ PublishedDefinition Definition(const LdapElement& e, const std::string& shown) {
     p.shown = shown;
     p.sups = e.sup;
     p.text = e.text;
+    p.element = e;
     return p;
 }
 
@@ -635,6 +636,15 @@ PublishedSchema PublishedView(const TreeSchema& schema) {
     out.server = schema.origin.server;
     out.subschemaDn = schema.origin.subschemaDn;
     out.activeDirectory = schema.origin.activeDirectory;
+    // AD's subschema entry is CN=Aggregate right inside its schemaNamingContext.
+    static const std::string kAggregate = "cn=aggregate,";
+    if (out.activeDirectory && AsciiLower(out.subschemaDn).starts_with(kAggregate))
+        out.schemaNamingContext = out.subschemaDn.substr(kAggregate.size());
+    for (ElementType type : {ElementType::LdapSyntax, ElementType::MatchingRule}) {
+        if (schema.published.publishes(type)) out.rules.setPublished(type);
+        out.rules.of(type) = schema.published.of(type);
+    }
+    out.rules.index();
 
     const std::vector<LdapElement>& types = schema.published.of(ElementType::AttributeType);
     std::vector<const LdapElement*> typePointers;

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "DirClient.h"
+#include "LdapElement.h"
+#include "PublishedElements.h"
 
 struct PublishedDefinition {
     std::string oid;  // OID macros expanded; may be a name-form OID
@@ -24,6 +26,8 @@ struct PublishedDefinition {
     std::string canonical;
     // An attribute type the server itself maintains (USAGE other than userApplications).
     bool operational = false;
+    // Every field as published, for the writers that spell a definition in other words.
+    LdapElement element;
 };
 
 struct PublishedSchema {
@@ -31,6 +35,12 @@ struct PublishedSchema {
     bool server = false;      // a live server's subschema entry, not files
     std::string subschemaDn;  // where the server publishes it; empty for files
     bool activeDirectory = false;
+    // Active Directory's schema naming context (its root DSE's schemaNamingContext): the
+    // parent of its subschema entry, CN=Aggregate. Empty for other trees.
+    std::string schemaNamingContext;
+    // The tree's syntaxes and matching rules (only those two types), for what a definition
+    // needs; publishes() says whether the tree lists them at all.
+    PublishedElements rules;
     std::vector<PublishedDefinition> attributeTypes;  // in the order published
     std::vector<PublishedDefinition> objectClasses;
 };

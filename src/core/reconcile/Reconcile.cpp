@@ -7,6 +7,8 @@
 
 #include "D_Util.h"
 #include "LdapMapping.h"
+#include "PublishedText.h"
+#include "ReconcileDetail.h"
 
 namespace {
 
@@ -41,6 +43,63 @@ struct KindIndex {
 };
 
 enum class Fate { Common, Candidate, Accepted, Refused };
+
+using reconcile::Lookup;
+
+// What a definition needs of Tree #2 beyond other definitions: the matching rules and the
+// syntax it names (where Tree #2 lists them), and whatever the dialect's server refuses.
+class Needs {
+  public:
+    Needs(const PublishedSchema& tree1, const PublishedSchema& tree2, LdifDialect dialect)
+        : tree1_(tree1),
+          tree2_(tree2),
+          dialect_(dialect),
+          types1_(tree1.attributeTypes),
+          types2_(tree2.attributeTypes),
+          classes2_(tree2.objectClasses) {}
+
+    std::optional<std::string> unmet(DefinitionKind kind, const PublishedDefinition& def) const {
+        if (kind == DefinitionKind::AttributeType) {
+            const LdapElement& e = def.element;
+            for (const auto& [label, rule] :
+                 {std::pair<const char*, const std::string&>{"equality", e.equality},
+                  {"ordering", e.ordering},
+                  {"substring", e.substr}})
+                if (!rule.empty() && !hasRule(rule))
+                    return std::string("its ") + label + " matching rule '" + rule +
+                           "' is not among Tree #2's matching rules";
+            if (!e.syntax.empty() && !hasSyntax(e.syntax))
+                return "its syntax " + e.syntax + " is not among Tree #2's syntaxes";
+        }
+        if (dialect_ == LdifDialect::Ad)
+            return reconcile::AdRefusal(
+                kind, def, types1_, types2_,
+                kind == DefinitionKind::AttributeType ? classes2_ : types2_);
+        return std::nullopt;
+    }
+    const Lookup& types1() const { return types1_; }
+    const Lookup& types2() const { return types2_; }
+
+  private:
+    bool hasRule(const std::string& rule) const {
+        if (!tree2_.rules.publishes(ElementType::MatchingRule)) return true;
+        return tree2_.rules.find(ElementType::MatchingRule, rule) != nullptr ||
+               tree2_.rules.find(ElementType::MatchingRule, tree1_.rules.ruleKey(rule)) != nullptr;
+    }
+    bool hasSyntax(const std::string& syntax) const {
+        if (!tree2_.rules.publishes(ElementType::LdapSyntax)) return true;
+        return tree2_.rules.find(ElementType::LdapSyntax, syntax) != nullptr ||
+               tree2_.rules.find(ElementType::LdapSyntax, tree1_.rules.syntaxKey(syntax)) !=
+                   nullptr;
+    }
+
+    const PublishedSchema& tree1_;
+    const PublishedSchema& tree2_;
+    LdifDialect dialect_;
+    Lookup types1_;
+    Lookup types2_;
+    Lookup classes2_;
+};
 
 struct KindState {
     DefinitionKind kind;
@@ -116,6 +175,17 @@ void RefuseClashes(KindState& state, const std::unordered_map<std::string, std::
             state.reason[i] = "the name " + Quote(name) + " is already used on Tree #2 by " +
                               Quote((*state.tree2.defs)[*other].shown);
             break;
+        }
+    }
+}
+
+void RefuseUnmet(KindState& state, const Needs& needs) {
+    const auto& defs = *state.tree1.defs;
+    for (std::size_t i = 0; i < defs.size(); ++i) {
+        if (state.fate[i] != Fate::Candidate) continue;
+        if (std::optional<std::string> why = needs.unmet(state.kind, defs[i])) {
+            state.fate[i] = Fate::Refused;
+            state.reason[i] = std::move(*why);
         }
     }
 }
@@ -221,9 +291,36 @@ KindState Classify(DefinitionKind kind, const KindIndex& tree1, const KindIndex&
     return state;
 }
 
+// Whether two definitions of one name say the same once what servers rewrite on their own
+// is set aside: what is inherited spelled out or not (389 spells it out), and the {len}
+// bound on a server that publishes none (389 drops them, AD has none).
+bool SameAfterRewriting(const PublishedDefinition& def, const PublishedDefinition& old,
+                        bool tree2DropsBounds) {
+    if (def.canonical.empty() || def.canonical == old.canonical) return true;
+    if (CanonicalForm(def.element) == CanonicalForm(old.element)) return true;
+    return tree2DropsBounds &&
+           reconcile::WithoutBound(def.canonical) == reconcile::WithoutBound(old.canonical);
+}
+
+bool DropsBounds(const PublishedSchema& tree2) {
+    if (!tree2.server) return false;
+    for (const PublishedDefinition& def : tree2.attributeTypes)
+        if (!def.element.syntaxLength.empty()) return false;
+    return true;
+}
+
+struct ChangeContext {
+    const PublishedSchema& tree1;
+    const PublishedSchema& tree2;
+    const Needs& needs;
+    LdifDialect dialect;
+    bool tree2DropsBounds;
+};
+
 // Common definitions that differ: replaced when what the new one needs is there.
 void PlanChanges(const KindState& state, const KindState* attributes,
-                 const std::unordered_map<std::string, std::string>& oids2, ReconcilePlan& plan,
+                 const std::unordered_map<std::string, std::string>& oids2,
+                 const ChangeContext& context, ReconcilePlan& plan,
                  std::vector<const PublishedDefinition*>& classUsers) {
     const auto& defs = *state.tree1.defs;
     const std::string superRole =
@@ -232,8 +329,17 @@ void PlanChanges(const KindState& state, const KindState* attributes,
         if (state.fate[i] != Fate::Common) continue;
         const PublishedDefinition& def = defs[i];
         const PublishedDefinition& old = (*state.tree2.defs)[*state.tree2.shown(def.shown)];
-        if (def.canonical.empty() || def.canonical == old.canonical) continue;
+        if (SameAfterRewriting(def, old, context.tree2DropsBounds)) continue;
         std::optional<std::string> why;
+        reconcile::AdChange ad;
+        if (context.dialect == LdifDialect::Ad) {
+            ad = reconcile::CompareForAd(state.kind, def, old, context.tree1, context.tree2,
+                                         context.needs.types1(), context.needs.types2());
+            if (!ad.refusal && !ad.any()) continue;
+            why = ad.refusal;
+        } else if (state.kind == DefinitionKind::AttributeType) {
+            why = context.needs.unmet(state.kind, def);
+        }
         const std::string oid = AsciiLower(def.oid);
         if (!oid.empty() && oid != AsciiLower(old.oid)) {
             const auto used = oids2.find(oid);
@@ -250,7 +356,7 @@ void PlanChanges(const KindState& state, const KindState* attributes,
             plan.refused.push_back({state.kind, &def, *why, true});
             continue;
         }
-        plan.changes.push_back({state.kind, &def, &old});
+        plan.changes.push_back({state.kind, &def, &old, ad.mayAdded, ad.descriptionChanged});
         if (attributes != nullptr) classUsers.push_back(&def);
     }
 }
@@ -286,8 +392,11 @@ ReconcilePlan PlanReconcile(const PublishedSchema& tree1, const PublishedSchema&
                 oids2.try_emplace(AsciiLower(def.oid),
                                   std::string(KindText(kind)) + " " + Quote(def.shown));
 
+    const Needs needs(tree1, tree2, options.dialect);
+    const ChangeContext context{tree1, tree2, needs, options.dialect, DropsBounds(tree2)};
     KindState attributes = Classify(DefinitionKind::AttributeType, attrs1, attrs2);
     RefuseClashes(attributes, oids2);
+    RefuseUnmet(attributes, needs);
     DecideInOrder(attributes, nullptr);
 
     const bool wantAttributes = options.scope != ReconcileScope::ObjectClasses;
@@ -299,6 +408,7 @@ ReconcilePlan PlanReconcile(const PublishedSchema& tree1, const PublishedSchema&
     if (wantClasses) {
         KindState classes = Classify(DefinitionKind::ObjectClass, classes1, classes2);
         RefuseClashes(classes, oids2);
+        RefuseUnmet(classes, needs);
         DecideInOrder(classes, &attributes);
         for (std::size_t i : classes.order) {
             classAdditions.push_back({DefinitionKind::ObjectClass, &tree1.objectClasses[i]});
@@ -310,7 +420,7 @@ ReconcilePlan PlanReconcile(const PublishedSchema& tree1, const PublishedSchema&
                                          classes.reason[i], false});
         if (options.includeChanged) {
             ReconcilePlan changes;
-            PlanChanges(classes, &attributes, oids2, changes, classUsers);
+            PlanChanges(classes, &attributes, oids2, context, changes, classUsers);
             classChanges = std::move(changes.changes);
             classRefusals.insert(classRefusals.end(), changes.refused.begin(),
                                  changes.refused.end());
@@ -337,7 +447,7 @@ ReconcilePlan PlanReconcile(const PublishedSchema& tree1, const PublishedSchema&
                                     attributes.reason[i], false});
     if (options.includeChanged && wantAttributes) {
         std::vector<const PublishedDefinition*> unused;
-        PlanChanges(attributes, nullptr, oids2, plan, unused);
+        PlanChanges(attributes, nullptr, oids2, context, plan, unused);
     }
     plan.additions.insert(plan.additions.end(), classAdditions.begin(), classAdditions.end());
     plan.changes.insert(plan.changes.end(), classChanges.begin(), classChanges.end());

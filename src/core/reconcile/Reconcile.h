@@ -1,6 +1,6 @@
 // What Tree #2 lacks of Tree #1's published schema, as an LDIF document that gives it:
 // which definitions to add and in what order, which of them cannot be added safely and
-// why, and the document itself in either of two dialects.
+// why, and the document itself in one of three dialects (or as an OpenLDAP .schema file).
 #pragma once
 
 #include <memory>
@@ -13,6 +13,7 @@
 enum class LdifDialect {
     Rfc4512,   // a modify of the subschema entry (389 DS, NetWare-descended directories)
     OpenLdap,  // a new schema entry under cn=schema,cn=config
+    Ad,        // attributeSchema and classSchema objects in Active Directory's schema
 };
 
 enum class ReconcileScope {
@@ -25,6 +26,10 @@ struct ReconcileOptions {
     LdifDialect dialect = LdifDialect::Rfc4512;
     bool includeChanged = false;  // replace common definitions that differ
     ReconcileScope scope = ReconcileScope::Everything;
+    // The ad dialect: where the schema objects go. Empty: Tree #2's schema naming context.
+    std::string schemaDn;
+    // The ad dialect: DC=X in place of the forest's DN, for ldifde -c DC=X <forest DN>.
+    bool forestPlaceholder = false;
 };
 
 enum class DefinitionKind { AttributeType, ObjectClass };
@@ -38,6 +43,10 @@ struct PlannedChange {
     DefinitionKind kind;
     const PublishedDefinition* tree1;
     const PublishedDefinition* tree2;  // the value to replace
+    // The ad dialect: the optional attributes a class gains (AD changes nothing else of a
+    // class), or an attribute type's new description.
+    std::vector<std::string> mayAdded;
+    bool descriptionChanged = false;
 };
 
 struct RefusedDefinition {
@@ -74,17 +83,39 @@ struct LdifHeader {
     std::string schemaName;  // the cn=config schema entry's name (openldap dialect)
 };
 
+// The same definitions as an OpenLDAP .schema file to include in slapd.conf: the header and
+// refusals as comments, then one attributetype or objectclass line each.
+std::string WriteReconcileSchemaFile(const ReconcilePlan& plan, const PublishedSchema& tree1,
+                                     const PublishedSchema& tree2, const ReconcileOptions& options,
+                                     const LdifHeader& header);
+
 std::string WriteReconcileLdif(const ReconcilePlan& plan, const PublishedSchema& tree1,
                                const PublishedSchema& tree2, const ReconcileOptions& options,
                                const LdifHeader& header);
 
-// The dialect a tree's server takes: openldap for an OpenLDAP server (it publishes its
-// configuration schema, olcSchemaConfig), which refuses schema changes to its subschema
-// entry; rfc4512 for any other.
+// The dialect a tree's server takes: ad for Active Directory, openldap for an OpenLDAP
+// server (it publishes its configuration schema, olcSchemaConfig), which refuses schema
+// changes to its subschema entry; rfc4512 for any other.
 LdifDialect PreferredDialect(const PublishedSchema& tree2);
 // "kalvix-" and the tree name, with anything but letters, digits, '-' and '_' as '-'.
 std::string DefaultSchemaName(const std::string& treeName);
 // One attribute line of LDIF, folded at 76 columns; base64 unless the value is a safe string.
 std::string LdifAttributeLine(const std::string& attribute, const std::string& value);
+// Where the ad dialect puts the schema objects: --schema-dn, else the forest placeholder's
+// CN=Schema,CN=Configuration,DC=X, else Tree #2's schema naming context (empty: none known).
+std::string AdSchemaDn(const ReconcileOptions& options, const PublishedSchema& tree2);
+
+// How an LDAP syntax is written in Active Directory: attributeSyntax, oMSyntax and, for
+// the object syntaxes, oMObjectClass (a dotted OID).
+struct AdSyntax {
+    const char* attributeSyntax;
+    int oMSyntax;
+    const char* oMObjectClass;  // null when AD needs none
+};
+// The AD syntax of the same meaning as an LDAP syntax OID; null when AD has none.
+const AdSyntax* AdSyntaxFor(const std::string& ldapSyntaxOid);
+// Why AD cannot take a name as an lDAPDisplayName; empty when it can.
+std::string AdNameProblem(const std::string& name);
+
 // An RDN value with RFC 4514's escapes.
 std::string EscapeDnValue(const std::string& value);

@@ -6,6 +6,7 @@
 
 #include "ControlChars.h"
 #include "Reconcile.h"
+#include "ReconcileDetail.h"
 
 namespace {
 
@@ -51,9 +52,10 @@ bool SafeString(const std::string& value) {
 // line breaks or other control bytes of a hostile name must not end them.
 std::string Comment(const std::string& text) { return "# " + EscapeControlChars(text) + "\n"; }
 
-std::string Counted(std::size_t n, const std::string& what) {
-    const std::string plural = what.ends_with("s") ? what + "es" : what + "s";
-    return std::to_string(n) + " " + (n == 1 ? what : plural);
+// A number and the noun it counts, in the plural unless it is one.
+std::string Counted(std::size_t n, const std::string& noun) {
+    const std::string plural = noun.ends_with("s") ? noun + "es" : noun + "s";
+    return std::to_string(n) + " " + (n == 1 ? noun : plural);
 }
 
 std::string DefinitionName(DefinitionKind kind, const PublishedDefinition& def) {
@@ -78,6 +80,24 @@ std::string ScopeText(ReconcileScope scope) {
     return "the attribute types and object classes";
 }
 
+std::string DialectLine(const ReconcileOptions& options, const std::string& dn) {
+    switch (options.dialect) {
+        case LdifDialect::Rfc4512:
+            return "Dialect rfc4512: a modify of Tree #2's subschema entry " + dn +
+                   "; apply with ldapmodify";
+        case LdifDialect::OpenLdap:
+            return "Dialect openldap: a new schema entry " + dn +
+                   "; apply with ldapmodify to the server's cn=config";
+        case LdifDialect::Ad:
+            break;
+    }
+    std::string line = "Dialect ad: attributeSchema and classSchema objects under " + dn +
+                       "; apply with ldapmodify bound as a schema administrator, or ldifde -i -f";
+    return line + (options.forestPlaceholder && options.schemaDn.empty()
+                       ? " FILE -c DC=X <the forest's DN>"
+                       : " FILE");
+}
+
 std::string Header(const ReconcilePlan& plan, const PublishedSchema& tree1,
                    const PublishedSchema& tree2, const ReconcileOptions& options,
                    const LdifHeader& header, const std::string& dn) {
@@ -87,26 +107,27 @@ std::string Header(const ReconcilePlan& plan, const PublishedSchema& tree1,
     out += Comment(TreeLine(1, header.tree1Name, tree1));
     out += Comment(TreeLine(2, header.tree2Name, tree2));
     out += Comment("Written by " + header.program + " at " + header.time);
-    if (options.dialect == LdifDialect::Rfc4512)
-        out += Comment("Dialect rfc4512: a modify of Tree #2's subschema entry " + dn +
-                       "; apply with ldapmodify");
-    else
-        out += Comment("Dialect openldap: a new schema entry " + dn +
-                       "; apply with ldapmodify to the server's cn=config");
+    if (!dn.empty()) out += Comment(DialectLine(options, dn));
+    if (options.dialect == LdifDialect::OpenLdap && !dn.empty())
+        out += Comment(
+            "A server configured by slapd.conf keeps it only until it restarts: for one, write "
+            "the definitions as a .schema file to include (kalvix-cli reconcile --format schema)");
     if (options.dialect == LdifDialect::Rfc4512 && PreferredDialect(tree2) == LdifDialect::OpenLdap)
         out += Comment(
             "Tree #2 is an OpenLDAP server: it takes schema changes only through cn=config "
             "(the openldap dialect)");
-    if (tree2.activeDirectory)
+    if (tree2.activeDirectory && options.dialect != LdifDialect::Ad)
         out += Comment(
             "Tree #2 is an Active Directory server: it refuses schema changes made this way "
-            "and takes attributeSchema and classSchema objects instead");
+            "and takes attributeSchema and classSchema objects instead (the ad dialect)");
     std::size_t attributes = 0;
     for (const PlannedAddition& a : plan.additions)
         if (a.kind == DefinitionKind::AttributeType) ++attributes;
     std::string counts = Counted(attributes, "attribute type") + " and " +
                          Counted(plan.additions.size() - attributes, "object class") + " to add";
-    if (options.includeChanged) counts += ", " + Counted(plan.changes.size(), "to replace");
+    if (options.includeChanged)
+        counts += ", " + std::to_string(plan.changes.size()) +
+                  (options.dialect == LdifDialect::Ad ? " to modify" : " to replace");
     if (!plan.refused.empty()) counts += ", " + Counted(plan.refused.size(), "refused definition");
     out += Comment(counts);
     if (plan.nothingToDo()) out += Comment("Nothing to add: Tree #2 lacks nothing of Tree #1");
@@ -175,6 +196,16 @@ std::string OpenLdapRecord(const ReconcilePlan& plan, const std::string& dn,
 
 }  // namespace
 
+namespace reconcile {
+
+std::string LdifComment(const std::string& text) { return Comment(text); }
+
+std::string LdifBinaryLine(const std::string& attribute, const std::string& bytes) {
+    return attribute + ":: " + Base64(bytes) + "\n";
+}
+
+}  // namespace reconcile
+
 std::string LdifAttributeLine(const std::string& attribute, const std::string& value) {
     const bool safe = SafeString(value);
     if (value.empty()) return attribute + ":\n";
@@ -219,6 +250,7 @@ std::string EscapeDnValue(const std::string& value) {
 }
 
 LdifDialect PreferredDialect(const PublishedSchema& tree2) {
+    if (tree2.activeDirectory) return LdifDialect::Ad;
     for (const PublishedDefinition& def : tree2.objectClasses)
         for (const std::string& name : def.names)
             if (name == "olcSchemaConfig") return LdifDialect::OpenLdap;
@@ -240,15 +272,54 @@ std::string WriteReconcileLdif(const ReconcilePlan& plan, const PublishedSchema&
                                const PublishedSchema& tree2, const ReconcileOptions& options,
                                const LdifHeader& header) {
     const bool openldap = options.dialect == LdifDialect::OpenLdap;
+    const bool ad = options.dialect == LdifDialect::Ad;
     const std::string dn = openldap
                                ? "cn=" + EscapeDnValue(header.schemaName) + ",cn=schema,cn=config"
+                           : ad                        ? AdSchemaDn(options, tree2)
                            : tree2.subschemaDn.empty() ? std::string("cn=schema")
                                                        : tree2.subschemaDn;
     std::string out = Header(plan, tree1, tree2, options, header, dn);
+    if (ad && dn.empty())
+        out += Comment(
+            "Tree #2 names no schema naming context: give the schema's DN (or use the forest "
+            "placeholder) to write the objects");
     out += Refusals(plan);
-    if (openldap)
+    if (ad) {
+        if (!dn.empty()) out += reconcile::AdRecords(plan, tree1, tree2, dn);
+    } else if (openldap)
         out += OpenLdapRecord(plan, dn, header.schemaName);
     else if (!plan.additions.empty() || !plan.changes.empty())
         out += Rfc4512Record(plan, dn);
+    return out;
+}
+
+std::string WriteReconcileSchemaFile(const ReconcilePlan& plan, const PublishedSchema& tree1,
+                                     const PublishedSchema& tree2, const ReconcileOptions& options,
+                                     const LdifHeader& header) {
+    std::string out = Header(plan, tree1, tree2, options, header, {});
+    out += Comment("An OpenLDAP schema file: include it in slapd.conf and restart the server");
+    out += Refusals(plan);
+    for (const PlannedChange& c : plan.changes) {
+        out += "\n";
+        out += Comment("Differs: " + DefinitionName(c.kind, *c.tree1) +
+                       ". Replace it in the schema file that defines it on Tree #2:");
+        out += Comment("  Tree #2: " + c.tree2->text);
+        out += Comment("  Tree #1: " + c.tree1->text);
+    }
+    if (!plan.additions.empty()) out += "\n";
+    for (const PlannedAddition& a : plan.additions) {
+        const std::string& text = a.definition->text;
+        const bool oneLine = std::none_of(text.begin(), text.end(), [](char c) {
+            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+        });
+        if (!oneLine) {
+            // slapd would read a line break inside it as the end of the definition.
+            out += Comment("Not written: " + DefinitionName(a.kind, *a.definition) +
+                           ": its text holds a control character");
+            continue;
+        }
+        out += (a.kind == DefinitionKind::AttributeType ? "attributetype " : "objectclass ") +
+               text + "\n";
+    }
     return out;
 }
