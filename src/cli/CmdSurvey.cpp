@@ -10,6 +10,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "ClientFactory.h"
@@ -75,6 +76,14 @@ struct Plan {
     std::size_t done = 0;
 };
 
+// What a tree's line begins with: a live tree's name as the client reaches it (as given
+// when it does not), else the operand.
+std::string LabelOf(const Plan& plan, std::size_t index) {
+    const TreeOperand& operand = plan.operands[index];
+    if (!operand.live) return operand.text;
+    return plan.liveNames[index].empty() ? operand.name : plan.liveNames[index];
+}
+
 // One worker: a workspace of its own, the baseline in slot 1 for all its trees, each tree
 // in slot 2 in turn.
 class Worker {
@@ -106,7 +115,7 @@ class Worker {
             } catch (const std::exception& e) {
                 tree = SurveyTree();
                 tree.operand = plan_.operands[index].text;
-                tree.label = plan_.operands[index].text;
+                tree.label = LabelOf(plan_, index);
                 tree.problem = e.what();
             }
             std::lock_guard lock(plan_.mutex);
@@ -121,9 +130,9 @@ class Worker {
         const TreeOperand& operand = plan_.operands[index];
         SurveyTree tree;
         tree.operand = operand.text;
-        tree.label = operand.live ? plan_.liveNames[index] : operand.text;
+        tree.label = LabelOf(plan_, index);
         try {
-            if (operand.live && tree.label.empty())
+            if (operand.live && plan_.liveNames[index].empty())
                 throw TreeFailed("the tree \"" + operand.name + "\" is not reachable");
             if (plan_.needClient && !started_) throw TreeFailed(startFailure_);
             loadBaseline();
@@ -244,8 +253,7 @@ void RunWorker(Plan& plan) {
              ++i) {
             SurveyTree tree;
             tree.operand = plan.operands[i].text;
-            tree.label = plan.operands[i].live ? plan.liveNames[i] : plan.operands[i].text;
-            if (tree.label.empty()) tree.label = plan.operands[i].name;
+            tree.label = LabelOf(plan, i);
             tree.problem = e.what();
             plan.results[i] = std::move(tree);
             ++plan.done;
@@ -276,14 +284,21 @@ int RunSurvey(const Arguments& args) {
     session.load(1, baseline);
     const TTreeInfo& base = session.ws().tree(1);
 
-    if (args.allTrees) {
-        for (const std::string& name : session.reachableTrees()) {
-            if (base.Online && NameKey(name) == NameKey(base.TreeName)) continue;
-            const bool given = std::any_of(operands.begin(), operands.end(), [&](const auto& o) {
-                return o.live && NameKey(o.name) == NameKey(name);
-            });
-            if (!given) operands.push_back(ParseTreeOperand("tree:" + name));
+    // The reachable name each live operand stands for; empty when none.
+    auto matched = [&session](const TreeOperand& operand) {
+        try {
+            return session.matchTree(operand.name);
+        } catch (const Trouble&) {
+            return std::string();
         }
+    };
+    if (args.allTrees) {
+        std::set<std::string> given;
+        if (base.Online) given.insert(base.TreeName);
+        for (const TreeOperand& operand : operands)
+            if (operand.live) given.insert(matched(operand));
+        for (const std::string& name : session.reachableTrees())
+            if (given.insert(name).second) operands.push_back(ParseTreeOperand("tree:" + name));
     }
     if (operands.empty()) throw Trouble("the client reaches no tree but the baseline");
 
@@ -291,14 +306,9 @@ int RunSurvey(const Arguments& args) {
     const std::size_t count = plan.operands.size();
     plan.results.resize(count);
     plan.liveNames.resize(count);
-    for (std::size_t i = 0; i < count; ++i) {
-        if (!plan.operands[i].live) continue;
-        try {
-            plan.liveNames[i] = session.matchTree(plan.operands[i].name);
-        } catch (const Trouble&) {
-            // Its line says so; the others are still surveyed.
-        }
-    }
+    // A tree that is not reachable gets a line that says so; the others are still surveyed.
+    for (std::size_t i = 0; i < count; ++i)
+        if (plan.operands[i].live) plan.liveNames[i] = matched(plan.operands[i]);
 
     SurveyRun run;
     run.baselineOperand = baseline.text;
