@@ -324,7 +324,10 @@ int RunSurvey(const Arguments& args) {
     const OutputFn out = StandardOutput(session.progress());
     Progress& progress = session.progress();
 
-    std::vector<std::thread> workers;
+    // The session's client is made before any worker's: libldap starts there, and its start
+    // touches the environment, which must not happen beside another thread's getenv.
+    // jthread: should this thread throw, the workers are still joined on the way out.
+    std::vector<std::jthread> workers;
     const std::size_t jobs = std::min<std::size_t>(args.jobs, count);
     for (std::size_t i = 0; i < jobs; ++i) workers.emplace_back(RunWorker, std::ref(plan));
 
@@ -355,7 +358,7 @@ int RunSurvey(const Arguments& args) {
         notices = notices || !tree.notices.empty();
         if (!keep) tree.found = ComparisonFindings();
     }
-    for (std::thread& worker : workers) worker.join();
+    for (std::jthread& worker : workers) worker.join();
     progress.clear();
     writer->surveyEnd(run, out);
     FlushOutput();
