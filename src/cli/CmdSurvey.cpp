@@ -10,9 +10,11 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <semaphore>
 #include <set>
 #include <thread>
 
+#include "ClientConfig.h"
 #include "ClientFactory.h"
 #include "Commands.h"
 #include "Compare.h"
@@ -60,14 +62,25 @@ SurveySource SourceOf(const TTreeInfo& slot) {
 
 // What the workers share: the trees to survey and where their results go.
 struct Plan {
-    Plan(const Arguments& a, bool client, const TTreeInfo& base, std::vector<TreeOperand> trees)
-        : args(a), needClient(client), baseline(base), operands(std::move(trees)) {}
+    Plan(const Arguments& a, bool client, const TTreeInfo& base, std::vector<TreeOperand> trees,
+         std::ptrdiff_t cores)
+        : args(a),
+          needClient(client),
+          baseline(base),
+          operands(std::move(trees)),
+          localGate(cores) {}
 
     const Arguments& args;
     bool needClient = false;
     const TTreeInfo& baseline;  // read by the main thread; never changed while workers run
     std::vector<TreeOperand> operands;
     std::vector<std::string> liveNames;  // the reachable name a live operand stands for
+    // Trees whose reading is this machine's own work (a schema file, an LDIF dump, schema
+    // files, a simulated tree) are read and compared a core's worth at a time: more at once
+    // would hold more schemas without finishing sooner. A server's tree may wait on the
+    // network, so up to --jobs of those are read at once.
+    std::vector<bool> local;
+    std::counting_semaphore<256> localGate;
 
     std::atomic<std::size_t> next{0};
     std::mutex mutex;
@@ -126,7 +139,21 @@ class Worker {
     }
 
   private:
+    // Holds one of the local gate's places for as long as it lives.
+    class LocalPlace {
+      public:
+        explicit LocalPlace(std::counting_semaphore<256>& gate) : gate_(gate) { gate_.acquire(); }
+        ~LocalPlace() { gate_.release(); }
+        LocalPlace(const LocalPlace&) = delete;
+        LocalPlace& operator=(const LocalPlace&) = delete;
+
+      private:
+        std::counting_semaphore<256>& gate_;
+    };
+
     SurveyTree survey(std::size_t index) {
+        std::optional<LocalPlace> place;
+        if (plan_.local[index]) place.emplace(plan_.localGate);
         const TreeOperand& operand = plan_.operands[index];
         SurveyTree tree;
         tree.operand = operand.text;
@@ -262,6 +289,23 @@ void RunWorker(Plan& plan) {
     }
 }
 
+// The names of the configured trees that are read on this machine: every kind but "ldap".
+std::set<std::string> LocalTreeKeys() {
+    ClientConfig config;
+    std::string error;
+    std::set<std::string> keys;
+    if (!ReadClientConfig(ClientConfigPath(), config, error)) return keys;
+    for (const ConnectionConfig& c : config.connections)
+        if (c.kind != "ldap" && !c.treeName.empty()) keys.insert(NameKey(c.treeName));
+    return keys;
+}
+
+// "12 of 40 read".
+std::string ReadText(Plan& plan, std::size_t count) {
+    std::lock_guard lock(plan.mutex);
+    return std::to_string(plan.done) + " of " + std::to_string(count) + " read";
+}
+
 }  // namespace
 
 int RunSurvey(const Arguments& args) {
@@ -302,13 +346,24 @@ int RunSurvey(const Arguments& args) {
     }
     if (operands.empty()) throw Trouble("the client reaches no tree but the baseline");
 
-    Plan plan(args, needClient, base, std::move(operands));
+    const std::size_t cores =
+        std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), args.jobs);
+    Plan plan(args, needClient, base, std::move(operands), static_cast<std::ptrdiff_t>(cores));
     const std::size_t count = plan.operands.size();
     plan.results.resize(count);
     plan.liveNames.resize(count);
-    // A tree that is not reachable gets a line that says so; the others are still surveyed.
-    for (std::size_t i = 0; i < count; ++i)
-        if (plan.operands[i].live) plan.liveNames[i] = matched(plan.operands[i]);
+    plan.local.resize(count, true);
+    const std::set<std::string> localTrees = needClient ? LocalTreeKeys() : std::set<std::string>();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!plan.operands[i].live) continue;
+        // A tree that is not reachable gets a line that says so; the others are still
+        // surveyed.
+        plan.liveNames[i] = matched(plan.operands[i]);
+        plan.local[i] =
+            plan.liveNames[i].empty() || localTrees.contains(NameKey(plan.liveNames[i]));
+    }
+    const bool allLocal =
+        std::find(plan.local.begin(), plan.local.end(), false) == plan.local.end();
 
     SurveyRun run;
     run.baselineOperand = baseline.text;
@@ -328,9 +383,11 @@ int RunSurvey(const Arguments& args) {
     // touches the environment, which must not happen beside another thread's getenv.
     // jthread: should this thread throw, the workers are still joined on the way out.
     std::vector<std::jthread> workers;
-    const std::size_t jobs = std::min<std::size_t>(args.jobs, count);
+    const std::size_t jobs = std::min<std::size_t>(allLocal ? cores : args.jobs, count);
     for (std::size_t i = 0; i < jobs; ++i) workers.emplace_back(RunWorker, std::ref(plan));
 
+    // The first count replaces the baseline's loading text at once.
+    bool firstProgress = true;
     bool unreadable = false;
     bool different = false;
     bool notices = false;
@@ -338,9 +395,9 @@ int RunSurvey(const Arguments& args) {
         {
             std::unique_lock lock(plan.mutex);
             while (!plan.results[i]) {
-                const std::size_t done = plan.done;
                 lock.unlock();
-                progress.show(std::to_string(done) + " of " + std::to_string(count) + " read");
+                progress.show(ReadText(plan, count), firstProgress);
+                firstProgress = false;
                 lock.lock();
                 plan.settled.wait_for(lock, kProgressTick);
             }
@@ -353,6 +410,8 @@ int RunSurvey(const Arguments& args) {
             Complain(tree.label + ": " + notice);
         }
         writer->surveyTree(run, i, out);
+        if (progress.enabled()) progress.show(ReadText(plan, count), firstProgress);
+        firstProgress = false;
         unreadable = unreadable || !tree.read;
         different = different || tree.different;
         notices = notices || !tree.notices.empty();

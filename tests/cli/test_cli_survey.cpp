@@ -102,6 +102,14 @@ TEST_F(Survey, OneLineATreeInTheOrderGivenAndTheWorstStatus) {
               "--- lab_2.txt\n" +
                   ReadBytes(CliData("lab_compare_expected.txt")));
 
+    // On a terminal, standard error counts the trees read; the lines stay as they are.
+    const CliResult shown = RunCliWithTerminal(
+        {"survey", CliData("lab_1.txt"), CliData("lab_2.txt"), CliData("lab_1.txt")});
+    EXPECT_EQ(shown.status, 1) << shown.err;
+    EXPECT_NE(shown.err.find(" of 2 read"), std::string::npos) << shown.err;
+    EXPECT_EQ(shown.out, CliData("lab_2.txt") + ": 5 classes, 6 attributes differ\n" +
+                             CliData("lab_1.txt") + ": identical\n");
+
     // Live trees, --all-trees adding each one the configuration lists but the baseline.
     const CliResult live = RunCli({"survey", "tree:PUB-1", "--all-trees", "--details"}, env);
     EXPECT_EQ(live.status, 1) << live.err;
