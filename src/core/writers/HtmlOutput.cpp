@@ -21,6 +21,7 @@ tr.identical td.verdict { color: #1d6b2a; }
 tr.differs td.verdict { color: #8a4b00; font-weight: 600; }
 tr.unreadable td.verdict { color: #a01818; font-weight: 600; }
 table.matrix td { white-space: nowrap; }
+table.matrix th { position: sticky; top: 0; }
 td.same { color: #6b7686; }
 td.differs { background: #fff4d6; }
 td.missing { background: #fdf3f2; }
@@ -36,6 +37,7 @@ footer { margin-top: 32px; color: #6b7686; font-size: 12px; }
   body { margin: 0; font-size: 11pt; }
   a { color: inherit; text-decoration: none; }
   tr { break-inside: avoid; }
+  table.matrix th { position: static; }
 }
 )";
 
