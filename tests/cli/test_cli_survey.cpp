@@ -4,6 +4,9 @@
 // against the JSON of the same run.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -118,6 +121,44 @@ TEST_F(Survey, OneLineATreeInTheOrderGivenAndTheWorstStatus) {
               "PUB-2: 1 class, 3 attributes, 3 other elements, 3 fields differ\n"
               "PUB-1-AGAIN: identical\n\n--- PUB-2\n" +
                   compared.out);
+}
+
+// A server that takes the connection and never answers: its tree gets its own line when
+// its own timeout is over, and the trees around it are compared all the same.
+TEST_F(Survey, AServerThatNeverAnswersGetsItsLineAfterItsOwnTimeout) {
+    const int listener = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(listener, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), size), 0);
+    ASSERT_EQ(listen(listener, 8), 0);
+    ASSERT_EQ(getsockname(listener, reinterpret_cast<sockaddr*>(&address), &size), 0);
+    const std::string uri = "ldap://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+    const QJsonArray connections = {
+        Ldif("PUB-1", CliData("published_1.ldif")),
+        QJsonObject{{"kind", "ldap"},
+                    {"treeName", "SILENT"},
+                    {"uri", QString::fromStdString(uri)},
+                    {"timeout", 1}},
+        Ldif("PUB-2", CliData("published_2.ldif")),
+    };
+    const EnvChanges silent = {
+        {"KALVIX_CLIENT",
+         dir.write(
+             "silent.json",
+             QJsonDocument(QJsonObject{{"connections", connections}}).toJson().toStdString())}};
+    const CliResult r = RunCli({"survey", "tree:PUB-1", "tree:SILENT", "tree:PUB-2"}, silent);
+    close(listener);
+    EXPECT_EQ(r.status, 2) << r.err;
+    const std::size_t end = r.out.find('\n');
+    ASSERT_NE(end, std::string::npos) << r.out;
+    const std::string line = r.out.substr(0, end);
+    EXPECT_TRUE(line.starts_with("SILENT: cannot be read: ")) << line;
+    EXPECT_NE(line.find(uri + ": no answer within 1 s"), std::string::npos) << line;
+    EXPECT_EQ(r.out.substr(end + 1),
+              "PUB-2: 1 class, 3 attributes, 3 other elements, 3 fields differ\n");
 }
 
 // Every finding of the survey's document is the record compare writes for the same pair.
