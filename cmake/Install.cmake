@@ -20,6 +20,12 @@ install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/demo
         DESTINATION ${CMAKE_INSTALL_DATADIR}/kalvix
         PATTERN "*.py" EXCLUDE)
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${KALVIX_DOCDIR})
+# A systemd unit and timer for a nightly survey, to copy and adjust.
+if(TARGET kalvix-cli)
+  install(FILES ${PROJECT_SOURCE_DIR}/data/examples/kalvix-survey.service
+                ${PROJECT_SOURCE_DIR}/data/examples/kalvix-survey.timer
+          DESTINATION ${KALVIX_DOCDIR}/examples)
+endif()
 
 # Manuals, compressed as distributions ship them (-n: the same bytes on every build).
 set(KALVIX_MANUALS)

@@ -25,6 +25,8 @@ constexpr std::size_t kProgressWidth = 78;
 // More than any real schema file; a stream without end must not fill the disk.
 constexpr qint64 kMaxStandardInput = qint64{1} << 30;
 const char* const kTreePrefix = "tree:";
+// More connections at once than any directory would welcome from one client.
+constexpr unsigned long kMaxJobs = 256;
 
 // The value of an option given as "--name VALUE" or "--name=VALUE".
 std::string OptionValue(const std::vector<std::string>& args, std::size_t& i,
@@ -46,6 +48,18 @@ std::string IgnoreWords() {
         separator = ", ";
     }
     return words;
+}
+
+// Trees read at once: 1 to kMaxJobs.
+unsigned ParseJobs(const std::string& value) {
+    unsigned long jobs = 0;
+    const bool digits = !value.empty() && value.size() <= 6 &&
+                        value.find_first_not_of("0123456789") == std::string::npos;
+    if (digits) jobs = std::stoul(value);
+    if (!digits || jobs < 1 || jobs > kMaxJobs)
+        throw UsageError("--jobs needs a number from 1 to " + std::to_string(kMaxJobs) + ", not '" +
+                         value + "'");
+    return static_cast<unsigned>(jobs);
 }
 
 }  // namespace
@@ -75,23 +89,19 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
             a.schemaFileFormat = value == "schema";
         } else if ((accepts & kAcceptsFormat) &&
                    (arg == "--format" || arg.starts_with("--format="))) {
-            std::string value;
-            if (arg == "--format") {
-                if (i + 1 == args.size())
-                    throw UsageError("--format needs a value: text, json or html");
-                value = args[++i];
-            } else {
-                value = arg.substr(std::strlen("--format="));
-            }
-            if (value == "text")
-                a.format = Format::Text;
-            else if (value == "json")
-                a.format = Format::Json;
-            else if (value == "html")
-                a.format = Format::Html;
-            else
-                throw UsageError("unknown format '" + value + "' (use text, json or html)");
+            const std::string value = OptionValue(args, i, "--format", OutputFormatNames().c_str());
+            const OutputFormatEntry* format = FindOutputFormat(value);
+            if (!format)
+                throw UsageError("unknown format '" + value + "' (use " + OutputFormatNames() +
+                                 ")");
+            a.format = format->format;
             a.formatGiven = true;
+        } else if ((accepts & kAcceptsSurvey) && arg == "--all-trees") {
+            a.allTrees = true;
+        } else if ((accepts & kAcceptsSurvey) && arg == "--details") {
+            a.details = true;
+        } else if ((accepts & kAcceptsSurvey) && (arg == "--jobs" || arg.starts_with("--jobs="))) {
+            a.jobs = ParseJobs(OptionValue(args, i, "--jobs", "a number of trees"));
         } else if ((accepts & kAcceptsShowKind) && arg == "--class") {
             a.classOnly = true;
         } else if ((accepts & kAcceptsShowKind) && arg == "--attribute") {

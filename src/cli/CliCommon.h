@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "ControlChars.h"
+#include "Output.h"
 #include "UiHooks.h"
 #include "Workspace.h"
 
@@ -37,15 +38,13 @@ class Trouble : public std::runtime_error {
 // Standard output's reader went away: the run ends without a word.
 class BrokenPipe : public std::exception {};
 
-enum class Format { Text, Json, Html };
-
 // The options every command may be given, and its operands in order.
 struct Arguments {
     std::string command;
     std::vector<std::string> operands;
     bool help = false;
     bool quiet = false;
-    Format format = Format::Text;
+    OutputFormat format = OutputFormat::Text;
     bool formatGiven = false;
     bool classOnly = false;
     bool attributeOnly = false;
@@ -58,6 +57,10 @@ struct Arguments {
     std::string schemaDn;    // the ad dialect's; empty: B's schema naming context
     bool forestPlaceholder = false;
     bool schemaFileFormat = false;  // --format schema: an OpenLDAP .schema file
+    // survey
+    bool allTrees = false;
+    unsigned jobs = 8;
+    bool details = false;
 };
 
 // Option flags a command accepts; any other option is a usage error.
@@ -67,6 +70,7 @@ enum Accepts : unsigned {
     kAcceptsShowKind = 4,
     kAcceptsReconcile = 8,
     kAcceptsIgnore = 16,
+    kAcceptsSurvey = 32,
 };
 
 // Reads args (without the command) into a; options may stand anywhere, "--" ends them.

@@ -2,6 +2,7 @@
 // buttons write into their results lists, from the very same run functions and findings;
 // compare adds the other element types' lines when both trees publish them.
 #include <cstdio>
+#include <memory>
 
 #include "Commands.h"
 #include "Compare.h"
@@ -10,20 +11,9 @@ namespace cli {
 
 namespace {
 
-void WriteText(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
-
-// A finding's lines, out as soon as it is found.
-// Each line through WriteLine, which shows control characters escaped.
-void WriteFindingLines(Session& session, const Finding& finding) {
-    session.progress().beforeOutput();
-    std::vector<std::string> lines;
-    AppendFindingLines(finding, lines);
-    for (const std::string& line : lines) WriteLine(line);
-}
-
-// One full comparison, classes or attributes. Text goes out finding by finding as the run
-// finds it; the other formats keep the findings for the document.
-Findings RunFull(Session& session, bool text, bool classes) {
+// One full comparison, classes or attributes. The writer may put each finding out as the
+// run finds it (text does); the findings are kept for the end all the same.
+Findings RunFull(Session& session, OutputWriter& writer, const OutputFn& out, bool classes) {
     Workspace& ws = session.ws();
     const std::size_t total = (classes ? ws.tree(1).ClassNames : ws.tree(1).AttrNames).size();
     const std::string what = classes ? "classes" : "attributes";
@@ -39,7 +29,7 @@ Findings RunFull(Session& session, bool text, bool classes) {
                                     done == 1);
         },
         [&](const Finding& finding) {
-            if (text) WriteFindingLines(session, finding);
+            writer.finding(finding, out);
             found.push_back(finding);
         });
     return found;
@@ -55,24 +45,22 @@ int RunComparison(const Arguments& args, bool classes, bool attributes, bool ele
     session.load(2, b);
 
     Workspace& ws = session.ws();
-    const bool text = args.format == Format::Text;
+    const std::unique_ptr<OutputWriter> writer = MakeOutputWriter(args.format);
+    const OutputFn out = StandardOutput(session.progress());
     ComparisonFindings found;
-    if (classes) found.classes = RunFull(session, text, true);
-    if (attributes) found.attributes = RunFull(session, text, false);
+    if (classes) found.classes = RunFull(session, *writer, out, true);
+    if (attributes) found.attributes = RunFull(session, *writer, out, false);
     if (elements && PublishesOtherElements(ws)) {
         found.elements.emplace();
         CompareOtherElements(ws, [&](const Finding& finding) {
-            if (text) WriteFindingLines(session, finding);
+            writer->finding(finding, out);
             found.elements->push_back(finding);
         });
     }
     session.progress().clear();
     const bool different = found.different();
 
-    if (args.format == Format::Json)
-        WriteText(ComparisonJson(ws, found));
-    else if (args.format == Format::Html)
-        WriteText(HtmlReport(ComparisonReport(ws, std::move(found))));
+    writer->comparison(RunInfoOf(ws), found, out);
     FlushOutput();
     if (!different && !args.quiet) std::fputs("No differences found\n", stderr);
     return session.finish(different ? kExitDifferent : kExitSame);

@@ -1,16 +1,9 @@
 // quick: the six lists of the window's two "Quick Check" pages.
+#include <cstdio>
+
 #include "Commands.h"
 
 namespace cli {
-
-namespace {
-
-struct Block {
-    const char* heading;
-    const NameList* names;
-};
-
-}  // namespace
 
 int RunQuick(const Arguments& args) {
     RequireOperands(args, 2);
@@ -27,40 +20,8 @@ int RunQuick(const Arguments& args) {
     const bool different = !classes.unique1.empty() || !classes.unique2.empty() ||
                            !attrs.unique1.empty() || !attrs.unique2.empty();
 
-    if (args.format == Format::Json) {
-        JsonWriter json;
-        json.beginObject();
-        WriteTreesJson(json, ws);
-        json.key("classes").beginObject();
-        WriteNameListsJson(json, classes);
-        json.endObject();
-        json.key("attributes").beginObject();
-        WriteNameListsJson(json, attrs);
-        json.endObject();
-        json.key("different").value(different);
-        json.endObject();
-        const std::string text = json.text();
-        std::fwrite(text.data(), 1, text.size(), stdout);
-    } else if (args.format == Format::Html) {
-        const std::string html = HtmlReport(ReportBase(ws, false, true, true));
-        std::fwrite(html.data(), 1, html.size(), stdout);
-    } else {
-        const Block blocks[] = {
-            {"Classes - Unique on Tree #1", &classes.unique1},
-            {"Classes - Common Classes", &classes.common},
-            {"Classes - Unique on Tree #2", &classes.unique2},
-            {"Attributes - Unique on Tree #1", &attrs.unique1},
-            {"Attributes - Common Attributes", &attrs.common},
-            {"Attributes - Unique on Tree #2", &attrs.unique2},
-        };
-        bool first = true;
-        for (const Block& block : blocks) {
-            if (!first) WriteLine("");
-            first = false;
-            WriteLine(block.heading);
-            for (const NameEntry& entry : *block.names) WriteLine(entry.name);
-        }
-    }
+    MakeOutputWriter(args.format)
+        ->quick(RunInfoOf(ws), classes, attrs, StandardOutput(session.progress()));
     FlushOutput();
     if (!different && !args.quiet) std::fputs("No differences found\n", stderr);
     return session.finish(different ? kExitDifferent : kExitSame);

@@ -6,9 +6,7 @@
 #include <vector>
 
 #include "CliCommon.h"
-#include "HtmlReport.h"
-#include "Json.h"
-#include "QuickCheck.h"
+#include "Output.h"
 
 namespace cli {
 
@@ -34,25 +32,12 @@ int RunCompare(const Arguments& args);
 int RunShow(const Arguments& args);
 int RunReconcile(const Arguments& args);
 
-// What one comparison found, part by part; a part not compared is unset.
-struct ComparisonFindings {
-    std::optional<Findings> classes;
-    std::optional<Findings> attributes;
-    std::optional<Findings> elements;  // other element types, when both trees publish them
-    bool different() const;
-};
-// The JSON document and the HTML report of a comparison of the workspace's two trees.
-std::string ComparisonJson(Workspace& ws, const ComparisonFindings& found);
-ReportInput ComparisonReport(Workspace& ws, ComparisonFindings found);
+int RunSurvey(const Arguments& args);
 
-// The quick check with each list sorted as the window's list boxes show it.
-QuickCheckLists SortedQuickCheck(const NameList& tree1, const NameList& tree2);
-// The HTML report's header and name lists of this run (findings are the caller's).
-ReportInput ReportBase(Workspace& ws, bool definitionsCompared, bool classes, bool attributes);
-// "format" (the document's version), then "trees": both slots' names and where they came
-// from.
-void WriteTreesJson(JsonWriter& json, Workspace& ws);
-// "unique1", "common" and "unique2" of one kind.
-void WriteNameListsJson(JsonWriter& json, const QuickCheckLists& lists);
+// What a writer is told about this run's two slots: how a live one was reached, and the
+// program's name and version.
+RunInfo RunInfoOf(Workspace& ws);
+// Standard output for a writer; the progress line makes way first.
+OutputFn StandardOutput(Progress& progress);
 
 }  // namespace cli

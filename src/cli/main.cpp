@@ -42,19 +42,19 @@ const std::vector<Command> kCommands = {
      "A tree that publishes its definitions (an LDAP server, .schema files, an LDIF\n"
      "dump) also keeps their texts, so the file compares field by field later.\n",
      kAcceptsQuiet, RunSave},
-    {"quick", "[--format text|json|html] [--quiet] A B", "the six quick-check lists",
+    {"quick", "[--format text|json|html|csv] [--quiet] A B", "the six quick-check lists",
      "Prints the names only one tree has and the names both have, classes then attributes,\n"
      "each list under its heading line, a blank line between lists.\n",
      kAcceptsQuiet | kAcceptsFormat, RunQuick},
-    {"compare-classes", "[--format text|json|html] [--ignore LIST] [--quiet] A B",
+    {"compare-classes", "[--format text|json|html|csv] [--ignore LIST] [--quiet] A B",
      "the full class comparison's lines",
      "Prints the lines the window's class \"Start ...\" writes into its results list.\n",
      kAcceptsQuiet | kAcceptsFormat | kAcceptsIgnore, RunCompareClasses},
-    {"compare-attributes", "[--format text|json|html] [--ignore LIST] [--quiet] A B",
+    {"compare-attributes", "[--format text|json|html|csv] [--ignore LIST] [--quiet] A B",
      "the full attribute comparison's lines",
      "Prints the lines the window's attribute \"Start ...\" writes into its results list.\n",
      kAcceptsQuiet | kAcceptsFormat | kAcceptsIgnore, RunCompareAttributes},
-    {"compare", "[--format text|json|html] [--ignore LIST] [--quiet] A B",
+    {"compare", "[--format text|json|html|csv] [--ignore LIST] [--quiet] A B",
      "the class lines, then the attribute lines",
      "Prints the class comparison's lines, then the attribute comparison's; when both trees\n"
      "publish other schema elements (matching rules, syntaxes, ...), their lines follow.\n",
@@ -78,6 +78,19 @@ const std::vector<Command> kCommands = {
      "tree:NAME of an LDAP server, .schema files or an LDIF dump, or a schema file saved\n"
      "from one (it keeps the published definitions).\n",
      kAcceptsQuiet | kAcceptsReconcile, RunReconcile},
+    {"survey",
+     "[--all-trees] [--jobs N] [--details] [--format text|json|html|csv] [--ignore LIST]\n"
+     "         [--quiet] BASELINE TREE...",
+     "each tree's drift from the baseline, a line a tree",
+     "Compares every TREE with BASELINE as compare does and prints one line per tree, in the\n"
+     "order given: \"NAME: identical\", \"NAME: 2 classes, 5 attributes, 3 fields differ\" or\n"
+     "\"NAME: cannot be read: REASON\". Trees are read at the same time, each with its own\n"
+     "connection and timeout; a tree that cannot be read does not stop the others. With\n"
+     "--details, each differing tree's lines follow, as compare prints them, under a line\n"
+     "\"--- NAME\". --format json writes one document with every tree's verdict and\n"
+     "findings, html one page with a summary table and a drift matrix, csv a row per finding\n"
+     "with the surveyed tree first. Exit status 2 when a tree cannot be read.\n",
+     kAcceptsQuiet | kAcceptsFormat | kAcceptsIgnore | kAcceptsSurvey, RunSurvey},
 };
 
 void PrintUsage(std::FILE* to) {
@@ -92,9 +105,9 @@ void PrintUsage(std::FILE* to) {
     }
     std::fputs(
         "\nOptions:\n"
-        "  --format text|json|html\n"
-        "                      the output as lines (the default), one JSON document or one\n"
-        "                      self-contained HTML report\n"
+        "  --format text|json|html|csv\n"
+        "                      the output as lines (the default), one JSON document, one\n"
+        "                      self-contained HTML report or CSV, a row per finding\n"
         "  --ignore LIST       published fields to leave out of the comparisons, comma-\n"
         "                      separated (default X-ORIGIN,X-SCHEMA-FILE; none: compare all)\n"
         "  --quiet, -q         nothing but the lines: no progress, no \"No differences "
@@ -118,8 +131,9 @@ void PrintCommandHelp(const Command& c) {
     if (c.accepts) std::fputs("\nOptions:\n", stdout);
     if (c.accepts & kAcceptsFormat)
         std::fputs(
-            "  --format text|json|html\n"
-            "                      lines (the default), one JSON document or one HTML report\n",
+            "  --format text|json|html|csv\n"
+            "                      lines (the default), one JSON document, one HTML report or\n"
+            "                      CSV (RFC 4180: a header row, then a row per finding)\n",
             stdout);
     if (c.accepts & kAcceptsIgnore)
         std::fputs(
@@ -151,6 +165,12 @@ void PrintCommandHelp(const Command& c) {
             "  --forest-placeholder\n"
             "                      the ad dialect's DNs end in DC=X, for\n"
             "                      ldifde -i -f FILE -c DC=X <forest DN>\n",
+            stdout);
+    if (c.accepts & kAcceptsSurvey)
+        std::fputs(
+            "  --all-trees         also every tree the client configuration lists\n"
+            "  --jobs N            read at most N trees at once (default 8)\n"
+            "  --details           after the lines, each differing tree's findings\n",
             stdout);
     if (c.accepts & kAcceptsShowKind)
         std::fputs(

@@ -105,4 +105,24 @@ TEST_F(ChromiumReport, RendersOnScreenAndOnPaper) {
     EXPECT_GE(pages, 2u);
 }
 
+// The survey's page of the demo trees: the summary and the drift matrix, wide as the
+// trees are many, on screen and on paper.
+TEST_F(ChromiumReport, RendersTheSurveyPage) {
+    const CliResult page =
+        RunCli({"survey", "--quiet", "--format", "html", "tree:ACME-CORP", "--all-trees"},
+               {{"KALVIX_CLIENT", KALVIX_SOURCE_DIR "/data/demo/kalvix-client.json"}});
+    ASSERT_EQ(page.status, 1) << page.err;
+    report = dir.write("survey.html", page.out);
+
+    const std::string wide = dir.file("survey.png");
+    CliResult r = chromium({"--screenshot=" + wide, "--window-size=1280,1600"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    expectScreenshot(wide, 1280, 1600);
+
+    const std::string pdf = dir.file("survey.pdf");
+    r = chromium({"--print-to-pdf=" + pdf, "--no-pdf-header-footer"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(TempDir::read(pdf).starts_with("%PDF-")) << r.err;
+}
+
 }  // namespace

@@ -25,7 +25,8 @@ TEST(CliInstall, InstalledCopyRunsAndFindsItsFiles) {
     // What a distribution expects beside the program: manuals, completion, licence.
     for (const char* file :
          {"share/man/man1/kalvix-cli.1.gz", "share/bash-completion/completions/kalvix-cli",
-          "share/doc/kalvix/LICENSE"})
+          "share/doc/kalvix/LICENSE", "share/doc/kalvix/examples/kalvix-survey.service",
+          "share/doc/kalvix/examples/kalvix-survey.timer"})
         EXPECT_TRUE(fs::is_regular_file(prefix / file)) << file;
     EXPECT_EQ(ReadBytes((share / "kalvix.txt").string()),
               ReadBytes(std::string(KALVIX_SOURCE_DIR) + "/data/kalvix.txt"));

@@ -188,7 +188,7 @@ TEST(ComparisonJson, PublishedFindingsAreObjectsOfTheirOwnKinds) {
         {kRule, "( 1.3.6.1.4.1.55555.4.1 NAME 'BADGEMATCH' SYNTAX " + ia5 + " )"},
     });
     ASSERT_TRUE(PublishesOtherElements(ws));
-    cli::ComparisonFindings found;
+    ComparisonFindings found;
     found.classes = Findings{
         Make(FindingType::SameOid, kClass, "oldAccount", 1, "newAccount", "1.3.6.1.4.1.55555.2.9"),
         Make(FindingType::ClassItem, ikMandatoryAttribute, "account", 2, "uid"),
@@ -202,7 +202,7 @@ TEST(ComparisonJson, PublishedFindingsAreObjectsOfTheirOwnKinds) {
     found.elements.emplace();
     CompareOtherElements(ws, [&](const Finding& f) { found.elements->push_back(f); });
 
-    const std::string text = cli::ComparisonJson(ws, found);
+    const std::string text = ComparisonJson(ws, found);
     const QJsonObject doc = Document(CliResult{0, text, ""});
     // The new members stand in their places, the old ones keep theirs.
     std::vector<std::size_t> at;
@@ -257,7 +257,7 @@ TEST(ComparisonJson, PublishedFindingsAreObjectsOfTheirOwnKinds) {
     EXPECT_EQ(doc["different"], QJsonValue(true));
 
     // The report of the same run: what was left out, and the elements both trees publish.
-    const ReportInput report = cli::ComparisonReport(ws, found);
+    const ReportInput report = ComparisonReport(RunInfo{ws, {}, "kalvix-cli"}, found);
     EXPECT_EQ(report.fieldsLeftOut, (std::vector<std::string>{"X-ORIGIN", "X-SCHEMA-FILE"}));
     ASSERT_TRUE(report.elements);
     std::vector<std::string> common;
@@ -276,7 +276,7 @@ TEST(ComparisonJson, PublishedFindingsAreObjectsOfTheirOwnKinds) {
         std::vector<std::string> unknown;
         ws.Fields = FieldFilter::Parse(c.list, unknown);
         EXPECT_TRUE(unknown.empty()) << c.list;
-        EXPECT_EQ(Strings(Document(CliResult{0, cli::ComparisonJson(ws, found), ""})["ignored"]),
+        EXPECT_EQ(Strings(Document(CliResult{0, ComparisonJson(ws, found), ""})["ignored"]),
                   c.described)
             << c.list;
     }

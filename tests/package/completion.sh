@@ -55,13 +55,13 @@ expect() {
     fi
 }
 
-expect "kalvix-cli " $'--help\n--version\ncompare\ncompare-attributes\ncompare-classes\nquick\nreconcile\nsave\nshow\ntrees'
+expect "kalvix-cli " $'--help\n--version\ncompare\ncompare-attributes\ncompare-classes\nquick\nreconcile\nsave\nshow\nsurvey\ntrees'
 expect "kalvix-cli comp" $'compare\ncompare-attributes\ncompare-classes'
 expect "kalvix-cli -q comp" $'compare\ncompare-attributes\ncompare-classes'
 expect "kalvix-cli compare --f" "--format"
 expect "kalvix-cli show --" $'--attribute\n--class\n--help\n--quiet\n--version'
 expect "kalvix-cli trees --" $'--help\n--quiet\n--version'
-expect "kalvix-cli quick --format " $'html\njson\ntext'
+expect "kalvix-cli quick --format " $'csv\nhtml\njson\ntext'
 # --ignore: the comparisons only; a list is completed at its last item.
 expect "kalvix-cli compare-classes --ig" "--ignore"
 expect "kalvix-cli quick --ig" ""
@@ -99,6 +99,11 @@ expect "kalvix-cli reconcile lab" ""
 expect "kalvix-cli reconcile --dialect openldap tree:ACME-CORP tree:G" "GLOBEX"
 expect "kalvix-cli reconcile --schema-name acme tree:ACME-CORP --include-changed tree:" $'ACME-CORP\nGLOBEX\nINITECH-DS\nINITECH-LDAP'
 expect "kalvix-cli reconcile tree:ACME-CORP tree:GLOBEX tree:" ""
+# survey: a baseline and any number of trees, wherever its options' values stand.
+expect "kalvix-cli survey --" $'--all-trees\n--details\n--format\n--help\n--ignore\n--jobs\n--quiet\n--version'
+expect "kalvix-cli survey --jobs " ""
+expect "kalvix-cli survey --jobs 4 lab_1.txt tree:ACME-CORP tree:GLOBEX tree:I" $'INITECH-DS\nINITECH-LDAP'
+expect "kalvix-cli survey lab_1.txt lab_2.txt lab" $'lab_1.txt\nlab_2.txt'
 # After --, a dash begins an operand, not an option.
 expect "kalvix-cli compare -- --" ""
 # The window takes the same two operands.

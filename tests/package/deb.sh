@@ -36,7 +36,9 @@ for file in \
     /usr/share/bash-completion/completions/kalvix \
     /usr/share/kalvix/kalvix.txt /usr/share/kalvix/demo/kalvix-client.json \
     /usr/share/doc/kalvix/LICENSE /usr/share/doc/kalvix/copyright \
-    /usr/share/doc/kalvix/changelog.gz; do
+    /usr/share/doc/kalvix/changelog.gz \
+    /usr/share/doc/kalvix/examples/kalvix-survey.service \
+    /usr/share/doc/kalvix/examples/kalvix-survey.timer; do
     grep -qxF "$file" "$work/list" || fail "the package lacks $file"
 done
 # Everything under /usr, nothing of the build or the tests.

@@ -31,8 +31,8 @@ for page in "$source_dir"/docs/man/*.1; do
 done
 # Every command and option of kalvix-cli has its place in the manual.
 cli_page=$source_dir/docs/man/kalvix-cli.1
-for word in trees save quick compare-classes compare-attributes compare show reconcile \
-    format ignore quiet class attribute dialect rfc4512 openldap include-changed schema-name help \
+for word in trees save quick compare-classes compare-attributes compare show reconcile survey \
+    all-trees jobs details csv format ignore quiet class attribute dialect rfc4512 openldap include-changed schema-name help \
     version KALVIX_CLIENT XDG_CONFIG_DIRS; do
     grep -q -- "${word//-/\\\\-}" "$cli_page" || fail "kalvix-cli(1) does not mention $word"
 done

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,14 @@ struct Finding {
 };
 using Findings = std::vector<Finding>;
 using FindingFn = std::function<void(const Finding&)>;
+
+// What one comparison of two trees found, part by part; a part not compared is unset.
+struct ComparisonFindings {
+    std::optional<Findings> classes;
+    std::optional<Findings> attributes;
+    std::optional<Findings> elements;  // other element types, when both trees publish them
+    bool different() const;
+};
 
 // Whether the finding is about a class (else about an attribute).
 bool IsClassFinding(const Finding& finding);

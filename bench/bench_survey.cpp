@@ -1,0 +1,229 @@
+// kalvix-cli survey of many LDIF trees against one baseline, against the same work done
+// one compare at a time. Each tree is an LDIF dump of a subschema entry with 12,000
+// definitions (10,000 attribute types, 2,000 classes) as slapd hands it out; each drifts a
+// little from the baseline in its own way, and one in four not at all.
+//
+//   bench_survey [--trees 200] [--reps 3] [--dir DIR] [--jobs 2,8]
+//
+// Figures, each program run in a process of its own:
+//   compare: wall time and peak memory (ru_maxrss) of `compare -q BASE Tn`, the median of
+//            --reps runs over different trees;
+//   survey:  wall time and peak memory of `survey -q BASE --all-trees --jobs N`, once per N.
+// Targets: survey wall time within 1.2x of (trees x one compare) / cores, and peak memory
+// at most 3x that of one compare.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+constexpr int kAttributes = 10000;
+constexpr int kClasses = 2000;
+
+const char* const kRules[][2] = {{"caseIgnoreMatch", "1.3.6.1.4.1.1466.115.121.1.15{256}"},
+                                 {"integerMatch", "1.3.6.1.4.1.1466.115.121.1.27"},
+                                 {"distinguishedNameMatch", "1.3.6.1.4.1.1466.115.121.1.12"},
+                                 {"booleanMatch", "1.3.6.1.4.1.1466.115.121.1.7"},
+                                 {"octetStringMatch", "1.3.6.1.4.1.1466.115.121.1.40"},
+                                 {"generalizedTimeMatch", "1.3.6.1.4.1.1466.115.121.1.24"}};
+
+// The baseline for variant 0; variant v > 0 drifts unless v is a multiple of 4: a
+// description and a matching rule changed, an attribute type and a class dropped, one of
+// each added; which ones depends on v.
+std::string TreeLdif(int variant) {
+    const bool drifts = variant % 4 != 0;
+    const int changed = (variant * 37) % kAttributes;
+    const int dropped = (variant * 53 + 11) % kAttributes;
+    const int droppedClass = (variant * 17 + 3) % kClasses;
+    std::string text = "dn: cn=Subschema\nobjectClass: top\nobjectClass: subentry\n";
+    text += "objectClasses: ( 2.5.6.0 NAME 'top' ABSTRACT MUST objectClass )\n";
+    text +=
+        "attributeTypes: ( 2.5.4.0 NAME 'objectClass' EQUALITY objectIdentifierMatch SYNTAX "
+        "1.3.6.1.4.1.1466.115.121.1.38 )\n";
+    for (int i = 0; i < kAttributes - 1; ++i) {
+        if (drifts && i == dropped) continue;
+        const std::string n = std::to_string(i);
+        const auto& rule = kRules[(i + (drifts && i == changed ? 1 : 0)) % 6];
+        text += "attributeTypes: ( 1.3.6.1.4.1.99999.1." + n + " NAME ( 'benchAttr" + n +
+                "' 'bAttr" + n + "' ) DESC '" +
+                (drifts && i == changed + 1 ? "changed" : "generated") + " attribute " + n + "' " +
+                (i % 10 == 5 ? "SUP benchAttr" + std::to_string(i - 1)
+                             : std::string("EQUALITY ") + rule[0] + " SYNTAX " + rule[1]) +
+                (i % 3 == 0 ? " SINGLE-VALUE" : "") + " X-ORIGIN 'bench' )\n";
+    }
+    if (drifts)
+        text += "attributeTypes: ( 1.3.6.1.4.1.99999.3." + std::to_string(variant) +
+                " NAME 'siteAttr" + std::to_string(variant) +
+                "' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )\n";
+    static const char* const kinds[] = {"STRUCTURAL", "AUXILIARY", "ABSTRACT"};
+    for (int i = 0; i < kClasses - 1; ++i) {
+        if (drifts && i == droppedClass) continue;
+        const std::string n = std::to_string(i);
+        text += "objectClasses: ( 1.3.6.1.4.1.99999.2." + n + " NAME 'benchClass" + n +
+                "' DESC 'generated class " + n + "' SUP " +
+                (i % 20 == 0 ? std::string("top") : "benchClass" + std::to_string(i - 1)) + " " +
+                kinds[i % 3] + " MUST ( benchAttr" + std::to_string(i * 5 % 9999) + " $ benchAttr" +
+                std::to_string((i * 5 + 1) % 9999) + " ) MAY ( ";
+        for (int k = 0; k < 8; ++k)
+            text += (k ? " $ benchAttr" : "benchAttr") + std::to_string((i * 7 + k * 13) % 9999);
+        text += " ) X-ORIGIN 'bench' )\n";
+    }
+    if (drifts)
+        text += "objectClasses: ( 1.3.6.1.4.1.99999.4." + std::to_string(variant) +
+                " NAME 'siteClass" + std::to_string(variant) + "' SUP top AUXILIARY MAY siteAttr" +
+                std::to_string(variant) + " )\n";
+    return text;
+}
+
+std::string TreeName(int i) {
+    char name[16];
+    std::snprintf(name, sizeof name, "T%03d", i);
+    return name;
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+// The trees and a client configuration naming them (BASE first); written once per count.
+std::string Prepare(const std::filesystem::path& dir, int trees) {
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path config = dir / ("client-" + std::to_string(trees) + ".json");
+    std::string json = "{\"connections\": [\n";
+    for (int i = 0; i <= trees; ++i) {
+        const std::string name = i == 0 ? "BASE" : TreeName(i);
+        const std::filesystem::path file = dir / (name + ".ldif");
+        if (!std::filesystem::exists(file)) WriteFile(file, TreeLdif(i));
+        json += std::string(i ? ",\n" : "") + "  {\"kind\": \"ldif\", \"treeName\": \"" + name +
+                "\", \"file\": \"" + file.string() + "\"}";
+    }
+    WriteFile(config, json + "\n]}\n");
+    return config.string();
+}
+
+struct Run {
+    double wall = 0;
+    double cpu = 0;  // user and system time, every thread
+    double peakMiB = 0;
+    int status = -1;
+};
+
+// One kalvix-cli run, standard output thrown away: wall time, and its peak resident set
+// from wait4 (the child's own, threads included).
+Run RunCli(const std::vector<std::string>& args, const std::string& config) {
+    std::vector<std::string> argv = {KALVIX_CLI};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (std::string& a : argv) pointers.push_back(a.data());
+    pointers.push_back(nullptr);
+    setenv("KALVIX_CLIENT", config.c_str(), 1);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    const auto start = std::chrono::steady_clock::now();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) != 0)
+        throw std::runtime_error("cannot start " + argv[0]);
+    posix_spawn_file_actions_destroy(&actions);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    Run run;
+    run.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
+    run.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+              static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+std::string Arg(int argc, char** argv, const std::string& name, const std::string& fallback) {
+    for (int i = 1; i + 1 < argc; ++i)
+        if (argv[i] == "--" + name) return argv[i + 1];
+    return fallback;
+}
+
+double LoadAverage() {
+    double load = 0;
+    std::ifstream in("/proc/loadavg");
+    in >> load;
+    return load;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const int trees = std::stoi(Arg(argc, argv, "trees", "200"));
+        const int reps = std::stoi(Arg(argc, argv, "reps", "3"));
+        const std::filesystem::path dir = Arg(argc, argv, "dir", "bench-data/survey");
+        std::vector<unsigned> jobs;
+        std::stringstream list(Arg(argc, argv, "jobs", "2,8"));
+        for (std::string j; std::getline(list, j, ',');) jobs.push_back(std::stoul(j));
+        const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+
+        std::printf("Writing %d LDIF trees and a baseline of %d definitions each in %s ...\n",
+                    trees, kAttributes + kClasses, dir.c_str());
+        std::fflush(stdout);
+        const std::string config = Prepare(dir, trees);
+
+        std::vector<double> walls;
+        std::vector<double> cpus;
+        std::vector<double> peaks;
+        for (int r = 0; r < reps; ++r) {
+            const Run one =
+                RunCli({"compare", "-q", "tree:BASE", "tree:" + TreeName(1 + r)}, config);
+            if (one.status > 1) throw std::runtime_error("compare failed");
+            walls.push_back(one.wall);
+            cpus.push_back(one.cpu);
+            peaks.push_back(one.peakMiB);
+        }
+        const double compare = Median(walls);
+        const double compareCpu = Median(cpus);
+        const double comparePeak = *std::max_element(peaks.begin(), peaks.end());
+        const double ideal = trees * compare / cores;
+        std::printf(
+            "one compare: %.3f s (median of %d), CPU %.3f s, peak %.1f MiB; cores %u, load %.2f\n",
+            compare, reps, compareCpu, comparePeak, cores, LoadAverage());
+        std::printf("(%d x one compare) / cores = %.1f s\n", trees, ideal);
+        for (const unsigned n : jobs) {
+            const Run survey = RunCli(
+                {"survey", "-q", "--jobs", std::to_string(n), "tree:BASE", "--all-trees"}, config);
+            if (survey.status > 1) throw std::runtime_error("survey failed");
+            // CPU time tells the work apart from a machine shared with other work.
+            std::printf(
+                "survey --jobs %u: %.1f s = %.2fx the ideal (target 1.2x); CPU %.1f s = %.2fx "
+                "%d compares; peak %.1f MiB = %.2fx one compare (target 3x); load %.2f\n",
+                n, survey.wall, survey.wall / ideal, survey.cpu, survey.cpu / (trees * compareCpu),
+                trees, survey.peakMiB, survey.peakMiB / comparePeak, LoadAverage());
+            std::fflush(stdout);
+        }
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_survey: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,430 @@
+// survey: many trees, each compared with one baseline, read a few at a time. Every tree is
+// read and compared by a worker of its own workspace (its own client, connections and
+// timeouts), so a slow or dead server holds up nothing but its own worker; the lines go
+// out in the order the trees were given. A tree's schema is let go as soon as it has been
+// compared: what stays is its findings.
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <semaphore>
+#include <set>
+#include <thread>
+
+#include "ClientConfig.h"
+#include "ClientFactory.h"
+#include "Commands.h"
+#include "Compare.h"
+#include "ConnectionKind.h"
+#include "D_NW.h"
+#include "SchemaFile.h"
+#include "TreeLoading.h"
+
+namespace cli {
+
+namespace {
+
+constexpr auto kProgressTick = std::chrono::milliseconds(100);
+
+// What the core would show a user while one tree is read and compared, kept for its line.
+class CollectingUi : public UiHooks {
+  public:
+    void showMsgDlg(DlgType type, const std::string& msg) override {
+        if (type != DlgType::Error && type != DlgType::Warning) return;
+        std::string text = msg;
+        std::replace(text.begin(), text.end(), '\n', ' ');
+        messages.push_back(std::move(text));
+    }
+    void processEvents() override {}
+
+    // The messages as one reason; fallback when there were none.
+    std::string reason(const std::string& fallback) const {
+        std::string text;
+        for (const std::string& m : messages) text += (text.empty() ? "" : "; ") + m;
+        return text.empty() ? fallback : text;
+    }
+
+    std::vector<std::string> messages;
+};
+
+class TreeFailed : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+SurveySource SourceOf(const TTreeInfo& slot) {
+    const ReportTree tree = ReportTreeOf(slot, slot.Online ? LiveTreeHow(slot.TreeName) : "");
+    return {tree.name, tree.source, slot.Online != 0, slot.Online ? "" : slot.FileName};
+}
+
+// What the workers share: the trees to survey and where their results go.
+struct Plan {
+    Plan(const Arguments& a, bool client, const TTreeInfo& base, std::vector<TreeOperand> trees,
+         std::ptrdiff_t cores)
+        : args(a),
+          needClient(client),
+          baseline(base),
+          operands(std::move(trees)),
+          localGate(cores) {}
+
+    const Arguments& args;
+    bool needClient = false;
+    const TTreeInfo& baseline;  // read by the main thread; never changed while workers run
+    std::vector<TreeOperand> operands;
+    std::vector<std::string> liveNames;  // the reachable name a live operand stands for
+    // Trees whose reading is this machine's own work (a schema file, an LDIF dump, schema
+    // files, a simulated tree) are read and compared a core's worth at a time: more at once
+    // would hold more schemas without finishing sooner. A server's tree may wait on the
+    // network, so up to --jobs of those are read at once.
+    std::vector<bool> local;
+    std::counting_semaphore<256> localGate;
+
+    std::atomic<std::size_t> next{0};
+    std::mutex mutex;
+    std::condition_variable settled;
+    std::vector<std::optional<SurveyTree>> results;
+    std::size_t done = 0;
+};
+
+// What a tree's line begins with: a live tree's name as the client reaches it (as given
+// when it does not), else the operand.
+std::string LabelOf(const Plan& plan, std::size_t index) {
+    const TreeOperand& operand = plan.operands[index];
+    if (!operand.live) return operand.text;
+    return plan.liveNames[index].empty() ? operand.name : plan.liveNames[index];
+}
+
+// One worker: a workspace of its own, the baseline in slot 1 for all its trees, each tree
+// in slot 2 in turn.
+class Worker {
+  public:
+    explicit Worker(Plan& plan)
+        : plan_(plan),
+          ws_(plan.needClient ? CreateConfiguredClient() : CreateUnavailableClient("")) {
+        ws_.Fields = plan.args.fields;
+        for (int tree = 1; tree <= 2; ++tree) ws_.client().dcNewContext(ws_.tree(tree).Context);
+        if (plan.needClient) {
+            CollectingUi ui;
+            started_ = InitNetWare(ws_.client(), ws_.Session, ui) == 0;
+            startFailure_ = ui.reason("the directory client cannot start");
+        }
+    }
+    ~Worker() {
+        for (int tree = 1; tree <= 2; ++tree) ws_.client().dcDropContext(ws_.tree(tree).Context);
+    }
+    Worker(const Worker&) = delete;
+    Worker& operator=(const Worker&) = delete;
+
+    void run() {
+        for (;;) {
+            const std::size_t index = plan_.next.fetch_add(1);
+            if (index >= plan_.operands.size()) return;
+            SurveyTree tree;
+            try {
+                tree = survey(index);
+            } catch (const std::exception& e) {
+                tree = SurveyTree();
+                tree.operand = plan_.operands[index].text;
+                tree.label = LabelOf(plan_, index);
+                tree.problem = e.what();
+            }
+            std::lock_guard lock(plan_.mutex);
+            plan_.results[index] = std::move(tree);
+            ++plan_.done;
+            plan_.settled.notify_all();
+        }
+    }
+
+  private:
+    // Holds one of the local gate's places for as long as it lives.
+    class LocalPlace {
+      public:
+        explicit LocalPlace(std::counting_semaphore<256>& gate) : gate_(gate) { gate_.acquire(); }
+        ~LocalPlace() { gate_.release(); }
+        LocalPlace(const LocalPlace&) = delete;
+        LocalPlace& operator=(const LocalPlace&) = delete;
+
+      private:
+        std::counting_semaphore<256>& gate_;
+    };
+
+    SurveyTree survey(std::size_t index) {
+        std::optional<LocalPlace> place;
+        if (plan_.local[index]) place.emplace(plan_.localGate);
+        const TreeOperand& operand = plan_.operands[index];
+        SurveyTree tree;
+        tree.operand = operand.text;
+        tree.label = LabelOf(plan_, index);
+        try {
+            if (operand.live && plan_.liveNames[index].empty())
+                throw TreeFailed("the tree \"" + operand.name + "\" is not reachable");
+            if (plan_.needClient && !started_) throw TreeFailed(startFailure_);
+            loadBaseline();
+            CollectingUi ui;
+            load(ui, operand, tree.label);
+            tree.read = true;
+            tree.source = SourceOf(ws_.tree(2));
+            compare(ui, tree.found);
+            tree.notices = std::move(ui.messages);
+        } catch (const std::exception& e) {
+            tree.read = false;
+            tree.problem = e.what();
+        }
+        release();
+        if (tree.read) {
+            tree.counts = CountDifferences(tree.found);
+            tree.different = tree.found.different();
+        }
+        return tree;
+    }
+
+    // Shared when the main thread read it whole (its schema is never changed); else read
+    // again here, as a schema file's records and a client's contexts are one reader's.
+    void loadBaseline() {
+        if (baselineLoaded_) return;
+        const TTreeInfo& from = plan_.baseline;
+        TTreeInfo& slot = ws_.tree(1);
+        CollectingUi ui;
+        if (from.Online && from.Schema) {
+            const DirContext context = slot.Context;
+            slot = from;
+            slot.Context = context;
+        } else if (from.Online) {
+            if (ChangeSlotTree(ws_, ui, 1, from.TreeName) != 0 || ReadSlotNames(ws_, ui, 1) != 0)
+                throw TreeFailed("the baseline cannot be read again: " +
+                                 ui.reason("no reason given"));
+            SortNames(slot.ClassNames);
+            SortNames(slot.AttrNames);
+        } else {
+            SchemaFileRead read = ReadSchemaFileAside(from.SchemaFile->FileName(), {});
+            if (!read.problem.empty())
+                throw TreeFailed("the baseline cannot be read again: " + read.problem);
+            const DirContext context = slot.Context;
+            slot = std::move(read.slot);
+            slot.Context = context;
+            slot.FileName = from.FileName;
+            SortNames(slot.ClassNames);
+            SortNames(slot.AttrNames);
+        }
+        baselineLoaded_ = true;
+    }
+
+    // As the compare command loads its second tree.
+    void load(CollectingUi& ui, const TreeOperand& operand, const std::string& treeName) {
+        TTreeInfo& slot = ws_.tree(2);
+        if (operand.live) {
+            ws_.CurrentTree = 2;
+            if (ChangeSlotTree(ws_, ui, 2, treeName) != 0)
+                throw TreeFailed(ui.reason("the directory gave no reason"));
+            ReadSlotNames(ws_, ui, 2);
+            if (slot.ClassNames.empty() && slot.AttrNames.empty())
+                throw TreeFailed(ui.reason("it shows no class or attribute names"));
+        } else {
+            CheckReadableFile(operand.path);
+            SchemaFileRead read = ReadSchemaFileAside(operand.path, {});
+            if (!read.problem.empty())
+                throw TreeFailed("cannot read the schema file " + operand.path + ": " +
+                                 read.problem);
+            if (read.noSchema)
+                throw TreeFailed("the file " + operand.path +
+                                 " holds no schema (no class or attribute names)");
+            const DirContext context = slot.Context;
+            slot = std::move(read.slot);
+            slot.Context = context;
+        }
+        SortNames(slot.ClassNames);
+        SortNames(slot.AttrNames);
+    }
+
+    // What compare compares: classes, attributes, and the other element types when both
+    // trees publish them.
+    void compare(CollectingUi& ui, ComparisonFindings& found) {
+        found.classes.emplace();
+        CompareAllClasses(ws_, ui, {}, [&](const Finding& f) { found.classes->push_back(f); });
+        found.attributes.emplace();
+        CompareAllAttributes(ws_, ui, {},
+                             [&](const Finding& f) { found.attributes->push_back(f); });
+        if (PublishesOtherElements(ws_)) {
+            found.elements.emplace();
+            CompareOtherElements(ws_, [&](const Finding& f) { found.elements->push_back(f); });
+        }
+    }
+
+    // The surveyed tree's schema, names and file go; the slot keeps its context.
+    void release() {
+        TTreeInfo& slot = ws_.tree(2);
+        const DirContext context = slot.Context;
+        slot = TTreeInfo();
+        slot.Context = context;
+    }
+
+    Plan& plan_;
+    Workspace ws_;
+    bool started_ = true;
+    std::string startFailure_;
+    bool baselineLoaded_ = false;
+};
+
+void RunWorker(Plan& plan) {
+    try {
+        Worker worker(plan);
+        worker.run();
+    } catch (const std::exception& e) {
+        // A worker that cannot even start leaves its trees to the others; should every
+        // worker fail, the trees left get the reason.
+        std::lock_guard lock(plan.mutex);
+        for (std::size_t i = plan.next.fetch_add(plan.operands.size()); i < plan.operands.size();
+             ++i) {
+            SurveyTree tree;
+            tree.operand = plan.operands[i].text;
+            tree.label = LabelOf(plan, i);
+            tree.problem = e.what();
+            plan.results[i] = std::move(tree);
+            ++plan.done;
+        }
+        plan.settled.notify_all();
+    }
+}
+
+// The names of the configured trees that are read on this machine: every kind but "ldap".
+std::set<std::string> LocalTreeKeys() {
+    ClientConfig config;
+    std::string error;
+    std::set<std::string> keys;
+    if (!ReadClientConfig(ClientConfigPath(), config, error)) return keys;
+    for (const ConnectionConfig& c : config.connections)
+        if (c.kind != "ldap" && !c.treeName.empty()) keys.insert(NameKey(c.treeName));
+    return keys;
+}
+
+// "12 of 40 read".
+std::string ReadText(Plan& plan, std::size_t count) {
+    std::lock_guard lock(plan.mutex);
+    return std::to_string(plan.done) + " of " + std::to_string(count) + " read";
+}
+
+}  // namespace
+
+int RunSurvey(const Arguments& args) {
+    if (args.operands.empty())
+        throw UsageError("survey needs a baseline and the trees to compare with it");
+    const TreeOperand baseline = ParseTreeOperand(args.operands[0]);
+    std::vector<TreeOperand> operands;
+    for (std::size_t i = 1; i < args.operands.size(); ++i) {
+        operands.push_back(ParseTreeOperand(args.operands[i]));
+        if (operands.back().standardInput)
+            throw UsageError("standard input (-) can serve as the survey's baseline only");
+    }
+    if (operands.empty() && !args.allTrees)
+        throw UsageError("survey needs trees to compare with the baseline (or --all-trees)");
+    bool needClient = baseline.live || args.allTrees;
+    for (const TreeOperand& operand : operands) needClient = needClient || operand.live;
+
+    Session session(needClient, args.quiet);
+    session.ws().Fields = args.fields;
+    session.load(1, baseline);
+    const TTreeInfo& base = session.ws().tree(1);
+
+    // The reachable name each live operand stands for; empty when none.
+    auto matched = [&session](const TreeOperand& operand) {
+        try {
+            return session.matchTree(operand.name);
+        } catch (const Trouble&) {
+            return std::string();
+        }
+    };
+    if (args.allTrees) {
+        std::set<std::string> given;
+        if (base.Online) given.insert(base.TreeName);
+        for (const TreeOperand& operand : operands)
+            if (operand.live) given.insert(matched(operand));
+        for (const std::string& name : session.reachableTrees())
+            if (given.insert(name).second) operands.push_back(ParseTreeOperand("tree:" + name));
+    }
+    if (operands.empty()) throw Trouble("the client reaches no tree but the baseline");
+
+    const std::size_t cores =
+        std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), args.jobs);
+    Plan plan(args, needClient, base, std::move(operands), static_cast<std::ptrdiff_t>(cores));
+    const std::size_t count = plan.operands.size();
+    plan.results.resize(count);
+    plan.liveNames.resize(count);
+    plan.local.resize(count, true);
+    const std::set<std::string> localTrees = needClient ? LocalTreeKeys() : std::set<std::string>();
+    for (std::size_t i = 0; i < count; ++i) {
+        if (!plan.operands[i].live) continue;
+        // A tree that is not reachable gets a line that says so; the others are still
+        // surveyed.
+        plan.liveNames[i] = matched(plan.operands[i]);
+        plan.local[i] =
+            plan.liveNames[i].empty() || localTrees.contains(NameKey(plan.liveNames[i]));
+    }
+    const bool allLocal =
+        std::find(plan.local.begin(), plan.local.end(), false) == plan.local.end();
+
+    SurveyRun run;
+    run.baselineOperand = baseline.text;
+    run.baseline = SourceOf(base);
+    run.details = args.details;
+    run.madeAt = ReportTimestamp();
+    run.program = RunInfoOf(session.ws()).program;
+    if (HasPublishedDefinitions(session.ws())) run.fieldsLeftOut = session.ws().Fields.described();
+    run.trees.resize(count);
+
+    const std::unique_ptr<OutputWriter> writer = MakeOutputWriter(args.format);
+    const bool keep = writer->keepsSurveyFindings(run);
+    const OutputFn out = StandardOutput(session.progress());
+    Progress& progress = session.progress();
+
+    // The session's client is made before any worker's: libldap starts there, and its start
+    // touches the environment, which must not happen beside another thread's getenv.
+    // jthread: should this thread throw, the workers are still joined on the way out.
+    std::vector<std::jthread> workers;
+    const std::size_t jobs = std::min<std::size_t>(allLocal ? cores : args.jobs, count);
+    for (std::size_t i = 0; i < jobs; ++i) workers.emplace_back(RunWorker, std::ref(plan));
+
+    // The first count replaces the baseline's loading text at once.
+    bool firstProgress = true;
+    bool unreadable = false;
+    bool different = false;
+    bool notices = false;
+    for (std::size_t i = 0; i < count; ++i) {
+        {
+            std::unique_lock lock(plan.mutex);
+            while (!plan.results[i]) {
+                lock.unlock();
+                progress.show(ReadText(plan, count), firstProgress);
+                firstProgress = false;
+                lock.lock();
+                plan.settled.wait_for(lock, kProgressTick);
+            }
+            run.trees[i] = std::move(*plan.results[i]);
+            plan.results[i].reset();
+        }
+        SurveyTree& tree = run.trees[i];
+        for (const std::string& notice : tree.notices) {
+            progress.clear();
+            Complain(tree.label + ": " + notice);
+        }
+        writer->surveyTree(run, i, out);
+        if (progress.enabled()) progress.show(ReadText(plan, count), firstProgress);
+        firstProgress = false;
+        unreadable = unreadable || !tree.read;
+        different = different || tree.different;
+        notices = notices || !tree.notices.empty();
+        if (!keep) tree.found = ComparisonFindings();
+    }
+    for (std::jthread& worker : workers) worker.join();
+    progress.clear();
+    writer->surveyEnd(run, out);
+    FlushOutput();
+    if (!different && !unreadable && !args.quiet) std::fputs("No differences found\n", stderr);
+    return session.finish(unreadable || notices ? kExitTrouble
+                          : different           ? kExitDifferent
+                                                : kExitSame);
+}
+
+}  // namespace cli

@@ -1,0 +1,219 @@
+// The HTML pages: the comparison report (HtmlReport) for a comparison and a quick check,
+// and a survey's page: a summary table, the drift matrix and each definition's findings,
+// which the matrix's rows link to. One self-contained page: inline style, no script.
+#include "Compare.h"
+#include "Output.h"
+
+namespace {
+
+const char* const kSurveyStyle = R"(
+body { font: 14px/1.45 system-ui, "DejaVu Sans", Arial, sans-serif; color: #1d2430;
+       margin: 24px 32px; }
+h1 { font-size: 22px; margin: 0 0 12px; }
+h2 { font-size: 18px; border-bottom: 2px solid #3a6ea5; padding-bottom: 3px; margin-top: 28px; }
+h3 { font-size: 15px; margin: 18px 0 6px; }
+table { border-collapse: collapse; }
+th, td { text-align: left; vertical-align: top; padding: 4px 10px; border: 1px solid #c9d1dc; }
+th { background: #eef2f7; font-weight: 600; }
+td.num { text-align: right; font-variant-numeric: tabular-nums; }
+td.source { color: #4a5566; }
+tr.identical td.verdict { color: #1d6b2a; }
+tr.differs td.verdict { color: #8a4b00; font-weight: 600; }
+tr.unreadable td.verdict { color: #a01818; font-weight: 600; }
+table.matrix td { white-space: nowrap; }
+table.matrix th { position: sticky; top: 0; }
+td.same { color: #6b7686; }
+td.differs { background: #fff4d6; }
+td.missing { background: #fdf3f2; }
+td.extra { background: #f1f8f1; }
+td.unread { background: #eeeeee; color: #6b7686; }
+td.differs span { display: block; font-size: 12px; color: #4a5566; white-space: normal; }
+ul.lines { font-family: "DejaVu Sans Mono", monospace; font-size: 13px; margin: 4px 0;
+           padding-left: 20px; }
+.none { color: #6b7686; font-style: italic; }
+a { color: #245a94; }
+footer { margin-top: 32px; color: #6b7686; font-size: 12px; }
+@media print {
+  body { margin: 0; font-size: 11pt; }
+  a { color: inherit; text-decoration: none; }
+  tr { break-inside: avoid; }
+  table.matrix th { position: static; }
+}
+)";
+
+std::string Text(const std::string& bytes) { return HtmlText(bytes); }
+
+std::string Cell(const std::string& text, const char* cls = nullptr) {
+    std::string out = cls ? std::string("<td class=\"") + cls + "\">" : std::string("<td>");
+    return out + text + "</td>";
+}
+
+std::string Number(std::size_t n) { return Cell(std::to_string(n), "num"); }
+
+std::string SourceText(const SurveySource& source) {
+    return source.live ? source.source : source.file;
+}
+
+void Summary(std::string& out, const SurveyRun& run) {
+    out +=
+        "<h2 id=\"summary\">Summary</h2>\n<table class=\"summary\">\n<tr><th>Tree</th>"
+        "<th>Source</th><th>Verdict</th><th>Classes</th><th>Attributes</th>"
+        "<th>Other elements</th><th>Fields</th></tr>\n";
+    for (const SurveyTree& tree : run.trees) {
+        const char* cls = !tree.read ? "unreadable" : tree.different ? "differs" : "identical";
+        out += std::string("<tr class=\"") + cls + "\">";
+        out += Cell(Text(tree.label));
+        out += Cell(Text(tree.read ? SourceText(tree.source) : tree.operand), "source");
+        out += Cell(Text(SurveyVerdict(tree)), "verdict");
+        if (tree.read) {
+            out += Number(tree.counts.classes) + Number(tree.counts.attributes) +
+                   Number(tree.counts.elements) + Number(tree.counts.fields);
+        } else {
+            out += "<td></td><td></td><td></td><td></td>";
+        }
+        out += "</tr>\n";
+    }
+    out += "</table>\n";
+}
+
+std::string RowAnchor(std::size_t row) { return "def-" + std::to_string(row + 1); }
+
+const char* StateClass(DriftState state) {
+    return state == DriftState::Unread ? "unread" : DriftStateLabel(state);
+}
+
+void Matrix(std::string& out, const SurveyRun& run, const std::vector<DriftRow>& rows) {
+    out += "<h2 id=\"matrix\">Drift matrix</h2>\n";
+    if (rows.empty()) {
+        out += "<p class=\"none\">Every tree that could be read equals the baseline.</p>\n";
+        return;
+    }
+    out += "<table class=\"matrix\">\n<tr><th>Type</th><th>Definition</th>";
+    for (const SurveyTree& tree : run.trees) out += "<th>" + Text(tree.label) + "</th>";
+    out += "</tr>\n";
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const DriftRow& row = rows[r];
+        out += "<tr>" + Cell(Text(ElementTypeLabel(row.type)));
+        out += Cell("<a href=\"#" + RowAnchor(r) + "\">" + Text(row.name) + "</a>");
+        for (const DriftCell& cell : row.cells) {
+            std::string text = DriftStateLabel(cell.state);
+            if (!cell.fields.empty()) {
+                std::string fields;
+                for (const std::string& field : cell.fields)
+                    fields += (fields.empty() ? "" : ", ") + Text(field);
+                text += "<span>" + fields + "</span>";
+            }
+            out += Cell(text, StateClass(cell.state));
+        }
+        out += "</tr>\n";
+    }
+    out += "</table>\n";
+}
+
+// Each row's findings, tree by tree, as the lines compare prints.
+void Details(std::string& out, const SurveyRun& run, const std::vector<DriftRow>& rows) {
+    if (rows.empty()) return;
+    out += "<h2 id=\"details\">Details</h2>\n";
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const DriftRow& row = rows[r];
+        const std::string key = NameKey(row.name);
+        out += "<h3 id=\"" + RowAnchor(r) + "\">" + Text(ElementTypeLabel(row.type)) + " " +
+               Text(row.name) + "</h3>\n";
+        for (std::size_t column = 0; column < run.trees.size(); ++column) {
+            const DriftCell& cell = row.cells[column];
+            if (cell.state == DriftState::Same || cell.state == DriftState::Unread) continue;
+            std::vector<std::string> lines;
+            const ComparisonFindings& found = run.trees[column].found;
+            for (const std::optional<Findings>* part :
+                 {&found.classes, &found.attributes, &found.elements}) {
+                if (!*part) continue;
+                for (const Finding& f : **part)
+                    if (FindingElementType(f) == row.type && NameKey(f.name) == key)
+                        AppendFindingLines(f, lines);
+            }
+            out += "<p>" + Text(run.trees[column].label) + ": " + DriftStateLabel(cell.state) +
+                   "</p>\n<ul class=\"lines\">\n";
+            for (const std::string& line : lines) out += "<li>" + Text(line) + "</li>\n";
+            out += "</ul>\n";
+        }
+        out += "<p><a href=\"#matrix\">Back to the matrix</a></p>\n";
+    }
+}
+
+std::string SurveyPage(const SurveyRun& run) {
+    std::string out;
+    out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n";
+    out += "<meta name=\"viewport\" content=\"width=device-width\" />\n<title>";
+    out += "Schema survey against " + Text(run.baseline.name) + "</title>\n<style>";
+    out += kSurveyStyle;
+    out += "</style>\n</head>\n<body>\n<h1>Schema survey</h1>\n";
+    out += "<table class=\"meta\">\n<tr><th>Baseline</th><td>" + Text(run.baseline.name) +
+           "</td><td class=\"source\">" + Text(SourceText(run.baseline)) + "</td></tr>\n";
+    out += "<tr><th>Made</th><td colspan=\"2\">" + Text(run.madeAt) + "</td></tr>\n";
+    if (run.fieldsLeftOut) {
+        std::string fields;
+        for (const std::string& label : *run.fieldsLeftOut)
+            fields += (fields.empty() ? "" : ", ") + Text(label);
+        out += "<tr><th>Left out</th><td colspan=\"2\">" +
+               (fields.empty() ? std::string("nothing") : fields) + "</td></tr>\n";
+    }
+    out += "</table>\n";
+    Summary(out, run);
+    const std::vector<DriftRow> rows = DriftMatrix(run);
+    Matrix(out, run, rows);
+    Details(out, run, rows);
+    out += "<footer>" + Text(run.program) + "</footer>\n</body>\n</html>\n";
+    return out;
+}
+
+class HtmlOutput : public OutputWriter {
+  public:
+    void comparison(const RunInfo& run, const ComparisonFindings& found,
+                    const OutputFn& out) override {
+        out(HtmlReport(ComparisonReport(run, found)));
+    }
+
+    void quick(const RunInfo& run, const QuickCheckLists&, const QuickCheckLists&,
+               const OutputFn& out) override {
+        out(HtmlReport(ReportBase(run, false, true, true)));
+    }
+
+    void surveyEnd(const SurveyRun& run, const OutputFn& out) override { out(SurveyPage(run)); }
+};
+
+}  // namespace
+
+std::unique_ptr<OutputWriter> MakeHtmlWriter() { return std::make_unique<HtmlOutput>(); }
+
+QuickCheckLists SortedQuickCheck(const NameList& tree1, const NameList& tree2) {
+    QuickCheckLists lists = QuickCheckNames(tree1, tree2);
+    SortQuickCheckLists(lists);
+    return lists;
+}
+
+ReportInput ReportBase(const RunInfo& run, bool definitionsCompared, bool classes,
+                       bool attributes) {
+    Workspace& ws = run.ws;
+    ReportInput in;
+    for (int t = 1; t <= 2; ++t) {
+        const TTreeInfo& slot = ws.tree(t);
+        in.trees[t - 1] = ReportTreeOf(slot, slot.Online ? run.liveHow[t - 1] : "");
+    }
+    in.madeAt = ReportTimestamp();
+    in.program = run.program;
+    in.definitionsCompared = definitionsCompared;
+    if (classes) in.classes = ReportPartOf(ws.tree(1).ClassNames, ws.tree(2).ClassNames, {});
+    if (attributes) in.attributes = ReportPartOf(ws.tree(1).AttrNames, ws.tree(2).AttrNames, {});
+    return in;
+}
+
+ReportInput ComparisonReport(const RunInfo& run, ComparisonFindings found) {
+    Workspace& ws = run.ws;
+    ReportInput report =
+        ReportBase(run, true, found.classes.has_value(), found.attributes.has_value());
+    if (found.classes) report.classes->findings = std::move(*found.classes);
+    if (found.attributes) report.attributes->findings = std::move(*found.attributes);
+    if (HasPublishedDefinitions(ws)) report.fieldsLeftOut = ws.Fields.described();
+    if (found.elements) report.elements = ReportElementsOf(ws, std::move(*found.elements));
+    return report;
+}
