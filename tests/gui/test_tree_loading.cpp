@@ -140,12 +140,22 @@ TEST_F(TreeLoading, AFailedTreeChangeLeavesTheSlotAsItWas) {
         const QStringList results = texts(form->ListBoxCompareClassesResults);
         dialogs.messages.clear();
 
-        for (const char* failing : {"DOWN", "LAB_TREE"}) {
-            if (std::string(failing) == "LAB_TREE") fake->failOn("dcWriteContext", -634);
-            choose(form->ComboBoxTree1, failing);
-            ASSERT_EQ(dialogs.messages.size(), 1u) << failing;
+        // A server that is down; a change that fails half way, the context already on the
+        // other tree; one that fails at once.
+        struct Failing {
+            const char* tree;
+            int writeFailing;  // which write to the context fails: 0 all, -1 none
+        };
+        for (const Failing& failing :
+             {Failing{"DOWN", -1}, Failing{"SALES", 2}, Failing{"LAB_TREE", 0}}) {
+            SCOPED_TRACE(failing.tree);
+            if (failing.writeFailing >= 0)
+                fake->failOn("dcWriteContext", -634,
+                             static_cast<std::uint32_t>(failing.writeFailing));
+            choose(form->ComboBoxTree1, failing.tree);
+            ASSERT_EQ(dialogs.messages.size(), 1u);
             EXPECT_EQ(dialogs.messages[0].text, "Error FFFFFD86: DSChangeCurrentTree");
-            EXPECT_EQ(view(), before) << failing;
+            EXPECT_EQ(view(), before);
             EXPECT_TRUE(form->ComboBoxTree1->isEnabled());
             dialogs.messages.clear();
         }
