@@ -27,6 +27,8 @@ void Settle() {
 
 bool Shot(TMainForm& form, const QString& folder, const QString& name) {
     Settle();
+    QTest::qWait(400);  // the find field's clear button fades in
+    Settle();
     const QString path = QDir(folder).filePath(name + ".png");
     if (form.grab().save(path)) return true;
     std::fprintf(stderr, "window_screenshots: cannot write %s\n", qPrintable(path));
@@ -46,6 +48,7 @@ int FirstRow(const ListBox* list, Pred pred) {
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     ConfigureApplication();
+    QApplication::setCursorFlashTime(0);  // a steady text cursor: the same shot every time
     const QStringList args = QApplication::arguments();
     if (args.size() != 3) {
         std::fputs("Usage: window_screenshots FOLDER SCHEMA-FILE\n", stderr);
