@@ -48,7 +48,7 @@ struct LineTally {
     }
 };
 
-using Run = void (*)(Workspace&, UiHooks&, const LineFn&, const FindingFn&);
+using Run = bool (*)(Workspace&, UiHooks&, const LineFn&, const FindingFn&);
 const std::pair<const char*, Run> kRuns[] = {{"classes", CompareAllClasses},
                                              {"attrs", CompareAllAttributes}};
 

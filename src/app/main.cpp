@@ -3,6 +3,7 @@
 #include <QTimer>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -36,12 +37,42 @@ std::optional<int> AnswerWithoutWindow(const WindowCommandLine& line) {
     return std::nullopt;
 }
 
+// What ./run says when there is no display, for this program.
+const char* const kNoDisplay =
+    "kalvix: no display found; run 'xvfb-run kalvix', or set QT_QPA_PLATFORM=offscreen\n";
+
+// Whether Qt has a display to try: one named in the environment, or a platform chosen.
+bool DisplayGiven(int argc, char* argv[]) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (!qEnvironmentVariableIsEmpty(name)) return true;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strncmp(argv[i], "-platform=", 10) == 0)
+            return true;
+    return false;
+}
+
+// While Qt opens the display: a display it cannot open ends the program with the hint and
+// the status of a usage error, not with Qt's abort. Other messages are shown as Qt would.
+void OpeningMessages(QtMsgType type, const QMessageLogContext& context, const QString& msg) {
+    if (type == QtFatalMsg) {
+        std::fputs(kNoDisplay, stderr);
+        std::_Exit(2);
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, msg)));
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     if (const auto status = AnswerWithoutWindow(ParseWindowCommandLine(RawArguments(argc, argv))))
         return *status;
+    if (!DisplayGiven(argc, argv)) {
+        std::fputs(kNoDisplay, stderr);
+        return 2;
+    }
+    qInstallMessageHandler(OpeningMessages);
     QApplication app(argc, argv);
+    qInstallMessageHandler(nullptr);
     ConfigureApplication();
     // Qt has taken its own options (-platform, -style ...) out by now.
     const WindowCommandLine line = ParseWindowCommandLine(QApplication::arguments().mid(1));

@@ -13,6 +13,11 @@ void ShowDirectoryMessage(UiHooks& ui, const DirectoryMessage& message) {
 
 DirCode ChangeSlotTree(Workspace& ws, UiHooks& ui, int tree, const std::string& treeName) {
     TTreeInfo& slot = ws.tree(tree);
+    // What the slot holds now, for a change that fails: the slot then goes on holding it.
+    const std::string previousName = slot.TreeName;
+    const std::uint8_t previousOnline = slot.Online;
+    std::shared_ptr<const TreeSchema> previousSchema = slot.Schema;
+    const std::string previousFailure = slot.NamesReadFailure;
     slot.Online = 1;
     slot.TreeName = treeName;
     slot.Schema.reset();
@@ -36,8 +41,19 @@ DirCode ChangeSlotTree(Workspace& ws, UiHooks& ui, int tree, const std::string& 
         ws.LastError = DSChangeCurrentTree(client, slot.Context, slot.TreeName);
         ReportDirectoryError(client, ui, ws.LastError, "DSChangeCurrentTree");
     }
-    NoteNamesRead(slot, ws.LastError, "DSChangeCurrentTree");
     ChangeContextFlags(client, slot.Context, '+', 4);
+    if (ws.LastError != 0) {
+        const DirCode failed = ws.LastError;
+        slot.TreeName = previousName;
+        slot.Online = previousOnline;
+        slot.Schema = std::move(previousSchema);
+        slot.NamesReadFailure = previousFailure;
+        // A change that failed half way may have moved the context; a tree read through it
+        // is read there again. Its own failure shows on the next read.
+        if (previousOnline != 0 && !slot.Schema && !previousName.empty())
+            DSChangeCurrentTree(client, slot.Context, previousName);
+        ws.LastError = failed;
+    }
     return ws.LastError;
 }
 

@@ -16,7 +16,7 @@ void ShowDirectoryMessage(UiHooks& ui, const DirectoryMessage& message);
 // Changes slot `tree` to a live tree: marks it online under that name and changes its
 // context to the tree, or, for a tree its client reads whole, reads its schema. A failure
 // is reported ("Error %04X: DSChangeCurrentTree") and its code returned; the slot then
-// holds no schema.
+// holds what it held before: its name, state, schema and a tree read through its context.
 DirCode ChangeSlotTree(Workspace& ws, UiHooks& ui, int tree, const std::string& treeName);
 // The slot's class names, then its attribute names (both lists cleared first): from the
 // schema it holds, else read through the client. A failed read is reported and the other

@@ -50,7 +50,7 @@ QString WindowUsage() {
            "  --version   the program's version\n";
 }
 
-QString WindowVersion() { return QString("kalvix (Kalvix %1)\n").arg(ProgramVersion()); }
+QString WindowVersion() { return QString::fromStdString(VersionText("kalvix")); }
 
 WindowOperand ParseWindowOperand(const QString& operand) {
     if (operand.startsWith(kTreePrefix)) return {true, operand.mid(kTreePrefix.size())};

@@ -19,12 +19,23 @@ int ListBoxModel::rowCount(const QModelIndex& parent) const {
 
 QVariant ListBoxModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
-    if (role == Qt::DisplayRole) return rows_[static_cast<size_t>(index.row())].text;
+    const Row& row = rows_[static_cast<size_t>(index.row())];
+    if (role == Qt::DisplayRole) return row.text;
+    if (role == Qt::ToolTipRole && row.marked) return row.tip;
     return {};
 }
 
+void ListBoxModel::setMarked(int row, bool marked, const QString& tip) {
+    Row& r = rows_.at(static_cast<size_t>(row));
+    if (r.marked == marked && r.tip == tip) return;
+    r.marked = marked;
+    r.tip = marked ? tip : QString();
+    const QModelIndex at = index(row);
+    Q_EMIT dataChanged(at, at, {Qt::ToolTipRole});
+}
+
 ListBoxModel::Row ListBoxModel::makeRow(const std::string& bytes, std::uint32_t number) const {
-    Row row{bytes, number, DecodeName(bytes), std::nullopt, 0, {}};
+    Row row{bytes, number, DecodeName(bytes), std::nullopt, 0, {}, false, {}};
     if (sorted_) row.key = collator_.sortKey(row.text);
     return row;
 }
@@ -236,6 +247,15 @@ std::vector<int> ListBox::rowsContaining(const QString& text) const {
     return rows;
 }
 
+void ListBox::selectRows(int first, int last) {
+    if (first < 0 || last < first || last >= count()) return;
+    selectionModel()->select(QItemSelection(model_->index(first), model_->index(last)),
+                             QItemSelectionModel::ClearAndSelect);
+    selectionModel()->setCurrentIndex(model_->index(first), QItemSelectionModel::NoUpdate);
+    scrollTo(model_->index(last));
+    scrollTo(model_->index(first), QAbstractItemView::PositionAtTop);
+}
+
 void ListBox::chooseRow(int row) {
     if (row < 0 || row >= count()) return;
     const QModelIndex index = model_->index(row);
@@ -257,7 +277,7 @@ void ListBoxModel::addSortedItems(const NameList& items) {
     std::vector<Row> rows;
     rows.reserve(items.size());
     for (const NameEntry& e : items)
-        rows.push_back(Row{e.name, e.number, DecodeName(e.name), std::nullopt, 0, {}});
+        rows.push_back(Row{e.name, e.number, DecodeName(e.name), std::nullopt, 0, {}, false, {}});
     if (rows.empty()) return;
     beginResetModel();
     rows_ = std::move(rows);

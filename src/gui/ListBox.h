@@ -39,6 +39,8 @@ class ListBoxModel : public QAbstractListModel {
     const std::vector<TextSpan>& itemEmphasis(int row) const {
         return rows_.at(static_cast<size_t>(row)).emphasis;
     }
+    bool itemMarked(int row) const { return rows_.at(static_cast<size_t>(row)).marked; }
+    void setMarked(int row, bool marked, const QString& tip);
 
   private:
     struct Row {
@@ -48,6 +50,8 @@ class ListBoxModel : public QAbstractListModel {
         std::optional<QCollatorSortKey> key;
         std::int8_t tree = 0;  // the tree a finding's line speaks of
         std::vector<TextSpan> emphasis;
+        bool marked = false;
+        QString tip;  // a marked line's tooltip
     };
     Row makeRow(const std::string& bytes, std::uint32_t number) const;
     void appendRows(std::vector<Row> rows);
@@ -81,6 +85,13 @@ class ListBox : public QListView {
     // 1 or 2 for a finding's line about that tree, else 0.
     int itemTree(int row) const { return model_->itemTree(row); }
     const std::vector<TextSpan>& itemEmphasis(int row) const { return model_->itemEmphasis(row); }
+    // A mark beside a line (painted as a tint and a bar), with a tooltip; its text stays.
+    bool itemMarked(int row) const { return model_->itemMarked(row); }
+    void setMarked(int row, bool marked, const QString& tip = {}) {
+        model_->setMarked(row, marked, tip);
+    }
+    // Selects the lines first to last and shows them from the top of the list.
+    void selectRows(int first, int last);
     QString itemText(int row) const;
     // Every line's bytes, in the order shown.
     std::vector<std::string> lines() const;

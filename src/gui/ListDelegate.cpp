@@ -31,8 +31,20 @@ const std::vector<TextSpan>& ListDelegate::emphasis(const QModelIndex& index) co
     return list_->itemEmphasis(index.row());
 }
 
+QColor MarkColour(const QPalette& palette) {
+    return IsDark(palette) ? QColor(0xe8, 0xc0, 0x40) : QColor(0xc0, 0x80, 0x00);
+}
+
 void ListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                          const QModelIndex& index) const {
+    if (list_->itemMarked(index.row())) {
+        // A marked line: an amber wash and a bar at its left edge, the text as it is.
+        QColor wash = MarkColour(option.palette);
+        wash.setAlpha(45);
+        painter->fillRect(option.rect, wash);
+        painter->fillRect(QRect(option.rect.left(), option.rect.top(), 3, option.rect.height()),
+                          MarkColour(option.palette));
+    }
     if (index.row() == list_->highlightRow()) {
         // The find highlight: a frame and a light wash, so a selected line still shows.
         QColor wash = option.palette.color(QPalette::Highlight);

@@ -15,6 +15,8 @@ class QPalette;
 // Blue for Tree #1 and orange for Tree #2: a pair that stays apart under every common
 // colour-vision deficiency, in a lighter shade on dark palettes.
 QColor TreeLineColour(int tree, const QPalette& palette);
+// The mark beside a line of the quick check's common lists that a full run found differing.
+QColor MarkColour(const QPalette& palette);
 
 class ListDelegate : public QStyledItemDelegate {
     Q_OBJECT

@@ -46,13 +46,16 @@ QLabel* Heading(const QString& caption, QWidget* parent) {
 // The frame that holds a list box and its find bar.
 QWidget* Framed(ListBox* list) { return list->parentWidget(); }
 
-// A heading strip over a list box.
-QWidget* Titled(const QString& caption, QWidget* list, QWidget* parent) {
+// A heading strip over a list box; heading, when given, receives the strip.
+QWidget* Titled(const QString& caption, QWidget* list, QWidget* parent,
+                QLabel** heading = nullptr) {
     auto* box = new QWidget(parent);
     auto* layout = new QVBoxLayout(box);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(Heading(caption, box));
+    QLabel* strip = Heading(caption, box);
+    if (heading != nullptr) *heading = strip;
+    layout->addWidget(strip);
     layout->addWidget(list);
     return box;
 }
@@ -203,7 +206,16 @@ QWidget* TMainForm::buildSelectorPage() {
         QFont bold = label->font();
         bold.setBold(true);
         label->setFont(bold);
-        grid->addWidget(label);
+        auto* source = new QLabel(panel);
+        source->setObjectName(QString("LabelSource%1").arg(tree));
+        source->setForegroundRole(QPalette::PlaceholderText);
+        source->setMinimumWidth(1);  // a long list of files is cut; its tooltip has it whole
+        source->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        auto* headingRow = new QHBoxLayout();
+        headingRow->addWidget(label);
+        headingRow->addSpacing(12);
+        headingRow->addWidget(source, 1);
+        grid->addLayout(headingRow);
 
         auto* onlineRow = new QHBoxLayout();
         auto* onlineLabel = new QLabel("Online: ", panel);
@@ -239,6 +251,7 @@ QWidget* TMainForm::buildSelectorPage() {
         layout->addWidget(panel, tree == 1 ? 0 : 1);
 
         (tree == 1 ? LabelTree1 : LabelTree2) = label;
+        (tree == 1 ? LabelSource1 : LabelSource2) = source;
         (tree == 1 ? ComboBoxTree1 : ComboBoxTree2) = combo;
         (tree == 1 ? BitBtnLoadTreeOffline1 : BitBtnLoadTreeOffline2) = load;
         (tree == 1 ? BitBtnSaveTree1 : BitBtnSaveTree2) = save;
@@ -294,10 +307,15 @@ QWidget* TMainForm::buildComparePage(bool classes) {
     ListBox* unique2 = makeListBox(QString("ListBoxUnique%1%2").arg(kind).arg(2), true);
     ListBox* detail = makeListBox(classes ? "ListBoxClassesDetail" : "ListBoxAttrDetail", false);
     detail->allowManySelected();
-    columns->addWidget(Titled("Unique on Tree #1", Framed(unique1), columns));
-    columns->addWidget(
-        Titled(classes ? "Common Classes" : "Common Attributes", Framed(common), columns));
-    columns->addWidget(Titled("Unique on Tree #2", Framed(unique2), columns));
+    for (ListBox* list : {unique1, common, unique2}) {
+        const QString caption = list == common ? (classes ? "Common Classes" : "Common Attributes")
+                                : list == unique1 ? "Unique on Tree #1"
+                                                  : "Unique on Tree #2";
+        QLabel* heading = nullptr;
+        columns->addWidget(Titled(caption, Framed(list), columns, &heading));
+        heading->setObjectName("Heading" + list->objectName());
+        quickHeadings_.push_back({list, heading, caption});
+    }
     const int left = classes ? 236 : 244;
     const int right = classes ? 224 : 212;
     columns->setSizes({left, kDesignedWidth - left - right, right});
@@ -412,6 +430,11 @@ void TMainForm::wireEvents() {
     onSelect(ListBoxUniqueAttr1, &TMainForm::ListBoxUniqueAttrClick);
     onSelect(ListBoxUniqueAttr2, &TMainForm::ListBoxUniqueAttrClick);
     onSelect(ListBoxAttrCommon, &TMainForm::ListBoxAttrCommonClick);
+    for (ListBox* common : {ListBoxClassesCommon, ListBoxAttrCommon})
+        connect(common, &QAbstractItemView::doubleClicked, this,
+                [this, common](const QModelIndex& index) {
+                    ListBoxCommonDoubleClick(common, index.row());
+                });
     connect(PageControl, &QTabWidget::currentChanged, this, [this](int index) {
         QWidget* page = PageControl->widget(index);
         if (page == TabSheetCompareClasses) TabSheetCompareClassesShow(page);
@@ -459,6 +482,7 @@ void TMainForm::FormCreate() {
         c.AttrListBox = tree == 1 ? ListBoxAttr1 : ListBoxAttr2;
         c.DetailListBox = tree == 1 ? ListBoxDetailTree1 : ListBoxDetailTree2;
         c.Label = tree == 1 ? LabelTree1 : LabelTree2;
+        c.SourceLabel = tree == 1 ? LabelSource1 : LabelSource2;
     }
     for (int tree = 1; tree <= 2; ++tree) {
         TTreeInfo& slot = Trees(tree);

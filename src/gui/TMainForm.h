@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -41,7 +42,8 @@ struct TTreeControls {
     ListBox* AttrListBox = nullptr;
     ListBox* DetailListBox = nullptr;
     QLabel* Label = nullptr;
-    bool saveAllowed = false;  // what the slot's state allows, whatever a running job locks
+    QLabel* SourceLabel = nullptr;  // beside Label: where the slot's tree comes from
+    bool saveAllowed = false;       // what the slot's state allows, whatever a running job locks
 };
 
 class TMainForm : public QMainWindow, private UiHooks {
@@ -75,6 +77,8 @@ class TMainForm : public QMainWindow, private UiHooks {
     QPlainTextEdit* Memo1 = nullptr;
     QLabel* LabelTree1 = nullptr;
     QLabel* LabelTree2 = nullptr;
+    QLabel* LabelSource1 = nullptr;
+    QLabel* LabelSource2 = nullptr;
     QComboBox* ComboBoxTree1 = nullptr;
     QComboBox* ComboBoxTree2 = nullptr;
     QPushButton* BitBtnLoadTreeOffline1 = nullptr;
@@ -135,6 +139,9 @@ class TMainForm : public QMainWindow, private UiHooks {
     void ListBoxClassesCommonClick(QObject* sender);
     void ListBoxUniqueAttrClick(QObject* sender);
     void ListBoxAttrCommonClick(QObject* sender);
+    // A double click on a common name that the last full run found differing: that run's
+    // lines about it, on its "Check All" page.
+    void ListBoxCommonDoubleClick(QObject* sender, int row);
     void BitBtnCompareClassesClick(QObject* sender);
     void BitBtnCompareAttrClick(QObject* sender);
     void BitBtnCompareOtherClick(QObject* sender);
@@ -155,6 +162,12 @@ class TMainForm : public QMainWindow, private UiHooks {
     // The fields setting as the window shows it, and whether the controls are shown.
     void UpdateFieldControls();
     void UpdateDisplay();
+    // The status panel, selector and source of a slot as it stands: after every load, and
+    // after a change that failed and left the slot as it was.
+    void ShowSlotState(int tree);
+    // Where the slot's tree comes from ("schema file lab.txt", "live, ldap://dir"); whole
+    // gives a file's full path. Empty for an empty slot.
+    QString SlotSource(int tree, bool whole);
     void ResultMsg(ListBox* listBox, const std::string& msg);
     void SetStatusPanel(int index, const QString& text, Qt::CursorShape cursor);
     void StatusMsg(const std::string& msg);
@@ -247,4 +260,18 @@ class TMainForm : public QMainWindow, private UiHooks {
     // The last full runs, for "Save as ..." on their results lists as an HTML report.
     std::shared_ptr<const ReportInput> classReport_;
     std::shared_ptr<const ReportInput> attrReport_;
+    // The headings over the quick check's lists, which show their counts.
+    struct QuickHeading {
+        ListBox* list;
+        QLabel* label;
+        QString caption;
+    };
+    std::vector<QuickHeading> quickHeadings_;
+    // Of the last full run that ended: the rows of its results list that speak of each
+    // common name (by name key), first and last.
+    using FindingRows = std::unordered_map<std::string, std::pair<int, int>>;
+    FindingRows classFindingRows_;
+    FindingRows attrFindingRows_;
+    // A full run into its results list; whether it ran to its end.
+    bool RunFull(bool classes);
 };

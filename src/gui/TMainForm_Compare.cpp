@@ -1,5 +1,6 @@
 // The quick check, the full comparisons and the detail panes: the core computes the
 // lines, the window only shows them.
+#include <QLabel>
 #include <QTabWidget>
 
 #include "BusyCursor.h"
@@ -7,6 +8,7 @@
 #include "ConnectionKind.h"
 #include "DefinitionAccess.h"
 #include "HtmlReport.h"
+#include "Names.h"
 #include "QuickCheck.h"
 #include "Render.h"
 #include "TMainForm.h"
@@ -25,6 +27,8 @@ void TMainForm::QuickCompare() {
     ListBoxUniqueAttr1->addSortedItems(attrs.unique1);
     ListBoxAttrCommon->addSortedItems(attrs.common);
     ListBoxUniqueAttr2->addSortedItems(attrs.unique2);
+    for (const QuickHeading& h : quickHeadings_)
+        h.label->setText(QString("%1 (%2)").arg(h.caption).arg(h.list->count()));
 }
 
 void TMainForm::TabSheetCompareClassesShow(QObject*) {
@@ -58,43 +62,82 @@ std::shared_ptr<const ReportInput> RunReport(Workspace& ws, bool classes, Findin
 
 }  // namespace
 
-void TMainForm::BitBtnCompareClassesClick(QObject*) {
+namespace {
+
+// A finding about a name both trees have, as the common lists show it.
+bool IsCommonNameFinding(const Finding& f) {
+    return !IsUniqueFinding(f) && f.type != FindingType::SameOid &&
+           f.type != FindingType::UniqueElement;
+}
+
+}  // namespace
+
+bool TMainForm::RunFull(bool classes) {
     LongOperation operation(*this);
+    ListBox* results = classes ? ListBoxCompareClassesResults : ListBoxCompareAttrResults;
+    ListBox* common = classes ? ListBoxClassesCommon : ListBoxAttrCommon;
+    FindingRows& rows = classes ? classFindingRows_ : attrFindingRows_;
+    std::shared_ptr<const ReportInput>& report = classes ? classReport_ : attrReport_;
+    bool whole = false;
     {
         SavedCursor savedCursor;
-        ListBoxCompareClassesResults->clear();
-        classReport_.reset();
+        results->clear();
+        report.reset();
+        rows.clear();
+        for (int row = 0; row < common->count(); ++row) common->setMarked(row, false);
         Findings found;
-        CompareAllClasses(
-            ws_, *this, [this](const std::string& name) { StatusMsg(name); },
-            [&](const Finding& f) {
-                ListBoxCompareClassesResults->addFinding(f);
-                found.push_back(f);
-            });
-        classReport_ = RunReport(ws_, true, std::move(found));
+        FindingRows noted;
+        auto progress = [this](const std::string& name) { StatusMsg(name); };
+        auto sink = [&](const Finding& f) {
+            const int first = results->count();
+            results->addFinding(f);
+            if (IsCommonNameFinding(f)) {
+                auto [at, added] = noted.try_emplace(NameKey(f.name), first, results->count() - 1);
+                if (!added) at->second.second = results->count() - 1;
+            }
+            found.push_back(f);
+        };
+        whole = classes ? CompareAllClasses(ws_, *this, progress, sink)
+                        : CompareAllAttributes(ws_, *this, progress, sink);
+        // A run that stopped is not the comparison: no report of it, nothing marked.
+        if (whole) {
+            report = RunReport(ws_, classes, std::move(found));
+            rows = std::move(noted);
+            const QString tip = classes ? "Differs; double-click shows its lines in \"Check All "
+                                          "Classes\""
+                                        : "Differs; double-click shows its lines in \"Check All "
+                                          "Attributes\"";
+            for (int row = 0; row < common->count(); ++row)
+                if (rows.count(NameKey(common->itemBytes(row))) != 0)
+                    common->setMarked(row, true, tip);
+        }
         StatusBarReset();
     }
-    if (ListBoxCompareClassesResults->count() == 0)
+    return whole;
+}
+
+void TMainForm::BitBtnCompareClassesClick(QObject*) {
+    if (RunFull(true) && ListBoxCompareClassesResults->count() == 0)
         showMsgDlg(DlgType::Plain, "No differences found");
 }
 
 void TMainForm::BitBtnCompareAttrClick(QObject*) {
-    LongOperation operation(*this);
-    {
-        SavedCursor savedCursor;
-        ListBoxCompareAttrResults->clear();
-        attrReport_.reset();
-        Findings found;
-        CompareAllAttributes(
-            ws_, *this, [this](const std::string& name) { StatusMsg(name); },
-            [&](const Finding& f) {
-                ListBoxCompareAttrResults->addFinding(f);
-                found.push_back(f);
-            });
-        attrReport_ = RunReport(ws_, false, std::move(found));
-        StatusBarReset();
-    }
-    if (ListBoxCompareAttrResults->count() == 0) showMsgDlg(DlgType::Plain, "No differences found");
+    if (RunFull(false) && ListBoxCompareAttrResults->count() == 0)
+        showMsgDlg(DlgType::Plain, "No differences found");
+}
+
+void TMainForm::ListBoxCommonDoubleClick(QObject* sender, int row) {
+    auto* common = static_cast<ListBox*>(sender);
+    if (row < 0 || row >= common->count() || !common->itemMarked(row)) return;
+    const bool classes = common == ListBoxClassesCommon;
+    const FindingRows& rows = classes ? classFindingRows_ : attrFindingRows_;
+    const auto found = rows.find(NameKey(common->itemBytes(row)));
+    if (found == rows.end()) return;
+    ListBox* results = classes ? ListBoxCompareClassesResults : ListBoxCompareAttrResults;
+    (classes ? PageControlClasses : PageControlAttr)
+        ->setCurrentWidget(classes ? TabSheetClassesDetails : TabSheetAttrDetail);
+    results->selectRows(found->second.first, found->second.second);
+    results->setFocus();
 }
 
 void TMainForm::BitBtnCompareOtherClick(QObject*) {

@@ -149,11 +149,17 @@ bool TMainForm::statusTipFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::ToolTip) return false;
     const auto panel = std::find(StatusPanels.begin(), StatusPanels.end(), watched);
     if (panel == StatusPanels.end()) return false;
-    // Only a text the panel cuts needs the tooltip.
     QLabel* label = *panel;
     const QString text = label->text();
-    if (label->fontMetrics().horizontalAdvance(text) > label->contentsRect().width())
-        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), text, label);
+    // A tree's panel tells where its tree comes from; the message panel needs a tooltip
+    // only for a text it cuts.
+    const int tree = static_cast<int>(panel - StatusPanels.begin()) + 1;
+    const QString source = tree <= 2 && !text.isEmpty() ? SlotSource(tree, true) : QString();
+    const QPoint at = static_cast<QHelpEvent*>(event)->globalPos();
+    if (!source.isEmpty())
+        QToolTip::showText(at, text + '\n' + source, label);
+    else if (label->fontMetrics().horizontalAdvance(text) > label->contentsRect().width())
+        QToolTip::showText(at, text, label);
     else
         QToolTip::hideText();
     return true;

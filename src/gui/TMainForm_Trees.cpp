@@ -5,8 +5,11 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
+#include <algorithm>
 
 #include "BusyCursor.h"
+#include "ConnectionKind.h"
 #include "D_Ini.h"
 #include "D_NW.h"
 #include "D_Util.h"
@@ -71,22 +74,50 @@ void TMainForm::ChangeTreeOnline(QObject* sender) {
     if (ws_.CurrentTree == 0) return;
     LongOperation operation(*this);
     const int tree = ws_.CurrentTree;
-    TTreeInfo& slot = Trees(tree);
     auto* combo = static_cast<QComboBox*>(sender);
-    slot.Online = 1;
     // The bytes the selector was filled with, not a re-encoding of its text.
     const int index = combo->currentIndex();
-    slot.TreeName = index >= 0 && index < static_cast<int>(reachableTrees_.size())
-                        ? reachableTrees_[static_cast<size_t>(index)]
-                        : ToBytes(combo->currentText());
-    Controls(tree).StatusPanel->setText(
-        QString("Tree #%1: %2").arg(tree).arg(DecodeName(slot.TreeName)));
-    if (ChangeSlotTree(ws_, *this, tree, slot.TreeName) == 0) {
-        LoadSchemaOnline();
-    } else {
-        // The names stay, but the published definitions went with the failed change.
-        EnableCompare();
+    const std::string name = index >= 0 && index < static_cast<int>(reachableTrees_.size())
+                                 ? reachableTrees_[static_cast<size_t>(index)]
+                                 : ToBytes(combo->currentText());
+    Controls(tree).StatusPanel->setText(QString("Tree #%1: %2").arg(tree).arg(DecodeName(name)));
+    // A change that fails leaves the slot as it was; the bar and selector say so again.
+    if (ChangeSlotTree(ws_, *this, tree, name) == 0) LoadSchemaOnline();
+    ShowSlotState(tree);
+}
+
+void TMainForm::ShowSlotState(int tree) {
+    const TTreeInfo& slot = Trees(tree);
+    TTreeControls& c = Controls(tree);
+    const bool holds = slot.Online != 0 || !slot.FileName.empty();
+    c.StatusPanel->setText(holds ? QString("Tree #%1: %2").arg(tree).arg(DecodeName(slot.TreeName))
+                                 : QString());
+    c.SourceLabel->setText(SlotSource(tree, false));
+    c.SourceLabel->setToolTip(SlotSource(tree, true));
+    PageControl->setTabToolTip(PageControl->indexOf(c.TabSheet), c.SourceLabel->toolTip());
+    int index = -1;
+    if (slot.Online != 0) {
+        const auto exact = std::find(reachableTrees_.begin(), reachableTrees_.end(), slot.TreeName);
+        index = exact != reachableTrees_.end() ? static_cast<int>(exact - reachableTrees_.begin())
+                                               : FindReachableTree(reachableTrees_, slot.TreeName);
     }
+    (tree == 1 ? ComboBoxTree1 : ComboBoxTree2)->setCurrentIndex(index);
+}
+
+QString TMainForm::SlotSource(int tree, bool whole) {
+    const TTreeInfo& slot = Trees(tree);
+    if (slot.Online == 0) {
+        if (slot.FileName.empty()) return {};
+        const QString path = DecodeName(slot.FileName);
+        return "schema file " + (whole ? path : QFileInfo(path).fileName());
+    }
+    // A tree read whole names its server, or the files it was read from.
+    if (slot.Schema && !slot.Schema->origin.description.empty()) {
+        const QString described = DecodeName(slot.Schema->origin.description);
+        return slot.Schema->origin.server ? "live, " + described : described;
+    }
+    const std::string how = LiveTreeHow(slot.TreeName);
+    return how.empty() ? QString("live") : "live, " + DecodeName(how);
 }
 
 void TMainForm::LoadSchemaOnline() {
@@ -187,8 +218,7 @@ bool TMainForm::LoadSchemaFile(int tree, const QString& path) {
     slot.TreeName = std::move(loaded.TreeName);
     slot.Online = 0;
     slot.FileName = std::move(loaded.FileName);
-    Controls(tree).StatusPanel->setText(
-        QString("Tree #%1: %2").arg(tree).arg(DecodeName(slot.TreeName)));
+    ShowSlotState(tree);
     SavedCursor savedCursor;
     ResetSchemaLists();
     slot.AttrNames.clear();

@@ -51,7 +51,7 @@ class DemoGolden : public ::testing::Test {
         SortNames(slot.AttrNames);
     }
 
-    std::string run(void (*compare)(Workspace&, UiHooks&, const LineFn&, const FindingFn&)) {
+    std::string run(bool (*compare)(Workspace&, UiHooks&, const LineFn&, const FindingFn&)) {
         std::string out;
         compare(*ws, ui, {}, [&](const Finding& f) { AppendFindingText(f, out); });
         return out;

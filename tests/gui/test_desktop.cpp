@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QToolTip>
 #include <QUrl>
@@ -53,7 +54,7 @@ TEST(WindowCommandLine, OperandsOptionsAndMistakes) {
     EXPECT_EQ(ParseWindowCommandLine({""}).action, Action::Error);
 
     EXPECT_TRUE(WindowUsage().startsWith("Usage: kalvix [OPERAND1 [OPERAND2]]\n"));
-    EXPECT_EQ(WindowVersion(), "kalvix (Kalvix v1.02)\n");
+    EXPECT_EQ(WindowVersion().section('\n', 0, 0), QString("kalvix (Kalvix) 1.02"));
     EXPECT_TRUE(ParseWindowOperand("tree:lab").live);
     EXPECT_EQ(ParseWindowOperand("tree:lab").text, "lab");
     EXPECT_FALSE(ParseWindowOperand("./tree:lab").live);
@@ -99,6 +100,120 @@ TEST_F(Desktop, TwoFileOperandsOpenOnTheClassQuickCheck) {
     EXPECT_GT(form->ListBoxClassesCommon->count(), 0);
     // As if chosen in "Load from File": the folder is remembered for the dialogs.
     EXPECT_EQ(QDir(form->StartFolder()), QFileInfo(kLab1).dir());
+}
+
+// Each tree says where it comes from, beside its heading and in its status panel's
+// tooltip, which shows the whole of it.
+TEST_F(Desktop, EachTreeSaysWhereItComesFrom) {
+    makeOnlineForm();
+    form->OpenOperands({kLab1, "tree:SALES"});
+    EXPECT_EQ(form->LabelSource1->text(), "schema file lab_1.txt");
+    EXPECT_EQ(form->LabelSource2->text(), "live");
+    form->show();
+    QApplication::processEvents();
+    auto tip = [this](int tree) {
+        QLabel* panel = form->StatusPanels[static_cast<size_t>(tree - 1)];
+        QHelpEvent help(QEvent::ToolTip, QPoint(5, 5), panel->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(panel, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    EXPECT_EQ(tip(1), "Tree #1: LAB_TREE\nschema file " + QFileInfo(kLab1).absoluteFilePath());
+    EXPECT_EQ(tip(2), "Tree #2: SALES\nlive");
+
+    // A tree read whole names its server, or the files it was read from.
+    struct Case {
+        const char* description;
+        bool server;
+        const char* shown;
+    };
+    for (const Case& c :
+         {Case{"ldap://dir.example", true, "live, ldap://dir.example"},
+          Case{"/etc/ldap/schema/core.schema", false, "/etc/ldap/schema/core.schema"}}) {
+        auto schema = std::make_shared<TreeSchema>();
+        schema->origin.description = c.description;
+        schema->origin.server = c.server;
+        schema->classes.emplace_back().name = "top";
+        schema->attributes.emplace_back().name = "cn";
+        schema->index();
+        fillPublishedSlot(2, std::move(schema));
+        form->ShowSlotState(2);
+        EXPECT_EQ(form->LabelSource2->text(), c.shown);
+        EXPECT_EQ(tip(2), QString("Tree #2: TREE\n") + c.shown);
+    }
+}
+
+// The quick check's headings count their lists; after a full run the common names with
+// findings are marked, their text as it was, and a double click on one shows its lines.
+TEST_F(Desktop, QuickCheckCountsAndMarksWhatAFullRunFound) {
+    makeOfflineForm();
+    form->OpenOperands({kLab1, kLab2});
+    form->show();
+    auto heading = [this](ListBox* list) {
+        return form->findChild<QLabel*>("Heading" + list->objectName())->text();
+    };
+    EXPECT_EQ(heading(form->ListBoxUniqueClasses1), "Unique on Tree #1 (1)");
+    EXPECT_EQ(heading(form->ListBoxClassesCommon), "Common Classes (5)");
+    EXPECT_EQ(heading(form->ListBoxUniqueClasses2), "Unique on Tree #2 (1)");
+    EXPECT_EQ(heading(form->ListBoxUniqueAttr1), "Unique on Tree #1 (2)");
+    EXPECT_EQ(heading(form->ListBoxAttrCommon), "Common Attributes (5)");
+    EXPECT_EQ(heading(form->ListBoxUniqueAttr2), "Unique on Tree #2 (2)");
+
+    struct Case {
+        bool classes;
+        QStringList marked;
+    };
+    for (const Case& c :
+         {Case{true, {"Person", "Top", "User"}}, Case{false, {"Full Name", "Surname"}}}) {
+        SCOPED_TRACE(c.classes ? "classes" : "attributes");
+        ListBox* common = c.classes ? form->ListBoxClassesCommon : form->ListBoxAttrCommon;
+        ListBox* results =
+            c.classes ? form->ListBoxCompareClassesResults : form->ListBoxCompareAttrResults;
+        QTabWidget* pages = c.classes ? form->PageControlClasses : form->PageControlAttr;
+        form->PageControl->setCurrentWidget(c.classes ? form->TabSheetCompareClasses
+                                                      : form->TabSheetCompareAttributes);
+        const QStringList names = texts(common);
+        auto marked = [&] {
+            QStringList out;
+            for (int row = 0; row < common->count(); ++row)
+                if (common->itemMarked(row)) out << common->itemText(row);
+            return out;
+        };
+        EXPECT_TRUE(marked().isEmpty());
+        c.classes ? form->BitBtnCompareClassesClick(form->BitBtnCompareClasses)
+                  : form->BitBtnCompareAttrClick(form->BitBtnCompareAttr);
+        EXPECT_EQ(marked(), c.marked);
+        EXPECT_EQ(texts(common), names);
+
+        // As the user's double click comes: a click, then the second press.
+        auto doubleClick = [common](int row) {
+            clickLine(common, row);
+            QTest::mouseDClick(common->viewport(), Qt::LeftButton, {},
+                               common->visualRect(common->model()->index(row, 0)).center());
+        };
+        // A name without findings: a double click changes nothing.
+        pages->setCurrentIndex(0);
+        QApplication::processEvents();
+        ASSERT_FALSE(common->itemMarked(0));
+        doubleClick(0);
+        EXPECT_EQ(pages->currentIndex(), 0);
+
+        // A marked one: its lines, all of them and no others, selected on the results page.
+        const QString name = c.marked.last();
+        doubleClick(static_cast<int>(names.indexOf(name)));
+        EXPECT_EQ(pages->currentIndex(), 1);
+        QStringList about;
+        for (int line = 0; line < results->count(); ++line)
+            if (results->itemText(line).contains("for \"" + name + "\""))
+                about << results->itemText(line);
+        ASSERT_FALSE(about.isEmpty());
+        EXPECT_EQ(results->selectedText(), about.join('\n'));
+    }
+
+    // A tree loaded again makes the marks stale: they go; the counts stay right.
+    ASSERT_TRUE(form->OpenTreeFile(2, kLab2));
+    for (int row = 0; row < form->ListBoxClassesCommon->count(); ++row)
+        EXPECT_FALSE(form->ListBoxClassesCommon->itemMarked(row));
+    EXPECT_EQ(heading(form->ListBoxClassesCommon), "Common Classes (5)");
 }
 
 TEST_F(Desktop, LiveTreeOperandsGoThroughTheSelectors) {

@@ -12,11 +12,29 @@
 
 namespace {
 
+// A server that is down: every change to its tree fails.
+class DownSource : public SchemaSource {
+  public:
+    SchemaLoad load() override {
+        SchemaLoad load;
+        load.failure = {-634, "DSChangeCurrentTree", "ldap://down.example: cannot connect"};
+        return load;
+    }
+};
+
+class DownClient : public FakeDirClient {
+  public:
+    void addDown(const std::string& treeName) {
+        directory().connections.push_back({treeName, nullptr, std::make_shared<DownSource>()});
+    }
+};
+
 class TreeLoading : public FormFixture {
   protected:
-    // Two trees: LAB_TREE (the fake's default one) and SALES.
-    void makeOnlineForm() {
-        auto client = std::make_unique<FakeDirClient>();
+    // Two trees: LAB_TREE (the fake's default one) and SALES; with down, also DOWN, a
+    // server that cannot be reached.
+    void makeOnlineForm(bool down = false) {
+        auto client = std::make_unique<DownClient>();
         fake = client.get();
         fake->setConnections({"LAB_TREE"});
         fake->addClass("Top", 0x06, {0x06, 0x03, 0x55, 0x06, 0x00}, {}, {}, {}, {"Object Class"});
@@ -27,7 +45,9 @@ class TreeLoading : public FormFixture {
         fake->addAttr("Object Class", 0x04, 20);
         fake->addAttr("Surname", 0x02, 3, 1, 64);
         sales = fake->addConnection("SALES");
+        if (down) client->addDown("DOWN");
         makeForm(std::move(client));
+        dialogs.messages.clear();
     }
 
     void choose(QComboBox* combo, const QString& tree) {
@@ -77,23 +97,121 @@ TEST_F(TreeLoading, OnlineLoadTouchesOnlyItsSlot) {
     EXPECT_FALSE(form->isTabShown(form->TabSheetSchemaTree1));
 }
 
-TEST_F(TreeLoading, FailedTreeChangeKeepsTheOldListsUnderTheNewName) {
+// Tree #1 as the window shows it: what a failed change must leave as it found.
+struct SlotView {
+    QString label, status, selector, source;
+    QStringList classes, attrs;
+    std::string treeName;
+    std::uint8_t online;
+    bool operator==(const SlotView&) const = default;
+    friend void PrintTo(const SlotView& v, std::ostream* out) {
+        *out << (QStringList{v.label, v.status, v.selector, v.source} + v.classes + v.attrs)
+                    .join(" | ")
+                    .toStdString()
+             << " | " << v.treeName << " | " << int(v.online);
+    }
+};
+
+// Every failed change leaves the slot, and all that shows it, as it was; the comparison
+// reads what the slot holds, with no dialog, as before the change.
+TEST_F(TreeLoading, AFailedTreeChangeLeavesTheSlotAsItWas) {
+    for (const bool fromFile : {false, true}) {
+        SCOPED_TRACE(fromFile ? "a schema file in Tree #1" : "a live tree in Tree #1");
+        makeOnlineForm(true);
+        choose(form->ComboBoxTree2, "LAB_TREE");
+        if (fromFile)
+            ASSERT_TRUE(form->OpenTreeFile(1, QString(KALVIX_TEST_DATA) + "/cli/lab_1.txt"));
+        else
+            choose(form->ComboBoxTree1, "LAB_TREE");
+        auto view = [this] {
+            return SlotView{form->LabelTree1->text(),
+                            form->StatusPanels[0]->text(),
+                            form->ComboBoxTree1->currentText(),
+                            form->LabelSource1->text(),
+                            texts(form->ListBoxClasses1),
+                            texts(form->ListBoxAttr1),
+                            form->Trees(1).TreeName,
+                            form->Trees(1).Online};
+        };
+        const SlotView before = view();
+        EXPECT_EQ(before.selector, fromFile ? "" : "LAB_TREE");
+        EXPECT_EQ(before.source, fromFile ? "schema file lab_1.txt" : "live");
+        form->BitBtnCompareClassesClick(form->BitBtnCompareClasses);
+        const QStringList results = texts(form->ListBoxCompareClassesResults);
+        dialogs.messages.clear();
+
+        // A server that is down; a change that fails half way, the context already on the
+        // other tree; one that fails at once.
+        struct Failing {
+            const char* tree;
+            int writeFailing;  // which write to the context fails: 0 all, -1 none
+        };
+        for (const Failing& failing :
+             {Failing{"DOWN", -1}, Failing{"SALES", 2}, Failing{"LAB_TREE", 0}}) {
+            SCOPED_TRACE(failing.tree);
+            if (failing.writeFailing >= 0)
+                fake->failOn("dcWriteContext", -634,
+                             static_cast<std::uint32_t>(failing.writeFailing));
+            choose(form->ComboBoxTree1, failing.tree);
+            ASSERT_EQ(dialogs.messages.size(), 1u);
+            EXPECT_EQ(dialogs.messages[0].text, "Error FFFFFD86: DSChangeCurrentTree");
+            EXPECT_EQ(view(), before);
+            EXPECT_TRUE(form->ComboBoxTree1->isEnabled());
+            dialogs.messages.clear();
+        }
+        form->BitBtnCompareClassesClick(form->BitBtnCompareClasses);
+        EXPECT_EQ(texts(form->ListBoxCompareClassesResults), results);
+        for (const ShownMessage& m : dialogs.messages)
+            EXPECT_EQ(m.type, DlgType::Plain) << m.text.toStdString();
+    }
+}
+
+// A run whose trees give no definition at all stops at once with one message and no
+// verdict; a first name that fails alone is shown late, and the run goes on.
+TEST_F(TreeLoading, ARunThatReadsNoDefinitionStopsWithOneMessage) {
+    struct Case {
+        bool classes;
+        const char* operation;
+        const char* message;
+    };
+    for (const Case& c :
+         {Case{true, "dcFetchClasses",
+               "Reading the definitions of Tree #1 \"LAB_TREE\" failed (Error FFFFFD86: "
+               "U_DSGetClassDef: Person); the comparison stopped"},
+          Case{false, "dcFetchAttributes",
+               "Reading the definitions of Tree #1 \"LAB_TREE\" failed (Error FFFFFD86: "
+               "U_DSGetAttributeInfo: CN); the comparison stopped"}}) {
+        SCOPED_TRACE(c.operation);
+        makeOnlineForm();
+        choose(form->ComboBoxTree1, "LAB_TREE");
+        choose(form->ComboBoxTree2, "LAB_TREE");
+        fake->failOn(c.operation, -634);
+        dialogs.messages.clear();
+        ListBox* results =
+            c.classes ? form->ListBoxCompareClassesResults : form->ListBoxCompareAttrResults;
+        c.classes ? form->BitBtnCompareClassesClick(form->BitBtnCompareClasses)
+                  : form->BitBtnCompareAttrClick(form->BitBtnCompareAttr);
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0].type, DlgType::Error);
+        EXPECT_EQ(dialogs.messages[0].text.toStdString(), c.message);
+        EXPECT_EQ(results->count(), 0);
+        EXPECT_EQ(form->StatusPanels[2]->text(), kMakerAddress);
+    }
+
+    // Only the first class fails: its messages come, late, and every class is compared.
     makeOnlineForm();
     choose(form->ComboBoxTree1, "LAB_TREE");
-    const QStringList before = texts(form->ListBoxClasses1);
+    choose(form->ComboBoxTree2, "LAB_TREE");
+    fake->failOn("dcFetchClasses", -601, 0, "Person");
     dialogs.messages.clear();
-    fake->failOn("dcWriteContext", -634);
-    choose(form->ComboBoxTree1, "SALES");
-    ASSERT_EQ(dialogs.messages.size(), 1u);
-    EXPECT_EQ(dialogs.messages[0].type, DlgType::Error);
-    EXPECT_EQ(dialogs.messages[0].text, "Error FFFFFD86: DSChangeCurrentTree");
-    EXPECT_EQ(dialogs.messages[0].detail, "");  // this client has no message table
-    EXPECT_EQ(form->Trees(1).TreeName, "SALES");
-    EXPECT_EQ(form->Trees(1).Online, 1);
-    EXPECT_EQ(form->StatusPanels[0]->text(), "Tree #1: SALES");
-    EXPECT_EQ(texts(form->ListBoxClasses1), before);
-    EXPECT_EQ(form->LabelTree1->text(), "Tree #1:  LAB_TREE (online)");
-    EXPECT_TRUE(form->ComboBoxTree1->isEnabled());
+    std::vector<QString> progress;
+    dialogs.onMessage = [&] { progress.push_back(form->StatusPanels[2]->text()); };
+    form->BitBtnCompareClassesClick(form->BitBtnCompareClasses);
+    ASSERT_FALSE(dialogs.messages.empty());
+    EXPECT_EQ(dialogs.messages[0].text, "Error FFFFFDA7: U_DSGetClassDef: Person");
+    for (const ShownMessage& m : dialogs.messages)
+        EXPECT_FALSE(m.text.contains("stopped")) << m.text.toStdString();
+    EXPECT_EQ(progress.front(), "Top");  // shown once the second class was read
 }
 
 TEST_F(TreeLoading, SavedSchemaLoadsIntoTheOtherSlot) {

@@ -53,8 +53,10 @@ void AppendPublishedText(const TTreeInfo& slot, ElementType type, const std::str
 
 // A whole run: unique names of Tree #1, of Tree #2, then the common names' findings in
 // Tree #1's order. progress is called with each name of Tree #1 before it is handled.
-void CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const FindingFn& sink);
-void CompareAllAttributes(Workspace& ws, UiHooks& ui, const LineFn& progress,
+// False when the run stopped because a tree gave none of its definitions (its first two
+// reads failed); one message says so, and the findings are not the whole comparison.
+bool CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const FindingFn& sink);
+bool CompareAllAttributes(Workspace& ws, UiHooks& ui, const LineFn& progress,
                           const FindingFn& sink);
 
 // The element types beside classes and attribute types, in the order they are compared.

@@ -1,4 +1,6 @@
 // The comparisons that fetch their definitions: one name, or a whole run over both trees.
+#include <algorithm>
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -54,16 +56,20 @@ Lines LinesOf(const Findings& findings) {
 
 // Each tree's definition is fetched under that tree's own spelling of the name; the
 // findings name it as Tree #1 writes it.
-void FetchClasses(Workspace& ws, UiHooks& ui, const std::string& className,
-                  const std::string& name2, TClassInfo& a, TClassInfo& b) {
-    GetClassDef(ws, ui, 1, className, a);
-    GetClassDef(ws, ui, 2, name2, b);
+// Each tree's reads report through its own hooks. Both return the trees whose read
+// failed: bit 1 for Tree #1, bit 2 for Tree #2.
+unsigned FetchClasses(Workspace& ws, UiHooks& ui1, UiHooks& ui2, const std::string& className,
+                      const std::string& name2, TClassInfo& a, TClassInfo& b) {
+    const bool whole1 = GetClassDef(ws, ui1, 1, className, a);
+    const bool whole2 = GetClassDef(ws, ui2, 2, name2, b);
+    return (whole1 ? 0U : 1U) | (whole2 ? 0U : 2U);
 }
 
-void FetchAttrs(Workspace& ws, UiHooks& ui, const std::string& attrName, const std::string& name2,
-                std::string& def1, std::string& def2) {
-    GetAttrDef(ws, ui, 1, attrName, def1);
-    GetAttrDef(ws, ui, 2, name2, def2);
+unsigned FetchAttrs(Workspace& ws, UiHooks& ui1, UiHooks& ui2, const std::string& attrName,
+                    const std::string& name2, std::string& def1, std::string& def2) {
+    const bool whole1 = GetAttrDef(ws, ui1, 1, attrName, def1);
+    const bool whole2 = GetAttrDef(ws, ui2, 2, name2, def2);
+    return (whole1 ? 0U : 1U) | (whole2 ? 0U : 2U);
 }
 
 // The records a run fetches into, one pair for the whole run: the reads reuse their room
@@ -73,30 +79,93 @@ struct RunRecords {
     std::string attr1, attr2;
 };
 
-void CompareClass(Workspace& ws, UiHooks& ui, const std::string& className,
-                  const std::string& name2, RunRecords& records, Findings& out) {
-    FetchClasses(ws, ui, className, name2, records.class1, records.class2);
+unsigned CompareClass(Workspace& ws, UiHooks& ui1, UiHooks& ui2, const std::string& className,
+                      const std::string& name2, RunRecords& records, Findings& out) {
+    const unsigned failed =
+        FetchClasses(ws, ui1, ui2, className, name2, records.class1, records.class2);
     CompareClassInfos(className, records.class1, records.class2, out);
     CompareFields(ws, ElementType::ObjectClass, className, name2, out);
+    return failed;
 }
 
-void CompareAttr(Workspace& ws, UiHooks& ui, const std::string& attrName, const std::string& name2,
-                 RunRecords& records, Findings& out) {
+unsigned CompareAttr(Workspace& ws, UiHooks& ui1, UiHooks& ui2, const std::string& attrName,
+                     const std::string& name2, RunRecords& records, Findings& out) {
     // A schema file's missing entry leaves what is passed: the last attribute's must go.
     records.attr1.clear();
     records.attr2.clear();
-    FetchAttrs(ws, ui, attrName, name2, records.attr1, records.attr2);
+    const unsigned failed = FetchAttrs(ws, ui1, ui2, attrName, name2, records.attr1, records.attr2);
     CompareAttrDefs(attrName, records.attr1, records.attr2, out);
     CompareFields(ws, ElementType::AttributeType, attrName, name2, out);
+    return failed;
 }
 
-using Comparer = void (*)(Workspace&, UiHooks&, const std::string&, const std::string&, RunRecords&,
-                          Findings&);
+using Comparer = unsigned (*)(Workspace&, UiHooks&, UiHooks&, const std::string&,
+                              const std::string&, RunRecords&, Findings&);
+
+// The messages of a run's reads, kept in their order until the run knows whether to show
+// them; each remembers the tree it is about.
+class HeldMessages {
+  public:
+    explicit HeldMessages(UiHooks& ui) : ui_(ui) {}
+    void hold(int tree, bool error, DlgType type, const std::string& msg,
+              const std::string& detail) {
+        held_.push_back({tree, error, type, msg, detail});
+    }
+    UiHooks& ui() { return ui_; }
+    void show() {
+        for (const Held& h : held_) {
+            if (h.error)
+                ui_.showErrorDlg(h.msg, h.detail);
+            else
+                ui_.showMsgDlg(h.type, h.msg);
+        }
+        held_.clear();
+    }
+    // Instead of them all: that the tree gave no definition, with its first error.
+    void showStopped(int tree, const std::string& treeName) {
+        const auto first = std::find_if(held_.begin(), held_.end(), [tree](const Held& h) {
+            return h.error && h.tree == tree;
+        });
+        const std::string code = first != held_.end() ? " (" + first->msg + ")" : std::string();
+        ui_.showErrorDlg("Reading the definitions of Tree #" + std::to_string(tree) + " \"" +
+                             treeName + "\" failed" + code + "; the comparison stopped",
+                         first != held_.end() ? first->detail : std::string());
+        held_.clear();
+    }
+
+  private:
+    struct Held {
+        int tree;
+        bool error;
+        DlgType type;
+        std::string msg;
+        std::string detail;
+    };
+    UiHooks& ui_;
+    std::vector<Held> held_;
+};
+
+// One tree's reads, reporting into the run's held messages.
+class HeldUi : public UiHooks {
+  public:
+    HeldUi(HeldMessages& messages, int tree) : messages_(messages), tree_(tree) {}
+    void showMsgDlg(DlgType type, const std::string& msg) override {
+        messages_.hold(tree_, false, type, msg, {});
+    }
+    void showErrorDlg(const std::string& msg, const std::string& detail) override {
+        messages_.hold(tree_, true, DlgType::Error, msg, detail);
+    }
+    void processEvents() override { messages_.ui().processEvents(); }
+
+  private:
+    HeldMessages& messages_;
+    int tree_;
+};
 
 // The run shared by classes and attributes. The name lists are copied first: the window
 // lets events run in between, and a reload must not pull the lists away from under the
 // loop. (The finding sink is not called emit: QtCore defines that word away.)
-void CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingType uniqueType,
+bool CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingType uniqueType,
                 ElementType type, Comparer compare, const LineFn& progress, const FindingFn& sink) {
     const NameList names1 = ws.tree(1).*names;
     const NameList names2 = ws.tree(2).*names;
@@ -135,18 +204,44 @@ void CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingT
         for (const Finding& f : same) sink(f);
     }
 
+    // A tree that fails the first two names it is asked for, having given none before,
+    // gives none at all (a server gone, a context on no tree): the run stops with one
+    // message rather than one per definition. The first failure's messages wait for the
+    // second name to tell which it is, and so do its findings.
+    HeldMessages held(ui);
+    HeldUi ui1(held, 1);
+    HeldUi ui2(held, 2);
+    unsigned readFrom = 0;     // trees that have given a definition in this run
+    unsigned failedFirst = 0;  // trees whose first name failed, its messages held
+    Findings pending;          // the findings that wait with them
     Findings found;
     RunRecords records;
     for (std::size_t i = 0; i < names1.size(); ++i) {
         if (progress) progress(names1[i].name);
         if (in2[i] == kNoMatch) continue;
         found.clear();
-        compare(ws, ui, names1[i].name, names2[in2[i]].name, records, found);
+        const unsigned failed =
+            compare(ws, ui1, ui2, names1[i].name, names2[in2[i]].name, records, found);
+        if (const unsigned failedAgain = failed & failedFirst; failedAgain != 0) {
+            const int tree = (failedAgain & 1U) != 0 ? 1 : 2;
+            held.showStopped(tree, ws.tree(tree).TreeName);
+            return false;
+        }
+        readFrom |= 3U & ~failed;
+        failedFirst = failed & ~readFrom;
+        std::move(found.begin(), found.end(), std::back_inserter(pending));
+        if (failedFirst != 0) continue;
+        held.show();
         if (sink)
-            for (const Finding& f : found) sink(f);
+            for (const Finding& f : pending) sink(f);
+        pending.clear();
         // After the findings are out, so the growing list is painted during a long run.
         ui.processEvents();
     }
+    held.show();
+    if (sink)
+        for (const Finding& f : pending) sink(f);
+    return true;
 }
 
 }  // namespace
@@ -155,7 +250,7 @@ OneComparison CompareOneClassFindings(Workspace& ws, UiHooks& ui, const std::str
     TClassInfo a;
     TClassInfo b;
     const std::string name2 = SpellingIn(ws.tree(2).ClassNames, className);
-    FetchClasses(ws, ui, className, name2, a, b);
+    FetchClasses(ws, ui, ui, className, name2, a, b);
     // The comparison consumes the lists; an identical class is shown as Tree #1 has it.
     TClassInfo shown = a;
     OneComparison result;
@@ -175,7 +270,7 @@ OneComparison CompareOneAttrFindings(Workspace& ws, UiHooks& ui, const std::stri
     std::string def1;
     std::string def2;
     const std::string name2 = SpellingIn(ws.tree(2).AttrNames, attrName);
-    FetchAttrs(ws, ui, attrName, name2, def1, def2);
+    FetchAttrs(ws, ui, ui, attrName, name2, def1, def2);
     OneComparison result;
     CompareAttrDefs(attrName, def1, def2, result.findings);
     CompareFields(ws, ElementType::AttributeType, attrName, name2, result.findings);
@@ -223,15 +318,15 @@ void AppendPublishedText(const TTreeInfo& slot, ElementType type, const std::str
     out.push_back(element->text);
 }
 
-void CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const FindingFn& sink) {
-    CompareAll(ws, ui, &TTreeInfo::ClassNames, FindingType::UniqueClass, ElementType::ObjectClass,
-               CompareClass, progress, sink);
+bool CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const FindingFn& sink) {
+    return CompareAll(ws, ui, &TTreeInfo::ClassNames, FindingType::UniqueClass,
+                      ElementType::ObjectClass, CompareClass, progress, sink);
 }
 
-void CompareAllAttributes(Workspace& ws, UiHooks& ui, const LineFn& progress,
+bool CompareAllAttributes(Workspace& ws, UiHooks& ui, const LineFn& progress,
                           const FindingFn& sink) {
-    CompareAll(ws, ui, &TTreeInfo::AttrNames, FindingType::UniqueAttribute,
-               ElementType::AttributeType, CompareAttr, progress, sink);
+    return CompareAll(ws, ui, &TTreeInfo::AttrNames, FindingType::UniqueAttribute,
+                      ElementType::AttributeType, CompareAttr, progress, sink);
 }
 
 bool PublishesOtherElements(Workspace& ws) {
