@@ -335,9 +335,9 @@ ClientConfig ConfigFrom(const QByteArray& data, const std::string& baseDir) {
             config.connections.push_back(
                 ConnectionFrom(connections.at(i), static_cast<std::size_t>(i), baseDir));
         } catch (const ParseError& e) {
-            config.leftOut.push_back(
-                ConnectionPlace(static_cast<std::size_t>(i), connections.at(i).toObject()) + ": " +
-                e.what + kConnectionLeftOut);
+            config.leftOut[static_cast<std::size_t>(i)] =
+                (ConnectionPlace(static_cast<std::size_t>(i), connections.at(i).toObject()) + ": " +
+                 e.what + kConnectionLeftOut);
         }
     }
 
@@ -348,9 +348,9 @@ ClientConfig ConfigFrom(const QByteArray& data, const std::string& baseDir) {
         for (std::size_t i = 0; i < config.connections.size() && !config.primary; ++i)
             if (config.connections[i].treeName == name) config.primary = i;
         if (!config.primary)
-            config.leftOut.push_back(Key("primary") +
-                                     ": no usable connection has the tree name \"" + name + "\"" +
-                                     kNoPrimary);
+            config.leftOut[kPrimaryLeftOut] =
+                (Key("primary") + ": no usable connection has the tree name \"" + name + "\"" +
+                 kNoPrimary);
     } else if (!primary.isUndefined() && !primary.isNull()) {
         try {
             if (connections.empty()) Fail(Key("primary"), "there are no connections");
@@ -364,7 +364,7 @@ ClientConfig ConfigFrom(const QByteArray& data, const std::string& baseDir) {
                                      connections.at(static_cast<qsizetype>(index)).toObject()) +
                          " is left out");
         } catch (const ParseError& e) {
-            config.leftOut.push_back(e.what + kNoPrimary);
+            config.leftOut[kPrimaryLeftOut] = e.what + kNoPrimary;
         }
     }
 

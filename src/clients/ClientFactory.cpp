@@ -73,7 +73,7 @@ std::unique_ptr<DirClient> CreateClientFromConfig(const std::string& path) {
     if (!ReadClientConfig(path, config, error)) return CreateUnavailableClient(error);
 
     SimDirectory directory;
-    std::vector<std::string> leftOut = std::move(config.leftOut);
+    std::map<std::size_t, std::string> leftOut = std::move(config.leftOut);
     // Connections that serve the same description share one tree; one that cannot be read
     // leaves out only the connections that name it.
     std::map<std::string, std::shared_ptr<SimTree>> trees;
@@ -92,8 +92,8 @@ std::unique_ptr<DirClient> CreateClientFromConfig(const std::string& path) {
                     unreadable[c.treeFile] = error;
             }
             if (!tree) {
-                leftOut.push_back(ConnectionPlace(c.index, c.entry) + ": " +
-                                  unreadable[c.treeFile] + kConnectionLeftOut);
+                leftOut[c.index] = ConnectionPlace(c.index, c.entry) + ": " +
+                                   unreadable[c.treeFile] + kConnectionLeftOut;
                 continue;
             }
         }
@@ -101,12 +101,12 @@ std::unique_ptr<DirClient> CreateClientFromConfig(const std::string& path) {
         directory.connections.push_back({c.treeName, std::move(tree), c.source});
     }
     if (config.primary && !primary)
-        leftOut.push_back("\"primary\": " +
-                          ConnectionPlace(config.connections[*config.primary].index,
-                                          config.connections[*config.primary].entry) +
-                          " is left out (none is primary)");
+        leftOut[kPrimaryLeftOut] = ("\"primary\": " +
+                                    ConnectionPlace(config.connections[*config.primary].index,
+                                                    config.connections[*config.primary].entry) +
+                                    " is left out (none is primary)");
     std::string notice;
-    for (const std::string& line : leftOut)
+    for (const auto& [entry, line] : leftOut)
         notice += (notice.empty() ? "" : "\n") + path + ": " + line;
     // Nothing usable left: the client cannot start, and says why.
     if (directory.connections.empty() && !notice.empty()) return CreateUnavailableClient(notice);

@@ -161,7 +161,8 @@ std::string Suffix(const std::string& name) {
 
 // Each entry of "files" as the files it stands for, in order, each file once: a folder's
 // .schema and .ldif files and a pattern's matches in name order. A folder holding X.schema
-// and X.ldif (OpenLDAP ships each schema in both forms) gives X.schema only. False with why
+// and X.ldif (OpenLDAP ships each schema in both forms) gives X.schema only; names that
+// begin with a dot are left out, by a folder as by a pattern. False with why
 // when a folder cannot be listed, or a folder or pattern gives no file.
 bool ExpandFiles(const std::vector<std::string>& entries, std::vector<std::string>& files,
                  std::string& error) {
@@ -191,7 +192,8 @@ bool ExpandFiles(const std::vector<std::string>& entries, std::vector<std::strin
             std::size_t found = 0;
             for (const std::string& name : names) {
                 const std::string suffix = Suffix(name);
-                if (suffix != "schema" && suffix != "ldif") continue;
+                // Hidden files are left as a pattern leaves them.
+                if (name[0] == '.' || (suffix != "schema" && suffix != "ldif")) continue;
                 if (suffix == "ldif" && all.count(name.substr(0, name.size() - 4) + "schema") != 0)
                     continue;
                 take(Joined(entry, name));

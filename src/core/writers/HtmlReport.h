@@ -13,7 +13,7 @@ struct ReportTree {
     std::string name;    // the tree's name
     std::string source;  // the schema file's path, or "live" and how it was reached
     // The definitions its source gave that take no part ("core.schema:212: text: why").
-    std::vector<std::string> leftOut;
+    std::vector<std::string> leftOut = {};
 };
 
 // One kind of name (classes or attributes).
