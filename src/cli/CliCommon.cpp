@@ -316,22 +316,19 @@ void Session::startClient() {
     if (code == 0xFFFF) {
         // The reason names the file; a file with no usable connection names each.
         const std::string reason = ClientMessageText(client, code);
-        const std::size_t lines =
-            static_cast<std::size_t>(std::count(reason.begin(), reason.end(), '\n'));
-        if (lines == 0)
+        if (reason.find('\n') == std::string::npos)
             throw Trouble("cannot use the directory client configuration: " + reason +
                           " (mend it as kalvix-client.json(5) describes, or name another with "
                           "KALVIX_CLIENT)");
+        // Each connection left out, then that none is left.
         progress_.clear();
-        std::size_t start = 0;
-        for (std::size_t end = reason.find('\n'); start <= reason.size();
-             end = reason.find('\n', start)) {
+        const std::size_t last = reason.rfind('\n');
+        for (std::size_t start = 0; start < last;) {
+            const std::size_t end = reason.find('\n', start);
             Complain(reason.substr(start, end - start));
-            if (end == std::string::npos) break;
             start = end + 1;
         }
-        throw Trouble("no connection in " + config +
-                      " can be used (mend them as kalvix-client.json(5) describes)");
+        throw Trouble(reason.substr(last + 1) + " (mend them as kalvix-client.json(5) describes)");
     }
     if (code != 0) {
         const std::string why = ClientMessageText(client, code);

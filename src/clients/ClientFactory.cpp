@@ -109,7 +109,8 @@ std::unique_ptr<DirClient> CreateClientFromConfig(const std::string& path) {
     for (const auto& [entry, line] : leftOut)
         notice += (notice.empty() ? "" : "\n") + path + ": " + line;
     // Nothing usable left: the client cannot start, and says why.
-    if (directory.connections.empty() && !notice.empty()) return CreateUnavailableClient(notice);
+    if (directory.connections.empty() && !notice.empty())
+        return CreateUnavailableClient(notice + "\nno connection in " + path + " can be used");
     directory.primary = primary;
     directory.messages = std::move(config.messages);
     directory.failures = std::move(config.failures);
