@@ -1024,6 +1024,18 @@ INSTANTIATE_TEST_SUITE_P(
         BadEntry{"UnknownKind", R"({"treeName": "T", "kind": "x500"})", "\"ldap\""}),
     [](const auto& info) { return std::string(info.param.label); });
 
+// The annotated example the package installs is a configuration the programs take whole.
+TEST(SourceConfigs, TheAnnotatedExampleIsUsedWhole) {
+    ClientConfig config;
+    std::string error;
+    ASSERT_TRUE(
+        ReadClientConfig(KALVIX_SOURCE_DIR "/data/examples/kalvix-client.json", config, error))
+        << error;
+    EXPECT_THAT(config.leftOut, IsEmpty());
+    EXPECT_EQ(config.connections.size(), 4u);
+    EXPECT_EQ(config.primary, 0u);
+}
+
 TEST(SourceConfigs, ResolvePathsAndLeaveTheNameToTheSource) {
     ClientConfig config;
     std::string error;
