@@ -225,7 +225,7 @@ std::string DirectoryErrorText(std::int64_t code, const std::string& operation,
     else if (step == "U_DSReadAvailableClasses")
         what = "cannot read the class names of " + ofTree;
     else if (step == "U_DSReadAvailableAttributes" && code == ldapcode::kBadSchema)
-        what = ofTree + " is compared without the definitions that do not parse";
+        what = ofTree + " is read without the definitions that do not parse";
     else if (step == "U_DSReadAvailableAttributes")
         what = "cannot read the attribute names of " + ofTree;
     else if (step == "U_DSGetClassDef" && !name.empty())

@@ -111,7 +111,7 @@ TEST_F(HostileNames, ControlCharactersShowByNumberOneLineEach) {
          "Classes - Unique on Tree #1\nfine\n\nClasses - Common Classes\n\n"
          "Classes - Unique on Tree #2\nTop\n\nAttributes - Unique on Tree #1\n\n"
          "Attributes - Common Attributes\n\nAttributes - Unique on Tree #2\nCN\n",
-         "kalvix-cli: the tree \"DUMP\" is compared without the definitions that do not parse "
+         "kalvix-cli: the tree \"DUMP\" is read without the definitions that do not parse "
          "(mend the definitions named; error FFFFFD9B):\n" +
              file("dump\\x1B[2J.ldif") + ": 1 object class definition left out:\n- " +
              file("dump\\x1B[2J.ldif") +
