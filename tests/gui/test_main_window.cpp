@@ -54,7 +54,7 @@ TEST_F(MainWindow, StartUpNamesAConnectionLeftOutAndOffersTheOthers) {
     makeForm(CreateClientFromConfig(config));
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].type, DlgType::Warning);
-    EXPECT_EQ(dialogs.messages[0].text,
+    EXPECT_EQ(dialogs.messages[0].text.toStdString(),
               "The directory client leaves out what it cannot use of its configuration:\n" +
                   config +
                   ": connection 2 (\"LAB\"): the key \"uri\" is missing (the connection is left "
