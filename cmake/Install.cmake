@@ -1,6 +1,7 @@
 # Installing Kalvix as a Linux program: both programs in bin/, the information text and the
 # demo directory in share/kalvix/, the desktop entry, metainfo and icons where desktops look,
-# the manuals, the bash completion, and the licence with the documentation.
+# the manuals, the bash completion, and the licence and an example configuration with the
+# documentation.
 include(GNUInstallDirs)
 # Named after the package, not the project.
 set(KALVIX_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/kalvix)
@@ -27,21 +28,27 @@ if(TARGET kalvix-cli)
           DESTINATION ${KALVIX_DOCDIR}/examples)
 endif()
 
-# Manuals, compressed as distributions ship them (-n: the same bytes on every build).
+# Manuals, compressed as distributions ship them (-n: the same bytes on every build): the
+# programs' in section 1, the client configuration's in section 5.
 set(KALVIX_MANUALS)
-foreach(page kalvix kalvix-cli)
-  if(page STREQUAL "kalvix" AND NOT TARGET kalvix)
+foreach(page kalvix.1 kalvix-cli.1 kalvix-client.json.5)
+  if(page STREQUAL "kalvix.1" AND NOT TARGET kalvix)
     continue()
   endif()
-  set(manual ${PROJECT_BINARY_DIR}/man/${page}.1.gz)
+  string(REGEX REPLACE ".*\\." "" section ${page})
+  set(manual ${PROJECT_BINARY_DIR}/man/${page}.gz)
   add_custom_command(OUTPUT ${manual}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
-    COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/docs/man/${page}.1 > ${manual}
-    DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/${page}.1)
+    COMMAND gzip -9n -c ${PROJECT_SOURCE_DIR}/docs/man/${page} > ${manual}
+    DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/${page})
   list(APPEND KALVIX_MANUALS ${manual})
+  install(FILES ${manual} DESTINATION ${CMAKE_INSTALL_MANDIR}/man${section})
 endforeach()
 add_custom_target(kalvix_manuals ALL DEPENDS ${KALVIX_MANUALS})
-install(FILES ${KALVIX_MANUALS} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# An annotated configuration to start from, beside the other documentation.
+install(FILES ${PROJECT_SOURCE_DIR}/data/examples/kalvix-client.json
+        DESTINATION ${KALVIX_DOCDIR}/examples)
 
 # bash-completion loads a command's completion from a file named after it, in
 # DATADIR/bash-completion/completions of any folder in XDG_DATA_DIRS (and /usr/share).

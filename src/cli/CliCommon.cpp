@@ -12,6 +12,7 @@
 #include "ClientFactory.h"
 #include "D_NW.h"
 #include "D_Util.h"
+#include "LdapSchema.h"
 #include "RegularFile.h"
 #include "SchemaFile.h"
 #include "TreeLoading.h"
@@ -205,6 +206,79 @@ void CliUi::showMsgDlg(DlgType type, const std::string& msg) {
     if (type == DlgType::Error || type == DlgType::Warning) trouble_ = true;
 }
 
+namespace {
+
+// What the user can do about a failure the client explains with code.
+std::string WhatToDo(std::int64_t code) {
+    const std::string config = ClientConfigPath();
+    switch (code) {
+        case ldapcode::kUnreachable:
+            return "check that the server runs and that its address and TLS settings in " + config +
+                   " are right";
+        case ldapcode::kTimedOut:
+            return "check that the server answers, or give it a longer \"timeout\" in " + config;
+        case ldapcode::kBindRefused:
+            return "check \"bindDn\" and \"passwordFile\" in " + config;
+        case ldapcode::kNoAccess:
+            return "bind as someone allowed to read the schema (\"bindDn\" in " + config + ")";
+        case ldapcode::kNoSubschema:
+            return "check that " + config + " names the right server or files";
+        case ldapcode::kFileError:
+            return "check the files " + config + " names";
+        case ldapcode::kBadSchema:
+            return "mend the definitions named";
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+
+std::string DirectoryErrorText(std::int64_t code, const std::string& operation,
+                               const std::string& explanation, const std::string& tree) {
+    const std::size_t colon = operation.find(": ");
+    const std::string step = operation.substr(0, colon);
+    const std::string name =
+        colon == std::string::npos ? std::string() : DoubleQuote(operation.substr(colon + 2));
+    const std::string ofTree =
+        tree.empty() ? std::string("the tree") : "the tree " + DoubleQuote(tree);
+    std::string what;
+    if (step == "DSChangeCurrentTree")
+        what = "cannot read " + ofTree;
+    else if (step == "U_DSReadAvailableClasses")
+        what = "cannot read the class names of " + ofTree;
+    else if (step == "U_DSReadAvailableAttributes" && code == ldapcode::kBadSchema)
+        what = ofTree + " is read without the definitions that do not parse";
+    else if (step == "U_DSReadAvailableAttributes")
+        what = "cannot read the attribute names of " + ofTree;
+    else if (step == "U_DSGetClassDef" && !name.empty())
+        what = "cannot read the class " + name;
+    else if (step == "U_DSReadAttributes" && !name.empty())
+        what = "cannot read the item lists of the class " + name;
+    else if (step == "U_DSGetAttributeInfo" && !name.empty())
+        what = "cannot read the attribute " + name;
+    else
+        what = "the directory client failed in " + operation;
+    const std::string hint = WhatToDo(code);
+    const std::string codeText = ErrorCodeText(code, "");
+    // "Error FFFFFD8F: " as the window has it, lower-cased and without the colon.
+    const std::string last = "error " + codeText.substr(6, codeText.size() - 8);
+    const std::string tail = " (" + (hint.empty() ? last : hint + "; " + last) + ")";
+    if (explanation.empty()) return what + tail;
+    if (explanation.find('\n') == std::string::npos) return what + ": " + explanation + tail;
+    return what + tail + ":\n" + explanation;
+}
+
+void CliUi::showDirectoryError(std::int64_t code, const std::string& operation,
+                               const std::string& explanation) {
+    progress_.clear();
+    const std::string text = DirectoryErrorText(code, operation, explanation, tree_);
+    const std::size_t end = text.find('\n');
+    Complain(text.substr(0, end));
+    if (end != std::string::npos) showMsgDlg(DlgType::Error, text.substr(end + 1));
+    trouble_ = true;
+}
+
 TreeOperand ParseTreeOperand(const std::string& text) {
     TreeOperand operand;
     operand.text = text;
@@ -245,11 +319,54 @@ Session::Session(bool needClient, bool quiet) : progress_(!quiet), ui_(progress_
         slot.AttrNames.clear();
         ws_->client().dcNewContext(slot.Context);
     }
-    if (!needClient) return;
-    // InitNetWare has already said why on standard error when it fails.
-    if (InitNetWare(ws_->client(), ws_->Session, ui_) != 0)
-        throw Trouble("the directory client cannot start");
-    ListReachableTrees(ws_->client(), ui_, reachable_);
+    if (needClient) startClient();
+}
+
+void Session::startClient() {
+    DirClient& client = ws_->client();
+    if (NoClientConfig()) {
+        const std::string demo = DemoClientConfigPath();
+        throw Trouble("no directory client configuration (set KALVIX_CLIENT, or create " +
+                      UserClientConfigShown() + " as kalvix-client.json(5) describes" +
+                      (demo.empty() ? std::string() : "; the demo is " + demo) + ")");
+    }
+    // The window's start-up dialog names the client's own steps; here the run says what
+    // is wrong in words of its own.
+    SilentUi silent;
+    const std::uint32_t code = InitNetWare(client, ws_->Session, silent);
+    const std::string config = ClientConfigPath();
+    if (code == 0xFFFF) {
+        // The reason names the file; a file with no usable connection names each.
+        const std::string reason = ClientMessageText(client, code);
+        if (reason.find('\n') == std::string::npos)
+            throw Trouble("cannot use the directory client configuration: " + reason +
+                          " (mend it as kalvix-client.json(5) describes, or name another with "
+                          "KALVIX_CLIENT)");
+        // Each connection left out, then that none is left.
+        progress_.clear();
+        const std::size_t last = reason.rfind('\n');
+        for (std::size_t start = 0; start < last;) {
+            const std::size_t end = reason.find('\n', start);
+            Complain(reason.substr(start, end - start));
+            start = end + 1;
+        }
+        throw Trouble(reason.substr(last + 1) + " (mend them as kalvix-client.json(5) describes)");
+    }
+    if (code != 0) {
+        const std::string why = ClientMessageText(client, code);
+        throw Trouble("the directory client cannot start" + (why.empty() ? "" : ": " + why) +
+                      " (check \"connections\" and \"primary\" in " + config + "; " + "error " +
+                      ClientErrorText(client, code).substr(0, 6) + ")");
+    }
+    // Said once, and no trouble: the other connections serve as usual.
+    const std::string notice = client.configurationNotice();
+    for (std::size_t start = 0; !notice.empty() && start <= notice.size();) {
+        std::size_t end = notice.find('\n', start);
+        if (end == std::string::npos) end = notice.size();
+        Complain(notice.substr(start, end - start));
+        start = end + 1;
+    }
+    ListReachableTrees(client, ui_, reachable_);
 }
 
 Session::~Session() {
@@ -260,11 +377,7 @@ Session::~Session() {
 std::string Session::matchTree(const std::string& name) const {
     if (const int index = FindReachableTree(reachable_, name); index >= 0)
         return reachable_[static_cast<std::size_t>(index)];
-    std::string known;
-    for (const std::string& tree : reachable_) known = JoinNonEmpty(known, tree, ", ");
-    throw Trouble("the tree \"" + name + "\" is not reachable" +
-                  (known.empty() ? std::string(" (the client reaches no tree)")
-                                 : " (reachable: " + known + ")"));
+    throw Trouble(NoTreeNamedText(name, reachable_));
 }
 
 void Session::load(int tree, const TreeOperand& operand) {
@@ -279,11 +392,12 @@ void Session::loadOnline(int tree, const std::string& treeName) {
     TTreeInfo& slot = ws.tree(tree);
     ws.CurrentTree = tree;
     progress_.show("Tree #" + std::to_string(tree) + ": " + treeName);
+    ui_.setTree(treeName);
     // A tree that cannot be read as a whole gets no comparison: with no names, every name
     // of the other tree would pass for unique.
-    if (ChangeSlotTree(ws, ui_, tree, treeName) != 0)
-        throw Trouble("the tree \"" + treeName + "\" cannot be read; nothing was compared");
+    if (ChangeSlotTree(ws, ui_, tree, treeName) != 0) throw Trouble("nothing was compared");
     ReadSlotNames(ws, ui_, tree);
+    ui_.setTree({});
     if (slot.ClassNames.empty() && slot.AttrNames.empty())
         throw Trouble("the tree \"" + treeName +
                       "\" shows no class or attribute names; nothing was compared");

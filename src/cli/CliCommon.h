@@ -109,13 +109,25 @@ class CliUi : public UiHooks {
     explicit CliUi(Progress& progress) : progress_(progress) {}
     void showMsgDlg(DlgType type, const std::string& msg) override;
     void processEvents() override {}
+    // In words: what failed, the client's explanation, what to do, the code last.
+    void showDirectoryError(std::int64_t code, const std::string& operation,
+                            const std::string& explanation) override;
 
     bool troubleShown() const { return trouble_; }
+    // The live tree being read, for the messages about it; empty when none.
+    void setTree(const std::string& tree) { tree_ = tree; }
 
   private:
     Progress& progress_;
     bool trouble_ = false;
+    std::string tree_;
 };
+
+// A directory failure as kalvix-cli says it, without "kalvix-cli: ": what failed, the
+// explanation, then what to do and the code in parentheses; a long explanation follows on
+// lines of its own.
+std::string DirectoryErrorText(std::int64_t code, const std::string& operation,
+                               const std::string& explanation, const std::string& tree);
 
 // A tree operand: a schema file's path, "-" for standard input, or tree:NAME for a live
 // tree.
@@ -154,6 +166,7 @@ class Session {
     int finish(int status);
 
   private:
+    void startClient();
     void loadOnline(int tree, const std::string& treeName);
     void loadOffline(int tree, const TreeOperand& operand);
     // Standard input's bytes in a file of their own, kept for the run: a tree loaded from

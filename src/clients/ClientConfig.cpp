@@ -20,6 +20,7 @@
 namespace {
 
 constexpr std::size_t kMaxFileSize = 64 * 1024 * 1024;
+const char* const kNoPrimary = " (none is primary)";
 
 // Thrown inside the parsers only; the public functions turn it into their error text.
 struct ParseError {
@@ -290,55 +291,81 @@ SimTree TreeFrom(const QByteArray& data) {
     return tree;
 }
 
+// One connection entry; raises ParseError naming the key that is wrong.
+ConnectionConfig ConnectionFrom(const QJsonValue& value, std::size_t index,
+                                const std::string& baseDir) {
+    std::string where;
+    const QJsonObject o = Object(value, where);
+    ConnectionConfig c;
+    c.entry = o;
+    c.index = index;
+    c.kind = o.contains("kind") ? Text(o.value("kind"), Key("kind")) : "tree-file";
+    // A tree read from a source (a server, schema files) may take its name from there.
+    if (!o.contains("treeName") && !IsTreeSourceKind(c.kind))
+        Fail(where, "the key \"treeName\" is missing");
+    if (o.contains("treeName")) c.treeName = Text(o.value("treeName"), Key("treeName"));
+    // Each kind of connection names its own settings.
+    if (c.kind == "tree-file") {
+        CheckKeys(o, where, {"treeName", "kind", "treeFile"});
+        if (!o.contains("treeFile")) Fail(where, "the key \"treeFile\" is missing");
+        const std::string file = Text(o.value("treeFile"), Key("treeFile"), false);
+        c.treeFile = QDir::cleanPath(QDir(QString::fromStdString(baseDir))
+                                         .absoluteFilePath(QString::fromStdString(file)))
+                         .toStdString();
+    } else if (IsTreeSourceKind(c.kind)) {
+        std::string error;
+        c.source = MakeTreeSource(c.kind, o, baseDir, error);
+        if (!c.source) Fail(where, error);
+    } else {
+        Fail(Key("kind"), "unknown kind \"" + c.kind +
+                              "\" (known: \"tree-file\", \"ldap\", \"schema-files\", "
+                              "\"ldif\")");
+    }
+    return c;
+}
+
 ClientConfig ConfigFrom(const QByteArray& data, const std::string& baseDir) {
     const QJsonObject top = Document(data);
     CheckKeys(top, "", {"connections", "primary", "messages", "failures"});
     ClientConfig config;
     const QJsonArray connections = List(top, "connections", "", true);
+    // One entry that cannot be used must not take the others' trees away.
     for (qsizetype i = 0; i < connections.size(); ++i) {
-        std::string where = "connections[" + std::to_string(i) + "]";
-        const QJsonObject o = Object(connections.at(i), where);
-        ConnectionConfig c;
-        c.entry = o;
-        c.kind = o.contains("kind") ? Text(o.value("kind"), At(where, "kind")) : "tree-file";
-        // A tree read from a source (a server, schema files) may take its name from there.
-        if (!o.contains("treeName") && !IsTreeSourceKind(c.kind))
-            Fail(where, "the key \"treeName\" is missing");
-        if (o.contains("treeName")) {
-            c.treeName = Text(o.value("treeName"), At(where, "treeName"));
-            where += " " + Quoted(o.value("treeName").toString());
+        try {
+            config.connections.push_back(
+                ConnectionFrom(connections.at(i), static_cast<std::size_t>(i), baseDir));
+        } catch (const ParseError& e) {
+            config.leftOut[static_cast<std::size_t>(i)] =
+                (ConnectionPlace(static_cast<std::size_t>(i), connections.at(i).toObject()) + ": " +
+                 e.what + kConnectionLeftOut);
         }
-        // Each kind of connection names its own settings.
-        if (c.kind == "tree-file") {
-            CheckKeys(o, where, {"treeName", "kind", "treeFile"});
-            if (!o.contains("treeFile")) Fail(where, "the key \"treeFile\" is missing");
-            const std::string file = Text(o.value("treeFile"), At(where, "treeFile"), false);
-            c.treeFile = QDir::cleanPath(QDir(QString::fromStdString(baseDir))
-                                             .absoluteFilePath(QString::fromStdString(file)))
-                             .toStdString();
-        } else if (IsTreeSourceKind(c.kind)) {
-            std::string error;
-            c.source = MakeTreeSource(c.kind, o, baseDir, error);
-            if (!c.source) Fail(where, error);
-        } else {
-            Fail(At(where, "kind"), "unknown kind \"" + c.kind +
-                                        "\" (known: \"tree-file\", \"ldap\", \"schema-files\", "
-                                        "\"ldif\")");
-        }
-        config.connections.push_back(std::move(c));
     }
 
+    // A primary that cannot be used leaves the scan's first connection to serve.
     const QJsonValue primary = top.value("primary");
     if (primary.isString()) {
         const std::string name = primary.toString().toStdString();
         for (std::size_t i = 0; i < config.connections.size() && !config.primary; ++i)
             if (config.connections[i].treeName == name) config.primary = i;
         if (!config.primary)
-            Fail(Key("primary"), "no connection has the tree name \"" + name + "\"");
+            config.leftOut[kPrimaryLeftOut] =
+                (Key("primary") + ": no usable connection has the tree name \"" + name + "\"" +
+                 kNoPrimary);
     } else if (!primary.isUndefined() && !primary.isNull()) {
-        if (config.connections.empty()) Fail(Key("primary"), "there are no connections");
-        config.primary = static_cast<std::size_t>(WholeNumber(
-            primary, Key("primary"), 0, static_cast<long long>(config.connections.size()) - 1));
+        try {
+            if (connections.empty()) Fail(Key("primary"), "there are no connections");
+            const auto index = static_cast<std::size_t>(
+                WholeNumber(primary, Key("primary"), 0, connections.size() - 1));
+            for (std::size_t i = 0; i < config.connections.size(); ++i)
+                if (config.connections[i].index == index) config.primary = i;
+            if (!config.primary)
+                Fail(Key("primary"),
+                     ConnectionPlace(index,
+                                     connections.at(static_cast<qsizetype>(index)).toObject()) +
+                         " is left out");
+        } catch (const ParseError& e) {
+            config.leftOut[kPrimaryLeftOut] = e.what + kNoPrimary;
+        }
     }
 
     const QJsonValue messages = top.value("messages");
@@ -358,6 +385,15 @@ ClientConfig ConfigFrom(const QByteArray& data, const std::string& baseDir) {
 }
 
 }  // namespace
+
+// "connection 3 (\"LAB\")": an entry as people count them, with its tree name when it has one.
+std::string ConnectionPlace(std::size_t index, const QJsonObject& entry) {
+    std::string place = "connection " + std::to_string(index + 1);
+    const QJsonValue name = entry.value("treeName");
+    if (name.isString() && !name.toString().isEmpty())
+        place += " (" + Quoted(name.toString()) + ")";
+    return place;
+}
 
 bool ParseClientConfig(const QByteArray& data, const std::string& baseDir, ClientConfig& config,
                        std::string& error) {

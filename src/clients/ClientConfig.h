@@ -55,13 +55,25 @@ struct ConnectionConfig {
     std::string treeFile;  // tree-file: the description's path, resolved
     QJsonObject entry;     // the connection as written, for kinds with settings of their own
     std::shared_ptr<SimTreeSource> source;  // ldap, schema-files, ldif: reads the tree
+    std::size_t index = 0;                  // its place in "connections", from 0
 };
+
+// "connection 3 (\"LAB\")" for the entry at index (from 0) of "connections".
+std::string ConnectionPlace(std::size_t index, const QJsonObject& entry);
+// Where leftOut keeps what is wrong with "primary": after every connection.
+inline constexpr std::size_t kPrimaryLeftOut = SIZE_MAX;
+// Ends the line that says why a connection is left out.
+inline constexpr const char* kConnectionLeftOut = " (the connection is left out)";
 
 struct ClientConfig {
     std::vector<ConnectionConfig> connections;
-    std::optional<std::size_t> primary;
+    std::optional<std::size_t> primary;  // into connections
     std::optional<std::map<std::int32_t, std::string>> messages;
     std::vector<SimFailure> failures;
+    // What could not be used and is left out, by entry in "connections" (from 0), each
+    // "connection 3 (\"LAB\"): \"uri\": why (the connection is left out)", and "primary"
+    // after them at kPrimaryLeftOut; the rest of the file serves.
+    std::map<std::size_t, std::string> leftOut;
 };
 
 // The parsers give false and say what is wrong in error; the readers prefix the file name.

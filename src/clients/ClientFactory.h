@@ -3,6 +3,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "DirClient.h"
 
@@ -17,3 +18,15 @@ std::unique_ptr<DirClient> CreateClientFromConfig(const std::string& path);
 // A client that cannot start: dcStartup gives 0xFFFF, and its message library (when
 // reason is not empty) explains why.
 std::unique_ptr<DirClient> CreateUnavailableClient(const std::string& reason);
+
+// No configuration to read: KALVIX_CLIENT is not set and no kalvix-client.json is found.
+bool NoClientConfig();
+// Where the user's own configuration belongs, the home folder shown as ~.
+std::string UserClientConfigShown();
+// The demo configuration installed with the program (share/kalvix/demo/ beside its bin/
+// folder, else in a $XDG_DATA_DIRS folder); empty when there is none.
+std::string DemoClientConfigPath();
+// A tree name that no connection of the configuration serves: 'no tree named "LABB" in
+// PATH; did you mean "LAB"? (known: LAB, FILES)', the closest known name suggested only
+// when it is close.
+std::string NoTreeNamedText(const std::string& name, const std::vector<std::string>& known);

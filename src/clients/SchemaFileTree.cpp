@@ -1,13 +1,20 @@
 #include "SchemaFileTree.h"
 
+#include <dirent.h>
+#include <fnmatch.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <optional>
+#include <set>
 
 #include "ClientConfig.h"
 #include "D_Util.h"
@@ -49,17 +56,22 @@ std::optional<ElementType> DirectiveType(const std::string& keyword) {
     return ElementTypeOf(k);
 }
 
-void AddDefinition(const std::string& keyword, const std::string& text,
+// "core.schema:212", or empty without a file.
+std::string Place(const std::string& file, std::size_t line) {
+    return file.empty() ? std::string() : file + ":" + std::to_string(line);
+}
+
+void AddDefinition(const std::string& keyword, const std::string& text, const std::string& place,
                    SchemaDefinitions& definitions, std::vector<SkippedDefinition>& skipped) {
     if (const std::optional<ElementType> type = DirectiveType(keyword)) {
-        definitions.texts(*type).push_back(text);
+        definitions.add(*type, text, place);
     } else if (AsciiLower(keyword) == "objectidentifier") {
         std::pair<std::string, std::string> macro;
         if (MacroFrom(text, macro))
             definitions.oidMacros.push_back(std::move(macro));
         else
             skipped.push_back(
-                {"object identifier", keyword + " " + text, "expected a name and an OID"});
+                {"object identifier", keyword + " " + text, "expected a name and an OID", place});
     }
 }
 
@@ -92,6 +104,117 @@ std::string Resolved(const std::string& baseDir, const std::string& path) {
         .toStdString();
 }
 
+// Enough for any schema collection; a folder or a set of files past these is a mistake,
+// said before it takes the memory.
+constexpr std::size_t kMaxFolderEntries = 100000;
+constexpr std::size_t kMaxSchemaFiles = 1000;
+constexpr std::size_t kMaxSchemaBytes = std::size_t{512} * 1024 * 1024;
+
+// A file name with *, ? or [ is a pattern (glob(7)) for the names in its folder.
+bool IsPattern(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return path.find_first_of("*?[", slash == std::string::npos ? 0 : slash + 1) !=
+           std::string::npos;
+}
+
+std::string Folder(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string Joined(const std::string& folder, const std::string& name) {
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+// The names in a folder in byte order, without . and ..; false with why. Never follows
+// anything further down, so a link loop below costs nothing.
+bool FolderNames(const std::string& folder, std::vector<std::string>& names, std::string& error) {
+    DIR* dir = ::opendir(folder.c_str());  // O_DIRECTORY: a FIFO fails at once
+    if (dir == nullptr) {
+        error = folder + ": cannot be listed (" + std::strerror(errno) + ")";
+        return false;
+    }
+    const std::unique_ptr<DIR, int (*)(DIR*)> closer(dir, ::closedir);
+    for (errno = 0; const dirent* entry = ::readdir(dir); errno = 0) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        if (names.size() == kMaxFolderEntries) {
+            error = folder + ": more than " + std::to_string(kMaxFolderEntries) +
+                    " entries; name the schema files, or a pattern";
+            return false;
+        }
+        names.push_back(name);
+    }
+    if (errno != 0) {
+        error = folder + ": cannot be listed (" + std::strerror(errno) + ")";
+        return false;
+    }
+    std::sort(names.begin(), names.end());
+    return true;
+}
+
+std::string Suffix(const std::string& name) {
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : AsciiLower(name.substr(dot + 1));
+}
+
+// Each entry of "files" as the files it stands for, in order, each file once: a folder's
+// .schema and .ldif files and a pattern's matches in name order. A folder holding X.schema
+// and X.ldif (OpenLDAP ships each schema in both forms) gives X.schema only; names that
+// begin with a dot are left out, by a folder as by a pattern. False with why
+// when a folder cannot be listed, or a folder or pattern gives no file.
+bool ExpandFiles(const std::vector<std::string>& entries, std::vector<std::string>& files,
+                 std::string& error) {
+    std::set<std::string> taken;
+    auto take = [&](const std::string& path) {
+        if (taken.insert(path).second) files.push_back(path);
+    };
+    for (const std::string& entry : entries) {
+        std::vector<std::string> names;
+        if (IsPattern(entry)) {
+            const std::string folder = Folder(entry);
+            if (!FolderNames(folder, names, error)) return false;
+            const std::string pattern = entry.substr(entry.rfind('/') + 1);
+            std::size_t matched = 0;
+            for (const std::string& name : names)
+                if (::fnmatch(pattern.c_str(), name.c_str(), FNM_PERIOD) == 0) {
+                    take(Joined(folder, name));
+                    ++matched;
+                }
+            if (matched == 0) {
+                error = entry + ": no file matches";
+                return false;
+            }
+        } else if (std::error_code ec; std::filesystem::is_directory(entry, ec)) {
+            if (!FolderNames(entry, names, error)) return false;
+            const std::set<std::string> all(names.begin(), names.end());
+            std::size_t found = 0;
+            for (const std::string& name : names) {
+                const std::string suffix = Suffix(name);
+                // Hidden files are left as a pattern leaves them.
+                if (name[0] == '.' || (suffix != "schema" && suffix != "ldif")) continue;
+                if (suffix == "ldif" && all.count(name.substr(0, name.size() - 4) + "schema") != 0)
+                    continue;
+                take(Joined(entry, name));
+                ++found;
+            }
+            if (found == 0) {
+                error = entry + ": no .schema or .ldif file in this folder";
+                return false;
+            }
+        } else {
+            take(entry);
+        }
+        if (files.size() > kMaxSchemaFiles) {
+            error = "more than " + std::to_string(kMaxSchemaFiles) +
+                    " schema files; name fewer, or narrower patterns";
+            return false;
+        }
+    }
+    return true;
+}
+
 // The files, for messages: all of them when few.
 std::string FilesShown(const std::vector<std::string>& files) {
     if (files.empty()) return "no files";
@@ -104,15 +227,19 @@ std::string FilesShown(const std::vector<std::string>& files) {
 }  // namespace
 
 void ParseSchemaFileText(const std::string& text, SchemaDefinitions& definitions,
-                         std::vector<SkippedDefinition>& skipped) {
+                         std::vector<SkippedDefinition>& skipped, const std::string& file) {
     std::string keyword;
     std::string body;
+    std::size_t first = 0;  // the line the definition begins on
     auto flush = [&] {
-        if (!keyword.empty()) AddDefinition(keyword, TrimBlanks(body), definitions, skipped);
+        if (!keyword.empty())
+            AddDefinition(keyword, TrimBlanks(body), Place(file, first), definitions, skipped);
         keyword.clear();
         body.clear();
     };
-    for (const std::string& line : Lines(text)) {
+    const std::vector<std::string> lines = Lines(text);
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const std::string& line = lines[n];
         if (!line.empty() && line[0] == '#') continue;
         if (TrimBlanks(line).empty()) {
             flush();
@@ -123,6 +250,7 @@ void ParseSchemaFileText(const std::string& text, SchemaDefinitions& definitions
             continue;
         }
         flush();
+        first = n + 1;
         const std::size_t gap = line.find_first_of(" \t");
         keyword = line.substr(0, gap);
         body = gap == std::string::npos ? std::string() : line.substr(gap);
@@ -135,19 +263,27 @@ void ParseSchemaFileText(const std::string& text, SchemaDefinitions& definitions
 // drop a whole record, with a complaint on standard error, for one value that does not
 // decode.
 void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
-                   std::vector<SkippedDefinition>& skipped) {
+                   std::vector<SkippedDefinition>& skipped, const std::string& file) {
     // Unfolds first: a line that begins with one blank continues the line before it.
     std::vector<std::string> logical;
+    std::vector<std::size_t> starts;  // the line each logical line begins on
     bool inComment = false;
-    for (const std::string& line : Lines(text)) {
+    const std::vector<std::string> lines = Lines(text);
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const std::string& line = lines[n];
         if (!line.empty() && line[0] == ' ') {
             if (!inComment && !logical.empty()) logical.back() += line.substr(1);
             continue;
         }
         inComment = !line.empty() && line[0] == '#';
-        if (!inComment && !line.empty()) logical.push_back(line);
+        if (!inComment && !line.empty()) {
+            logical.push_back(line);
+            starts.push_back(n + 1);
+        }
     }
-    for (const std::string& line : logical) {
+    for (std::size_t l = 0; l < logical.size(); ++l) {
+        const std::string& line = logical[l];
+        const std::string place = Place(file, starts[l]);
         const std::size_t colon = line.find(':');
         if (colon == std::string::npos) continue;
         std::string type = AsciiLower(line.substr(0, colon));
@@ -164,7 +300,7 @@ void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
         const bool base64 = colon + 1 < line.size() && line[colon + 1] == ':';
         const bool url = colon + 1 < line.size() && line[colon + 1] == '<';
         if (url) {
-            skipped.push_back({kind, line, "values read from a URL are not supported"});
+            skipped.push_back({kind, line, "values read from a URL are not supported", place});
             continue;
         }
         value = line.substr(colon + (base64 ? 2 : 1));
@@ -173,20 +309,20 @@ void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
                 QByteArray::fromBase64Encoding(QByteArray::fromStdString(TrimBlanks(value)),
                                                QByteArray::AbortOnBase64DecodingErrors);
             if (!decoded) {
-                skipped.push_back({kind, line, "its base64 value does not decode"});
+                skipped.push_back({kind, line, "its base64 value does not decode", place});
                 continue;
             }
             value = decoded.decoded.toStdString();
         }
         value = TrimBlanks(WithoutOrdinal(TrimBlanks(value)));
         if (element) {
-            definitions.texts(*element).push_back(std::move(value));
+            definitions.add(*element, std::move(value), place);
         } else {
             std::pair<std::string, std::string> oidMacro;
             if (MacroFrom(value, oidMacro))
                 definitions.oidMacros.push_back(std::move(oidMacro));
             else
-                skipped.push_back({kind, line, "expected a name and an OID"});
+                skipped.push_back({kind, line, "expected a name and an OID", place});
         }
     }
 }
@@ -217,9 +353,9 @@ bool ReadSchemaFile(const std::string& path, SchemaFileFormat format,
     const std::string text = data.toStdString();
     if (format == SchemaFileFormat::Detect) format = DetectSchemaFileFormat(path, text);
     if (format == SchemaFileFormat::Ldif)
-        ParseLdifText(text, definitions, skipped);
+        ParseLdifText(text, definitions, skipped, path);
     else
-        ParseSchemaFileText(text, definitions, skipped);
+        ParseSchemaFileText(text, definitions, skipped, path);
     return true;
 }
 
@@ -273,19 +409,48 @@ SchemaFilesSource::SchemaFilesSource(SchemaFilesSettings settings)
     : settings_(std::move(settings)) {}
 
 std::string SchemaFilesSource::treeName() {
-    return settings_.files.empty() ? std::string() : Stem(settings_.files.front());
+    if (settings_.files.empty()) return {};
+    const std::string& first = settings_.files.front();
+    // A folder or a pattern gives the folder's name.
+    if (IsPattern(first))
+        return QFileInfo(QString::fromStdString(Folder(first))).fileName().toStdString();
+    if (std::error_code ec; std::filesystem::is_directory(first, ec))
+        return QFileInfo(QString::fromStdString(first)).fileName().toStdString();
+    return Stem(first);
 }
 
 SchemaLoad SchemaFilesSource::load() {
     SchemaLoad out;
     SchemaDefinitions definitions;
     std::vector<SkippedDefinition> skipped;
-    for (const std::string& path : settings_.files) {
-        std::string error;
-        if (!ReadSchemaFile(path, settings_.format, definitions, skipped, error)) {
+    // Folders and patterns are looked at afresh each time, so new files show.
+    std::vector<std::string> files;
+    std::string error;
+    if (!ExpandFiles(settings_.files, files, error)) {
+        out.failure = {ldapcode::kFileError, "DSChangeCurrentTree", error};
+        return out;
+    }
+    std::size_t bytes = 0;
+    for (const std::string& path : files) {
+        QByteArray data;
+        if (!ReadClientFile(path, data, error)) {
             out.failure = {ldapcode::kFileError, "DSChangeCurrentTree", error};
             return out;
         }
+        bytes += static_cast<std::size_t>(data.size());
+        if (bytes > kMaxSchemaBytes) {
+            out.failure = {ldapcode::kFileError, "DSChangeCurrentTree",
+                           FilesShown(settings_.files) + ": the schema files hold more than " +
+                               std::to_string(kMaxSchemaBytes >> 20) + " MiB"};
+            return out;
+        }
+        const std::string text = data.toStdString();
+        SchemaFileFormat format = settings_.format;
+        if (format == SchemaFileFormat::Detect) format = DetectSchemaFileFormat(path, text);
+        if (format == SchemaFileFormat::Ldif)
+            ParseLdifText(text, definitions, skipped, path);
+        else
+            ParseSchemaFileText(text, definitions, skipped, path);
     }
     auto schema = std::make_shared<TreeSchema>(MapLdapSchema(definitions));
     schema->skipped.insert(schema->skipped.begin(), skipped.begin(), skipped.end());

@@ -20,11 +20,13 @@ enum class SchemaFileFormat {
     Ldif,  // every subschema attribute (objectClasses:, ..., nameForms:) and its olc... form
 };
 
-// Appends what a text holds; a value that cannot be decoded is skipped and counted.
+// Appends what a text holds; a value that cannot be decoded is skipped and counted. Each
+// definition is placed at file's line it begins on ("core.schema:212"); nowhere without a
+// file.
 void ParseSchemaFileText(const std::string& text, SchemaDefinitions& definitions,
-                         std::vector<SkippedDefinition>& skipped);
+                         std::vector<SkippedDefinition>& skipped, const std::string& file = {});
 void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
-                   std::vector<SkippedDefinition>& skipped);
+                   std::vector<SkippedDefinition>& skipped, const std::string& file = {});
 // The format a file's name and text suggest.
 SchemaFileFormat DetectSchemaFileFormat(const std::string& path, const std::string& text);
 // Reads one file; false with the reason (naming the file) when it cannot be read.

@@ -81,6 +81,7 @@ struct SimDirectory {
     // Error code to text; without a table there is no message library.
     std::optional<std::map<std::int32_t, std::string>> messages;
     std::vector<SimFailure> failures;  // for any operation, whatever the tree
+    std::string leftOut;               // the configuration's parts left out, one a line
 };
 
 // The form under which a tree name is looked up: at most 32 characters, trailing
@@ -130,6 +131,7 @@ class SimulatedClient : public DirClient {
 
     std::unique_ptr<MessageLibrary> loadMessageLibrary() override;
     std::shared_ptr<SchemaSource> treeSource(const std::string& treeName) override;
+    std::string configurationNotice() override { return directory_.leftOut; }
 
     // Buffers created and not yet dropped.
     std::size_t liveBuffers() const { return buffers_.size(); }

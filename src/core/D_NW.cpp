@@ -26,6 +26,8 @@ constexpr std::uint32_t kConnectionTreeKind = 4;
 
 const char* const kNotInitialized = "Could not initialize NetWare Client. InitNetWare";
 const char* const kNoConnection = "Could not find server/tree connection. InitNetWare";
+const char* const kLeftOut =
+    "The directory client leaves out what it cannot use of its configuration:\n";
 
 // Text the client wrote into a buffer, read up to its NUL and never past the buffer.
 template <std::size_t N>
@@ -202,6 +204,10 @@ std::uint32_t InitNetWare(DirClient& client, NwSession& session, UiHooks& ui) {
     // just because its low half is zero.
     if (code != 0)
         ReportClientError(client, ui, code, code == 0xFFFF ? kNotInitialized : kNoConnection);
+    // Connections left out of the configuration leave their trees out of the lists: said
+    // once, so a missing tree is no mystery.
+    else if (const std::string notice = client.configurationNotice(); !notice.empty())
+        ShowMsgDlg(ui, DlgType::Warning, std::string(kLeftOut) + notice);
     return code;
 }
 
@@ -317,7 +323,7 @@ std::string ClientMessageText(DirClient& client, std::int64_t code) {
 void ReportDirectoryError(DirClient& client, UiHooks& ui, std::int64_t code,
                           const std::string& text) {
     if (code == 0) return;
-    ui.showErrorDlg(ErrorCodeText(code, text), ClientMessageText(client, code));
+    ui.showDirectoryError(code, text, ClientMessageText(client, code));
 }
 
 void ReportClientError(DirClient& client, UiHooks& ui, std::int64_t code, const std::string& what) {

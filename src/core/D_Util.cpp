@@ -139,6 +139,11 @@ std::string ErrorCodeText(std::int64_t code, const std::string& text) {
 
 void ShowMsgDlg(UiHooks& ui, DlgType type, const std::string& msg) { ui.showMsgDlg(type, msg); }
 
+void UiHooks::showDirectoryError(std::int64_t code, const std::string& operation,
+                                 const std::string& explanation) {
+    showErrorDlg(ErrorCodeText(code, operation), explanation);
+}
+
 void ShowErrorCode(UiHooks& ui, std::int64_t code, const std::string& text) {
     if (code == 0) return;
     ShowMsgDlg(ui, DlgType::Error, ErrorCodeText(code, text));

@@ -114,4 +114,8 @@ class DirClient {
         (void)treeName;
         return nullptr;
     }
+
+    // What the client's configuration holds that it cannot use and left out, one line each;
+    // empty when it uses all of it. The session start says it once.
+    virtual std::string configurationNotice() { return {}; }
 };

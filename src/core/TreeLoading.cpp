@@ -8,7 +8,7 @@
 
 void ShowDirectoryMessage(UiHooks& ui, const DirectoryMessage& message) {
     if (message.code == 0) return;
-    ui.showErrorDlg(ErrorCodeText(message.code, message.operation), message.explanation);
+    ui.showDirectoryError(message.code, message.operation, message.explanation);
 }
 
 DirCode ChangeSlotTree(Workspace& ws, UiHooks& ui, int tree, const std::string& treeName) {

@@ -3,6 +3,7 @@
 // provide their own.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 enum class DlgType { Error, Warning, Information, Plain };
@@ -19,6 +20,11 @@ class UiHooks {
     virtual void showErrorDlg(const std::string& msg, const std::string& detail) {
         showMsgDlg(DlgType::Error, detail.empty() ? msg : msg + "\n" + detail);
     }
+    // A failed directory operation: "Error %04X: " and the operation, with the client's
+    // explanation (may be empty) beneath; a front end with words of its own may say it
+    // otherwise.
+    virtual void showDirectoryError(std::int64_t code, const std::string& operation,
+                                    const std::string& explanation);
 };
 
 // Shows nothing and never yields; for callers with no one to tell.

@@ -13,6 +13,7 @@
 #include <QToolTip>
 #include <QUrl>
 
+#include "ClientFactory.h"
 #include "CommandLine.h"
 #include "D_Util.h"
 #include "FindBar.h"
@@ -63,8 +64,10 @@ bool TMainForm::OpenTreeByName(int tree, const QString& name) {
     if (busy() || (tree != 1 && tree != 2)) return false;
     const int index = FindReachableTree(reachableTrees_, name.toStdString());
     if (index < 0) {
-        showMsgDlg(DlgType::Error,
-                   QString("The tree \"%1\" is not reachable").arg(name).toStdString());
+        // An unknown name, not a tree that is down: say which names there are.
+        std::string text = NoTreeNamedText(name.toStdString(), reachableTrees_);
+        text[0] = 'N';
+        showMsgDlg(DlgType::Error, text);
         return false;
     }
     QComboBox* combo = tree == 1 ? ComboBoxTree1 : ComboBoxTree2;

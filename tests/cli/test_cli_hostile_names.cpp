@@ -111,9 +111,11 @@ TEST_F(HostileNames, ControlCharactersShowByNumberOneLineEach) {
          "Classes - Unique on Tree #1\nfine\n\nClasses - Common Classes\n\n"
          "Classes - Unique on Tree #2\nTop\n\nAttributes - Unique on Tree #1\n\n"
          "Attributes - Common Attributes\n\nAttributes - Unique on Tree #2\nCN\n",
-         "Error FFFFFD9B: U_DSReadAvailableAttributes\n" + file("dump\\x1B[2J.ldif") +
-             ": 1 object class definition left out:\n"
-             "- ( 1.2.4 NAME 'Evil\\x1B]0;T\\x07\\x1B[2J Forged' ): a name holds the control "
+         "kalvix-cli: the tree \"DUMP\" is read without the definitions that do not parse "
+         "(mend the definitions named; error FFFFFD9B):\n" +
+             file("dump\\x1B[2J.ldif") + ": 1 object class definition left out:\n- " +
+             file("dump\\x1B[2J.ldif") +
+             ":3: ( 1.2.4 NAME 'Evil\\x1B]0;T\\x07\\x1B[2J Forged' ): a name holds the control "
              "character U+001B\n"},
         {"C1 and Latin-1 in a schema file",
          {"quick", "-q", "@odd.txt", "@top.txt"},

@@ -24,8 +24,10 @@ TEST(CliInstall, InstalledCopyRunsAndFindsItsFiles) {
     const fs::path share = prefix / "share" / "kalvix";
     // What a distribution expects beside the program: manuals, completion, licence.
     for (const char* file :
-         {"share/man/man1/kalvix-cli.1.gz", "share/bash-completion/completions/kalvix-cli",
-          "share/doc/kalvix/LICENSE", "share/doc/kalvix/examples/kalvix-survey.service",
+         {"share/man/man1/kalvix-cli.1.gz", "share/man/man5/kalvix-client.json.5.gz",
+          "share/bash-completion/completions/kalvix-cli", "share/doc/kalvix/LICENSE",
+          "share/doc/kalvix/examples/kalvix-client.json",
+          "share/doc/kalvix/examples/kalvix-survey.service",
           "share/doc/kalvix/examples/kalvix-survey.timer"})
         EXPECT_TRUE(fs::is_regular_file(prefix / file)) << file;
     EXPECT_EQ(ReadBytes((share / "kalvix.txt").string()),
@@ -49,6 +51,19 @@ TEST(CliInstall, InstalledCopyRunsAndFindsItsFiles) {
             RunProgram(cli.string(), {"trees"}, {{"KALVIX_CLIENT", demo.string()}});
         EXPECT_EQ(trees.status, 0) << trees.err;
         EXPECT_NE(trees.out, "");
+        // Without a configuration, the installed copy points to its own demo.
+        const CliResult none = RunProgram(cli.string(), {"trees"},
+                                          {{"KALVIX_CLIENT", ""},
+                                           {"HOME", dir.path().string()},
+                                           {"XDG_CONFIG_HOME", ""},
+                                           {"XDG_CONFIG_DIRS", dir.file("none")},
+                                           {"XDG_DATA_DIRS", dir.file("none")}});
+        EXPECT_EQ(none.status, 2);
+        EXPECT_EQ(none.err,
+                  "kalvix-cli: no directory client configuration (set KALVIX_CLIENT, or create "
+                  "~/.config/kalvix/kalvix-client.json as kalvix-client.json(5) describes; the "
+                  "demo is " +
+                      demo.string() + ")\n");
     }
 
     if (!KALVIX_HAS_GUI) return;

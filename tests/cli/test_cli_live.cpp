@@ -229,7 +229,8 @@ TEST(CliLive, ASaveWhoseReadingFailedKeepsTheOldSnapshot) {
          "its name \"" + std::string(40, 'L') +
              "...\" has 5000 bytes, more than the 4047 the reads take"},
         {"Beta", kFailing, "the attribute \"Surname\"",
-         "Error FFFFFDA5: U_DSGetAttributeInfo: Surname\nNo such attribute\n"},
+         "kalvix-cli: cannot read the attribute \"Surname\": No such attribute (error "
+         "FFFFFDA5)\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tree);
@@ -251,39 +252,98 @@ TEST(CliLive, ASaveWhoseReadingFailedKeepsTheOldSnapshot) {
     }
 }
 
-TEST(CliLive, UnknownTreeOrNoClientIsTrouble) {
-    const CliResult unknown = RunCli({"compare", "tree:Gamma", "tree:Beta"}, kSim);
-    EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.out, "");
-    EXPECT_EQ(unknown.err,
-              "kalvix-cli: the tree \"Gamma\" is not reachable (reachable: ALPHA_TREE, Beta)\n");
+TEST(CliLive, UnknownTreeOrNoClientIsTroubleSaidInWords) {
+    // An unknown name is no tree of the configuration, with the likely one when close.
+    const std::string none = "kalvix-cli: no tree named \"";
+    const std::string known = " (known: ALPHA_TREE, Beta)\n";
+    const std::pair<std::string, std::string> names[] = {
+        {"Gamma", ""},
+        {"Betta", "; did you mean \"Beta\"?"},
+        {"alpha", "; did you mean \"ALPHA_TREE\"?"},
+        {"ALPHA-TREE", "; did you mean \"ALPHA_TREE\"?"},
+    };
+    for (const auto& [name, meant] : names) {
+        const CliResult unknown = RunCli({"compare", "tree:" + name, "tree:Beta"}, kSim);
+        EXPECT_EQ(unknown.status, 2);
+        EXPECT_EQ(unknown.out, "");
+        EXPECT_EQ(unknown.err, none + name + "\" in " + kClient + meant + known);
+    }
 
-    const EnvChanges none = {{"KALVIX_CLIENT", "/nonexistent/client.json"}};
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"trees"},
-          std::vector<std::string>{"quick", "tree:Beta", CliData("lab_1.txt")},
-          std::vector<std::string>{"save", "tree:Beta", "/nonexistent/beta.txt"}}) {
-        SCOPED_TRACE(args[0]);
-        const CliResult r = RunCli(args, none);
-        EXPECT_EQ(r.status, 2);
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err.rfind("Could not initialize NetWare Client. InitNetWare returned error "
-                              "0xFFFF",
-                              0),
-                  0u)
-            << r.err;
-        EXPECT_NE(r.err.find("\nkalvix-cli: the directory client cannot start\n"),
-                  std::string::npos);
+    // No configuration at all, one that is not there, and one without a usable connection:
+    // what is wrong and what to do, on one line each.
+    TempDir dir;
+    std::filesystem::create_directories(dir.file("share/kalvix/demo"));
+    const std::string demo = dir.write("share/kalvix/demo/kalvix-client.json", "{}");
+    const std::string broken =
+        dir.write("broken.json", R"({"connections": [{"treeName": "X", "uri": "ldap://x/"}]})");
+    const struct {
+        EnvChanges env;
+        std::string err;
+    } failures[] = {
+        {{{"KALVIX_CLIENT", ""},
+          {"HOME", dir.file("home")},
+          {"XDG_CONFIG_HOME", ""},
+          {"XDG_CONFIG_DIRS", dir.file("none")},
+          {"XDG_DATA_DIRS", dir.file("share")}},
+         "kalvix-cli: no directory client configuration (set KALVIX_CLIENT, or create "
+         "~/.config/kalvix/kalvix-client.json as kalvix-client.json(5) describes; the demo is " +
+             demo + ")\n"},
+        {{{"KALVIX_CLIENT", "/nonexistent/client.json"}},
+         "kalvix-cli: cannot use the directory client configuration: /nonexistent/client.json: "
+         "no such file (mend it as kalvix-client.json(5) describes, or name another with "
+         "KALVIX_CLIENT)\n"},
+        {{{"KALVIX_CLIENT", broken}},
+         "kalvix-cli: " + broken +
+             ": connection 1 (\"X\"): unknown key \"uri\" (the connection is left out)\n"
+             "kalvix-cli: no connection in " +
+             broken + " can be used (mend them as kalvix-client.json(5) describes)\n"},
+    };
+    for (const auto& failure : failures) {
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"trees"},
+              std::vector<std::string>{"quick", "tree:Beta", CliData("lab_1.txt")},
+              std::vector<std::string>{"save", "tree:Beta", "/nonexistent/beta.txt"}}) {
+            SCOPED_TRACE(args[0]);
+            const CliResult r = RunCli(args, failure.env);
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.out, "");
+            EXPECT_EQ(r.err, failure.err);
+        }
     }
     // Files alone never need the client.
-    EXPECT_EQ(RunCli({"compare", CliData("lab_1.txt"), CliData("lab_1.txt")}, none).status, 0);
+    EXPECT_EQ(
+        RunCli({"compare", CliData("lab_1.txt"), CliData("lab_1.txt")}, failures[1].env).status, 0);
+}
+
+// A connection that cannot be used is named once and the others serve as usual: no trouble.
+TEST(CliLive, AnUnusableConnectionIsNamedAndTheOthersServe) {
+    TempDir dir;
+    const std::string config = dir.write("client.json", R"({"connections": [
+            {"treeName": "ALPHA_TREE", "treeFile": ")" + CliData("sim/alpha.json") +
+                                                            R"("},
+            {"kind": "ldap", "treeName": "LAB", "uri": "ldap://x/", "bindDn": "cn=r"},
+            {"treeName": "Beta", "treeFile": ")" + CliData("sim/beta.json") +
+                                                            R"("}]})");
+    const std::string said = "kalvix-cli: " + config +
+                             ": connection 2 (\"LAB\"): \"bindDn\" and \"passwordFile\" go "
+                             "together (the connection is left out)\n";
+    const CliResult trees = RunCli({"trees"}, {{"KALVIX_CLIENT", config}});
+    EXPECT_EQ(trees.status, 0);
+    EXPECT_EQ(trees.out, "ALPHA_TREE\nBeta\n");
+    EXPECT_EQ(trees.err, said);
+    const CliResult quick =
+        RunCli({"quick", "tree:ALPHA_TREE", "tree:Beta"}, {{"KALVIX_CLIENT", config}});
+    EXPECT_EQ(quick.status, 1);
+    EXPECT_EQ(quick.out, kAlphaBetaQuick);
+    EXPECT_EQ(quick.err, said);
 }
 
 TEST(CliLive, DirectoryErrorsAreReportedAndTheRunGoesOn) {
     const CliResult r = RunCli({"compare", "tree:ALPHA_TREE", "tree:Beta"}, kFailing);
     EXPECT_EQ(r.status, 2);
-    // The window's dialog text, then the client's own explanation on a line of its own.
-    const std::string error = "Error FFFFFDA5: U_DSGetAttributeInfo: Surname\nNo such attribute\n";
+    // What failed, the client's explanation, the code last.
+    const std::string error =
+        "kalvix-cli: cannot read the attribute \"Surname\": No such attribute (error FFFFFDA5)\n";
     // Once for each tree; both reads fail alike, so the definitions compare equal.
     EXPECT_EQ(r.err, error + error);
     // Everything else is as without the failure.

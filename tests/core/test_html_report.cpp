@@ -83,6 +83,34 @@ TEST(HtmlReport, OneTableAClassOneRowAKind) {
     EXPECT_EQ(doc.at(doc.find(doc.byId("tree2"), "td", "source")[0]).text, "live, LDAP ldap://x/");
 }
 
+// What a tree's source left out is listed under that tree, each with its file and line;
+// a report of trees that left nothing out has no such part.
+TEST(HtmlReport, DefinitionsLeftOutAreListedByFileAndLine) {
+    TTreeInfo slot;
+    slot.TreeName = "FILES";
+    slot.Online = 1;
+    auto schema = std::make_shared<TreeSchema>();
+    schema->skipped = {
+        {"attribute type", "( 1.2 NAME 'x' BOGUS )", "unexpected token", "core.schema:212"},
+        {"object class", "( 1.3 NAME 'y' )", "a second definition named \"y\""}};
+    slot.Schema = schema;
+    ReportInput in;
+    in.trees[1] = ReportTreeOf(slot, "schema files");
+    in.trees[0] = {"ONE", "/srv/one.txt"};
+    const HtmlDoc doc(HtmlReport(in));
+    ASSERT_EQ(doc.error(), "");
+    ASSERT_NE(doc.byId("left-out"), -1);
+    const std::vector<int> lists = doc.find(doc.root(), "ul", "left-out");
+    ASSERT_EQ(lists.size(), 1u);  // Tree #1 left nothing out
+    const std::vector<int> items = doc.find(lists[0], "code");
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(doc.at(items[0]).text, "core.schema:212: ( 1.2 NAME 'x' BOGUS ): unexpected token");
+    EXPECT_EQ(doc.at(items[1]).text, "( 1.3 NAME 'y' ): a second definition named \"y\"");
+
+    in.trees[1].leftOut.clear();
+    EXPECT_EQ(HtmlDoc(HtmlReport(in)).byId("left-out"), -1);
+}
+
 Finding Field(ElementType type, const std::string& name, const std::string& label,
               std::string value1, std::string value2) {
     Finding f = Make(FindingType::Field, name, 0, static_cast<int>(type), std::move(value1),

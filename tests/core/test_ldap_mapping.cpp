@@ -4,8 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "ClientConfig.h"
 #include "ClientFactory.h"
@@ -788,7 +791,10 @@ TEST_F(SourceTrees, SchemaFilesServeATreeWithTheSkippedDefinitionsReported) {
     const std::string explained = ClientErrorText(*c, ldapcode::kBadSchema);
     EXPECT_THAT(explained, HasSubstr("base.schema and " + dir.file("extra.ldif")));
     EXPECT_THAT(explained, HasSubstr("1 attribute type definition, 1 object class definition"));
-    EXPECT_THAT(explained, HasSubstr("( 9.1 NAME 'bad' SYNTAX )"));
+    // Each named by the file and line the definition begins on.
+    EXPECT_THAT(explained,
+                HasSubstr("\n- " + dir.file("base.schema") + ":2: ( 9.1 NAME 'bad' SYNTAX )"));
+    EXPECT_THAT(explained, HasSubstr("\n- " + dir.file("extra.ldif") + ":3: ( 9.3 NAME 'worse'"));
 
     // The definitions themselves read as usual.
     std::vector<std::string> must;
@@ -888,6 +894,72 @@ TEST_F(SourceTrees, FilesAreReadAgainAtEveryTreeChange) {
     c->dcDropContext(context);
 }
 
+// A folder gives its .schema and .ldif files in name order (X.ldif only without X.schema);
+// a pattern its matches; anything that cannot be read is named, never waited for.
+TEST(SchemaFileFolders, FoldersAndPatternsInNameOrderAndHostileEntriesNamed) {
+    TempDir dir;
+    auto define = [](const std::string& oid, const std::string& name) {
+        return "objectclass ( " + oid + " NAME '" + name + "' )\n";
+    };
+    for (const char* folder : {"s", "empty", "fifo", "loop", "many"})
+        std::filesystem::create_directory(dir.file(folder));
+    dir.write("s/b.schema", define("1.2", "fromB"));
+    dir.write("s/a.schema", define("1.1", "fromA"));
+    dir.write("s/b.ldif", "dn: cn=b\nolcObjectClasses: {0}( 1.2 NAME 'fromB' )\n");
+    dir.write("s/c.ldif", "dn: cn=c\nolcObjectClasses: {0}( 1.3 NAME 'fromC' )\n");
+    dir.write("s/notes.txt", "not a schema");
+    dir.write("s/.hidden.schema", define("1.9", "hidden"));
+    dir.write("empty/readme", "");
+    ASSERT_EQ(::mkfifo(dir.file("fifo/x.schema").c_str(), 0600), 0);
+    std::filesystem::create_symlink("self.schema", dir.file("loop/self.schema"));
+    std::filesystem::create_symlink("knot", dir.file("knot"));
+
+    struct Case {
+        std::vector<std::string> files;
+        std::vector<std::string> classes;  // in the order read; empty: the load fails
+        std::string says;                  // in the failure
+    };
+    const Case cases[] = {
+        {{dir.file("s")}, {"fromA", "fromB", "fromC"}, ""},
+        {{dir.file("s") + "/"}, {"fromA", "fromB", "fromC"}, ""},
+        {{dir.file("s/*.ldif")}, {"fromB", "fromC"}, ""},
+        // Each file once, in the order given.
+        {{dir.file("s/c.ldif"), dir.file("s/?.schema"), dir.file("s")},
+         {"fromC", "fromA", "fromB"},
+         ""},
+        {{dir.file("s/*.none")}, {}, dir.file("s/*.none") + ": no file matches"},
+        {{dir.file("empty")}, {}, dir.file("empty") + ": no .schema or .ldif file in this folder"},
+        {{dir.file("nowhere/*.schema")}, {}, dir.file("nowhere") + ": cannot be listed"},
+        {{dir.file("fifo")}, {}, dir.file("fifo/x.schema") + ": not a regular file"},
+        {{dir.file("loop")}, {}, dir.file("loop/self.schema") + ": cannot be read"},
+        {{dir.file("knot")}, {}, dir.file("knot") + ": cannot be read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.files.front());
+        SchemaFilesSource source(SchemaFilesSettings{c.files, "", SchemaFileFormat::Detect});
+        const SchemaLoad load = source.load();
+        if (c.classes.empty()) {
+            EXPECT_EQ(load.failure.code, ldapcode::kFileError);
+            EXPECT_THAT(load.failure.explanation, HasSubstr(c.says));
+            continue;
+        }
+        ASSERT_EQ(load.failure.code, 0) << load.failure.explanation;
+        std::vector<std::string> names;
+        for (const SchemaClass& cls : load.schema->classes) names.push_back(cls.name);
+        EXPECT_EQ(names, c.classes);
+        EXPECT_THAT(load.schema->skipped, IsEmpty());
+    }
+    EXPECT_EQ(SchemaFilesSource(SchemaFilesSettings{{dir.file("s")}, "", {}}).treeName(), "s");
+    EXPECT_EQ(SchemaFilesSource(SchemaFilesSettings{{dir.file("s/*.ldif")}, "", {}}).treeName(),
+              "s");
+
+    // More files than any schema collection has is refused before they are read.
+    for (int i = 0; i < 1001; ++i) dir.write("many/" + std::to_string(i) + ".schema", "");
+    const SchemaLoad many =
+        SchemaFilesSource(SchemaFilesSettings{{dir.file("many")}, "", {}}).load();
+    EXPECT_THAT(many.failure.explanation, HasSubstr("more than 1000 schema files"));
+}
+
 TEST_F(SourceTrees, NothingReadableIsAnError) {
     dir.write("empty.schema", "# nothing\n");
     dir.write("bad.schema", "objectclass ( 1.1 NAME )\n");
@@ -918,8 +990,12 @@ TEST_P(SourceConfig, SaysWhatIsWrong) {
     ClientConfig config;
     std::string error;
     const std::string json = std::string("{\"connections\": [") + GetParam().connection + "]}";
-    EXPECT_FALSE(ParseClientConfig(QByteArray::fromStdString(json), "/base", config, error));
-    EXPECT_THAT(error, HasSubstr(GetParam().message));
+    // The entry is left out, named by its number; the file itself still reads.
+    ASSERT_TRUE(ParseClientConfig(QByteArray::fromStdString(json), "/base", config, error));
+    EXPECT_THAT(config.connections, IsEmpty());
+    ASSERT_EQ(config.leftOut.size(), 1u);
+    EXPECT_THAT(config.leftOut[0], StartsWith("connection 1"));
+    EXPECT_THAT(config.leftOut[0], HasSubstr(GetParam().message));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -955,6 +1031,18 @@ INSTANTIATE_TEST_SUITE_P(
                  "unknown key \"treeFile\""},
         BadEntry{"UnknownKind", R"({"treeName": "T", "kind": "x500"})", "\"ldap\""}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// The annotated example the package installs is a configuration the programs take whole.
+TEST(SourceConfigs, TheAnnotatedExampleIsUsedWhole) {
+    ClientConfig config;
+    std::string error;
+    ASSERT_TRUE(
+        ReadClientConfig(KALVIX_SOURCE_DIR "/data/examples/kalvix-client.json", config, error))
+        << error;
+    EXPECT_THAT(config.leftOut, IsEmpty());
+    EXPECT_EQ(config.connections.size(), 4u);
+    EXPECT_EQ(config.primary, 0u);
+}
 
 TEST(SourceConfigs, ResolvePathsAndLeaveTheNameToTheSource) {
     ClientConfig config;

@@ -6,9 +6,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <optional>
+#include <sstream>
 
 #include "ClientConfig.h"
 #include "ClientFactory.h"
@@ -255,14 +257,11 @@ INSTANTIATE_TEST_SUITE_P(
                 R"({"connections": [{"treeName": "T"}]})",
                 kGoodTree,
                 {"\"treeFile\" is missing"}},
-        BadFile{"PrimaryOutOfRange",
-                R"({"connections": [{"treeName": "T", "treeFile": "tree.json"}], "primary": 1})",
+        BadFile{"OnlyConnectionUnusable",
+                R"({"connections": [{"treeName": "T", "treeFile": "tree.json", "x": 1}]})",
                 kGoodTree,
-                {"\"primary\"", "from 0 to 0"}},
-        BadFile{"PrimaryUnknownName",
-                R"({"connections": [{"treeName": "T", "treeFile": "tree.json"}], "primary": "U"})",
-                kGoodTree,
-                {"no connection has the tree name \"U\""}},
+                {"client.json: connection 1 (\"T\"): unknown key \"x\" (the connection is left "
+                 "out)"}},
         BadFile{"BadMessageCode",
                 R"({"connections": [], "messages": {"E1": "text"}})",
                 kGoodTree,
@@ -272,6 +271,74 @@ INSTANTIATE_TEST_SUITE_P(
                 kGoodTree,
                 {"is a folder"}}),
     [](const auto& info) { return std::string(info.param.label); });
+
+// One connection that cannot be used leaves the others serving, and the start says once
+// which one (file, entry, key) and why; so does a primary that names nothing usable.
+TEST_F(SimulatedFiles, UnusableConnectionsAreLeftOutAndNamedOnce) {
+    dir.write("tree.json", kTree);
+    dir.write("broken.json", "{");
+    struct Case {
+        const char* label;
+        std::string primary;
+        std::vector<std::string> warning;
+    };
+    const std::string good = R"({"treeName": "GOOD", "treeFile": "tree.json"})";
+    const std::string other = R"({"treeName": "OTHER", "treeFile": "tree.json"})";
+    const std::string entries =
+        good + R"(, {"treeName": "LDAP", "kind": "ldap", "uri": 5}, )" +
+        R"({"treeName": "TORN", "treeFile": "broken.json"}, "not an entry", )" + other;
+    const std::string path = dir.file("client.json");
+    const std::vector<std::string> connections = {
+        path +
+            ": connection 2 (\"LDAP\"): \"uri\": expected a text that is not empty (the "
+            "connection is left out)",
+        path + ": connection 3 (\"TORN\"): " + dir.file("broken.json") +
+            ": not valid JSON at line 1, column 2: unterminated object (the connection is left "
+            "out)",
+        path +
+            ": connection 4: expected an object, not \"not an entry\" (the connection is "
+            "left out)",
+    };
+    auto with = [&](std::vector<std::string> lines) {
+        lines.insert(lines.begin(), connections.begin(), connections.end());
+        return lines;
+    };
+    const Case cases[] = {
+        {"NoPrimary", "", with({})},
+        {"PrimaryByIndex", R"(, "primary": 4)", with({})},
+        {"PrimaryLeftOut", R"(, "primary": 2)",
+         with({path + ": \"primary\": connection 3 (\"TORN\") is left out (none is primary)"})},
+        {"PrimaryOutOfRange", R"(, "primary": 5)",
+         with({path + ": \"primary\": expected a whole number from 0 to 4, not 5 (none is "
+                      "primary)"})},
+        {"PrimaryUnknownName", R"(, "primary": "LDAP")",
+         with({path + ": \"primary\": no usable connection has the tree name \"LDAP\" (none is "
+                      "primary)"})},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        config("{\"connections\": [" + entries + "]" + c.primary + "}");
+        auto client = CreateClientFromConfig(path);
+        RecordingUi ui;
+        NwSession session;
+        ASSERT_EQ(InitNetWare(*client, session, ui), 0u);
+        ASSERT_EQ(ui.dialogs.size(), 1u);
+        EXPECT_EQ(ui.dialogs[0].type, DlgType::Warning);
+        std::vector<std::string> lines;
+        std::istringstream text(ui.dialogs[0].text);
+        for (std::string line; std::getline(text, line);) lines.push_back(line);
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines[0],
+                  "The directory client leaves out what it cannot use of its configuration:");
+        lines.erase(lines.begin());
+        // In the file's order, whichever step found the fault.
+        EXPECT_EQ(lines, c.warning);
+        std::vector<std::string> trees;
+        ListReachableTrees(*client, ui, trees);
+        EXPECT_THAT(trees, ElementsAre("GOOD", "OTHER"));
+        EXPECT_EQ(ui.dialogs.size(), 1u);  // said once
+    }
+}
 
 TEST_F(SimulatedFiles, MissingConfigurationNamesItself) {
     auto client = CreateClientFromConfig(dir.file("absent.json"));
@@ -300,11 +367,22 @@ TEST_F(SimulatedFiles, ConfigurationPathAndTheClientWithoutOne) {
         WithEnv("XDG_CONFIG_HOME", home.c_str(), [&] {
             WithEnv("KALVIX_CLIENT", nullptr, [&] {
                 EXPECT_EQ(ClientConfigPath(), home + "/kalvix/kalvix-client.json");
-                auto client = CreateConfiguredClient();
-                EXPECT_EQ(StartDialog(*client),
-                          "Could not initialize NetWare Client. InitNetWare returned error 0xFFFF "
-                          "(no directory client configuration: set KALVIX_CLIENT or create " +
-                              home + "/kalvix/kalvix-client.json)");
+                const std::string start =
+                    "Could not initialize NetWare Client. InitNetWare returned error 0xFFFF "
+                    "(no directory client configuration: set KALVIX_CLIENT or create " +
+                    home + "/kalvix/kalvix-client.json. For a start, see ";
+                // The demo configuration is named where it is installed, else only the manual.
+                const std::string data = home + "/share";
+                WithEnv("XDG_DATA_DIRS", ("/nonexistent:" + data).c_str(), [&] {
+                    EXPECT_EQ(StartDialog(*CreateConfiguredClient()),
+                              start + "the manual kalvix-client.json(5))");
+                    std::filesystem::create_directories(data + "/kalvix/demo");
+                    dir.write("share/kalvix/demo/kalvix-client.json", "{}");
+                    EXPECT_EQ(StartDialog(*CreateConfiguredClient()),
+                              start + "the demo configuration " + data +
+                                  "/kalvix/demo/kalvix-client.json and the manual "
+                                  "kalvix-client.json(5))");
+                });
             });
             WithEnv("KALVIX_CLIENT", kDemo.c_str(), [&] {
                 EXPECT_EQ(ClientConfigPath(), kDemo);

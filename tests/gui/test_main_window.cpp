@@ -11,6 +11,7 @@
 
 #include "D_Util.h"
 #include "FormFixture.h"
+#include "TempDir.h"
 
 namespace {
 
@@ -41,6 +42,26 @@ TEST_F(MainWindow, StartsOfflineWithoutDirectory) {
               "(no client configuration found)");
     EXPECT_EQ(form->StatusPanels[2]->text(), kMakerAddress);
     EXPECT_EQ(form->StatusPanels[0]->text(), "");
+}
+
+// A connection that cannot be used is named once at start-up; the selectors offer the
+// other trees.
+TEST_F(MainWindow, StartUpNamesAConnectionLeftOutAndOffersTheOthers) {
+    TempDir dir;
+    dir.write("tree.json", R"({"classes": [{"name": "Top"}], "attributes": []})");
+    const std::string config = dir.write("client.json", R"({"connections": [
+        {"treeName": "GOOD", "treeFile": "tree.json"}, {"treeName": "LAB", "kind": "ldap"}]})");
+    makeForm(CreateClientFromConfig(config));
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(dialogs.messages[0].type, DlgType::Warning);
+    EXPECT_EQ(dialogs.messages[0].text.toStdString(),
+              "The directory client leaves out what it cannot use of its configuration:\n" +
+                  config +
+                  ": connection 2 (\"LAB\"): the key \"uri\" is missing (the connection is left "
+                  "out)");
+    ASSERT_EQ(form->ComboBoxTree1->count(), 1);
+    EXPECT_EQ(form->ComboBoxTree1->itemText(0), "GOOD");
+    EXPECT_EQ(form->ComboBoxTree2->count(), 1);
 }
 
 TEST_F(MainWindow, TabVisibilityFollowsBothNameLists) {

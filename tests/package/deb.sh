@@ -32,6 +32,8 @@ for file in \
     /usr/share/icons/hicolor/scalable/apps/kalvix.svg \
     /usr/share/icons/hicolor/{16x16,32x32,48x48,64x64,128x128,256x256}/apps/kalvix.png \
     /usr/share/man/man1/kalvix.1.gz /usr/share/man/man1/kalvix-cli.1.gz \
+    /usr/share/man/man5/kalvix-client.json.5.gz \
+    /usr/share/doc/kalvix/examples/kalvix-client.json \
     /usr/share/bash-completion/completions/kalvix-cli \
     /usr/share/bash-completion/completions/kalvix \
     /usr/share/kalvix/kalvix.txt /usr/share/kalvix/demo/kalvix-client.json \

@@ -172,6 +172,7 @@ class OidMacros {
 struct Named {
     LdapElement element;
     const std::string* text = nullptr;  // as published
+    std::string place;                  // where it was written, when known
     std::string shown;                  // the name the tree gives it
     std::string ndsName;                // X-NDS_NAME, or empty
 };
@@ -240,7 +241,8 @@ void DropOverlongNames(std::vector<Named>& defs, std::string_view kind, std::siz
             skipped.push_back({std::string(kind), *def.text,
                                "its name \"" + NameExcerpt(def.shown) + "\" has " +
                                    std::to_string(def.shown.size()) + " bytes, more than the " +
-                                   std::to_string(limit) + " the reads take"});
+                                   std::to_string(limit) + " the reads take",
+                               def.place});
             return true;
         }
         if (!classes) return false;
@@ -255,7 +257,8 @@ void DropOverlongNames(std::vector<Named>& defs, std::string_view kind, std::siz
                     skipped.push_back({std::string(kind), *def.text,
                                        "it names \"" + NameExcerpt(name) + "\" (" +
                                            std::to_string(name.size()) + " bytes), more than the " +
-                                           std::to_string(kItemLimit) + " an item read takes"});
+                                           std::to_string(kItemLimit) + " an item read takes",
+                                       def.place});
                     return true;
                 }
         return false;
@@ -273,8 +276,8 @@ void DropRepeatedNames(std::vector<Named>& defs, std::string_view kind,
         if (seen.insert(AsciiLower(def.shown)).second)
             kept.push_back(std::move(def));
         else
-            skipped.push_back(
-                {std::string(kind), *def.text, "a second definition named \"" + def.shown + "\""});
+            skipped.push_back({std::string(kind), *def.text,
+                               "a second definition named \"" + def.shown + "\"", def.place});
     }
     defs = std::move(kept);
 }
@@ -436,6 +439,14 @@ const std::vector<std::string>& SchemaDefinitions::texts(ElementType type) const
     return const_cast<SchemaDefinitions*>(this)->texts(type);
 }
 
+void SchemaDefinitions::add(ElementType type, std::string text, std::string place) {
+    std::vector<std::string>& list = texts(type);
+    std::vector<std::string>& at = places[static_cast<std::size_t>(type)];
+    at.resize(list.size());  // texts added without a place have none
+    list.push_back(std::move(text));
+    at.push_back(std::move(place));
+}
+
 std::string_view KindOfDefinition(ElementType type) {
     switch (type) {
         case ElementType::AttributeType:
@@ -497,10 +508,13 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
             (type == ElementType::AttributeType ? attrs : classes).reserve(texts.size());
         else
             list.reserve(texts.size());
-        for (const std::string& text : texts) {
+        const std::vector<std::string>& places = definitions.places[t];
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            const std::string& text = texts[i];
+            const std::string place = i < places.size() ? places[i] : std::string();
             ElementParse parsed = ParseLdapElement(type, text);
             if (!parsed.element) {
-                out.skipped.push_back({kind, text, std::move(parsed.error)});
+                out.skipped.push_back({kind, text, std::move(parsed.error), place});
                 continue;
             }
             LdapElement& e = *parsed.element;
@@ -508,14 +522,15 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
             if (named) {
                 Named def;
                 def.text = &text;
+                def.place = place;
                 def.ndsName = FirstValue(e, "X-NDS_NAME");
                 def.shown = ShownName(def.ndsName, e);
                 if (def.shown.empty()) {
-                    out.skipped.push_back({kind, text, "it has neither a name nor an OID"});
+                    out.skipped.push_back({kind, text, "it has neither a name nor an OID", place});
                     continue;
                 }
                 if (NameHoldsControlChar(def, e)) {
-                    out.skipped.push_back({kind, text, kControlCharInName});
+                    out.skipped.push_back({kind, text, kControlCharInName, place});
                     continue;
                 }
                 if (HasNdsExtension(e)) out.ndsStyle = true;
@@ -524,7 +539,7 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
                 continue;
             }
             if (e.oid.empty()) {
-                out.skipped.push_back({kind, text, "it has no OID"});
+                out.skipped.push_back({kind, text, "it has no OID", place});
                 continue;
             }
             if (HasNdsExtension(e)) out.ndsStyle = true;
@@ -606,9 +621,12 @@ std::string SkippedDefinitionsText(const std::vector<SkippedDefinition>& skipped
     // One line per definition: what the source wrote is shown escaped.
     std::string text = EscapeControlChars(source) + ": " + counted + " left out:";
     const std::size_t shown = std::min(skipped.size(), kListedSkipped);
-    for (std::size_t i = 0; i < shown; ++i)
-        text += "\n- " + EscapeControlChars(Shortened(skipped[i].text)) + ": " +
+    for (std::size_t i = 0; i < shown; ++i) {
+        text += "\n- ";
+        if (!skipped[i].place.empty()) text += EscapeControlChars(skipped[i].place) + ": ";
+        text += EscapeControlChars(Shortened(skipped[i].text)) + ": " +
                 EscapeControlChars(skipped[i].reason);
+    }
     if (skipped.size() > shown)
         text += "\n- and " + std::to_string(skipped.size() - shown) + " more";
     return text;

@@ -30,6 +30,12 @@ struct SchemaDefinitions {
     // A type the source publishes although no text of it is left (an LDIF value that does
     // not decode). A type with texts is published whatever this says.
     std::array<bool, kElementTypes> given{};
+    // Where each text was written ("core.schema:212"), beside texts(type) in its order;
+    // shorter (empty for a server) where unknown.
+    std::array<std::vector<std::string>, kElementTypes> places;
+
+    // Appends a text of the type with where it was written.
+    void add(ElementType type, std::string text, std::string place);
 
     std::vector<std::string>& texts(ElementType type);
     const std::vector<std::string>& texts(ElementType type) const;
@@ -46,8 +52,8 @@ std::string_view KindOfDefinition(ElementType type);
 // type of a name already taken, is skipped with the reason and kept nowhere else. Indexed.
 TreeSchema MapLdapSchema(const SchemaDefinitions& definitions);
 
-// The message that names skipped definitions: the counts by kind, then each one and why
-// (the first 20, then how many more). Empty for none.
+// The message that names skipped definitions: the counts by kind, then each one (after
+// its file and line when known) and why (the first 20, then how many more). Empty for none.
 std::string SkippedDefinitionsText(const std::vector<SkippedDefinition>& skipped,
                                    const std::string& source);
 

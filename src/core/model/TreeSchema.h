@@ -34,6 +34,7 @@ struct SkippedDefinition {
     std::string kind;  // "object class", "attribute type", "syntax", ...
     std::string text;
     std::string reason;
+    std::string place = {};  // "core.schema:212": the file and line it begins on; empty: unknown
 };
 
 // Where a tree read whole comes from, for people and for the fix-up writers.

@@ -518,6 +518,26 @@ void WriteFieldsLeftOut(std::string& out, const std::vector<std::string>& labels
     out += "</p>\n";
 }
 
+// What a tree's source gave that takes no part, tree by tree; nothing when all took part.
+void WriteDefinitionsLeftOut(std::string& out, const ReportTree (&trees)[2]) {
+    constexpr std::size_t kListed = 1000;
+    if (trees[0].leftOut.empty() && trees[1].leftOut.empty()) return;
+    out +=
+        "<h2 id=\"left-out\">Definitions left out</h2>\n<p>These definitions do not parse, or "
+        "repeat a name, and take no part in the comparison.</p>\n";
+    for (int t = 0; t < 2; ++t) {
+        const std::vector<std::string>& lines = trees[t].leftOut;
+        if (lines.empty()) continue;
+        out += "<h3>Tree #" + std::to_string(t + 1) + ": " + Text(trees[t].name) + " (" +
+               std::to_string(lines.size()) + ")</h3>\n<ul class=\"left-out\">\n";
+        for (std::size_t i = 0; i < lines.size() && i < kListed; ++i)
+            out += "<li><code>" + Text(lines[i]) + "</code></li>\n";
+        if (lines.size() > kListed)
+            out += "<li>and " + std::to_string(lines.size() - kListed) + " more</li>\n";
+        out += "</ul>\n";
+    }
+}
+
 }  // namespace
 
 bool HasPublishedDefinitions(Workspace& ws) {
@@ -593,6 +613,7 @@ std::string HtmlReport(const ReportInput& in) {
         WriteSummaryRow(out, elementNames, CountsOf(*in.elements), true, elementGroups.size());
     out += "</table>\n";
     if (published && in.definitionsCompared) WriteFieldsLeftOut(out, *in.fieldsLeftOut);
+    WriteDefinitionsLeftOut(out, in.trees);
 
     if (in.classes)
         WritePart(out, classNames, *in.classes, in.definitionsCompared, published, classGroups);
@@ -610,6 +631,10 @@ ReportTree ReportTreeOf(const TTreeInfo& slot, const std::string& liveHow) {
         tree.source = liveHow.empty() ? "live" : "live, " + liveHow;
     else
         tree.source = slot.FileName;
+    if (slot.Schema)
+        for (const SkippedDefinition& s : slot.Schema->skipped)
+            tree.leftOut.push_back((s.place.empty() ? std::string() : s.place + ": ") + s.text +
+                                   ": " + s.reason);
     return tree;
 }
 

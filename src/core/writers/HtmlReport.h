@@ -12,6 +12,8 @@
 struct ReportTree {
     std::string name;    // the tree's name
     std::string source;  // the schema file's path, or "live" and how it was reached
+    // The definitions its source gave that take no part ("core.schema:212: text: why").
+    std::vector<std::string> leftOut = {};
 };
 
 // One kind of name (classes or attributes).
@@ -53,7 +55,8 @@ bool HasPublishedDefinitions(Workspace& ws);
 // elements both trees publish.
 ReportElements ReportElementsOf(Workspace& ws, Findings findings);
 
-// A slot as the report names it: the file it was loaded from, or "live" and liveHow.
+// A slot as the report names it: the file it was loaded from, or "live" and liveHow; with
+// the definitions its schema left out.
 ReportTree ReportTreeOf(const TTreeInfo& slot, const std::string& liveHow);
 // The quick check of two name lists, sorted as the window shows them, and the findings.
 ReportPart ReportPartOf(const NameList& names1, const NameList& names2, Findings findings);
