@@ -1,10 +1,12 @@
 // The comparisons that fetch their definitions: one name, or a whole run over both trees.
 #include <algorithm>
+#include <cstdint>
 #include <iterator>
 #include <memory>
 #include <string>
 
 #include "Compare.h"
+#include "D_Util.h"
 #include "DefinitionAccess.h"
 #include "ElementSets.h"
 #include "QuickCheck.h"
@@ -109,12 +111,20 @@ class HeldMessages {
     explicit HeldMessages(UiHooks& ui) : ui_(ui) {}
     void hold(int tree, bool error, DlgType type, const std::string& msg,
               const std::string& detail) {
-        held_.push_back({tree, error, type, msg, detail});
+        held_.push_back({tree, error, type, msg, detail, false, 0, {}});
+    }
+    // A failed directory operation, shown later as the front end says those.
+    void holdDirectoryError(int tree, std::int64_t code, const std::string& operation,
+                            const std::string& explanation) {
+        held_.push_back({tree, true, DlgType::Error, ErrorCodeText(code, operation), explanation,
+                         true, code, operation});
     }
     UiHooks& ui() { return ui_; }
     void show() {
         for (const Held& h : held_) {
-            if (h.error)
+            if (h.directory)
+                ui_.showDirectoryError(h.code, h.operation, h.detail);
+            else if (h.error)
                 ui_.showErrorDlg(h.msg, h.detail);
             else
                 ui_.showMsgDlg(h.type, h.msg);
@@ -140,6 +150,9 @@ class HeldMessages {
         DlgType type;
         std::string msg;
         std::string detail;
+        bool directory;
+        std::int64_t code;
+        std::string operation;
     };
     UiHooks& ui_;
     std::vector<Held> held_;
@@ -154,6 +167,10 @@ class HeldUi : public UiHooks {
     }
     void showErrorDlg(const std::string& msg, const std::string& detail) override {
         messages_.hold(tree_, true, DlgType::Error, msg, detail);
+    }
+    void showDirectoryError(std::int64_t code, const std::string& operation,
+                            const std::string& explanation) override {
+        messages_.holdDirectoryError(tree_, code, operation, explanation);
     }
     void processEvents() override { messages_.ui().processEvents(); }
 
