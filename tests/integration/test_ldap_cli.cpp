@@ -190,4 +190,56 @@ TEST(LdapCli, AServerAgainstAnLdifDumpOfItselfFindsNoDifference) {
     EXPECT_GT(lists.value("attributes").toObject().value("common").toArray().size(), 200);
 }
 
+// A matching rule changed live through cn=config shows as its two lines against the
+// snapshot taken before; the snapshot against the tree it was taken from is no difference.
+TEST(LdapCli, AMatchingRuleChangedLiveShowsAgainstTheSnapshotBefore) {
+    SlapdServer::Options options;
+    options.configPassword = "config-secret";
+    SlapdServer server(options);
+    TempDir dir;
+    auto configModify = [&](const std::string& name, const std::string& ldif) {
+        const CliResult r =
+            RunProgram("/usr/bin/ldapmodify", {"-x", "-H", server.uri(), "-D", "cn=config", "-w",
+                                               "config-secret", "-f", dir.write(name, ldif)});
+        ASSERT_EQ(r.status, 0) << r.err << r.out;
+    };
+    const std::string type =
+        "( 1.3.6.1.4.1.55555.8.1 NAME 'kxMatched' EQUALITY %s SYNTAX "
+        "1.3.6.1.4.1.1466.115.121.1.15 )";
+    auto withRule = [&](const std::string& rule) {
+        std::string text = type;
+        return text.replace(text.find("%s"), 2, rule);
+    };
+    configModify("add.ldif",
+                 "dn: cn=kx,cn=schema,cn=config\nchangetype: add\n"
+                 "objectClass: olcSchemaConfig\ncn: kx\nolcAttributeTypes: " +
+                     withRule("caseIgnoreMatch") + "\n");
+    const EnvChanges env = {
+        {"KALVIX_CLIENT", WriteClientConfig(dir, {LdapConnection(server.uri(), "LIVE")})}};
+    const std::string snapshot = dir.file("live.txt");
+    const CliResult saved = RunCli({"save", "-q", "tree:LIVE", snapshot}, env);
+    ASSERT_EQ(saved.status, 0) << saved.err;
+    const CliResult same = RunCli({"compare", "-q", snapshot, "tree:LIVE"}, env);
+    EXPECT_EQ(same.status, 0) << same.out << same.err;
+
+    // slapd numbers the schema entries; ask for the one it gave ours.
+    const CliResult found = RunProgram(
+        "/usr/bin/ldapsearch", {"-x", "-LLL", "-H", server.uri(), "-D", "cn=config", "-w",
+                                "config-secret", "-b", "cn=schema,cn=config", "(cn=*kx)", "dn"});
+    ASSERT_EQ(found.status, 0) << found.err;
+    const std::size_t at = found.out.find("dn: ");
+    ASSERT_NE(at, std::string::npos) << found.out;
+    const std::string dn = found.out.substr(at + 4, found.out.find('\n', at) - at - 4);
+    configModify("change.ldif", "dn: " + dn +
+                                    "\nchangetype: modify\n"
+                                    "replace: olcAttributeTypes\nolcAttributeTypes: " +
+                                    withRule("caseExactMatch") + "\n");
+    const CliResult compared = RunCli({"compare", "-q", snapshot, "tree:LIVE"}, env);
+    EXPECT_EQ(compared.status, 1) << compared.err;
+    EXPECT_EQ(
+        compared.out,
+        "Tree #1 - Attribute Definition for \"kxMatched\" has Equality: \"caseIgnoreMatch\"\n"
+        "Tree #2 - Attribute Definition for \"kxMatched\" has Equality: \"caseExactMatch\"\n");
+}
+
 }  // namespace
