@@ -1,7 +1,6 @@
 // Reading an INI file: the bytes, their encoding, the lines and the sections, and the
 // check against the disk that decides when to read again.
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -108,17 +107,6 @@ void Document::Reset() {
     lastFound = kNone;
 }
 
-namespace {
-// A large file's buffers take huge pages where the system gives them on request: a page
-// fault for each 4 KiB of them costs more than parsing the bytes.
-void PreferHugePages(const void* p, std::size_t n) {
-    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-    const auto from = (reinterpret_cast<std::uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
-    const auto to = (reinterpret_cast<std::uintptr_t>(p) + n) & ~(kHuge - 1);
-    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-}
-}  // namespace
-
 void Document::Parse(char* begin, const char* end) {
     const char* p = begin;
     lines.reserve(static_cast<std::size_t>(end - p) / 24 + 16);
@@ -131,8 +119,6 @@ void Document::Parse(char* begin, const char* end) {
         ++b;
     }
     sections.reserve(headers);
-    PreferHugePages(lines.data(), lines.capacity() * sizeof(Line));
-    PreferHugePages(sections.data(), sections.capacity() * sizeof(Section));
     const char* nl = nullptr;      // the next LF at or after p, found once per LF
     const char* crNext = nullptr;  // likewise the next CR; end for none
     bool inSection = false;
@@ -247,7 +233,6 @@ void Document::Load(int fd, const struct stat& st) {
         return;
     }
     Bytes bytes(static_cast<std::size_t>(st.st_size) + 1);
-    PreferHugePages(bytes.data(), bytes.size());
     std::size_t got = 0;
     for (;;) {
         if (got == bytes.size()) {  // grown since it was looked at
