@@ -62,7 +62,9 @@ int RunComparison(const Arguments& args, bool classes, bool attributes, bool ele
 
     writer->comparison(RunInfoOf(ws), found, out);
     FlushOutput();
-    if (!different && !args.quiet) std::fputs("No differences found\n", stderr);
+    // After a failed read the verdict is trouble, never "no differences".
+    if (!different && !session.ui().troubleShown() && !args.quiet)
+        std::fputs("No differences found\n", stderr);
     return session.finish(different ? kExitDifferent : kExitSame);
 }
 

@@ -23,7 +23,8 @@ int RunQuick(const Arguments& args) {
     MakeOutputWriter(args.format)
         ->quick(RunInfoOf(ws), classes, attrs, StandardOutput(session.progress()));
     FlushOutput();
-    if (!different && !args.quiet) std::fputs("No differences found\n", stderr);
+    if (!different && !session.ui().troubleShown() && !args.quiet)
+        std::fputs("No differences found\n", stderr);
     return session.finish(different ? kExitDifferent : kExitSame);
 }
 

@@ -1,8 +1,10 @@
 // tree: operands through the simulated directory client: the tree list, live comparisons,
 // saving a schema file as the window saves it, and directory errors.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
 #include <unistd.h>
+#include <algorithm>
 
 #include <filesystem>
 #include <sstream>
@@ -360,6 +362,26 @@ TEST(CliLive, DirectoryErrorsAreReportedAndTheRunGoesOn) {
     EXPECT_EQ(show.status, 2);
     EXPECT_EQ(show.out, "Surname\n      \n");
     EXPECT_EQ(show.err, error);
+}
+
+TEST(CliLive, ARunWhoseEveryReadFailsStopsWithOneMessageAndNoVerdict) {
+    TempDir dir;
+    const std::string config = dir.write("client.json", R"({"connections": [
+            {"treeName": "ALPHA_TREE", "treeFile": ")" + CliData("sim/alpha.json") +
+                                                            R"("},
+            {"treeName": "Beta", "treeFile": ")" + CliData("sim/beta.json") +
+                                                            R"("}],
+        "messages": {"-603": "No such attribute"},
+        "failures": [{"operation": "dcAddAttrName", "code": -603}]})");
+    const CliResult r =
+        RunCli({"compare-attributes", "tree:ALPHA_TREE", "tree:Beta"}, {{"KALVIX_CLIENT", config}});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, "Tree #1 - Unique Attribute: \"Description\"\n");
+    // One message (and the client's explanation beneath it), not one a definition.
+    EXPECT_EQ(r.err,
+              "Reading the definitions of Tree #1 \"ALPHA_TREE\" failed (Error FFFFFDA5: "
+              "U_DSGetAttributeInfo: CN); the comparison stopped\nNo such attribute\n");
+    EXPECT_EQ(r.err.find("No differences found"), std::string::npos) << r.err;
 }
 
 TEST(CliLive, ATreeThatCannotBeLoadedGetsNoComparisonAtAll) {
