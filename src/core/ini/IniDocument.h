@@ -12,20 +12,32 @@
 
 namespace ini {
 
+// What only a section that is looked into by key, or changed, needs.
+struct SectionMore {
+    std::vector<Line> own;  // body once it has been changed
+    KeyIndex index;         // built on first use
+};
+
+// Kept small: a large file has tens of thousands, most only ever read in passing.
 struct Section {
     Line header;
     std::uint32_t nameOff = 0;  // the name inside the header line
     std::uint32_t nameLen = 0;
     std::uint32_t hash = 0;
     std::uint32_t begin = 0, end = 0;  // body inside the document's lines, until detached
-    std::vector<Line> own;             // body once it has been changed
+    std::uint32_t nextSame = kNone;    // the next section of the same name
     bool detached = false;
     bool alive = true;
-    std::uint32_t nextSame = kNone;  // the next section of the same name
-    bool firstOfName = false;        // the one the section table holds for its name
-    KeyIndex index;                  // built on first use
+    bool firstOfName = false;  // the one the section table holds for its name
+    std::unique_ptr<SectionMore> more;
 
     std::string_view name() const { return {header.text + nameOff, nameLen}; }
+    SectionMore& extra() {
+        if (!more) more = std::make_unique<SectionMore>();
+        return *more;
+    }
+    std::vector<Line>& own() { return extra().own; }
+    KeyIndex& index() { return extra().index; }
 };
 
 struct Document {
@@ -96,13 +108,13 @@ struct Document {
 
     // --- lines
 
-    Line* Body(Section& s) { return s.detached ? s.own.data() : lines.data() + s.begin; }
+    Line* Body(Section& s) { return s.detached ? s.more->own.data() : lines.data() + s.begin; }
     std::size_t BodySize(const Section& s) const {
-        return s.detached ? s.own.size() : s.end - s.begin;
+        return s.detached ? s.more->own.size() : s.end - s.begin;
     }
     void Detach(Section& s) {
         if (s.detached) return;
-        s.own.assign(lines.begin() + s.begin, lines.begin() + s.end);
+        s.own().assign(lines.begin() + s.begin, lines.begin() + s.end);
         s.detached = true;
     }
 
@@ -154,7 +166,7 @@ struct Document {
     }
 
     KeyIndex& IndexOf(Section& s) {
-        KeyIndex& index = s.index;
+        KeyIndex& index = s.index();
         if (index.built) return index;
         index.built = true;
         const Line* body = Body(s);

@@ -46,17 +46,17 @@ void Document::AppendSection(std::string_view name, std::string_view key, std::s
     s.nameLen = static_cast<std::uint32_t>(name.size());
     s.hash = FoldHash(name);
     s.detached = true;
-    s.own.reserve(8);
+    s.own().reserve(8);
     char* text = arena.Store(key, "=", value);
-    s.own.push_back(
+    s.own().push_back(
         Line{text, static_cast<std::uint32_t>(key.size() + 1 + value.size()), kTermCRLF});
-    s.index.built = true;
-    s.index.keys.reserve(8);
+    s.index().built = true;
+    s.index().keys.reserve(8);
     KeyRef ref{0, 0, 0, static_cast<std::uint32_t>(key.size()), 0, 0, true};
     SetValue(ref, value);
     KeyQuery q{key};
-    AddKey(s, s.index, q, ref);
-    s.index.lastEntry = 0;
+    AddKey(s, s.index(), q, ref);
+    s.index().lastEntry = 0;
     const auto id = static_cast<std::uint32_t>(sections.size() - 1);
     sectionTable.Insert(s.hash, id);
     MarkSection(s.hash);
@@ -117,11 +117,11 @@ bool Document::WriteStored(const std::string& section, const std::string& key,
     }
     Detach(s);
     const std::uint32_t at = index.lastEntry == kNone ? 0 : index.lastEntry + 1;
-    Line& before = at == 0 ? s.header : s.own[at - 1];
+    Line& before = at == 0 ? s.header : s.own()[at - 1];
     if (before.term == kTermNone) before.term = kTermCRLF;
     char* text = arena.Store(k, "=", value);
-    s.own.insert(s.own.begin() + at,
-                 Line{text, static_cast<std::uint32_t>(k.size() + 1 + value.size()), kTermCRLF});
+    s.own().insert(s.own().begin() + at,
+                   Line{text, static_cast<std::uint32_t>(k.size() + 1 + value.size()), kTermCRLF});
     KeyRef ref{at, 0, 0, static_cast<std::uint32_t>(k.size()), 0, 0, true};
     SetValue(ref, value);
     AddKey(s, index, q, ref);
@@ -142,9 +142,9 @@ void Document::Erase(const std::string& section) {
         sectionTable.Erase(s.hash, id);
     s.alive = false;
     s.firstOfName = false;
-    s.own.clear();
-    s.own.shrink_to_fit();
-    s.index = KeyIndex();
+    s.more.reset();
+    s.detached = false;  // an empty body, should anything still look
+    s.end = s.begin;
     ++deadSections;
     lastSection = kNone;
     dirty = true;
@@ -196,7 +196,7 @@ std::vector<Document::PendingText> Document::PendingTexts() {
             continue;
         }
         if (!s.alive) continue;  // erased later on: that erase follows
-        const KeyRef& r = s.index.keys[c.key];
+        const KeyRef& r = s.index().keys[c.key];
         const Line& line = Body(s)[r.line];
         // A line this process wrote reads key=value exactly, the value untrimmed.
         out.push_back({std::string(s.name()), std::string(line.text, r.keyLen),
