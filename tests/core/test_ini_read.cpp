@@ -144,9 +144,9 @@ TEST(IniRead, ReadsInFileOrderStillFindTheFirstOfEachName) {
     // With the first [S] gone, the later one is the section of that name.
     ini.EraseSection("S");
     read.clear();
-    for (const char* section : {"T", "s", "S"})
+    for (const char* section : {"S", "T", "s", "S"})
         read.push_back(ini.ReadString(section, "v", kMissing));
-    EXPECT_EQ(read, (Strings{"2", "3", "3"}));
+    EXPECT_EQ(read, (Strings{"3", "2", "3", "3"}));
 }
 
 TEST(IniRead, KeyWithoutValueShadowsALaterEntry) {

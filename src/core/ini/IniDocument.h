@@ -102,8 +102,19 @@ struct Document {
         return (sectionBits[bit >> 6] >> (bit & 63)) & 1;
     }
 
-    std::string lastQuery;  // the latest section name asked for, as given
+    // The two latest sections found and the names they were asked by, as given: readers
+    // often take turns between two sections (a class's flags and its item lists).
+    std::string lastQuery;
     std::uint32_t lastSection = kNone;
+    std::string otherQuery;
+    std::uint32_t otherSection = kNone;
+    void Remember(std::string_view query, std::uint32_t id) {
+        std::swap(lastQuery, otherQuery);
+        otherSection = lastSection;
+        lastQuery.assign(query.data(), query.size());
+        lastSection = id;
+    }
+    void ForgetSections() { lastSection = otherSection = kNone; }
     std::uint32_t lastFound = kNone;  // the latest section found, whatever the spelling
 
     // --- lines
@@ -146,6 +157,11 @@ struct Document {
 
     std::uint32_t FindSection(const std::string& query) {
         if (lastSection != kNone && query == lastQuery) return lastSection;
+        if (otherSection != kNone && query == otherQuery) {
+            std::swap(lastQuery, otherQuery);
+            std::swap(lastSection, otherSection);
+            return lastSection;
+        }
         const std::string_view name = Trim(query);
         // Readers mostly ask for sections in file order: the one after the last found is
         // tried before the table, which keeps a large file's reads walking forward in memory.
@@ -157,10 +173,9 @@ struct Document {
         else if (const std::uint32_t hash = FoldHash(name); MayHoldSection(hash))
             found = sectionTable.Find(
                 hash, [&](std::uint32_t id) { return FoldEqual(sections[id].name(), name); });
-        if (found != kNone) lastFound = found;
         if (found != kNone) {
-            lastQuery = query;
-            lastSection = found;
+            lastFound = found;
+            Remember(query, found);
         }
         return found;
     }

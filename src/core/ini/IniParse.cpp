@@ -103,7 +103,7 @@ void Document::Reset() {
     sectionBits.clear();
     encoding = Encoding::Bytes;
     oddByte.clear();
-    lastSection = kNone;
+    ForgetSections();
     lastFound = kNone;
 }
 
@@ -216,7 +216,7 @@ void Document::RebuildSectionTable() {
             lastOfName[first] = i;
         }
     }
-    lastSection = kNone;
+    ForgetSections();
     lastFound = kNone;
 }
 

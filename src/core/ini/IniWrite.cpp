@@ -61,8 +61,7 @@ void Document::AppendSection(std::string_view name, std::string_view key, std::s
     sectionTable.Insert(s.hash, id);
     MarkSection(s.hash);
     s.firstOfName = true;
-    lastQuery.assign(name.data(), name.size());
-    lastSection = id;
+    Remember(name, id);
 }
 
 void Document::Write(const std::string& section, const std::string& key, const std::string& value) {
@@ -146,7 +145,7 @@ void Document::Erase(const std::string& section) {
     s.detached = false;  // an empty body, should anything still look
     s.end = s.begin;
     ++deadSections;
-    lastSection = kNone;
+    ForgetSections();
     dirty = true;
     Record(id, kNone);
 }
