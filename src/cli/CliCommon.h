@@ -109,6 +109,7 @@ class CliUi : public UiHooks {
     explicit CliUi(Progress& progress) : progress_(progress) {}
     void showMsgDlg(DlgType type, const std::string& msg) override;
     void processEvents() override {}
+    bool runsEvents() const override { return false; }
     // In words: what failed, the client's explanation, what to do, the code last.
     void showDirectoryError(std::int64_t code, const std::string& operation,
                             const std::string& explanation) override;

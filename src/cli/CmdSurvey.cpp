@@ -39,6 +39,7 @@ class CollectingUi : public UiHooks {
         messages.push_back(std::move(text));
     }
     void processEvents() override {}
+    bool runsEvents() const override { return false; }
 
     // The messages as one reason; fallback when there were none.
     std::string reason(const std::string& fallback) const {

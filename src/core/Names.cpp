@@ -6,12 +6,12 @@
 #include <algorithm>
 #include <numeric>
 
+#include "AsciiFold.h"
+
 QString DecodeName(std::string_view bytes) {
     const auto size = static_cast<qsizetype>(bytes.size());
     // ASCII reads the same either way, and Latin-1 is the cheap way.
-    if (std::all_of(bytes.begin(), bytes.end(),
-                    [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
-        return QString::fromLatin1(bytes.data(), size);
+    if (fold::IsAscii(bytes)) return QString::fromLatin1(bytes.data(), size);
     QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     QString text = utf8.decode(QByteArrayView(bytes.data(), size));
     if (!utf8.hasError()) return text;
@@ -20,9 +20,7 @@ QString DecodeName(std::string_view bytes) {
 
 std::string NameKey(std::string_view name) {
     // Pure ASCII is the common case and folds without leaving the bytes.
-    bool ascii = std::all_of(name.begin(), name.end(),
-                             [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (ascii) {
+    if (fold::IsAscii(name)) {
         std::string key(name);
         for (char& c : key)
             if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
@@ -44,8 +42,7 @@ namespace {
 // Decodes into text, reusing its buffer: ASCII, the common case, needs no decoder and no
 // allocation a name.
 void DecodeInto(std::string_view bytes, QString& text) {
-    if (!std::all_of(bytes.begin(), bytes.end(),
-                     [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    if (!fold::IsAscii(bytes)) {
         text = DecodeName(bytes);
         return;
     }

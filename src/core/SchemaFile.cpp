@@ -307,10 +307,15 @@ void ReadSchemaNames(TTreeInfo& slot, const StatusFn& status) {
     if (slot.SchemaFile) ReadListSection(*slot.SchemaFile, kAttributes, attrNames);
     say("Loading classes ...");
     if (slot.SchemaFile) ReadListSection(*slot.SchemaFile, kClasses, classNames);
-    slot.AttrNames.insert(slot.AttrNames.end(), std::make_move_iterator(attrNames.begin()),
-                          std::make_move_iterator(attrNames.end()));
-    slot.ClassNames.insert(slot.ClassNames.end(), std::make_move_iterator(classNames.begin()),
-                           std::make_move_iterator(classNames.end()));
+    auto append = [](NameList& to, NameList& from) {
+        if (to.empty())
+            to.swap(from);
+        else
+            to.insert(to.end(), std::make_move_iterator(from.begin()),
+                      std::make_move_iterator(from.end()));
+    };
+    append(slot.AttrNames, attrNames);
+    append(slot.ClassNames, classNames);
 }
 
 void ReadClassDefFromFile(IniFile& file, const std::string& className, TClassInfo& info) {

@@ -15,6 +15,9 @@ class UiHooks {
     virtual void showMsgDlg(DlgType type, const std::string& msg) = 0;
     // Lets pending window events run.
     virtual void processEvents() = 0;
+    // False when processEvents never runs anything: work need not guard against a reload
+    // of the trees in the middle of it.
+    virtual bool runsEvents() const { return true; }
     // An error message with the directory client's own explanation of it (empty when the
     // client has none), shown beneath the message.
     virtual void showErrorDlg(const std::string& msg, const std::string& detail) {
@@ -32,4 +35,5 @@ class SilentUi : public UiHooks {
   public:
     void showMsgDlg(DlgType, const std::string&) override {}
     void processEvents() override {}
+    bool runsEvents() const override { return false; }
 };

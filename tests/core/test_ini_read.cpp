@@ -149,6 +149,32 @@ TEST(IniRead, ReadsInFileOrderStillFindTheFirstOfEachName) {
     EXPECT_EQ(read, (Strings{"3", "2", "3", "3"}));
 }
 
+// Long sections are indexed in one pass, whatever share of their lines repeat a key: each
+// key reads its first line in any letter case, and keys written afterwards join the same
+// index across the size where small sections are searched linearly.
+TEST(IniRead, LongSectionsOfFewOrManyDistinctKeysReadTheFirstOfEach) {
+    for (const auto& [lines, distinct] :
+         std::vector<std::pair<int, int>>{{17, 1}, {20, 8}, {20, 9}, {40, 20}, {300, 300}}) {
+        std::string text = "[S]\r\n";
+        for (int i = 0; i < lines; ++i)
+            text += (i % 2 ? "KEY" : "key") + std::to_string(i % distinct) + "=" +
+                    std::to_string(i) + "\r\n";
+        TempDir dir;
+        IniFile ini(dir.write("t.ini", text));
+        const std::string what = std::to_string(lines) + " lines, " + std::to_string(distinct);
+        for (int k = distinct; k-- > 0;)  // backwards: no shortcut for keys in file order
+            EXPECT_EQ(ini.ReadString("S", "Key" + std::to_string(k), kMissing), std::to_string(k))
+                << what;
+        for (int k = distinct; k < distinct + 12; ++k)
+            ini.WriteString("S", "key" + std::to_string(k), "new" + std::to_string(k));
+        for (int k = 0; k < distinct + 12; ++k)
+            EXPECT_EQ(ini.ReadString("S", "KEY" + std::to_string(k), kMissing),
+                      k < distinct ? std::to_string(k) : "new" + std::to_string(k))
+                << what;
+        EXPECT_EQ(ini.ReadSection("S").size(), static_cast<std::size_t>(lines + 12)) << what;
+    }
+}
+
 TEST(IniRead, KeyWithoutValueShadowsALaterEntry) {
     TempDir dir;
     IniFile ini(dir.write("t.ini", "[S]\r\nk\r\nk=later\r\n"));

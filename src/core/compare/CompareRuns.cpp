@@ -173,19 +173,26 @@ class HeldUi : public UiHooks {
         messages_.holdDirectoryError(tree_, code, operation, explanation);
     }
     void processEvents() override { messages_.ui().processEvents(); }
+    bool runsEvents() const override { return messages_.ui().runsEvents(); }
 
   private:
     HeldMessages& messages_;
     int tree_;
 };
 
-// The run shared by classes and attributes. The name lists are copied first: the window
-// lets events run in between, and a reload must not pull the lists away from under the
-// loop. (The finding sink is not called emit: QtCore defines that word away.)
+// The run shared by classes and attributes. Where events run in between (the window), the
+// name lists are copied first: a reload must not pull them away from under the loop. (The
+// finding sink is not called emit: QtCore defines that word away.)
 bool CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingType uniqueType,
                 ElementType type, Comparer compare, const LineFn& progress, const FindingFn& sink) {
-    const NameList names1 = ws.tree(1).*names;
-    const NameList names2 = ws.tree(2).*names;
+    NameList copy1;
+    NameList copy2;
+    if (ui.runsEvents()) {
+        copy1 = ws.tree(1).*names;
+        copy2 = ws.tree(2).*names;
+    }
+    const NameList& names1 = ui.runsEvents() ? copy1 : ws.tree(1).*names;
+    const NameList& names2 = ui.runsEvents() ? copy2 : ws.tree(2).*names;
     // Each offline slot's file is checked against the disk once for the whole run.
     std::vector<std::unique_ptr<IniFile::Hold>> holds;
     for (int t : {1, 2})

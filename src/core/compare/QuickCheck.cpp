@@ -6,27 +6,14 @@
 #include <string_view>
 #include <vector>
 
+#include "AsciiFold.h"
+
 namespace {
 
-bool IsAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(),
-                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
+using fold::FoldEqual;
+using fold::IsAscii;
 
-char Fold(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-std::uint64_t FoldHash(std::string_view s) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (char c : s) h = (h ^ static_cast<unsigned char>(Fold(c))) * 1099511628211ull;
-    return h ^ (h >> 29);
-}
-
-bool FoldEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Fold(a[i]) != Fold(b[i])) return false;
-    return true;
-}
+std::uint64_t FoldHash(std::string_view s) { return fold::FoldHash64(s); }
 
 // Membership without regard to case and without a copy per name: ASCII names are folded on
 // the fly, the rare others go through their folded key (NameKey folds ASCII the same way).

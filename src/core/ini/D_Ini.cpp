@@ -42,9 +42,16 @@ void ReadListSection(IniFile& file, const std::string& section, std::vector<std:
 }
 
 void ReadListSection(IniFile& file, const std::string& section, NameList& list) {
-    std::vector<std::string> values = file.ReadSectionValueTexts(section);
-    list.reserve(list.size() + values.size());
-    for (std::string& v : values) list.push_back(NameEntry{std::move(v), 0});
+    // Straight into the entries: a schema file lists tens of thousands of names.
+    struct Into final : IniFile::ValueTaker {
+        explicit Into(NameList& l) : list(l) {}
+        NameList& list;
+        void reserve(std::size_t most) override { list.reserve(list.size() + most); }
+        void take(std::string_view text) override {
+            list.push_back(NameEntry{std::string(text), 0});
+        }
+    } into(list);
+    file.ReadSectionValueTexts(section, into);
 }
 
 std::string SettingsFileName() {

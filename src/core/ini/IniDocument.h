@@ -103,18 +103,17 @@ struct Document {
     }
 
     // The two latest sections found and the names they were asked by, as given: readers
-    // often take turns between two sections (a class's flags and its item lists).
-    std::string lastQuery;
-    std::uint32_t lastSection = kNone;
-    std::string otherQuery;
-    std::uint32_t otherSection = kNone;
+    // often take turns between two sections (a class's flags and its item lists). Slot
+    // `latest` is the newer; the names stay in place, so taking turns copies nothing.
+    std::string queries[2];
+    std::uint32_t found[2] = {kNone, kNone};
+    unsigned latest = 0;
     void Remember(std::string_view query, std::uint32_t id) {
-        std::swap(lastQuery, otherQuery);
-        otherSection = lastSection;
-        lastQuery.assign(query.data(), query.size());
-        lastSection = id;
+        latest ^= 1U;
+        queries[latest].assign(query.data(), query.size());
+        found[latest] = id;
     }
-    void ForgetSections() { lastSection = otherSection = kNone; }
+    void ForgetSections() { found[0] = found[1] = kNone; }
     std::uint32_t lastFound = kNone;  // the latest section found, whatever the spelling
 
     // --- lines
@@ -156,28 +155,27 @@ struct Document {
     // --- finding
 
     std::uint32_t FindSection(const std::string& query) {
-        if (lastSection != kNone && query == lastQuery) return lastSection;
-        if (otherSection != kNone && query == otherQuery) {
-            std::swap(lastQuery, otherQuery);
-            std::swap(lastSection, otherSection);
-            return lastSection;
+        if (found[latest] != kNone && query == queries[latest]) return found[latest];
+        if (const unsigned other = latest ^ 1U; found[other] != kNone && query == queries[other]) {
+            latest = other;
+            return found[other];
         }
         const std::string_view name = Trim(query);
         // Readers mostly ask for sections in file order: the one after the last found is
         // tried before the table, which keeps a large file's reads walking forward in memory.
-        std::uint32_t found = kNone;
+        std::uint32_t id = kNone;
         if (const std::uint32_t next = lastFound + 1;
             lastFound != kNone && next < sections.size() && sections[next].firstOfName &&
             sections[next].alive && FoldEqual(sections[next].name(), name))
-            found = next;
+            id = next;
         else if (const std::uint32_t hash = FoldHash(name); MayHoldSection(hash))
-            found = sectionTable.Find(
-                hash, [&](std::uint32_t id) { return FoldEqual(sections[id].name(), name); });
-        if (found != kNone) {
-            lastFound = found;
-            Remember(query, found);
+            id = sectionTable.Find(
+                hash, [&](std::uint32_t k) { return FoldEqual(sections[k].name(), name); });
+        if (id != kNone) {
+            lastFound = id;
+            Remember(query, id);
         }
-        return found;
+        return id;
     }
 
     KeyIndex& IndexOf(Section& s) {
@@ -187,6 +185,10 @@ struct Document {
         const Line* body = Body(s);
         const std::size_t n = BodySize(s);
         index.keys.reserve(n);
+        if (n > 2 * kLinearKeys) {
+            IndexLarge(index, body, n);
+            return index;
+        }
         for (std::size_t i = 0; i < n; ++i) {
             const LineParts parts = Classify(body[i]);
             if (parts.kind != LineKind::Entry && parts.kind != LineKind::KeyOnly) continue;
@@ -203,6 +205,39 @@ struct Document {
                           parts.kind == LineKind::Entry});
         }
         return index;
+    }
+
+    // A section of many lines goes straight into a table, one probe a line (a schema file's
+    // definition sections hold tens of thousands of keys).
+    static void IndexLarge(KeyIndex& index, const Line* body, std::size_t n) {
+        index.table.Reserve(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const LineParts parts = Classify(body[i]);
+            if (parts.kind != LineKind::Entry && parts.kind != LineKind::KeyOnly) continue;
+            index.lastEntry = static_cast<std::uint32_t>(i);
+            const std::uint32_t hash = FoldHash(parts.key);
+            const auto next = static_cast<std::uint32_t>(index.keys.size());
+            const std::uint32_t earlier =
+                index.table.FindOrInsert(hash, next, [&](std::uint32_t k) {
+                    const KeyRef& r = index.keys[k];
+                    return FoldEqual(std::string_view(body[r.line].text + r.keyOff, r.keyLen),
+                                     parts.key);
+                });
+            if (earlier != kNone) continue;
+            const char* text = body[i].text;
+            index.keys.push_back(KeyRef{static_cast<std::uint32_t>(i), hash,
+                                        static_cast<std::uint32_t>(parts.key.data() - text),
+                                        static_cast<std::uint32_t>(parts.key.size()),
+                                        static_cast<std::uint32_t>(parts.value.data() - text),
+                                        static_cast<std::uint32_t>(parts.value.size()),
+                                        parts.kind == LineKind::Entry});
+        }
+        // Few distinct keys after all: searched linearly by tag, as a small section is.
+        if (index.keys.size() <= kLinearKeys) {
+            index.table.Clear();
+            for (KeyRef& r : index.keys)
+                r.hash = KeyTag(std::string_view(body[r.line].text + r.keyOff, r.keyLen));
+        }
     }
 
     // Adds the first line of a key; its line must already be in the section body.

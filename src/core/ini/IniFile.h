@@ -6,6 +6,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Raised when a write cannot be made durable: "Unable to write to %s"; the detail says why
@@ -69,6 +70,17 @@ class IniFile {
     // The same into texts, reusing the room of the strings it already holds: a reader of
     // many small sections allocates once, not per value.
     void ReadSectionValueTexts(const std::string& section, std::vector<std::string>& texts);
+    // The same handed one by one to a reader that keeps them in records of its own, told
+    // first how many there may be.
+    class ValueTaker {
+      public:
+        virtual void reserve(std::size_t most) = 0;
+        virtual void take(std::string_view text) = 0;
+
+      protected:
+        ~ValueTaker() = default;
+    };
+    void ReadSectionValueTexts(const std::string& section, ValueTaker& taker);
     bool SectionExists(const std::string& section);
     void EraseSection(const std::string& section);
 

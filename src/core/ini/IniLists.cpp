@@ -66,10 +66,7 @@ bool ForEachRisingListValue(IniDocument& doc, Section& s, F& f) {
 // Calls f(key, value) for each listed entry of the section, the value being the one its
 // key reads (the first entry of that key, quotes stripped, cut).
 template <class F>
-void ForEachListedValue(IniDocument& doc, const std::string& section, F&& f) {
-    const std::uint32_t id = doc.FindSection(section);
-    if (id == kNone) return;
-    Section& s = doc.sections[id];
+void ForEachListedValue(IniDocument& doc, Section& s, F&& f) {
     if (ForEachRisingListValue(doc, s, f)) return;
     KeyIndex& index = doc.IndexOf(s);
     const Line* body = doc.Body(s);
@@ -87,6 +84,12 @@ void ForEachListedValue(IniDocument& doc, const std::string& section, F&& f) {
     }
 }
 
+template <class F>
+void ForEachListedValue(IniDocument& doc, const std::string& section, F&& f) {
+    const std::uint32_t id = doc.FindSection(section);
+    if (id != kNone) ForEachListedValue(doc, doc.sections[id], f);
+}
+
 }  // namespace
 
 std::vector<std::string> IniFile::ReadSectionValues(const std::string& section) {
@@ -102,11 +105,23 @@ std::vector<std::string> IniFile::ReadSectionValues(const std::string& section) 
 }
 
 std::vector<std::string> IniFile::ReadSectionValueTexts(const std::string& section) {
+    struct Into final : ValueTaker {
+        std::vector<std::string> out;
+        void reserve(std::size_t most) override { out.reserve(most); }
+        void take(std::string_view text) override { out.emplace_back(text); }
+    } into;
+    ReadSectionValueTexts(section, into);
+    return std::move(into.out);
+}
+
+void IniFile::ReadSectionValueTexts(const std::string& section, ValueTaker& taker) {
     doc_->Sync();
-    std::vector<std::string> out;
-    ForEachListedValue(*doc_, section,
-                       [&](std::string_view, std::string_view value) { out.emplace_back(value); });
-    return out;
+    const std::uint32_t id = doc_->FindSection(section);
+    if (id == kNone) return;
+    Section& s = doc_->sections[id];
+    taker.reserve(doc_->BodySize(s));
+    ForEachListedValue(*doc_, s,
+                       [&](std::string_view, std::string_view value) { taker.take(value); });
 }
 
 void IniFile::ReadSectionValueTexts(const std::string& section, std::vector<std::string>& texts) {

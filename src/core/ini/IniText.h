@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "AsciiFold.h"
+
 namespace ini {
 
 constexpr std::size_t kMaxValueLength = 2047;
@@ -32,51 +34,13 @@ inline std::string_view Trim(std::string_view s) {
 }
 
 // Names are hashed and compared eight bytes at a time, folding A to Z in each word.
-constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
-
-inline std::uint64_t Load8(const char* p) {
-    std::uint64_t x;
-    std::memcpy(&x, p, 8);
-    return x;
-}
-
-inline std::uint64_t LoadTail(const char* p, std::size_t n) {  // n < 8, zero padded
-    std::uint64_t x = 0;
-    for (std::size_t i = 0; i < n; ++i)
-        x |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-    return x;
-}
-
-inline std::uint64_t FoldWord(std::uint64_t x) {
-    const std::uint64_t low = x & (0x7F * kOnes);
-    const std::uint64_t atLeastA = low + (0x80 - 'A') * kOnes;
-    const std::uint64_t pastZ = low + (0x80 - 'Z' - 1) * kOnes;
-    const std::uint64_t upper = atLeastA & ~pastZ & ~x & (0x80 * kOnes);
-    return x | (upper >> 2);
-}
+using fold::FoldEqual;
+using fold::FoldWord;
+using fold::Load8;
+using fold::LoadTail;
 
 inline std::uint32_t FoldHash(std::string_view s) {
-    std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ s.size();
-    std::size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        h = (h ^ FoldWord(Load8(s.data() + i))) * 0xBF58476D1CE4E5B9ULL;
-        h ^= h >> 31;
-    }
-    if (i < s.size()) {
-        h = (h ^ FoldWord(LoadTail(s.data() + i, s.size() - i))) * 0xBF58476D1CE4E5B9ULL;
-        h ^= h >> 31;
-    }
-    h *= 0x94D049BB133111EBULL;
-    return static_cast<std::uint32_t>(h >> 32);
-}
-
-inline bool FoldEqual(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    std::size_t i = 0;
-    for (; i + 8 <= a.size(); i += 8)
-        if (FoldWord(Load8(a.data() + i)) != FoldWord(Load8(b.data() + i))) return false;
-    return i == a.size() || FoldWord(LoadTail(a.data() + i, a.size() - i)) ==
-                                FoldWord(LoadTail(b.data() + i, b.size() - i));
+    return static_cast<std::uint32_t>(fold::FoldHash64(s) >> 32);
 }
 
 enum Term : std::uint8_t { kTermNone, kTermCR, kTermLF, kTermCRLF };
@@ -149,6 +113,23 @@ class IdTable {
             if (static_cast<std::uint32_t>(s >> 32) == hash) {
                 const auto id = static_cast<std::uint32_t>(s) - 1;
                 if (eq(id)) return id;
+            }
+        }
+    }
+    // One probe for both: the id of an equal key already there, or kNone after id went in.
+    template <class Eq>
+    std::uint32_t FindOrInsert(std::uint32_t hash, std::uint32_t id, Eq&& eq) {
+        if ((count_ + 1) * 2 > slots_.size()) Grow();
+        for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
+            const std::uint64_t s = slots_[i];
+            if (s == 0) {
+                slots_[i] = Slot(hash, id);
+                ++count_;
+                return kNone;
+            }
+            if (static_cast<std::uint32_t>(s >> 32) == hash) {
+                const auto found = static_cast<std::uint32_t>(s) - 1;
+                if (eq(found)) return found;
             }
         }
     }
