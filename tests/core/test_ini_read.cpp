@@ -31,6 +31,39 @@ TEST(IniRead, LineEndsOfEveryKindAndBlankLines) {
     }
 }
 
+// Breaks are found many bytes at a time: every length of line, with each kind of break
+// and breaks split across blocks, reads line for line, and headers anywhere count.
+TEST(IniRead, LinesOfEveryLengthWithEveryBreakReadExactly) {
+    for (const std::string& br : {"\n"s, "\r\n"s, "\r"s}) {
+        for (const int shift : {0, 1, 7, 15}) {
+            std::string text(static_cast<std::size_t>(shift), ' ');
+            Strings keys;
+            Strings values;
+            for (int n = 0; n < 70; ++n) {
+                if (n % 9 == 0) text += "[S" + std::to_string(n / 9) + "]" + br;
+                keys.push_back("k" + std::to_string(n));
+                values.push_back(std::string(static_cast<std::size_t>(n), 'v'));
+                // A lone CR, or one before a break, ends a line of its own.
+                text += keys.back() + "=" + values.back() + (n % 5 == 0 ? "\r" + br : br);
+            }
+            text += "[Last]" + br + "end=1" + br;
+            TempDir dir;
+            const std::string path = dir.write("t.ini", text);
+            IniFile ini(path);
+            const std::string what =
+                "break " + std::to_string(br.size()) + ", shift " + std::to_string(shift);
+            EXPECT_EQ(ini.ReadSections().size(), 9U) << what;
+            for (int n = 0; n < 70; ++n)
+                EXPECT_EQ(ini.ReadString("S" + std::to_string(n / 9), keys[n], kMissing), values[n])
+                    << what << ", line " << n;
+            // The last break is kept as it was: a new line goes after it.
+            ini.WriteString("Last", "z", "2");
+            ini.UpdateFile();
+            EXPECT_EQ(TempDir::read(path), text + "z=2\r\n") << what;
+        }
+    }
+}
+
 TEST(IniRead, BlanksTrimmedAroundNamesKeysAndValues) {
     TempDir dir;
     IniFile ini(dir.write("t.ini",

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "IniDocument.h"
+#include "LineBreaks.h"
 #include "RegularFile.h"
 
 namespace ini {
@@ -111,50 +112,25 @@ void Document::Parse(char* begin, const char* end) {
     const char* p = begin;
     lines.reserve(static_cast<std::size_t>(end - p) / 24 + 16);
     // Growing the sections one by one would move every one of a large file's many times.
-    std::size_t headers = 0;
-    for (const char* b = p; b < end;) {
-        b = static_cast<const char*>(std::memchr(b, '[', static_cast<std::size_t>(end - b)));
-        if (b == nullptr) break;
-        if (b == p || b[-1] == '\n' || b[-1] == '\r') ++headers;
-        ++b;
-    }
-    sections.reserve(headers);
-    const char* nl = nullptr;      // the next LF at or after p, found once per LF
-    const char* crNext = nullptr;  // likewise the next CR; end for none
+    sections.reserve(CountBracketLines(p, end));
+    BreakScanner breaks(p, end);
     bool inSection = false;
     while (p < end) {
-        if (nl == nullptr || nl < p) {
-            nl = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
-            if (nl == nullptr) nl = end;
-        }
-        // The next CR is found once per CR too: most files hold none, and a search per
-        // line would read each line twice.
-        if (crNext != end && (crNext == nullptr || crNext < p)) {
-            crNext =
-                static_cast<const char*>(std::memchr(p, '\r', static_cast<std::size_t>(end - p)));
-            if (crNext == nullptr) crNext = end;
-        }
-        const char* cr = crNext < nl ? crNext : nullptr;
-        const char* stop;
+        const char* stop = breaks.Next(p);
         const char* next;
         std::uint8_t term;
-        if (cr != nullptr) {
-            stop = cr;
-            if (cr + 1 < end && cr[1] == '\n') {
-                term = kTermCRLF;
-                next = cr + 2;
-            } else {
-                term = kTermCR;
-                next = cr + 1;
-            }
-        } else if (nl < end) {
-            stop = nl;
-            term = kTermLF;
-            next = nl + 1;
-        } else {
-            stop = end;
+        if (stop == end) {
             term = kTermNone;
             next = end;
+        } else if (*stop == '\n') {
+            term = kTermLF;
+            next = stop + 1;
+        } else if (stop + 1 < end && stop[1] == '\n') {
+            term = kTermCRLF;
+            next = stop + 2;
+        } else {
+            term = kTermCR;
+            next = stop + 1;
         }
         const Line line{begin + (p - begin), static_cast<std::uint32_t>(stop - p), term};
         const char* q = p;
