@@ -85,21 +85,28 @@ TEST(QuickCheckNames, KnowsTreeTwosSpellingOfEachCommonName) {
 }
 
 TEST(QuickCheckNames, LargeListsWithManyCaseTwins) {
-    // Half of Tree #2's names are Tree #1's in upper case; every name of Tree #1 whose
-    // number is even is common.
+    // Half of Tree #2's names are Tree #1's in upper case, in the reverse order, every
+    // seventh of them beyond ASCII; every name of Tree #1 whose number is even is common.
     NameList tree1, tree2;
     const int n = 50000;
-    for (int i = 0; i < n; ++i) {
-        tree1.push_back({"name" + std::to_string(i), 0});
-        tree2.push_back({i % 2 == 0 ? "NAME" + std::to_string(i) : "other" + std::to_string(i), 0});
-    }
+    auto stem = [](int i, bool upper) {
+        return std::string(i % 7 ? "" : (upper ? "\xC3\x84" : "\xC3\xA4")) +
+               (upper ? "NAME" : "name") + std::to_string(i);
+    };
+    for (int i = 0; i < n; ++i) tree1.push_back({stem(i, false), 0});
+    for (int i = n; i-- > 0;)
+        tree2.push_back({i % 2 == 0 ? stem(i, true) : "other" + std::to_string(i), 0});
     const QuickCheckLists r = QuickCheckNames(tree1, tree2);
     EXPECT_EQ(r.common.size(), static_cast<std::size_t>(n / 2));
     EXPECT_EQ(r.unique1.size(), static_cast<std::size_t>(n / 2));
     EXPECT_EQ(r.unique2.size(), static_cast<std::size_t>(n / 2));
-    EXPECT_EQ(r.common.front().name, "name0");
-    EXPECT_EQ(r.unique1.front().name, "name1");
-    EXPECT_EQ(r.unique2.front().name, "other1");
+    const NameMatches m = MatchNamesBothWays(tree1, tree2);
+    std::size_t wrong = 0;
+    for (int i = 0; i < n; ++i)
+        wrong += m.in2[i] != (i % 2 == 0 ? static_cast<std::size_t>(n - 1 - i) : kNoMatch);
+    EXPECT_EQ(wrong, 0U);
+    for (int j = 0; j < n; ++j) wrong += m.common2[j] != (j % 2 == 1);
+    EXPECT_EQ(wrong, 0U);
 }
 
 }  // namespace

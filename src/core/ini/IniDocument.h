@@ -207,37 +207,65 @@ struct Document {
         return index;
     }
 
-    // A section of many lines goes straight into a table, one probe a line (a schema file's
-    // definition sections hold tens of thousands of keys).
+    // A section of many lines goes straight into a table (a schema file's definition
+    // sections hold tens of thousands of keys). Every key line first, then the table: each
+    // slot is fetched a few keys ahead, so the fetches overlap instead of waiting in turn.
     static void IndexLarge(KeyIndex& index, const Line* body, std::size_t n) {
-        index.table.Reserve(n);
         for (std::size_t i = 0; i < n; ++i) {
             const LineParts parts = Classify(body[i]);
             if (parts.kind != LineKind::Entry && parts.kind != LineKind::KeyOnly) continue;
             index.lastEntry = static_cast<std::uint32_t>(i);
-            const std::uint32_t hash = FoldHash(parts.key);
-            const auto next = static_cast<std::uint32_t>(index.keys.size());
-            const std::uint32_t earlier =
-                index.table.FindOrInsert(hash, next, [&](std::uint32_t k) {
-                    const KeyRef& r = index.keys[k];
-                    return FoldEqual(std::string_view(body[r.line].text + r.keyOff, r.keyLen),
-                                     parts.key);
-                });
-            if (earlier != kNone) continue;
-            const char* text = body[i].text;
-            index.keys.push_back(KeyRef{static_cast<std::uint32_t>(i), hash,
-                                        static_cast<std::uint32_t>(parts.key.data() - text),
-                                        static_cast<std::uint32_t>(parts.key.size()),
-                                        static_cast<std::uint32_t>(parts.value.data() - text),
-                                        static_cast<std::uint32_t>(parts.value.size()),
-                                        parts.kind == LineKind::Entry});
+            index.keys.push_back(RefOf(body, i, parts, FoldHash(parts.key)));
+        }
+        index.table.Reserve(index.keys.size());
+        constexpr std::size_t kAhead = 8;
+        const auto count = static_cast<std::uint32_t>(index.keys.size());
+        for (std::uint32_t k = 0; k < count; ++k) {
+            if (k + kAhead < count) index.table.Prefetch(index.keys[k + kAhead].hash);
+            if (index.table.FindOrInsert(index.keys[k].hash, k, [&](std::uint32_t earlier) {
+                    return FoldEqual(KeyOf(body, index.keys[earlier]), KeyOf(body, index.keys[k]));
+                }) != kNone) {
+                IndexRepeated(index, body, n);  // a key on more than one line: rare
+                break;
+            }
         }
         // Few distinct keys after all: searched linearly by tag, as a small section is.
         if (index.keys.size() <= kLinearKeys) {
             index.table.Clear();
-            for (KeyRef& r : index.keys)
-                r.hash = KeyTag(std::string_view(body[r.line].text + r.keyOff, r.keyLen));
+            for (KeyRef& r : index.keys) r.hash = KeyTag(KeyOf(body, r));
         }
+    }
+
+    // The same one line at a time, each key kept at its first line.
+    static void IndexRepeated(KeyIndex& index, const Line* body, std::size_t n) {
+        index.keys.clear();
+        index.table.Clear();
+        index.table.Reserve(n);
+        for (std::size_t i = 0; i < n; ++i) {
+            const LineParts parts = Classify(body[i]);
+            if (parts.kind != LineKind::Entry && parts.kind != LineKind::KeyOnly) continue;
+            const std::uint32_t hash = FoldHash(parts.key);
+            const auto next = static_cast<std::uint32_t>(index.keys.size());
+            if (index.table.FindOrInsert(hash, next, [&](std::uint32_t earlier) {
+                    return FoldEqual(KeyOf(body, index.keys[earlier]), parts.key);
+                }) == kNone)
+                index.keys.push_back(RefOf(body, i, parts, hash));
+        }
+    }
+
+    static std::string_view KeyOf(const Line* body, const KeyRef& r) {
+        return {body[r.line].text + r.keyOff, r.keyLen};
+    }
+    static KeyRef RefOf(const Line* body, std::size_t i, const LineParts& parts,
+                        std::uint32_t hash) {
+        const char* text = body[i].text;
+        return KeyRef{static_cast<std::uint32_t>(i),
+                      hash,
+                      static_cast<std::uint32_t>(parts.key.data() - text),
+                      static_cast<std::uint32_t>(parts.key.size()),
+                      static_cast<std::uint32_t>(parts.value.data() - text),
+                      static_cast<std::uint32_t>(parts.value.size()),
+                      parts.kind == LineKind::Entry};
     }
 
     // Adds the first line of a key; its line must already be in the section body.
