@@ -19,7 +19,7 @@ TEST(ListSectionValues, AnyShapeReadsAsTheKeysSay) {
         std::string body;
         Strings values;
     };
-    const std::vector<Case> cases = {
+    std::vector<Case> cases = {
         {"as written", "0=a\r\n1=b\r\n2=c\r\n", {"a", "b", "c"}},
         {"gaps where entries were empty", "0=a\r\n2=b\r\n7=c\r\n", {"a", "b", "c"}},
         {"blank lines and comments between", "0=a\r\n\r\n;note\r\n1=b\r\n", {"a", "b"}},
@@ -33,6 +33,22 @@ TEST(ListSectionValues, AnyShapeReadsAsTheKeysSay) {
         {"empty section", "", {}},
         {"huge numbers", "0=a\r\n99999999999999999999=b\r\n", {"a", "b"}},
     };
+    // Long lists, around the length up to which lines are classified only once, some with
+    // a blank line in each, or a key repeated near the end.
+    for (const std::size_t n : {31, 32, 33, 100}) {
+        for (const bool blanks : {false, true}) {
+            for (const bool repeat : {false, true}) {
+                Case c{"a long list", "", {}};
+                for (std::size_t i = 0; i < n; ++i) {
+                    const std::size_t key = repeat && i + 2 == n ? 0 : i;
+                    c.body += std::to_string(key) + "=v" + std::to_string(i) + "\r\n";
+                    if (blanks && i == n / 2) c.body += "\r\n";
+                    c.values.push_back("v" + std::to_string(key));
+                }
+                cases.push_back(c);
+            }
+        }
+    }
     for (const Case& c : cases) {
         TempDir dir;
         IniFile ini(dir.write("t.ini", "[L]\r\n" + c.body + "[M]\r\n0=m\r\n"));

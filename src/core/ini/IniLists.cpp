@@ -39,6 +39,10 @@ template <class F>
 bool ForEachRisingListValue(IniDocument& doc, Section& s, F& f) {
     const Line* body = doc.Body(s);
     const std::size_t n = doc.BodySize(s);
+    // A short list's lines are classified once and kept here; a long one's twice.
+    constexpr std::size_t kKept = 32;
+    LineParts kept[kKept];
+    std::size_t entries = 0;
     bool first = true;
     std::uint64_t previous = 0;
     for (std::size_t i = 0; i < n; ++i) {
@@ -55,6 +59,11 @@ bool ForEachRisingListValue(IniDocument& doc, Section& s, F& f) {
         if (!first && number <= previous) return false;
         first = false;
         previous = number;
+        if (n <= kKept) kept[entries++] = parts;
+    }
+    if (n <= kKept) {
+        for (std::size_t e = 0; e < entries; ++e) f(kept[e].key, ValueViewAsRead(kept[e].value));
+        return true;
     }
     for (std::size_t i = 0; i < n; ++i) {
         const LineParts parts = Classify(body[i]);
