@@ -308,7 +308,8 @@ void CheckReadableFile(const std::string& path) {
     throw Trouble("cannot read the schema file " + path + ": " + why);
 }
 
-Session::Session(bool needClient, bool quiet) : progress_(!quiet), ui_(progress_) {
+Session::Session(bool needClient, bool quiet)
+    : progress_(!quiet), ui_(progress_), needClient_(needClient) {
     // Without a live tree the configuration is not even looked at: a file comparison must
     // not depend on the workstation's client.
     ws_ = std::make_unique<Workspace>(needClient ? CreateConfiguredClient()
@@ -371,6 +372,7 @@ void Session::startClient() {
 
 Session::~Session() {
     progress_.clear();
+    if (!ws_) return;
     for (int tree = 1; tree <= 2; ++tree) ws_->client().dcDropContext(ws_->tree(tree).Context);
 }
 
@@ -495,6 +497,12 @@ void Session::loadOffline(int tree, const TreeOperand& operand) {
     if (operand.standardInput) slot.FileName = "-";
     SortNames(slot.ClassNames);
     SortNames(slot.AttrNames);
+}
+
+void Session::leaveTreesToExit() {
+#if !defined(__SANITIZE_ADDRESS__)  // the leak checker would count them
+    if (!needClient_) (void)ws_.release();
+#endif
 }
 
 int Session::finish(int status) {

@@ -65,6 +65,7 @@ int RunComparison(const Arguments& args, bool classes, bool attributes, bool ele
     // After a failed read the verdict is trouble, never "no differences".
     if (!different && !session.ui().troubleShown() && !args.quiet)
         std::fputs("No differences found\n", stderr);
+    session.leaveTreesToExit();
     return session.finish(different ? kExitDifferent : kExitSame);
 }
 

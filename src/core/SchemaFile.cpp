@@ -24,7 +24,7 @@ const char* const kClasses = "Classes";
 const char* const kClassDefinition = "Class Definition";
 
 std::string ItemSection(const std::string& className, int kind) {
-    return className + ": " + ClassItemLabel(kind);
+    return className + ": " + std::string(ClassItemLabel(kind));
 }
 
 // The published definitions kept beside the records. No name here ends in ": " and an item
@@ -322,7 +322,9 @@ void ReadClassDefFromFile(IniFile& file, const std::string& className, TClassInf
     const IniFile::Hold hold(file);  // one class, one version of the file
     // Reads into the record's own strings: a run over many classes reuses one record.
     file.ReadStringInto(kClassDefinition, className, info.Flags);
-    std::string section = className + ": ";  // each kind's section name in one buffer
+    std::string section;  // each kind's section name in one buffer, the longest label's room
+    section.reserve(className.size() + 24);
+    section.append(className).append(": ");
     const std::size_t stem = section.size();
     for (int kind = 0; kind < kClassItemKinds; ++kind) {
         section.resize(stem);

@@ -135,7 +135,7 @@ void AppendFindingLines(const Finding& f, std::vector<std::string>& out) {
             out.push_back(ClassLine(2, f.name, "Flags", f.text2));
             return;
         case FindingType::ClassItem:
-            out.push_back(ClassLine(f.tree, f.name, ClassItemLabel(f.kind), f.text1));
+            out.push_back(ClassLine(f.tree, f.name, std::string(ClassItemLabel(f.kind)), f.text1));
             return;
         case FindingType::AttrDefinition:
             out.push_back(AttrLine(1, f.name, f.text1));

@@ -15,7 +15,7 @@ std::vector<std::string> DisplayClass(const std::string& className, TClassInfo& 
         if (items.empty()) continue;
         SortNames(items);
         lines.emplace_back();
-        lines.push_back(ClassItemLabel(kind));
+        lines.emplace_back(ClassItemLabel(kind));
         for (const std::string& item : items) lines.push_back(kIndent + item);
     }
     return lines;

@@ -64,7 +64,7 @@ std::string FindingAspect(const Finding& f) {
         case FindingType::ClassFlags:
             return "Flags";
         case FindingType::ClassItem:
-            return ClassItemLabel(f.kind);
+            return std::string(ClassItemLabel(f.kind));
         case FindingType::AttrDefinition:
             return "Definition";
         case FindingType::Field:

@@ -80,7 +80,10 @@ inline LineParts Classify(const Line& line) {
         parts.kind = LineKind::Comment;
         return parts;
     }
-    const std::size_t eq = t.find('=');
+    // Keys are short: a plain walk finds the "=" before a library search would start.
+    std::size_t eq = 0;
+    while (eq < t.size() && t[eq] != '=') ++eq;
+    if (eq == t.size()) eq = std::string_view::npos;
     if (eq == std::string_view::npos) {
         parts.kind = LineKind::KeyOnly;
         parts.key = t;

@@ -64,8 +64,10 @@ inline std::size_t CountBracketLines(const char* begin, const char* end) {
         const __m128i open = _mm_cmpeq_epi8(here, _mm_set1_epi8('['));
         const __m128i broke = _mm_or_si128(_mm_cmpeq_epi8(before, _mm_set1_epi8('\n')),
                                            _mm_cmpeq_epi8(before, _mm_set1_epi8('\r')));
-        count += static_cast<std::size_t>(__builtin_popcount(
-            static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(open, broke)))));
+        // Few bits are ever set: cleared one by one (no popcount instruction is assumed).
+        for (unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(open, broke)));
+             m != 0; m &= m - 1)
+            ++count;
     }
     for (; p < end; ++p) count += *p == '[' && IsBreak(p[-1]);
     return count;

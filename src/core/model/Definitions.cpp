@@ -1,6 +1,6 @@
 #include "Definitions.h"
 
-std::string ClassItemLabel(int kind) {
+std::string_view ClassItemLabel(int kind) {
     static const char* const labels[kClassItemKinds] = {"Super Class",
                                                         "Containment Class",
                                                         "Naming Attribute",

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum TClassItemKind {
@@ -17,7 +18,7 @@ enum TClassItemKind {
 inline constexpr int kClassItemKinds = 7;
 
 // "Super Class" ... "ASN" for kinds 0 to 6, "unknown" for any other number.
-std::string ClassItemLabel(int kind);
+std::string_view ClassItemLabel(int kind);
 
 struct TClassInfo {
     std::string Flags;

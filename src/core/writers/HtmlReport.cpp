@@ -308,7 +308,7 @@ void WriteClassGroup(std::string& out, const Group& group, std::size_t number) {
     }
     for (const auto& [kind, items] : rows) {
         out += "<tr class=\"kind-row\"><th class=\"kind\">";
-        out += kind < 0 ? std::string("Flags") : ClassItemLabel(kind);
+        out += kind < 0 ? std::string_view("Flags") : ClassItemLabel(kind);
         out += "</th>";
         if (kind < 0) {
             WriteItemCell(out, "t1", items.first, &items.second.front());
