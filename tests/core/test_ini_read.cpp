@@ -111,6 +111,20 @@ TEST(IniRead, EntriesCommentsAndKeysWithoutValue) {
     EXPECT_EQ(ini.ReadSectionValues("S"), (Strings{"eq=a=b=c", "#hash=3", "=nokey", "empty="}));
 }
 
+// The first "=" splits a line wherever it stands, and bytes that only look like it (0x3D
+// with the high bit, 0xBD) never do.
+TEST(IniRead, TheFirstEqualsSignSplitsAtAnyPosition) {
+    for (std::size_t len = 1; len <= 20; ++len) {
+        std::string key;
+        for (std::size_t i = 0; i < len; ++i)
+            key += i % 3 == 1 ? '\xBD' : static_cast<char>('a' + i);
+        TempDir dir;
+        IniFile ini(dir.write("t.ini", "[S]\r\n" + key + "=v=w\xBD\r\n" + key + "x\r\n"));
+        EXPECT_EQ(ini.ReadString("S", key, kMissing), "v=w\xBD") << len;
+        EXPECT_EQ(ini.ReadSection("S"), (Strings{key})) << len;  // the second line has no "="
+    }
+}
+
 TEST(IniRead, QuotePairsAndLengthLimit) {
     struct Case {
         std::string stored, read;

@@ -102,18 +102,18 @@ struct Document {
         return (sectionBits[bit >> 6] >> (bit & 63)) & 1;
     }
 
-    // The two latest sections found and the names they were asked by, as given: readers
-    // often take turns between two sections (a class's flags and its item lists). Slot
-    // `latest` is the newer; the names stay in place, so taking turns copies nothing.
+    // Two sections found lately and the names they were asked by, as given: the latest
+    // one the table found, and the latest one found by walking forward. Readers often take
+    // turns between a section they come back to (a class's flags) and a walk through
+    // others (its item lists), and the walk must not push the first one out.
+    enum Slot : unsigned { kByTable = 0, kByWalk = 1 };
     std::string queries[2];
     std::uint32_t found[2] = {kNone, kNone};
-    unsigned latest = 0;
-    void Remember(std::string_view query, std::uint32_t id) {
-        latest ^= 1U;
-        queries[latest].assign(query.data(), query.size());
-        found[latest] = id;
+    void Remember(std::string_view query, std::uint32_t id, Slot slot) {
+        queries[slot].assign(query.data(), query.size());
+        found[slot] = id;
     }
-    void ForgetSections() { found[0] = found[1] = kNone; }
+    void ForgetSections() { found[kByTable] = found[kByWalk] = kNone; }
     std::uint32_t lastFound = kNone;  // the latest section found, whatever the spelling
 
     // --- lines
@@ -155,25 +155,32 @@ struct Document {
     // --- finding
 
     std::uint32_t FindSection(const std::string& query) {
-        if (found[latest] != kNone && query == queries[latest]) return found[latest];
-        if (const unsigned other = latest ^ 1U; found[other] != kNone && query == queries[other]) {
-            latest = other;
-            return found[other];
-        }
+        for (const Slot slot : {kByWalk, kByTable})
+            if (found[slot] != kNone && query == queries[slot]) return found[slot];
         const std::string_view name = Trim(query);
-        // Readers mostly ask for sections in file order: the one after the last found is
+        // Readers mostly ask for sections in file order: the few after the last found are
         // tried before the table, which keeps a large file's reads walking forward in memory.
         std::uint32_t id = kNone;
-        if (const std::uint32_t next = lastFound + 1;
-            lastFound != kNone && next < sections.size() && sections[next].firstOfName &&
-            sections[next].alive && FoldEqual(sections[next].name(), name))
-            id = next;
-        else if (const std::uint32_t hash = FoldHash(name); MayHoldSection(hash))
-            id = sectionTable.Find(
-                hash, [&](std::uint32_t k) { return FoldEqual(sections[k].name(), name); });
+        Slot slot = kByWalk;
+        if (lastFound != kNone) {
+            const std::size_t stop = std::min<std::size_t>(sections.size(), lastFound + 5);
+            for (std::size_t next = lastFound + 1; next < stop && id == kNone; ++next) {
+                const Section& s = sections[next];
+                if (s.nameLen == name.size() && s.firstOfName && s.alive &&
+                    FoldEqual(s.name(), name))
+                    id = static_cast<std::uint32_t>(next);
+            }
+        }
+        if (id == kNone) {
+            slot = kByTable;
+            const std::uint32_t hash = FoldHash(name);
+            if (MayHoldSection(hash))
+                id = sectionTable.Find(
+                    hash, [&](std::uint32_t k) { return FoldEqual(sections[k].name(), name); });
+        }
         if (id != kNone) {
             lastFound = id;
-            Remember(query, id);
+            Remember(query, id, slot);
         }
         return id;
     }
@@ -300,13 +307,18 @@ struct Document {
                 if (r.hash == tag && FoldEqual(keyOf(r), q.key)) return &r;
             return nullptr;
         }
-        // As with sections: keys asked for in file order skip the table. The index holds
-        // each key once, so a match there is the one the table would give.
-        if (const std::uint32_t next = index.lastFound + 1;
-            index.lastFound != kNone && next < index.keys.size() &&
-            FoldEqual(keyOf(index.keys[next]), q.key)) {
-            index.lastFound = next;
-            return &index.keys[next];
+        // As with sections: keys asked for in file order skip the table, also past a few
+        // keys the reader passed over. The index holds each key once, so a match there is
+        // the one the table would give.
+        if (index.lastFound != kNone) {
+            const std::size_t stop = std::min<std::size_t>(index.keys.size(), index.lastFound + 5);
+            for (std::size_t next = index.lastFound + 1; next < stop; ++next) {
+                if (index.keys[next].keyLen != q.key.size() ||
+                    !FoldEqual(keyOf(index.keys[next]), q.key))
+                    continue;
+                index.lastFound = static_cast<std::uint32_t>(next);
+                return &index.keys[next];
+            }
         }
         const std::uint32_t hash = q.Hash();
         const std::uint32_t k = index.table.Find(hash, [&](std::uint32_t id) {

@@ -1,5 +1,4 @@
 // Whole sections: the section names, the keys and the key=value lines of one section.
-#include <charconv>
 #include <cstdint>
 
 #include "IniDocument.h"
@@ -53,9 +52,11 @@ bool ForEachRisingListValue(IniDocument& doc, Section& s, F& f) {
         if (parts.kind != LineKind::Entry || key.empty() || key.size() > 18 ||
             (key.size() > 1 && key.front() == '0'))
             return false;
-        std::uint64_t number = 0;
-        const auto [end, ec] = std::from_chars(key.data(), key.data() + key.size(), number);
-        if (ec != std::errc() || end != key.data() + key.size()) return false;
+        std::uint64_t number = 0;  // at most 18 digits: never overflows
+        for (const char c : key) {
+            if (c < '0' || c > '9') return false;
+            number = number * 10 + static_cast<std::uint64_t>(c - '0');
+        }
         if (!first && number <= previous) return false;
         first = false;
         previous = number;

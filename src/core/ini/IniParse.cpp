@@ -175,16 +175,18 @@ void Document::RebuildSectionTable() {
     // The last section of each name so far, kept by the first one's place: a file of many
     // sections of one name must not walk their chain for each of them.
     std::vector<std::uint32_t> lastOfName(sections.size(), kNone);
-    for (std::uint32_t i = 0; i < sections.size(); ++i) {
+    constexpr std::uint32_t kAhead = 8;  // each slot fetched ahead, as for a key index
+    const auto count = static_cast<std::uint32_t>(sections.size());
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (i + kAhead < count) sectionTable.Prefetch(sections[i + kAhead].hash);
         Section& s = sections[i];
         s.nextSame = kNone;
         s.firstOfName = false;
         MarkSection(s.hash);
         const std::string_view name = s.name();
-        const std::uint32_t first = sectionTable.Find(
-            s.hash, [&](std::uint32_t id) { return FoldEqual(sections[id].name(), name); });
+        const std::uint32_t first = sectionTable.FindOrInsert(
+            s.hash, i, [&](std::uint32_t id) { return FoldEqual(sections[id].name(), name); });
         if (first == kNone) {
-            sectionTable.Insert(s.hash, i);
             s.firstOfName = true;
             lastOfName[i] = i;
         } else {

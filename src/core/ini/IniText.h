@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -71,6 +72,24 @@ struct LineParts {
     std::string_view value;
 };
 
+// The first "=" of a short text, eight bytes at a time: keys are names and numbers, near
+// enough that a library search would spend more starting than searching.
+inline std::size_t FindEquals(std::string_view t) {
+    static_assert(std::endian::native == std::endian::little, "the first byte is the lowest");
+    constexpr std::uint64_t kEquals = '=' * fold::kOnes;
+    std::size_t i = 0;
+    for (; i + 8 <= t.size(); i += 8) {
+        const std::uint64_t x = Load8(t.data() + i) ^ kEquals;
+        // Exactly the zero bytes get their high bit: no false hits from carries.
+        const std::uint64_t zero =
+            ~(((x & (0x7F * fold::kOnes)) + 0x7F * fold::kOnes) | x | (0x7F * fold::kOnes));
+        if (zero != 0) return i + static_cast<std::size_t>(__builtin_ctzll(zero)) / 8;
+    }
+    for (; i < t.size(); ++i)
+        if (t[i] == '=') return i;
+    return std::string_view::npos;
+}
+
 // Lines inside a section body are never headers; the parser took those out.
 inline LineParts Classify(const Line& line) {
     LineParts parts;
@@ -80,10 +99,7 @@ inline LineParts Classify(const Line& line) {
         parts.kind = LineKind::Comment;
         return parts;
     }
-    // Keys are short: a plain walk finds the "=" before a library search would start.
-    std::size_t eq = 0;
-    while (eq < t.size() && t[eq] != '=') ++eq;
-    if (eq == t.size()) eq = std::string_view::npos;
+    const std::size_t eq = FindEquals(t);
     if (eq == std::string_view::npos) {
         parts.kind = LineKind::KeyOnly;
         parts.key = t;

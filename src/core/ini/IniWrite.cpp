@@ -61,7 +61,7 @@ void Document::AppendSection(std::string_view name, std::string_view key, std::s
     sectionTable.Insert(s.hash, id);
     MarkSection(s.hash);
     s.firstOfName = true;
-    Remember(name, id);
+    Remember(name, id, kByWalk);  // a save appends section after section
 }
 
 void Document::Write(const std::string& section, const std::string& key, const std::string& value) {
