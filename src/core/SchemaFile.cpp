@@ -16,12 +16,13 @@
 
 namespace {
 
-const char* const kSettings = "Settings";
-const char* const kTreeName = "Tree Name";
-const char* const kAttributes = "Attributes";
-const char* const kAttrDefinition = "Attribute Definition";
-const char* const kClasses = "Classes";
-const char* const kClassDefinition = "Class Definition";
+// Strings, not pointers: a read per definition must not build its section's name anew.
+const std::string kSettings = "Settings";
+const std::string kTreeName = "Tree Name";
+const std::string kAttributes = "Attributes";
+const std::string kAttrDefinition = "Attribute Definition";
+const std::string kClasses = "Classes";
+const std::string kClassDefinition = "Class Definition";
 
 std::string ItemSection(const std::string& className, int kind) {
     return className + ": " + std::string(ClassItemLabel(kind));
