@@ -39,8 +39,13 @@ bool ForEachRisingListValue(IniDocument& doc, Section& s, F& f) {
     const Line* body = doc.Body(s);
     const std::size_t n = doc.BodySize(s);
     // A short list's lines are classified once and kept here; a long one's twice.
+    // Left uninitialized: the reader of a class's lists comes here a hundred thousand times.
     constexpr std::size_t kKept = 32;
-    LineParts kept[kKept];
+    struct Kept {
+        const char* key;
+        const char* value;
+        std::uint32_t keyLen, valueLen;
+    } kept[kKept];
     std::size_t entries = 0;
     bool first = true;
     std::uint64_t previous = 0;
@@ -60,10 +65,15 @@ bool ForEachRisingListValue(IniDocument& doc, Section& s, F& f) {
         if (!first && number <= previous) return false;
         first = false;
         previous = number;
-        if (n <= kKept) kept[entries++] = parts;
+        if (n <= kKept)
+            kept[entries++] = {key.data(), parts.value.data(),
+                               static_cast<std::uint32_t>(key.size()),
+                               static_cast<std::uint32_t>(parts.value.size())};
     }
     if (n <= kKept) {
-        for (std::size_t e = 0; e < entries; ++e) f(kept[e].key, ValueViewAsRead(kept[e].value));
+        for (std::size_t e = 0; e < entries; ++e)
+            f(std::string_view(kept[e].key, kept[e].keyLen),
+              ValueViewAsRead(std::string_view(kept[e].value, kept[e].valueLen)));
         return true;
     }
     for (std::size_t i = 0; i < n; ++i) {

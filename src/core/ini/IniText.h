@@ -25,7 +25,12 @@ constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 // Sections with at most this many distinct keys are searched linearly.
 constexpr std::size_t kLinearKeys = 8;
 
-inline bool IsBlank(unsigned char c) { return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0x1A; }
+// Tab to CR, SUB and space, as one bit test: every line and name is trimmed.
+inline bool IsBlank(unsigned char c) {
+    constexpr std::uint64_t kBlanks =
+        (std::uint64_t{0x1F} << 0x09) | (std::uint64_t{1} << 0x1A) | (std::uint64_t{1} << 0x20);
+    return c < 64 && ((kBlanks >> c) & 1) != 0;
+}
 
 inline std::string_view Trim(std::string_view s) {
     std::size_t b = 0, e = s.size();

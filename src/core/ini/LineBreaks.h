@@ -53,23 +53,21 @@ class BreakScanner {
     unsigned mask_ = 0;
 };
 
-// Lines that start with "[": each may be a section header.
+// Lines that start with "[": each may be a section header. Brackets are rare enough that
+// only they are looked for, and the byte before each checked.
 inline std::size_t CountBracketLines(const char* begin, const char* end) {
-    if (begin == end) return 0;
-    std::size_t count = *begin == '[' ? 1 : 0;
-    const char* p = begin + 1;
+    std::size_t count = 0;
+    auto at = [&](const char* q) { count += q == begin || IsBreak(q[-1]); };
+    const char* p = begin;
     for (; p + 16 <= end; p += 16) {
-        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i before = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 1));
-        const __m128i open = _mm_cmpeq_epi8(here, _mm_set1_epi8('['));
-        const __m128i broke = _mm_or_si128(_mm_cmpeq_epi8(before, _mm_set1_epi8('\n')),
-                                           _mm_cmpeq_epi8(before, _mm_set1_epi8('\r')));
-        // Few bits are ever set: cleared one by one (no popcount instruction is assumed).
-        for (unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(open, broke)));
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        for (unsigned m = static_cast<unsigned>(
+                 _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('['))));
              m != 0; m &= m - 1)
-            ++count;
+            at(p + __builtin_ctz(m));
     }
-    for (; p < end; ++p) count += *p == '[' && IsBreak(p[-1]);
+    for (; p < end; ++p)
+        if (*p == '[') at(p);
     return count;
 }
 
