@@ -16,7 +16,8 @@ inline bool IsBreak(char c) { return c == '\n' || c == '\r'; }
 
 #if defined(__SSE2__)
 
-// The breaks (CR or LF) of [begin, end), handed out in order.
+// The breaks (CR or LF) of [begin, end), handed out in order, from a mask of 64 bytes at a
+// time: most lines end inside the block the line before ended in.
 class BreakScanner {
   public:
     BreakScanner(const char* begin, const char* end) : block_(begin), end_(end) { Load(); }
@@ -24,33 +25,42 @@ class BreakScanner {
     // The first CR or LF at or after p, or end; p never goes back.
     const char* Next(const char* p) {
         for (;;) {
-            if (p < block_ + 16) {
-                const unsigned ahead = mask_ & (~0U << (p > block_ ? p - block_ : 0));
-                if (ahead != 0) return block_ + __builtin_ctz(ahead);
-                if (block_ + 16 >= end_) return end_;
+            if (p < block_ + kBlock) {
+                // p may stand before the block: the rest of its line had no break.
+                const std::uint64_t ahead =
+                    p > block_ ? mask_ & (~std::uint64_t{0} << (p - block_)) : mask_;
+                if (ahead != 0) return block_ + __builtin_ctzll(ahead);
+                if (block_ + kBlock >= end_) return end_;
             }
-            block_ += 16;
+            block_ += kBlock;
             Load();
         }
     }
 
   private:
+    static constexpr std::size_t kBlock = 64;
+
+    static std::uint64_t Breaks16(const char* q) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+        const __m128i lf = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'));
+        const __m128i cr = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'));
+        return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(lf, cr)));
+    }
+
     void Load() {
-        if (block_ + 16 <= end_) {
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(block_));
-            const __m128i lf = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'));
-            const __m128i cr = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\r'));
-            mask_ = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(lf, cr)));
+        if (block_ + kBlock <= end_) {
+            mask_ = Breaks16(block_) | Breaks16(block_ + 16) << 16 | Breaks16(block_ + 32) << 32 |
+                    Breaks16(block_ + 48) << 48;
             return;
         }
         mask_ = 0;  // the short tail, byte by byte
         for (const char* q = block_; q < end_; ++q)
-            if (IsBreak(*q)) mask_ |= 1U << (q - block_);
+            if (IsBreak(*q)) mask_ |= std::uint64_t{1} << (q - block_);
     }
 
     const char* block_;
     const char* end_;
-    unsigned mask_ = 0;
+    std::uint64_t mask_ = 0;
 };
 
 // Lines that start with "[": each may be a section header. Brackets are rare enough that
