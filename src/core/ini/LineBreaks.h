@@ -25,12 +25,12 @@ class BreakScanner {
     // The first CR or LF at or after p, or end; p never goes back.
     const char* Next(const char* p) {
         for (;;) {
-            if (p < block_ + kBlock) {
+            if (p < block_ || static_cast<std::size_t>(p - block_) < kBlock) {
                 // p may stand before the block: the rest of its line had no break.
                 const std::uint64_t ahead =
                     p > block_ ? mask_ & (~std::uint64_t{0} << (p - block_)) : mask_;
                 if (ahead != 0) return block_ + __builtin_ctzll(ahead);
-                if (block_ + kBlock >= end_) return end_;
+                if (Left() <= kBlock) return end_;
             }
             block_ += kBlock;
             Load();
@@ -40,6 +40,9 @@ class BreakScanner {
   private:
     static constexpr std::size_t kBlock = 64;
 
+    // Sizes, not pointers past the end, decide how far to look.
+    std::size_t Left() const { return static_cast<std::size_t>(end_ - block_); }
+
     static std::uint64_t Breaks16(const char* q) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
         const __m128i lf = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('\n'));
@@ -48,7 +51,7 @@ class BreakScanner {
     }
 
     void Load() {
-        if (block_ + kBlock <= end_) {
+        if (Left() >= kBlock) {
             mask_ = Breaks16(block_) | Breaks16(block_ + 16) << 16 | Breaks16(block_ + 32) << 32 |
                     Breaks16(block_ + 48) << 48;
             return;
@@ -69,7 +72,7 @@ inline std::size_t CountBracketLines(const char* begin, const char* end) {
     std::size_t count = 0;
     auto at = [&](const char* q) { count += q == begin || IsBreak(q[-1]); };
     const char* p = begin;
-    for (; p + 16 <= end; p += 16) {
+    for (; end - p >= 16; p += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
         for (unsigned m = static_cast<unsigned>(
                  _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('['))));
