@@ -77,6 +77,15 @@ std::string EscapeControlChars(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
+        // Printable ASCII, nearly every byte of a line, goes out a run at a time.
+        std::size_t plain = i;
+        while (plain < text.size() && static_cast<unsigned char>(text[plain]) - 0x20U < 0x5FU)
+            ++plain;
+        if (plain != i) {
+            out.append(text, i, plain - i);
+            i = plain;
+            continue;
+        }
         const Unit unit = UnitAt(text, i);
         if (unit.control) {
             char escape[8];
