@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "D_Ini.h"
 #include "IniFile.h"
 #include "TempDir.h"
 
@@ -55,6 +56,18 @@ TEST(ListSectionValues, AnyShapeReadsAsTheKeysSay) {
         EXPECT_EQ(ini.ReadSectionValueTexts("L"), c.values) << c.what;
         EXPECT_EQ(ini.ReadSectionValueTexts("l"), c.values) << c.what << " (section case)";
         EXPECT_EQ(ini.ReadSectionValueTexts("M"), Strings{"m"}) << c.what;
+        // Read into room held before, and into a list that already holds a name: a list
+        // read again another way halfway through keeps nothing of the first try.
+        Strings into(3, "old");
+        ini.ReadSectionValueTexts("L", into);
+        EXPECT_EQ(into, c.values) << c.what << " (into held room)";
+        NameList names = {{"kept", 7}};
+        ReadListSection(ini, "L", names);
+        Strings read;
+        for (const NameEntry& e : names) read.push_back(e.name);
+        Strings expected = {"kept"};
+        expected.insert(expected.end(), c.values.begin(), c.values.end());
+        EXPECT_EQ(read, expected) << c.what << " (names)";
     }
 }
 

@@ -44,8 +44,10 @@ void ReadListSection(IniFile& file, const std::string& section, std::vector<std:
 void ReadListSection(IniFile& file, const std::string& section, NameList& list) {
     // Straight into the entries: a schema file lists tens of thousands of names.
     struct Into final : IniFile::ValueTaker {
-        explicit Into(NameList& l) : list(l) {}
+        explicit Into(NameList& l) : list(l), before(l.size()) {}
         NameList& list;
+        std::size_t before;
+        void restart() override { list.resize(before); }
         void reserve(std::size_t most) override { list.reserve(list.size() + most); }
         void take(std::string_view text) override {
             list.push_back(NameEntry{std::string(text), 0});

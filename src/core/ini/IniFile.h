@@ -76,6 +76,8 @@ class IniFile {
       public:
         virtual void reserve(std::size_t most) = 0;
         virtual void take(std::string_view text) = 0;
+        // Drops every text taken so far: the section is read again another way.
+        virtual void restart() = 0;
 
       protected:
         ~ValueTaker() = default;

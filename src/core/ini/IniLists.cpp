@@ -33,22 +33,18 @@ namespace {
 // A list section as the program writes it (entries keyed by plain decimal numbers that
 // rise, 0, 1, 2 or with gaps, nothing else) has no entry another could shadow, so it is
 // read without building a key index: most sections of a schema file are such small lists.
-// Anything else returns false untouched.
-template <class F>
-bool ForEachRisingListValue(IniDocument& doc, Section& s, F& f) {
+// Each entry goes to f as it is read; at a line of any other shape, undo takes back what
+// f was given and the answer is false.
+template <class F, class U>
+bool ForEachRisingListValue(IniDocument& doc, Section& s, F& f, U& undo) {
     const Line* body = doc.Body(s);
     const std::size_t n = doc.BodySize(s);
-    // A short list's lines are classified once and kept here; a long one's twice.
-    // Left uninitialized: the reader of a class's lists comes here a hundred thousand times.
-    constexpr std::size_t kKept = 32;
-    struct Kept {
-        const char* key;
-        const char* value;
-        std::uint32_t keyLen, valueLen;
-    } kept[kKept];
-    std::size_t entries = 0;
     bool first = true;
     std::uint64_t previous = 0;
+    auto otherShape = [&] {
+        if (!first) undo();
+        return false;
+    };
     for (std::size_t i = 0; i < n; ++i) {
         const LineParts parts = Classify(body[i]);
         if (parts.kind == LineKind::Blank || parts.kind == LineKind::Comment) continue;
@@ -56,38 +52,26 @@ bool ForEachRisingListValue(IniDocument& doc, Section& s, F& f) {
         // Plain: digits only, no leading zero, short enough to hold.
         if (parts.kind != LineKind::Entry || key.empty() || key.size() > 18 ||
             (key.size() > 1 && key.front() == '0'))
-            return false;
+            return otherShape();
         std::uint64_t number = 0;  // at most 18 digits: never overflows
         for (const char c : key) {
-            if (c < '0' || c > '9') return false;
+            if (c < '0' || c > '9') return otherShape();
             number = number * 10 + static_cast<std::uint64_t>(c - '0');
         }
-        if (!first && number <= previous) return false;
+        if (!first && number <= previous) return otherShape();
         first = false;
         previous = number;
-        if (n <= kKept)
-            kept[entries++] = {key.data(), parts.value.data(),
-                               static_cast<std::uint32_t>(key.size()),
-                               static_cast<std::uint32_t>(parts.value.size())};
-    }
-    if (n <= kKept) {
-        for (std::size_t e = 0; e < entries; ++e)
-            f(std::string_view(kept[e].key, kept[e].keyLen),
-              ValueViewAsRead(std::string_view(kept[e].value, kept[e].valueLen)));
-        return true;
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-        const LineParts parts = Classify(body[i]);
-        if (parts.kind == LineKind::Entry) f(parts.key, ValueViewAsRead(parts.value));
+        f(key, ValueViewAsRead(parts.value));
     }
     return true;
 }
 
 // Calls f(key, value) for each listed entry of the section, the value being the one its
-// key reads (the first entry of that key, quotes stripped, cut).
-template <class F>
-void ForEachListedValue(IniDocument& doc, Section& s, F&& f) {
-    if (ForEachRisingListValue(doc, s, f)) return;
+// key reads (the first entry of that key, quotes stripped, cut); undo drops whatever f
+// was given, for a section read a second way.
+template <class F, class U>
+void ForEachListedValue(IniDocument& doc, Section& s, F&& f, U&& undo) {
+    if (ForEachRisingListValue(doc, s, f, undo)) return;
     KeyIndex& index = doc.IndexOf(s);
     const Line* body = doc.Body(s);
     for (std::size_t i = 0, n = doc.BodySize(s); i < n; ++i) {
@@ -104,10 +88,10 @@ void ForEachListedValue(IniDocument& doc, Section& s, F&& f) {
     }
 }
 
-template <class F>
-void ForEachListedValue(IniDocument& doc, const std::string& section, F&& f) {
+template <class F, class U>
+void ForEachListedValue(IniDocument& doc, const std::string& section, F&& f, U&& undo) {
     const std::uint32_t id = doc.FindSection(section);
-    if (id != kNone) ForEachListedValue(doc, doc.sections[id], f);
+    if (id != kNone) ForEachListedValue(doc, doc.sections[id], f, undo);
 }
 
 }  // namespace
@@ -115,12 +99,15 @@ void ForEachListedValue(IniDocument& doc, const std::string& section, F&& f) {
 std::vector<std::string> IniFile::ReadSectionValues(const std::string& section) {
     doc_->Sync();
     std::vector<std::string> out;
-    ForEachListedValue(*doc_, section, [&](std::string_view key, std::string_view value) {
-        std::string line;
-        line.reserve(key.size() + 1 + value.size());
-        line.append(key).append(1, '=').append(value);
-        out.push_back(std::move(line));
-    });
+    ForEachListedValue(
+        *doc_, section,
+        [&](std::string_view key, std::string_view value) {
+            std::string line;
+            line.reserve(key.size() + 1 + value.size());
+            line.append(key).append(1, '=').append(value);
+            out.push_back(std::move(line));
+        },
+        [&] { out.clear(); });
     return out;
 }
 
@@ -129,6 +116,7 @@ std::vector<std::string> IniFile::ReadSectionValueTexts(const std::string& secti
         std::vector<std::string> out;
         void reserve(std::size_t most) override { out.reserve(most); }
         void take(std::string_view text) override { out.emplace_back(text); }
+        void restart() override { out.clear(); }
     } into;
     ReadSectionValueTexts(section, into);
     return std::move(into.out);
@@ -140,20 +128,24 @@ void IniFile::ReadSectionValueTexts(const std::string& section, ValueTaker& take
     if (id == kNone) return;
     Section& s = doc_->sections[id];
     taker.reserve(doc_->BodySize(s));
-    ForEachListedValue(*doc_, s,
-                       [&](std::string_view, std::string_view value) { taker.take(value); });
+    ForEachListedValue(
+        *doc_, s, [&](std::string_view, std::string_view value) { taker.take(value); },
+        [&] { taker.restart(); });
 }
 
 void IniFile::ReadSectionValueTexts(const std::string& section, std::vector<std::string>& texts) {
     doc_->Sync();
     std::size_t n = 0;
-    ForEachListedValue(*doc_, section, [&](std::string_view, std::string_view value) {
-        if (n < texts.size())
-            texts[n].assign(value);
-        else
-            texts.emplace_back(value);
-        ++n;
-    });
+    ForEachListedValue(
+        *doc_, section,
+        [&](std::string_view, std::string_view value) {
+            if (n < texts.size())
+                texts[n].assign(value);
+            else
+                texts.emplace_back(value);
+            ++n;
+        },
+        [&] { n = 0; });
     texts.resize(n);
 }
 
