@@ -111,8 +111,14 @@ inline LineParts Classify(const Line& line) {
         return parts;
     }
     parts.kind = LineKind::Entry;
-    parts.key = Trim(t.substr(0, eq));
-    parts.value = Trim(t.substr(eq + 1));
+    // t is trimmed already: the key can only have blanks before the "=", the value after it.
+    std::size_t keyEnd = eq;
+    while (keyEnd > 0 && IsBlank(static_cast<unsigned char>(t[keyEnd - 1]))) --keyEnd;
+    std::size_t valueBegin = eq + 1;
+    while (valueBegin < t.size() && IsBlank(static_cast<unsigned char>(t[valueBegin])))
+        ++valueBegin;
+    parts.key = t.substr(0, keyEnd);
+    parts.value = t.substr(valueBegin);
     return parts;
 }
 
@@ -147,7 +153,7 @@ class IdTable {
     // One probe for both: the id of an equal key already there, or kNone after id went in.
     template <class Eq>
     std::uint32_t FindOrInsert(std::uint32_t hash, std::uint32_t id, Eq&& eq) {
-        if ((count_ + 1) * 2 > slots_.size()) Grow();
+        if (Full(count_ + 1)) Grow();
         for (std::size_t i = hash & mask_;; i = (i + 1) & mask_) {
             const std::uint64_t s = slots_[i];
             if (s == 0) {
@@ -162,7 +168,7 @@ class IdTable {
         }
     }
     void Insert(std::uint32_t hash, std::uint32_t id) {
-        if ((count_ + 1) * 2 > slots_.size()) Grow();
+        if (Full(count_ + 1)) Grow();
         Place(Slot(hash, id));
         ++count_;
     }
@@ -192,7 +198,7 @@ class IdTable {
     }
     void Reserve(std::size_t n) {
         std::size_t want = 16;
-        while (want < n * 2) want *= 2;
+        while (Full(n, want)) want *= 2;
         if (want > slots_.size()) Rehash(want);
     }
 
@@ -214,6 +220,10 @@ class IdTable {
         while (slots_[i] != 0) i = (i + 1) & mask_;
         slots_[i] = slot;
     }
+    // At most three slots in four taken: a large file's tables hold tens of thousands of
+    // ids, and probes past a neighbour or two cost less than twice the memory.
+    bool Full(std::size_t count) const { return Full(count, slots_.size()); }
+    static bool Full(std::size_t count, std::size_t size) { return count * 4 > size * 3; }
     void Grow() { Rehash(slots_.empty() ? 16 : slots_.size() * 2); }
     void Rehash(std::size_t size) {
         std::vector<std::uint64_t> old;
