@@ -114,7 +114,9 @@ struct Document {
         found[slot] = id;
     }
     void ForgetSections() { found[kByTable] = found[kByWalk] = kNone; }
-    std::uint32_t lastFound = kNone;  // the latest section found, whatever the spelling
+    std::uint32_t lastFound = kNone;   // the latest section found, whatever the spelling
+    std::uint32_t lastWalked = kNone;  // the latest found by walking forward: a reader back
+                                       // from a look elsewhere goes on from there
 
     // --- lines
 
@@ -158,20 +160,15 @@ struct Document {
         for (const Slot slot : {kByWalk, kByTable})
             if (found[slot] != kNone && query == queries[slot]) return found[slot];
         const std::string_view name = Trim(query);
-        // Readers mostly ask for sections in file order: the few after the last found are
-        // tried before the table, which keeps a large file's reads walking forward in memory.
-        std::uint32_t id = kNone;
+        // Readers mostly ask for sections in file order: the few after the last found, or
+        // after the last walked to, are tried before the table, which keeps a large file's
+        // reads walking forward in memory.
+        std::uint32_t id = WalkFrom(lastFound, name);
+        if (id == kNone && lastWalked != lastFound) id = WalkFrom(lastWalked, name);
         Slot slot = kByWalk;
-        if (lastFound != kNone) {
-            const std::size_t stop = std::min<std::size_t>(sections.size(), lastFound + 5);
-            for (std::size_t next = lastFound + 1; next < stop && id == kNone; ++next) {
-                const Section& s = sections[next];
-                if (s.nameLen == name.size() && s.firstOfName && s.alive &&
-                    FoldEqual(s.name(), name))
-                    id = static_cast<std::uint32_t>(next);
-            }
-        }
-        if (id == kNone) {
+        if (id != kNone) {
+            lastWalked = id;
+        } else {
             slot = kByTable;
             const std::uint32_t hash = FoldHash(name);
             if (MayHoldSection(hash))
@@ -183,6 +180,18 @@ struct Document {
             Remember(query, id, slot);
         }
         return id;
+    }
+
+    // The first section of name among the few after from, or kNone.
+    std::uint32_t WalkFrom(std::uint32_t from, std::string_view name) const {
+        if (from == kNone) return kNone;
+        const std::size_t stop = std::min<std::size_t>(sections.size(), std::size_t{from} + 5);
+        for (std::size_t next = std::size_t{from} + 1; next < stop; ++next) {
+            const Section& s = sections[next];
+            if (s.nameLen == name.size() && s.firstOfName && s.alive && FoldEqual(s.name(), name))
+                return static_cast<std::uint32_t>(next);
+        }
+        return kNone;
     }
 
     KeyIndex& IndexOf(Section& s) {

@@ -105,7 +105,7 @@ void Document::Reset() {
     encoding = Encoding::Bytes;
     oddByte.clear();
     ForgetSections();
-    lastFound = kNone;
+    lastFound = lastWalked = kNone;
 }
 
 void Document::Parse(char* begin, const char* end) {
@@ -195,7 +195,7 @@ void Document::RebuildSectionTable() {
         }
     }
     ForgetSections();
-    lastFound = kNone;
+    lastFound = lastWalked = kNone;
 }
 
 void Document::Load(int fd, const struct stat& st) {
