@@ -15,6 +15,7 @@
 #include "ClientFactory.h"
 #include "Compare.h"
 #include "ElementFields.h"
+#include "GeneratedLdif.h"
 #include "LdapSchema.h"
 #include "PublishedText.h"
 #include "Reconcile.h"
@@ -55,42 +56,20 @@ SchemaDefinitions Generated(bool everyOther) {
 // As slapd hands out its subschema entry: every type with its rules and syntax, names in
 // lists, X-ORIGIN; one type in ten inherits from the one before.
 std::string GeneratedLdif(bool changed = false) {
-    static const char* const rules[][2] = {
-        {"caseIgnoreMatch", "1.3.6.1.4.1.1466.115.121.1.15{256}"},
-        {"integerMatch", "1.3.6.1.4.1.1466.115.121.1.27"},
-        {"distinguishedNameMatch", "1.3.6.1.4.1.1466.115.121.1.12"},
-        {"booleanMatch", "1.3.6.1.4.1.1466.115.121.1.7"},
-        {"octetStringMatch", "1.3.6.1.4.1.1466.115.121.1.40"},
-        {"generalizedTimeMatch", "1.3.6.1.4.1.1466.115.121.1.24"}};
     std::string text =
         "dn: cn=Subschema\n"
         "objectClasses: ( 2.5.6.0 NAME 'top' ABSTRACT MUST objectClass )\n"
         "attributeTypes: ( 2.5.4.0 NAME 'objectClass' EQUALITY objectIdentifierMatch SYNTAX "
         "1.3.6.1.4.1.1466.115.121.1.38 )\n";
     for (int i = 0; i < 9999; ++i) {
-        const std::string n = std::to_string(i);
-        const auto& rule = rules[i % 6];
+        const auto& rule = bench::kLdifRules[i % 6];
         // Tree #2's every tenth type matches another way (or, inheriting, says so).
-        const std::string equality =
-            changed && i % 10 == 0 && i % 6 == 0 ? "caseExactMatch" : rule[0];
-        text += "attributeTypes: ( 1.3.6.1.4.1.99999.1." + n + " NAME ( 'benchAttr" + n +
-                "' 'bAttr" + n + "' ) DESC 'generated attribute " + n + "' " +
-                (i % 10 == 5 ? "SUP benchAttr" + std::to_string(i - 1)
-                             : "EQUALITY " + equality + " SYNTAX " + rule[1]) +
-                (i % 3 == 0 ? " SINGLE-VALUE" : "") + " X-ORIGIN 'bench' )\n";
+        text += bench::LdifAttributeLine(
+            i, "generated", changed && i % 10 == 0 && i % 6 == 0 ? "caseExactMatch" : rule[0],
+            rule[1]);
     }
-    for (int i = 0; i < 1999; ++i) {
-        const std::string n = std::to_string(i);
-        static const char* const kinds[] = {"STRUCTURAL", "AUXILIARY", "ABSTRACT"};
-        text += "objectClasses: ( 1.3.6.1.4.1.99999.2." + n + " NAME 'benchClass" + n + "' DESC '" +
-                (changed && i % 10 == 0 ? "changed" : "generated") + " class " + n + "' SUP " +
-                (i % 20 == 0 ? std::string("top") : "benchClass" + std::to_string(i - 1)) + " " +
-                kinds[i % 3] + " MUST ( benchAttr" + std::to_string(i * 5 % 9999) + " $ benchAttr" +
-                std::to_string((i * 5 + 1) % 9999) + " ) MAY ( ";
-        for (int k = 0; k < 8; ++k)
-            text += (k ? " $ benchAttr" : "benchAttr") + std::to_string((i * 7 + k * 13) % 9999);
-        text += " ) X-ORIGIN 'bench' )\n";
-    }
+    for (int i = 0; i < 1999; ++i)
+        text += bench::LdifClassLine(i, changed && i % 10 == 0 ? "changed" : "generated");
     return text;
 }
 

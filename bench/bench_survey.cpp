@@ -29,19 +29,14 @@
 #include <thread>
 #include <vector>
 
+#include "GeneratedLdif.h"
+
 extern char** environ;
 
 namespace {
 
 constexpr int kAttributes = 10000;
 constexpr int kClasses = 2000;
-
-const char* const kRules[][2] = {{"caseIgnoreMatch", "1.3.6.1.4.1.1466.115.121.1.15{256}"},
-                                 {"integerMatch", "1.3.6.1.4.1.1466.115.121.1.27"},
-                                 {"distinguishedNameMatch", "1.3.6.1.4.1.1466.115.121.1.12"},
-                                 {"booleanMatch", "1.3.6.1.4.1.1466.115.121.1.7"},
-                                 {"octetStringMatch", "1.3.6.1.4.1.1466.115.121.1.40"},
-                                 {"generalizedTimeMatch", "1.3.6.1.4.1.1466.115.121.1.24"}};
 
 // The baseline for variant 0; variant v > 0 drifts unless v is a multiple of 4: a
 // description and a matching rule changed, an attribute type and a class dropped, one of
@@ -58,32 +53,16 @@ std::string TreeLdif(int variant) {
         "1.3.6.1.4.1.1466.115.121.1.38 )\n";
     for (int i = 0; i < kAttributes - 1; ++i) {
         if (drifts && i == dropped) continue;
-        const std::string n = std::to_string(i);
-        const auto& rule = kRules[(i + (drifts && i == changed ? 1 : 0)) % 6];
-        text += "attributeTypes: ( 1.3.6.1.4.1.99999.1." + n + " NAME ( 'benchAttr" + n +
-                "' 'bAttr" + n + "' ) DESC '" +
-                (drifts && i == changed + 1 ? "changed" : "generated") + " attribute " + n + "' " +
-                (i % 10 == 5 ? "SUP benchAttr" + std::to_string(i - 1)
-                             : std::string("EQUALITY ") + rule[0] + " SYNTAX " + rule[1]) +
-                (i % 3 == 0 ? " SINGLE-VALUE" : "") + " X-ORIGIN 'bench' )\n";
+        const auto& rule = bench::kLdifRules[(i + (drifts && i == changed ? 1 : 0)) % 6];
+        text += bench::LdifAttributeLine(i, drifts && i == changed + 1 ? "changed" : "generated",
+                                         rule[0], rule[1]);
     }
     if (drifts)
         text += "attributeTypes: ( 1.3.6.1.4.1.99999.3." + std::to_string(variant) +
                 " NAME 'siteAttr" + std::to_string(variant) +
                 "' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )\n";
-    static const char* const kinds[] = {"STRUCTURAL", "AUXILIARY", "ABSTRACT"};
-    for (int i = 0; i < kClasses - 1; ++i) {
-        if (drifts && i == droppedClass) continue;
-        const std::string n = std::to_string(i);
-        text += "objectClasses: ( 1.3.6.1.4.1.99999.2." + n + " NAME 'benchClass" + n +
-                "' DESC 'generated class " + n + "' SUP " +
-                (i % 20 == 0 ? std::string("top") : "benchClass" + std::to_string(i - 1)) + " " +
-                kinds[i % 3] + " MUST ( benchAttr" + std::to_string(i * 5 % 9999) + " $ benchAttr" +
-                std::to_string((i * 5 + 1) % 9999) + " ) MAY ( ";
-        for (int k = 0; k < 8; ++k)
-            text += (k ? " $ benchAttr" : "benchAttr") + std::to_string((i * 7 + k * 13) % 9999);
-        text += " ) X-ORIGIN 'bench' )\n";
-    }
+    for (int i = 0; i < kClasses - 1; ++i)
+        if (!drifts || i != droppedClass) text += bench::LdifClassLine(i, "generated");
     if (drifts)
         text += "objectClasses: ( 1.3.6.1.4.1.99999.4." + std::to_string(variant) +
                 " NAME 'siteClass" + std::to_string(variant) + "' SUP top AUXILIARY MAY siteAttr" +
