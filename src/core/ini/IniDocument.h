@@ -201,24 +201,17 @@ struct Document {
         const Line* body = Body(s);
         const std::size_t n = BodySize(s);
         index.keys.reserve(n);
-        if (n > 2 * kLinearKeys) {
-            IndexLarge(index, body, n);
-            return index;
-        }
+        if (n > 2 * kLinearKeys && IndexLarge(index, body, n)) return index;
+        // One line at a time, each key kept at its first line.
+        index.keys.clear();
+        index.table.Clear();
+        index.lastEntry = kNone;
         for (std::size_t i = 0; i < n; ++i) {
             const LineParts parts = Classify(body[i]);
             if (parts.kind != LineKind::Entry && parts.kind != LineKind::KeyOnly) continue;
             index.lastEntry = static_cast<std::uint32_t>(i);
             KeyQuery q{parts.key};
-            if (FindKey(s, index, q) != nullptr) continue;
-            const char* text = body[i].text;
-            AddKey(s, index, q,
-                   KeyRef{static_cast<std::uint32_t>(i), 0,
-                          static_cast<std::uint32_t>(parts.key.data() - text),
-                          static_cast<std::uint32_t>(parts.key.size()),
-                          static_cast<std::uint32_t>(parts.value.data() - text),
-                          static_cast<std::uint32_t>(parts.value.size()),
-                          parts.kind == LineKind::Entry});
+            if (FindKey(s, index, q) == nullptr) AddKey(s, index, q, RefOf(body, i, parts, 0));
         }
         return index;
     }
@@ -226,7 +219,8 @@ struct Document {
     // A section of many lines goes straight into a table (a schema file's definition
     // sections hold tens of thousands of keys). Every key line first, then the table: each
     // slot is fetched a few keys ahead, so the fetches overlap instead of waiting in turn.
-    static void IndexLarge(KeyIndex& index, const Line* body, std::size_t n) {
+    // False, with nothing kept, for a key on more than one line (rare).
+    static bool IndexLarge(KeyIndex& index, const Line* body, std::size_t n) {
         for (std::size_t i = 0; i < n; ++i) {
             const LineParts parts = Classify(body[i]);
             if (parts.kind != LineKind::Entry && parts.kind != LineKind::KeyOnly) continue;
@@ -240,33 +234,15 @@ struct Document {
             if (k + kAhead < count) index.table.Prefetch(index.keys[k + kAhead].hash);
             if (index.table.FindOrInsert(index.keys[k].hash, k, [&](std::uint32_t earlier) {
                     return FoldEqual(KeyOf(body, index.keys[earlier]), KeyOf(body, index.keys[k]));
-                }) != kNone) {
-                IndexRepeated(index, body, n);  // a key on more than one line: rare
-                break;
-            }
+                }) != kNone)
+                return false;
         }
         // Few distinct keys after all: searched linearly by tag, as a small section is.
         if (index.keys.size() <= kLinearKeys) {
             index.table.Clear();
             for (KeyRef& r : index.keys) r.hash = KeyTag(KeyOf(body, r));
         }
-    }
-
-    // The same one line at a time, each key kept at its first line.
-    static void IndexRepeated(KeyIndex& index, const Line* body, std::size_t n) {
-        index.keys.clear();
-        index.table.Clear();
-        index.table.Reserve(n);
-        for (std::size_t i = 0; i < n; ++i) {
-            const LineParts parts = Classify(body[i]);
-            if (parts.kind != LineKind::Entry && parts.kind != LineKind::KeyOnly) continue;
-            const std::uint32_t hash = FoldHash(parts.key);
-            const auto next = static_cast<std::uint32_t>(index.keys.size());
-            if (index.table.FindOrInsert(hash, next, [&](std::uint32_t earlier) {
-                    return FoldEqual(KeyOf(body, index.keys[earlier]), parts.key);
-                }) == kNone)
-                index.keys.push_back(RefOf(body, i, parts, hash));
-        }
+        return true;
     }
 
     static std::string_view KeyOf(const Line* body, const KeyRef& r) {
