@@ -40,10 +40,9 @@ std::string OptionValue(const std::vector<std::string>& args, std::size_t& i,
 
 // The words --ignore takes, for the message that names what it did not understand.
 std::string IgnoreWords() {
-    std::string words =
-        "none, extensions, an extension's X- name, or field labels in any letter case:";
+    std::string words = "an extension's X- name, or any of these in any letter case:";
     const char* separator = " ";
-    for (const std::string& label : FieldLabels()) {
+    for (const std::string& label : FilterWords()) {
         words += separator;
         words += label;
         separator = ", ";

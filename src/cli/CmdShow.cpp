@@ -1,8 +1,8 @@
 // show: a definition as the window's detail panes render it, with its published text when
 // the tree has one.
 #include "Commands.h"
+#include "Compare.h"
 #include "DefinitionAccess.h"
-#include "Render.h"
 
 namespace cli {
 
@@ -38,32 +38,10 @@ int RunShow(const Arguments& args) {
                       "\"");
     }
 
-    std::vector<std::string> lines;
-    const LdapElement* published = nullptr;
-    if (asClass) {
-        const std::string className = asClass->name;
-        TClassInfo info;
-        GetClassDef(ws, session.ui(), 1, className, info);
-        lines = DisplayClass(className, info);
-        ClassInfoFree(info);
-        if (slot.Schema)
-            if (const SchemaClass* cls = slot.Schema->findClass(className))
-                published = slot.Schema->elementOf(*cls);
-    } else {
-        const std::string attrName = asAttr->name;
-        TAttrInfo info;
-        GetAttrDef(ws, session.ui(), 1, attrName, info.Definition);
-        lines = DisplayAttribute(attrName, info);
-        if (slot.Schema)
-            if (const SchemaAttribute* attr = slot.Schema->findAttribute(attrName))
-                published = slot.Schema->elementOf(*attr);
-    }
-    // What the server or the file says, below what the view makes of it.
-    if (published != nullptr && !published->text.empty()) {
-        lines.emplace_back();
-        lines.emplace_back("Published definition:");
-        lines.push_back(published->text);
-    }
+    const std::vector<std::string> lines =
+        asClass
+            ? DefinitionLines(ws, session.ui(), 1, ElementType::ObjectClass, asClass->name, false)
+            : DefinitionLines(ws, session.ui(), 1, ElementType::AttributeType, asAttr->name, false);
     for (const std::string& line : lines) WriteLine(line);
     FlushOutput();
     return session.finish(kExitSame);

@@ -57,7 +57,8 @@ const std::vector<Command> kCommands = {
     {"compare", "[--format text|json|html|csv] [--ignore LIST] [--quiet] A B",
      "the class lines, then the attribute lines",
      "Prints the class comparison's lines, then the attribute comparison's; when both trees\n"
-     "publish other schema elements (matching rules, syntaxes, ...), their lines follow.\n",
+     "publish their definitions and either publishes other schema elements (matching\n"
+     "rules, syntaxes, ...), their lines follow.\n",
      kAcceptsQuiet | kAcceptsFormat | kAcceptsIgnore, RunCompare},
     {"show", "[--class|--attribute] [--quiet] A NAME", "a class's or an attribute's definition",
      "Prints the definition of NAME in A as the window's detail pane shows it: the class\n"
@@ -108,8 +109,8 @@ void PrintUsage(std::FILE* to) {
         "  --format text|json|html|csv\n"
         "                      the output as lines (the default), one JSON document, one\n"
         "                      self-contained HTML report or CSV, a row per finding\n"
-        "  --ignore LIST       published fields to leave out of the comparisons, comma-\n"
-        "                      separated (default X-ORIGIN,X-SCHEMA-FILE; none: compare all)\n"
+        "  --ignore LIST       published fields to leave out of the comparisons besides\n"
+        "                      X-ORIGIN,X-SCHEMA-FILE, comma-separated (none: compare all)\n"
         "  --quiet, -q         nothing but the lines: no progress, no \"No differences "
         "found\"\n"
         "  --help, -h          this text; after a command, that command's\n"
@@ -137,11 +138,12 @@ void PrintCommandHelp(const Command& c) {
             stdout);
     if (c.accepts & kAcceptsIgnore)
         std::fputs(
-            "  --ignore LIST       leave these fields of published definitions out, comma-\n"
-            "                      separated: field labels in any letter case (Description,\n"
-            "                      Equality, \"Super Type\", ...), names, obsolete, an extension\n"
-            "                      such as X-ORIGIN, or extensions for every X- field; none\n"
-            "                      compares every field. Default: X-ORIGIN,X-SCHEMA-FILE\n",
+            "  --ignore LIST       leave these fields of published definitions out besides\n"
+            "                      X-ORIGIN and X-SCHEMA-FILE, comma-separated: field labels\n"
+            "                      or RFC 4512 keywords in any letter case (Description, DESC,\n"
+            "                      \"Super Type\", SYNTAX, MAY, ...), an extension such as\n"
+            "                      X-NDS_ACL_TEMPLATES, or extensions for every X- field;\n"
+            "                      none in the list compares X-ORIGIN and X-SCHEMA-FILE too\n",
             stdout);
     if (c.accepts & kAcceptsQuiet)
         std::fputs(

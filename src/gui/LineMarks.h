@@ -20,6 +20,7 @@ struct MarkedLine {
     std::vector<TextSpan> emphasis;  // in the line's shown text (DecodeName of bytes)
 };
 
-// The finding's lines, each with its tree; in a pair of attribute definitions the syntax
-// word and flags each definition has and the other lacks are emphasised.
+// The finding's lines, each with its tree and the marks the comparison gave its values
+// (in a pair of attribute definitions the syntax and flags the other lacks, in a field the
+// part that differs), as offsets of the shown text.
 std::vector<MarkedLine> MarkedFindingLines(const Finding& finding);

@@ -272,6 +272,8 @@ class TMainForm : public QMainWindow, private UiHooks {
     using FindingRows = std::unordered_map<std::string, std::pair<int, int>>;
     FindingRows classFindingRows_;
     FindingRows attrFindingRows_;
+    // The fields left out by the last run of classes, attributes and other elements.
+    std::array<FieldFilter, 3> runFields_;
     // A full run into its results list; whether it ran to its end.
     bool RunFull(bool classes);
 };

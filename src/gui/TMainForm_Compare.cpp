@@ -99,6 +99,8 @@ bool TMainForm::RunFull(bool classes) {
         };
         whole = classes ? CompareAllClasses(ws_, *this, progress, sink)
                         : CompareAllAttributes(ws_, *this, progress, sink);
+        runFields_[classes ? 0 : 1] = ws_.Fields;
+        UpdateFieldControls();
         // A run that stopped is not the comparison: no report of it, nothing marked.
         if (whole) {
             report = RunReport(ws_, classes, std::move(found));
@@ -147,6 +149,8 @@ void TMainForm::BitBtnCompareOtherClick(QObject*) {
         ListBoxCompareOtherResults->clear();
         CompareOtherElements(
             ws_, [this](const Finding& f) { ListBoxCompareOtherResults->addFinding(f); });
+        runFields_[2] = ws_.Fields;
+        UpdateFieldControls();
     }
     if (ListBoxCompareOtherResults->count() == 0)
         showMsgDlg(DlgType::Plain, "No differences found");
@@ -184,27 +188,20 @@ void TMainForm::ShowClassDetails(ListBox* source, ListBox* target, bool clearFir
     if (ws_.CurrentTree == 0) return;
     const std::optional<std::string> name = source->selectedBytes();
     if (!name) return;
-    TClassInfo info;
-    GetClassDef(ws_, *this, ws_.CurrentTree, *name, info);
+    const Lines lines =
+        DefinitionLines(ws_, *this, ws_.CurrentTree, ElementType::ObjectClass, *name, true);
     if (clearFirst) target->clear();
-    DisplayClass(*name, info, target);
-    ClassInfoFree(info);
-    Lines published;
-    AppendPublishedText(Trees(ws_.CurrentTree), ElementType::ObjectClass, *name, published);
-    target->addLines(published);
+    target->addLines(lines);
 }
 
 void TMainForm::ShowAttributeDetails(ListBox* source, ListBox* target, bool clearFirst) {
     if (ws_.CurrentTree == 0) return;
     const std::optional<std::string> name = source->selectedBytes();
     if (!name) return;
-    TAttrInfo info;
-    GetAttrDef(ws_, *this, ws_.CurrentTree, *name, info.Definition);
+    const Lines lines =
+        DefinitionLines(ws_, *this, ws_.CurrentTree, ElementType::AttributeType, *name, true);
     if (clearFirst) target->clear();
-    DisplayAttribute(*name, info, target);
-    Lines published;
-    AppendPublishedText(Trees(ws_.CurrentTree), ElementType::AttributeType, *name, published);
-    target->addLines(published);
+    target->addLines(lines);
 }
 
 void TMainForm::DisplayClass(const std::string& className, TClassInfo& info, ListBox* target) {

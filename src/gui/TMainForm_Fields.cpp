@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "ListBox.h"
 #include "TMainForm.h"
 
 namespace {
@@ -10,13 +11,19 @@ namespace {
 const char* const kComparisonSection = "Comparison";
 const char* const kLeaveOutFields = "Leave Out Fields";
 
-// The list as kalvix-cli --ignore takes it; "none" when every field is compared.
-std::string ListText(const FieldFilter& filter) {
+// What is left out, for the eye; "nothing" when every field is compared.
+std::string ShownText(const FieldFilter& filter) {
     std::string text;
     for (const std::string& label : filter.described()) {
         if (!text.empty()) text += ", ";
         text += label;
     }
+    return text.empty() ? "nothing" : text;
+}
+
+// The list as kalvix-cli --ignore takes it, which reads back as the same choice.
+std::string ListText(const FieldFilter& filter) {
+    const std::string text = filter.text();
     return text.empty() ? "none" : text;
 }
 
@@ -35,10 +42,17 @@ void TMainForm::ReadFieldsSetting() {
 }
 
 void TMainForm::UpdateFieldControls() {
-    const QString text = QString("Leaving out: %1").arg(DecodeName(ListText(ws_.Fields)));
-    for (QLabel* label : LabelFields) {
-        label->setText(text);
-        label->setToolTip(text);
+    const QString text = QString("Leaving out: %1").arg(DecodeName(ShownText(ws_.Fields)));
+    const std::array<ListBox*, 3> results = {ListBoxCompareClassesResults,
+                                             ListBoxCompareAttrResults, ListBoxCompareOtherResults};
+    for (std::size_t i = 0; i < LabelFields.size(); ++i) {
+        // Results found with another choice are not what a run would find now.
+        QString shown = text;
+        if (results[i] && results[i]->count() > 0 && runFields_[i] != ws_.Fields)
+            shown += QString(" - the results below left out %1; press Start to compare again")
+                         .arg(DecodeName(ShownText(runFields_[i])));
+        LabelFields[i]->setText(shown);
+        LabelFields[i]->setToolTip(shown);
     }
     // Field findings need published definitions on both sides; without them the choice
     // means nothing and stays out of the way.
@@ -52,9 +66,10 @@ void TMainForm::UpdateFieldControls() {
 void TMainForm::BitBtnFieldsClick(QObject*) {
     QString text = DecodeName(ListText(ws_.Fields));
     const QString question =
-        "Fields to leave out of the comparisons, separated by commas: field labels such as "
-        "Description or Equality, X- extensions by name, \"extensions\" for all of them, or "
-        "\"none\" to compare every field:";
+        "Fields to leave out of the comparisons besides X-ORIGIN and X-SCHEMA-FILE, separated "
+        "by commas: field labels such as Description or Equality, the schema's keywords such "
+        "as DESC or SYNTAX, X- extensions by name, \"extensions\" for all of them; "
+        "\"none\" first to compare X-ORIGIN and X-SCHEMA-FILE too:";
     for (;;) {
         const std::optional<QString> answer = dialogs_->askText(question, text);
         if (!answer) return;
@@ -69,13 +84,11 @@ void TMainForm::BitBtnFieldsClick(QObject*) {
         QStringList names;
         for (const std::string& u : unknown) names << QString("\"%1\"").arg(DecodeName(u));
         QStringList labels;
-        for (const std::string& l : FieldLabels()) labels << DecodeName(l);
-        showErrorDlg(
-            QString("Unknown field%1: %2")
-                .arg(names.size() == 1 ? "" : "s", names.join(", "))
-                .toStdString(),
-            ("Fields: " + labels.join(", ") + ", X-... extensions, \"extensions\", \"none\".")
-                .toStdString());
+        for (const std::string& l : FilterWords()) labels << DecodeName(l);
+        showErrorDlg(QString("Unknown field%1: %2")
+                         .arg(names.size() == 1 ? "" : "s", names.join(", "))
+                         .toStdString(),
+                     ("Fields: " + labels.join(", ") + ", X-... extensions.").toStdString());
     }
     UpdateFieldControls();
     try {

@@ -75,11 +75,14 @@ TEST(CliUsage, WrongCommandsAndOperandsGetOneLineAndTheUsage) {
          "Usage: kalvix-cli save"},
         {"fields --ignore does not know",
          {"compare", "--ignore", "descripton,names", "--ignore=x-origin,Bogus", lab1, lab2},
-         "kalvix-cli: unknown fields 'descripton', 'Bogus' for --ignore (use none, extensions, an "
-         "extension's X- name, or field labels in any letter case: OID, Names, Description, "
-         "Obsolete, Super Type, Equality, Ordering, Substring, Syntax, Single Value, Collective, "
-         "No User Modification, Usage, Kind, Mandatory, Optional, Auxiliary, Precluded, Applies "
-         "To, Name Form, Structural Class)",
+         "kalvix-cli: unknown fields 'descripton', 'Bogus' for --ignore (use an extension's X- "
+         "name, or any of these in any letter case: OID, Names, Description, Obsolete, Super "
+         "Type, Super Class, Super Rule, Kind, Equality, Ordering, Substring, Syntax, Single "
+         "Value, Collective, No User Modification, Usage, Name Form, Structural Class, Auxiliary "
+         "Class, Mandatory Attribute, Optional Attribute, Precluded Attribute, Applies To, NAME, "
+         "DESC, OBSOLETE, SUP, EQUALITY, ORDERING, SUBSTR, SYNTAX, SINGLE-VALUE, COLLECTIVE, "
+         "NO-USER-MODIFICATION, USAGE, FORM, OC, AUX, Auxiliary, MUST, Mandatory, MAY, Optional, "
+         "NOT, Precluded, APPLIES, extensions, none)",
          "Usage: kalvix-cli compare [--format text|json|html|csv] [--ignore LIST]"},
         {"--ignore without value",
          {"compare-classes", lab1, lab2, "--ignore"},

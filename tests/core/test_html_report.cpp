@@ -2,6 +2,7 @@
 // findings into one table a class or attribute, and the parts published definitions add.
 #include <gtest/gtest.h>
 
+#include "Compare.h"
 #include "Definitions.h"
 #include "HtmlDoc.h"
 #include "HtmlReport.h"
@@ -49,13 +50,18 @@ TEST(HtmlReport, OneTableAClassOneRowAKind) {
     ReportPart classes;
     classes.names.common = {{"A", 0}, {"B", 0}};
     classes.names.common2 = {{"a", 0}, {"B", 0}};
-    classes.findings = {
-        Make(FindingType::ClassFlags, "A", 0, 0, "Effective\\Ambiguous Naming", ""),
-        Make(FindingType::ClassItem, "A", 1, ikMandatoryAttribute, "CN"),
-        Make(FindingType::ClassItem, "A", 2, ikMandatoryAttribute, "SN"),
-        Make(FindingType::ClassItem, "A", 2, ikMandatoryAttribute, ""),
-        Make(FindingType::ClassItem, "B", 1, ikSuperClass, "Top"),
-    };
+    // The flags pair as the comparison finds it, with the words it marks.
+    TClassInfo flags1;
+    TClassInfo flags2;
+    flags1.Flags = "Effective\\Ambiguous Naming";
+    CompareClassInfos("A", flags1, flags2, classes.findings);
+    classes.findings.insert(classes.findings.end(),
+                            {
+                                Make(FindingType::ClassItem, "A", 1, ikMandatoryAttribute, "CN"),
+                                Make(FindingType::ClassItem, "A", 2, ikMandatoryAttribute, "SN"),
+                                Make(FindingType::ClassItem, "A", 2, ikMandatoryAttribute, ""),
+                                Make(FindingType::ClassItem, "B", 1, ikSuperClass, "Top"),
+                            });
     in.classes = classes;
     const HtmlDoc doc(HtmlReport(in));
     ASSERT_EQ(doc.error(), "");
@@ -116,6 +122,9 @@ Finding Field(ElementType type, const std::string& name, const std::string& labe
     Finding f = Make(FindingType::Field, name, 0, static_cast<int>(type), std::move(value1),
                      std::move(value2));
     f.label = label;
+    // An empty value stands for a field the tree lacks.
+    f.none1 = f.text1.empty();
+    f.none2 = f.text2.empty();
     return f;
 }
 
@@ -151,7 +160,7 @@ TEST(HtmlReport, PublishedDefinitionsAddFieldRowsSameOidsAndElements) {
         Make(FindingType::ClassItem, "account", 1, ikMandatoryAttribute, "uid"),
         Field(kClass, "account", "Description", "A login", "An account"),
         // Field findings alone make a class defined otherwise.
-        Field(kClass, "person", "Obsolete", "TRUE", ""),
+        Field(kClass, "person", "Obsolete", "TRUE", "FALSE"),
     };
     ReportPart attrs;
     attrs.names.common = attrs.names.common2 = {{"description", 0}, {"mail", 0}};
@@ -206,7 +215,7 @@ TEST(HtmlReport, PublishedDefinitionsAddFieldRowsSameOidsAndElements) {
               (std::vector<std::string>{"Description", "A login", "An account"}));
     const std::vector<int> personRows = doc.find(classTables[1], "tr", "field-row");
     ASSERT_EQ(personRows.size(), 1u);
-    EXPECT_EQ(Cells(doc, personRows[0]), (std::vector<std::string>{"Obsolete", "TRUE", "-"}));
+    EXPECT_EQ(Cells(doc, personRows[0]), (std::vector<std::string>{"Obsolete", "TRUE", "FALSE"}));
     std::vector<std::string> sameLines;
     AppendFindingLines(sameOid, sameLines);
     const std::vector<int> same = doc.find(doc.byId("classes-same-oid"), "li");
@@ -229,7 +238,7 @@ TEST(HtmlReport, PublishedDefinitionsAddFieldRowsSameOidsAndElements) {
               (std::vector<std::vector<std::string>>{
                   {"Syntax", "1.3.6.1.4.1.1466.115.121.1.15", "1.3.6.1.4.1.1466.115.121.1.44"},
                   {"Equality", "caseIgnoreIA5Match", "caseExactIA5Match"},
-                  {"X-ORIGIN", "RFC 4524", "-"}}));
+                  {"X-ORIGIN", "RFC 4524", "(none)"}}));
     EXPECT_EQ(doc.find(attrTables[1], "td", "def").size(), 0u);
 
     // The other element types: their summary row and section.

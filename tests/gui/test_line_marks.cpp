@@ -4,6 +4,8 @@
 
 #include <QStringList>
 
+#include "Compare.h"
+#include "ElementFields.h"
 #include "LdapElement.h"
 #include "LineMarks.h"
 #include "Names.h"
@@ -34,6 +36,26 @@ Finding Make(FindingType type, int tree, std::string name, std::string text1 = {
     return f;
 }
 
+// A pair of definitions as the comparison finds it, with the marks it computes.
+Finding Defs(std::string name, std::string def1, std::string def2) {
+    Findings found;
+    if (CompareAttrDefs(name, def1, def2, found))
+        return Make(FindingType::AttrDefinition, 0, std::move(name), def1, def2);
+    return found.front();
+}
+
+// Two published attribute types compared field by field: the first finding.
+Finding Fields(const std::string& text1, const std::string& text2) {
+    PublishedElements none;
+    none.index();
+    const ElementParse a = ParseLdapElement(ElementType::AttributeType, text1);
+    const ElementParse b = ParseLdapElement(ElementType::AttributeType, text2);
+    Findings found;
+    if (a.element && b.element)
+        CompareElements("a", *a.element, none, *b.element, none, FieldFilter(), found);
+    return found.empty() ? Finding() : found.front();
+}
+
 constexpr int kAttrType = static_cast<int>(ElementType::AttributeType);
 constexpr int kMatchingRule = static_cast<int>(ElementType::MatchingRule);
 
@@ -49,36 +71,39 @@ TEST(LineMarks, EachFindingLineCarriesItsTreeAndItsDifferingWords) {
          {{1, {}}, {2, {}}}},
         {"class item", Make(FindingType::ClassItem, 2, "Person", "Title", {}, 4), {{2, {}}}},
         {"syntax and flags",
-         Make(FindingType::AttrDefinition, 0, "Employee Number",
-              "CI_STRING [SglVal\\Sized (1-16)\\NonRem\\String]", "INTEGER [SglVal\\NonRem]"),
+         Defs("Employee Number", "CI_STRING [SglVal\\Sized (1-16)\\NonRem\\String]",
+              "INTEGER [SglVal\\NonRem]"),
          {{1, {"CI_STRING", "Sized (1-16)", "String"}}, {2, {"INTEGER"}}}},
         {"only a bound differs: the whole flag",
-         Make(FindingType::AttrDefinition, 0, "CN", "CI_STRING [Sized (1-64)\\NonRem]",
+         Defs("CN", "CI_STRING [Sized (1-64)\\NonRem]",
               "CI_STRING [Sized (1-128)\\NonRem\\PublRd]"),
          {{1, {"Sized (1-64)"}}, {2, {"Sized (1-128)", "PublRd"}}}},
         {"a name holding the separator, a definition without its bracket",
-         Make(FindingType::AttrDefinition, 0, "a\": \"[x]", "CI_STRING [NonRem\\Sized",
-              "CI_STRING [NonRem"),
+         Defs("a\": \"[x]", "CI_STRING [NonRem\\Sized", "CI_STRING [NonRem"),
          {{1, {"Sized"}}, {2, {}}}},
         {"a definition holding the separator",
-         Make(FindingType::AttrDefinition, 0, "b", "X [A\": \"B]", "X [C]"),
+         Defs("b", "X [A\": \"B]", "X [C]"),
          {{1, {"A\": \"B"}}, {2, {"C"}}}},
         {"UTF-8 name: spans count characters",
-         Make(FindingType::AttrDefinition, 0,
-              "Gr\xC3\xB6\xC3\x9F"
+         Defs("Gr\xC3\xB6\xC3\x9F"
               "e \xE2\x82\xAC",
               "CI_STRING", "INTEGER"),
          {{1, {"CI_STRING"}}, {2, {"INTEGER"}}}},
         {"a name that is no UTF-8: one character a byte",
-         Make(FindingType::AttrDefinition, 0, "\xE9t\xE9", "CI_STRING [Sized]", "CI_STRING"),
+         Defs("\xE9t\xE9", "CI_STRING [Sized]", "CI_STRING"),
          {{1, {"Sized"}}, {2, {}}}},
-        {"empty definitions",
-         Make(FindingType::AttrDefinition, 0, "e", "", ""),
-         {{1, {}}, {2, {}}}},
+        {"empty definitions", Defs("e", "", ""), {{1, {}}, {2, {}}}},
         {"field pair",
          Make(FindingType::Field, 0, "mail", "caseIgnoreIA5Match", "caseExactIA5Match", kAttrType,
               "Equality"),
          {{1, {}}, {2, {}}}},
+        {"a bound alone: only the bound",
+         Fields("( 1.2 NAME 'a' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15{32} )",
+                "( 1.2 NAME 'a' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15{64} )"),
+         {{1, {"{32}"}}, {2, {"{64}"}}}},
+        {"another syntax: its OID and description, a side without one unmarked",
+         Fields("( 1.2 NAME 'a' SYNTAX 1.3.6.1.4.1.1466.115.121.1.44 )", "( 1.2 NAME 'a' )"),
+         {{1, {"1.3.6.1.4.1.1466.115.121.1.44", "(Printable String)"}}, {2, {}}}},
         {"same OID",
          Make(FindingType::SameOid, 1, "userid", "uid", "0.9.2342.19200300.100.1.1", kAttrType),
          {{1, {}}}},

@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include "Compare.h"
 #include "FakeDirClient.h"
 #include "FindBar.h"
 #include "FormFixture.h"
@@ -226,12 +227,11 @@ TEST_F(ListInteraction, TreeLinesCarryTheirTreesColourAndTextStaysAsItIs) {
         R"(Tree #1 - Attribute Definition for "CN": "CI_STRING [Sized (1-64)\NonRem]")",
         R"(Tree #2 - Attribute Definition for "CN": "CI_STRING [Sized (1-128)\NonRem]")",
         "Attribute identical: "};
-    Finding pair;
-    pair.type = FindingType::AttrDefinition;
-    pair.name = "CN";
-    pair.text1 = R"(CI_STRING [Sized (1-64)\NonRem])";
-    pair.text2 = R"(CI_STRING [Sized (1-128)\NonRem])";
-    results->addFinding(pair);
+    Findings pair;
+    CompareAttrDefs("CN", R"(CI_STRING [Sized (1-64)\NonRem])",
+                    R"(CI_STRING [Sized (1-128)\NonRem])", pair);
+    ASSERT_EQ(pair.size(), 1u);
+    results->addFinding(pair.front());
     results->addLines({lines[2]});
     form->show();
     form->PageControl->setCurrentWidget(form->TabSheetCompareAttributes);

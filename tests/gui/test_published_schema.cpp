@@ -113,9 +113,8 @@ std::vector<Row> Rows(const ListBox* list) {
     return rows;
 }
 
+// Both trees publish mail: its field alone, no record line.
 const std::vector<Row> kMailFindings = {
-    {1, R"(Tree #1 - Attribute Definition for "mail": "CI_STRING")"},
-    {2, R"(Tree #2 - Attribute Definition for "mail": "CE_STRING")"},
     {1, R"(Tree #1 - Attribute Definition for "mail" has Equality: "caseIgnoreIA5Match")"},
     {2, R"(Tree #2 - Attribute Definition for "mail" has Equality: "caseExactIA5Match")"}};
 
@@ -149,11 +148,15 @@ TEST_F(PublishedSchema, FindingLinesTakeTheirColourFromTheRecords) {
         {2, R"(Tree #2 - Attribute Definition for "description" has Description: "Free text")"}};
     expected.insert(expected.end(), kMailFindings.begin(), kMailFindings.end());
     EXPECT_EQ(attributeRun(), expected);
-    // The pair of definitions marks its differing syntax words; the field lines mark none.
+    // Each field line marks the value that differs, as the comparison found it.
     const ListBox* results = form->ListBoxCompareAttrResults;
-    EXPECT_EQ(results->itemText(3).mid(results->itemEmphasis(3).at(0).start, 9), "CI_STRING");
-    EXPECT_EQ(results->itemEmphasis(4).size(), 1u);
-    EXPECT_TRUE(results->itemEmphasis(5).empty());
+    for (int row = 1; row < results->count(); ++row) {
+        ASSERT_EQ(results->itemEmphasis(row).size(), 1u) << row;
+        const TextSpan mark = results->itemEmphasis(row).at(0);
+        EXPECT_EQ(mark.start + mark.length + 1, results->itemText(row).size()) << row;
+    }
+    EXPECT_EQ(results->itemText(3).mid(results->itemEmphasis(3).at(0).start),
+              "caseIgnoreIA5Match\"");
 
     // The common-name detail: the same records, the same colours.
     select(form->ListBoxAttrCommon, "mail");
@@ -169,7 +172,7 @@ TEST_F(PublishedSchema, FindingLinesTakeTheirColourFromTheRecords) {
     EXPECT_TRUE(dialogs.messages.empty());
 }
 
-TEST_F(PublishedSchema, DetailPanesShowThePublishedTextBelowTheRendering) {
+TEST_F(PublishedSchema, DetailPanesShowPublishedFieldsAndTheirText) {
     makeOfflineForm();
     load();
     struct Case {
@@ -182,11 +185,13 @@ TEST_F(PublishedSchema, DetailPanesShowThePublishedTextBelowTheRendering) {
         {form->ListBoxAttr1,
          "mail",
          form->ListBoxDetailTree1,
-         {"mail", "      CI_STRING", "", "Published definition:", kMail1}},
+         {"mail", "", "OID", "      0.9.2342.19200300.100.1.3", "", "Names", "      mail", "",
+          "Equality", "      caseIgnoreIA5Match", "", "Published definition:", kMail1}},
         {form->ListBoxClasses2,
          "person",
          form->ListBoxDetailTree2,
-         {"person", "", "Flags", "      Effective", "", "Published definition:", kPerson2}},
+         {"person", "", "OID", "      2.5.6.6", "", "Names", "      person", "", "Kind",
+          "      STRUCTURAL", "", "Published definition:", kPerson2}},
         // Nothing published: the rendering alone.
         {form->ListBoxClasses1,
          "Tree #2 - Evil",
@@ -195,12 +200,14 @@ TEST_F(PublishedSchema, DetailPanesShowThePublishedTextBelowTheRendering) {
         {form->ListBoxUniqueAttr2,
          "uid",
          form->ListBoxAttrDetail,
-         {"uid", "      CI_STRING", "", "Published definition:", kUid2}},
-        // Identical but for X-ORIGIN, which is left out: Tree #1's text.
+         {"uid", "", "OID", "      0.9.2342.19200300.100.1.1", "", "Names", "      uid", "",
+          "Published definition:", kUid2}},
+        // Identical but for X-ORIGIN, which is left out: Tree #1's definition.
         {form->ListBoxAttrCommon,
          "cn",
          form->ListBoxAttrDetail,
-         {"Attribute identical: ", "", "cn", "      CI_STRING", "", "Published definition:", kCn1}},
+         {"Attribute identical: ", "", "cn", "", "OID", "      2.5.4.3", "", "Names", "      cn",
+          "", "X-ORIGIN", "      RFC 4519", "", "Published definition:", kCn1}},
     };
     for (const Case& c : cases) {
         select(c.list, c.name);
@@ -227,9 +234,9 @@ TEST_F(PublishedSchema, OtherElementsHaveAPageWhenBothTreesPublishThem) {
         (std::vector<Row>{
             {1, R"(Tree #1 - Unique Matching Rule: "caseExactMatch")"},
             {1,
-             R"(Tree #1 - Matching Rule Definition for "octetStringMatch" has Syntax: "1.3.6.1.4.1.1466.115.121.1.40")"},
+             R"x(Tree #1 - Matching Rule Definition for "octetStringMatch" has Syntax: "1.3.6.1.4.1.1466.115.121.1.40 (Octet String)")x"},
             {2,
-             R"(Tree #2 - Matching Rule Definition for "octetStringMatch" has Syntax: "1.3.6.1.4.1.1466.115.121.1.5")"}}));
+             R"x(Tree #2 - Matching Rule Definition for "octetStringMatch" has Syntax: "1.3.6.1.4.1.1466.115.121.1.5 (Binary)")x"}}));
     EXPECT_TRUE(dialogs.messages.empty());
 
     // Saved as the other results lists are: the lines, CR LF after each.
@@ -242,8 +249,15 @@ TEST_F(PublishedSchema, OtherElementsHaveAPageWhenBothTreesPublishThem) {
     EXPECT_EQ(saved.substr(0, 52), "Tree #1 - Unique Matching Rule: \"caseExactMatch\"\r\nTr");
     EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 3);
 
-    // One tree without them: the page goes away again.
+    // One tree without them: one line says so, not one per rule.
     fillPublishedSlot(2, Tree2(false).done(), "TWO");
+    ASSERT_TRUE(form->isTabShown(form->TabSheetCompareOther));
+    form->BitBtnCompareOtherClick(form->BitBtnCompareOther);
+    EXPECT_EQ(
+        Rows(form->ListBoxCompareOtherResults),
+        (std::vector<Row>{{2, "Tree #2 - Publishes no Matching Rules; Tree #1 publishes 2"}}));
+    // A tree that publishes nothing: the page goes away.
+    fillPublishedSlot(1, Tree1(false).done(), "ONE");
     EXPECT_FALSE(form->isTabShown(form->TabSheetCompareOther));
 }
 
@@ -277,12 +291,23 @@ TEST_F(PublishedSchema, FieldsChoiceAppliesAndOutlivesARestart) {
     EXPECT_EQ(dialogs.messages[0].text, "Unknown field: \"descriptoin\"");
     EXPECT_EQ(dialogs.offeredTexts,
               (std::vector<QString>{"X-ORIGIN, X-SCHEMA-FILE", "descriptoin, X-ORIGIN"}));
+    // A list adds to the defaults.
     for (QLabel* label : form->LabelFields)
-        EXPECT_EQ(label->text(), "Leaving out: Description, X-ORIGIN");
+        EXPECT_EQ(label->text(), "Leaving out: Description, X-ORIGIN, X-SCHEMA-FILE");
     // The description pair is gone.
     const std::vector<Row> rows = attributeRun();
-    EXPECT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows.size(), 3u);
     EXPECT_EQ(std::vector<Row>(rows.begin() + 1, rows.end()), kMailFindings);
+    // Another choice: the results found with the last say so, until a run with this one.
+    dialogs.answers = {QString("none")};
+    form->BitBtnFieldsClick(form->BitBtnFields[1]);
+    EXPECT_EQ(form->LabelFields[1]->text(),
+              "Leaving out: nothing - the results below left out Description, X-ORIGIN, "
+              "X-SCHEMA-FILE; press Start to compare again");
+    EXPECT_EQ(form->LabelFields[0]->text(), "Leaving out: nothing");
+    dialogs.answers = {QString("DESC")};
+    form->BitBtnFieldsClick(form->BitBtnFields[1]);
+    EXPECT_EQ(form->LabelFields[1]->text(), "Leaving out: Description, X-ORIGIN, X-SCHEMA-FILE");
 
     // A cancel changes nothing.
     dialogs.messages.clear();
@@ -292,8 +317,9 @@ TEST_F(PublishedSchema, FieldsChoiceAppliesAndOutlivesARestart) {
     makeForm(CreateUnavailableClient(""), true);
     EXPECT_TRUE(form->workspace().Fields.ignores("description"));
     EXPECT_TRUE(form->workspace().Fields.ignores("X-ORIGIN"));
-    EXPECT_FALSE(form->workspace().Fields.ignores("X-SCHEMA-FILE"));
-    EXPECT_EQ(form->LabelFields[2]->text(), "Leaving out: Description, X-ORIGIN");
+    EXPECT_TRUE(form->workspace().Fields.ignores("X-SCHEMA-FILE"));
+    EXPECT_FALSE(form->workspace().Fields.ignores("Equality"));
+    EXPECT_EQ(form->LabelFields[2]->text(), "Leaving out: Description, X-ORIGIN, X-SCHEMA-FILE");
 }
 
 TEST_F(PublishedSchema, AStoredFieldsValueIsReadBackOrFallsBackToTheDefault) {

@@ -53,6 +53,8 @@ bool CompareClassInfos(const std::string& className, TClassInfo& a, TClassInfo& 
         f.name = className;
         f.text1 = a.Flags;
         f.text2 = b.Flags;
+        f.marks1 = MissingWords(f.text1, f.text2, false);
+        f.marks2 = MissingWords(f.text2, f.text1, false);
     }
     for (int kind = 0; kind < kClassItemKinds; ++kind) {
         std::vector<std::string>& listA = a.Items[static_cast<std::size_t>(kind)];
@@ -82,6 +84,8 @@ bool CompareAttrDefs(const std::string& attrName, const std::string& def1, const
     f.name = attrName;
     f.text1 = def1;
     f.text2 = def2;
+    f.marks1 = MissingWords(def1, def2, true);
+    f.marks2 = MissingWords(def2, def1, true);
     return false;
 }
 

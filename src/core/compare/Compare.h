@@ -46,10 +46,10 @@ OneComparison CompareOneAttrFindings(Workspace& ws, UiHooks& ui, const std::stri
 // AttributeType) of that name; null when the slot's source publishes none.
 const LdapElement* PublishedElementOf(const TTreeInfo& slot, ElementType type,
                                       const std::string& name);
-// What a detail pane shows below a definition's rendering when its source published it:
-// an empty line, "Published definition:" and the text as published. Nothing otherwise.
-void AppendPublishedText(const TTreeInfo& slot, ElementType type, const std::string& name,
-                         Lines& out);
+// What a detail pane and show give for a slot's class (type ObjectClass) or attribute: a
+// published definition's fields in LDAP's terms and its text, else the records' rendering.
+Lines DefinitionLines(Workspace& ws, UiHooks& ui, int tree, ElementType type,
+                      const std::string& name, bool wrap);
 
 // A whole run: unique names of Tree #1, of Tree #2, then the common names' findings in
 // Tree #1's order. progress is called with each name of Tree #1 before it is handled.
@@ -63,7 +63,7 @@ bool CompareAllAttributes(Workspace& ws, UiHooks& ui, const LineFn& progress,
 inline constexpr ElementType kOtherElementTypes[] = {
     ElementType::LdapSyntax,     ElementType::MatchingRule,     ElementType::MatchingRuleUse,
     ElementType::DitContentRule, ElementType::DitStructureRule, ElementType::NameForm};
-// Whether both trees publish one of them, so there is something to compare.
+// Whether both trees publish definitions and either publishes one of them.
 bool PublishesOtherElements(Workspace& ws);
 // Those elements compared by OID, type by type: unique ones, then differing fields.
 void CompareOtherElements(Workspace& ws, const FindingFn& sink);

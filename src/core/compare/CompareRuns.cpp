@@ -14,40 +14,26 @@
 
 namespace {
 
-// When both trees publish the definition: its fields that differ, after the record's own
-// findings.
-void CompareFields(Workspace& ws, ElementType type, const std::string& name1,
+// When both trees publish the definition, the two compare in LDAP's terms alone: its
+// fields that differ, and nothing from the records. False when one tree has none.
+bool CompareFields(Workspace& ws, ElementType type, const std::string& name1,
                    const std::string& name2, Findings& out) {
     const LdapElement* a = PublishedElementOf(ws.tree(1), type, name1);
     const LdapElement* b = PublishedElementOf(ws.tree(2), type, name2);
-    if (a == nullptr || b == nullptr) return;
-    const TreeSchema& one = *ws.tree(1).Schema;
-    const TreeSchema& two = *ws.tree(2).Schema;
-    RecordCoverage coverage;
-    coverage.records = true;
-    if (type == ElementType::ObjectClass) {
-        const SchemaClass* c1 = one.findClass(name1);
-        const SchemaClass* c2 = two.findClass(name2);
-        coverage.identifiers = c1 && c2 && c1->id.length > 0 && c2->id.length > 0;
-    } else {
-        const SchemaAttribute* a1 = one.findAttribute(name1);
-        const SchemaAttribute* a2 = two.findAttribute(name2);
-        if (a1 && a2) {
-            coverage.syntaxIdsDiffer = a1->info.attrSyntaxID != a2->info.attrSyntaxID;
-            coverage.boundsDiffer = a1->info.attrLower != a2->info.attrLower ||
-                                    a1->info.attrUpper != a2->info.attrUpper;
-        }
-    }
-    for (FieldDifference& d :
-         CompareElementFields(*a, one.published, *b, two.published, ws.Fields, coverage)) {
-        Finding& f = out.emplace_back();
-        f.type = FindingType::Field;
-        f.kind = static_cast<int>(type);
-        f.name = name1;
-        f.label = std::move(d.label);
-        f.text1 = std::move(d.value1);
-        f.text2 = std::move(d.value2);
-    }
+    if (a == nullptr || b == nullptr) return false;
+    CompareElements(name1, *a, ws.tree(1).Schema->published, *b, ws.tree(2).Schema->published,
+                    ws.Fields, out);
+    return true;
+}
+
+// Below a record's rendering, the text its source published, when it did.
+void AppendPublishedText(const TTreeInfo& slot, ElementType type, const std::string& name,
+                         Lines& out) {
+    const LdapElement* element = PublishedElementOf(slot, type, name);
+    if (element == nullptr || element->text.empty()) return;
+    out.emplace_back();
+    out.emplace_back("Published definition:");
+    out.push_back(element->text);
 }
 
 Lines LinesOf(const Findings& findings) {
@@ -83,21 +69,21 @@ struct RunRecords {
 
 unsigned CompareClass(Workspace& ws, UiHooks& ui1, UiHooks& ui2, const std::string& className,
                       const std::string& name2, RunRecords& records, Findings& out) {
+    if (CompareFields(ws, ElementType::ObjectClass, className, name2, out)) return 0;
     const unsigned failed =
         FetchClasses(ws, ui1, ui2, className, name2, records.class1, records.class2);
     CompareClassInfos(className, records.class1, records.class2, out);
-    CompareFields(ws, ElementType::ObjectClass, className, name2, out);
     return failed;
 }
 
 unsigned CompareAttr(Workspace& ws, UiHooks& ui1, UiHooks& ui2, const std::string& attrName,
                      const std::string& name2, RunRecords& records, Findings& out) {
+    if (CompareFields(ws, ElementType::AttributeType, attrName, name2, out)) return 0;
     // A schema file's missing entry leaves what is passed: the last attribute's must go.
     records.attr1.clear();
     records.attr2.clear();
     const unsigned failed = FetchAttrs(ws, ui1, ui2, attrName, name2, records.attr1, records.attr2);
     CompareAttrDefs(attrName, records.attr1, records.attr2, out);
-    CompareFields(ws, ElementType::AttributeType, attrName, name2, out);
     return failed;
 }
 
@@ -223,8 +209,7 @@ bool CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingT
         for (std::size_t i = 0; i < names2.size(); ++i)
             if (!matches.common2[i]) unique2.push_back(names2[i].name);
         Findings same;
-        FindSameOids(type, unique1, unique2, ws.tree(1).Schema->published,
-                     ws.tree(2).Schema->published, same);
+        FindSameOids(type, unique1, unique2, *ws.tree(1).Schema, *ws.tree(2).Schema, same);
         for (const Finding& f : same) sink(f);
     }
 
@@ -271,38 +256,50 @@ bool CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingT
 }  // namespace
 
 OneComparison CompareOneClassFindings(Workspace& ws, UiHooks& ui, const std::string& className) {
-    TClassInfo a;
-    TClassInfo b;
     const std::string name2 = SpellingIn(ws.tree(2).ClassNames, className);
-    FetchClasses(ws, ui, ui, className, name2, a, b);
-    // The comparison consumes the lists; an identical class is shown as Tree #1 has it.
-    TClassInfo shown = a;
     OneComparison result;
-    CompareClassInfos(className, a, b, result.findings);
-    CompareFields(ws, ElementType::ObjectClass, className, name2, result.findings);
+    Lines shown;
+    if (CompareFields(ws, ElementType::ObjectClass, className, name2, result.findings)) {
+        if (result.findings.empty())
+            shown = DefinitionLines(ws, ui, 1, ElementType::ObjectClass, className, true);
+    } else {
+        TClassInfo a;
+        TClassInfo b;
+        FetchClasses(ws, ui, ui, className, name2, a, b);
+        // The comparison consumes the lists; an identical class is shown as Tree #1 has it.
+        TClassInfo copy = a;
+        if (CompareClassInfos(className, a, b, result.findings)) {
+            shown = DisplayClass(className, copy);
+            AppendPublishedText(ws.tree(1), ElementType::ObjectClass, className, shown);
+        }
+    }
     if (result.findings.empty()) {
         result.identical = {"Class identical: ", ""};
-        const Lines rendered = DisplayClass(className, shown);
-        result.identical.insert(result.identical.end(), rendered.begin(), rendered.end());
-        AppendPublishedText(ws.tree(1), ElementType::ObjectClass, className, result.identical);
+        result.identical.insert(result.identical.end(), shown.begin(), shown.end());
     }
     ui.processEvents();
     return result;
 }
 
 OneComparison CompareOneAttrFindings(Workspace& ws, UiHooks& ui, const std::string& attrName) {
-    std::string def1;
-    std::string def2;
     const std::string name2 = SpellingIn(ws.tree(2).AttrNames, attrName);
-    FetchAttrs(ws, ui, ui, attrName, name2, def1, def2);
     OneComparison result;
-    CompareAttrDefs(attrName, def1, def2, result.findings);
-    CompareFields(ws, ElementType::AttributeType, attrName, name2, result.findings);
+    Lines shown;
+    if (CompareFields(ws, ElementType::AttributeType, attrName, name2, result.findings)) {
+        if (result.findings.empty())
+            shown = DefinitionLines(ws, ui, 1, ElementType::AttributeType, attrName, true);
+    } else {
+        std::string def1;
+        std::string def2;
+        FetchAttrs(ws, ui, ui, attrName, name2, def1, def2);
+        if (CompareAttrDefs(attrName, def1, def2, result.findings)) {
+            shown = DisplayAttribute(attrName, TAttrInfo{def1});
+            AppendPublishedText(ws.tree(1), ElementType::AttributeType, attrName, shown);
+        }
+    }
     if (result.findings.empty()) {
         result.identical = {"Attribute identical: ", ""};
-        const Lines rendered = DisplayAttribute(attrName, TAttrInfo{def1});
-        result.identical.insert(result.identical.end(), rendered.begin(), rendered.end());
-        AppendPublishedText(ws.tree(1), ElementType::AttributeType, attrName, result.identical);
+        result.identical.insert(result.identical.end(), shown.begin(), shown.end());
     }
     ui.processEvents();
     return result;
@@ -333,13 +330,19 @@ const LdapElement* PublishedElementOf(const TTreeInfo& slot, ElementType type,
     return attr ? slot.Schema->elementOf(*attr) : nullptr;
 }
 
-void AppendPublishedText(const TTreeInfo& slot, ElementType type, const std::string& name,
-                         Lines& out) {
-    const LdapElement* element = PublishedElementOf(slot, type, name);
-    if (element == nullptr || element->text.empty()) return;
-    out.emplace_back();
-    out.emplace_back("Published definition:");
-    out.push_back(element->text);
+Lines DefinitionLines(Workspace& ws, UiHooks& ui, int tree, ElementType type,
+                      const std::string& name, bool wrap) {
+    const TTreeInfo& slot = ws.tree(tree);
+    if (const LdapElement* element = PublishedElementOf(slot, type, name))
+        return DisplayElement(name, *element, slot.Schema->published, wrap);
+    if (type == ElementType::ObjectClass) {
+        TClassInfo info;
+        GetClassDef(ws, ui, tree, name, info);
+        return DisplayClass(name, info);
+    }
+    TAttrInfo info;
+    GetAttrDef(ws, ui, tree, name, info.Definition);
+    return DisplayAttribute(name, info);
 }
 
 bool CompareAllClasses(Workspace& ws, UiHooks& ui, const LineFn& progress, const FindingFn& sink) {
@@ -357,8 +360,9 @@ bool PublishesOtherElements(Workspace& ws) {
     const TTreeInfo& one = ws.tree(1);
     const TTreeInfo& two = ws.tree(2);
     if (!one.Schema || !two.Schema) return false;
+    // One tree publishing a type the other does not is a finding too.
     for (ElementType type : kOtherElementTypes)
-        if (one.Schema->published.publishes(type) && two.Schema->published.publishes(type))
+        if (one.Schema->published.publishes(type) || two.Schema->published.publishes(type))
             return true;
     return false;
 }

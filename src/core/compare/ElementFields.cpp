@@ -1,284 +1,538 @@
 #include "ElementFields.h"
 
-#include "D_Util.h"
-
 #include <algorithm>
-#include <functional>
+#include <unordered_map>
+
+#include "D_Util.h"
+#include "StandardSchema.h"
 
 namespace {
 
-const std::string kOid = "OID";
-const std::string kNames = "Names";
-const std::string kDescription = "Description";
-const std::string kObsolete = "Obsolete";
-const std::string kSuperType = "Super Type";
-const std::string kEquality = "Equality";
-const std::string kOrdering = "Ordering";
-const std::string kSubstring = "Substring";
-const std::string kSyntax = "Syntax";
-const std::string kSingleValue = "Single Value";
-const std::string kCollective = "Collective";
-const std::string kNoUserModification = "No User Modification";
-const std::string kUsage = "Usage";
-const std::string kKind = "Kind";
-const std::string kMandatory = "Mandatory";
-const std::string kOptional = "Optional";
-const std::string kAuxiliary = "Auxiliary";
-const std::string kPrecluded = "Precluded";
-const std::string kAppliesTo = "Applies To";
-const std::string kNameForm = "Name Form";
-const std::string kStructuralClass = "Structural Class";
+constexpr unsigned Bit(ElementType type) { return 1U << static_cast<unsigned>(type); }
+
+constexpr unsigned kAll = 0xFFU;
+constexpr unsigned kAttr = Bit(ElementType::AttributeType);
+constexpr unsigned kClass = Bit(ElementType::ObjectClass);
+constexpr unsigned kRule = Bit(ElementType::MatchingRule);
+constexpr unsigned kUse = Bit(ElementType::MatchingRuleUse);
+constexpr unsigned kContent = Bit(ElementType::DitContentRule);
+constexpr unsigned kStructure = Bit(ElementType::DitStructureRule);
+constexpr unsigned kForm = Bit(ElementType::NameForm);
+
+using E = LdapElement;
+using K = FieldKind;
+constexpr ElementType kAt = ElementType::AttributeType;
+constexpr ElementType kOc = ElementType::ObjectClass;
+
+FieldSpec Text(std::string_view label, std::string_view keyword, K kind, unsigned types,
+               std::string E::*text, ElementType refers = kAt, std::string_view alias = {}) {
+    return {label, keyword, alias, kind, types, refers, text, nullptr, nullptr};
+}
+FieldSpec List(std::string_view label, std::string_view keyword, K kind, unsigned types,
+               std::vector<std::string> E::*list, ElementType refers = kAt,
+               std::string_view alias = {}) {
+    return {label, keyword, alias, kind, types, refers, nullptr, list, nullptr};
+}
+FieldSpec Flag(std::string_view label, std::string_view keyword, unsigned types, bool E::*flag) {
+    return {label, keyword, {}, K::Flag, types, kAt, nullptr, nullptr, flag};
+}
 
 const char* const kNoiseExtensions[] = {"x-origin", "x-schema-file"};
 
-std::string Joined(const std::vector<std::string>& list) {
-    std::string out;
-    for (const std::string& item : list) {
-        if (!out.empty()) out += ", ";
-        out += item;
-    }
-    return out;
-}
+std::string Lower(std::string_view s) { return AsciiLower(std::string(s)); }
 
-std::string Flag(bool set) { return set ? "TRUE" : ""; }
-
-std::string SyntaxText(const LdapElement& e) {
-    return e.syntaxLength.empty() ? e.syntax : e.syntax + "{" + e.syntaxLength + "}";
-}
+bool SameWord(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
 
 std::string StripZeros(const std::string& digits) {
     const std::size_t first = digits.find_first_not_of('0');
     return first == std::string::npos ? (digits.empty() ? digits : "0") : digits.substr(first);
 }
 
-using SameFn = std::function<bool(const std::string&, const std::string&)>;
+std::string FirstName(const LdapElement& e) { return e.names.empty() ? e.oid : e.names.front(); }
 
-// Every item of one list has its match in the other, both ways.
-bool SameSet(const std::vector<std::string>& a, const std::vector<std::string>& b,
-             const SameFn& same) {
-    const auto covered = [&](const std::vector<std::string>& from,
-                             const std::vector<std::string>& in, bool flip) {
-        return std::all_of(from.begin(), from.end(), [&](const std::string& x) {
-            return std::any_of(in.begin(), in.end(), [&](const std::string& y) {
-                return flip ? same(y, x) : same(x, y);
-            });
-        });
+// The items of x and y that the other does not name, each item matching at most one:
+// first the same spelling (letter case aside), then the same definition.
+template <typename Same>
+void CancelItems(std::vector<std::string>& x, std::vector<std::string>& y, const Same& same) {
+    std::unordered_multimap<std::string, std::size_t> byKey;
+    for (std::size_t j = 0; j < y.size(); ++j) byKey.emplace(Lower(y[j]), j);
+    std::vector<char> takenX(x.size(), 0);
+    std::vector<char> takenY(y.size(), 0);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        auto [from, to] = byKey.equal_range(Lower(x[i]));
+        for (; from != to; ++from)
+            if (takenY[from->second] == 0) {
+                takenY[from->second] = 1;
+                takenX[i] = 1;
+                break;
+            }
+    }
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        if (takenX[i] != 0) continue;
+        for (std::size_t j = 0; j < y.size(); ++j)
+            if (takenY[j] == 0 && same(x[i], y[j])) {
+                takenX[i] = takenY[j] = 1;
+                break;
+            }
+    }
+    const auto keep = [](std::vector<std::string>& list, const std::vector<char>& taken) {
+        std::size_t out = 0;
+        for (std::size_t i = 0; i < list.size(); ++i)
+            if (taken[i] == 0) {
+                if (out != i) list[out] = std::move(list[i]);
+                ++out;
+            }
+        list.resize(out);
     };
-    return covered(a, b, false) && covered(b, a, true);
+    keep(x, takenX);
+    keep(y, takenY);
+}
+
+const std::string& FrontOf(const std::vector<std::string>& list) {
+    static const std::string empty;
+    return list.empty() ? empty : list.front();
+}
+
+// One side of a single-valued field as a line shows it.
+struct Value {
+    std::string text;
+    bool none = false;
+    std::string from;  // the super type it is inherited from
+    std::vector<ByteSpan> marks;
+};
+
+Value Whole(std::string text) {
+    Value v;
+    v.none = text.empty();
+    v.text = std::move(text);
+    if (!v.none) v.marks.push_back({0, v.text.size()});
+    return v;
+}
+
+std::string RuleOid(const PublishedElements& in, const std::string& rule) {
+    if (const LdapElement* e = in.find(ElementType::MatchingRule, rule); e && !e->oid.empty())
+        return e->oid;
+    return std::string(StandardMatchingRuleOid(rule));
 }
 
 class Comparer {
   public:
-    Comparer(const LdapElement& a, const PublishedElements& inA, const LdapElement& b,
-             const PublishedElements& inB, const FieldFilter& filter, bool records)
-        : a_(a), inA_(inA), b_(b), inB_(inB), filter_(filter), records_(records) {}
+    Comparer(const std::string& name, const LdapElement& a, const PublishedElements& inA,
+             const LdapElement& b, const PublishedElements& inB, Findings& out)
+        : name_(name), a_(a), inA_(inA), b_(b), inB_(inB), out_(out) {}
 
-    void text(const std::string& label, const std::string& x, const std::string& y, bool equal) {
-        if (equal || filter_.ignores(label)) return;
-        // What NetWare-descended servers publish as X-NDS_ is what the records are made of.
-        if (records_ && AsciiLower(std::string(label)).rfind("x-nds_", 0) == 0) return;
-        out_.push_back({label, x, y});
+    void field(const FieldSpec& f) {
+        switch (f.kind) {
+            case K::Oid:
+                single(f, Whole(a_.*f.text), Whole(b_.*f.text), SameWord(a_.*f.text, b_.*f.text));
+                return;
+            case K::Text:
+                single(f, Whole(a_.*f.text), Whole(b_.*f.text), a_.*f.text == b_.*f.text);
+                return;
+            case K::Flag:
+                single(f, Whole(a_.*f.flag ? "TRUE" : "FALSE"),
+                       Whole(b_.*f.flag ? "TRUE" : "FALSE"), a_.*f.flag == b_.*f.flag);
+                return;
+            case K::Usage: {
+                const std::string x = a_.usage.empty() ? "userApplications" : a_.usage;
+                const std::string y = b_.usage.empty() ? "userApplications" : b_.usage;
+                single(f, Whole(x), Whole(y), SameWord(x, y));
+                return;
+            }
+            case K::Kind: {
+                const std::string x = AsciiUpper(a_.kind.empty() ? "STRUCTURAL" : a_.kind);
+                const std::string y = AsciiUpper(b_.kind.empty() ? "STRUCTURAL" : b_.kind);
+                single(f, Whole(x), Whole(y), x == y);
+                return;
+            }
+            case K::Rule:
+                rule(f);
+                return;
+            case K::Syntax:
+                syntax(f);
+                return;
+            case K::Ref: {
+                const std::string& x = f.text ? a_.*f.text : FrontOf(a_.*f.list);
+                const std::string& y = f.text ? b_.*f.text : FrontOf(b_.*f.list);
+                const bool same = x.empty() == y.empty() &&
+                                  (x.empty() || SameReference(f.refers, x, inA_, y, inB_));
+                single(f, Whole(x), Whole(y), same);
+                return;
+            }
+            case K::Names:
+            case K::Refs:
+                items(f);
+                return;
+        }
     }
-    void flag(const std::string& label, bool x, bool y) { text(label, Flag(x), Flag(y), x == y); }
-    void rule(const std::string& label, const std::string& x, const std::string& y) {
-        const bool equal =
-            x.empty() == y.empty() && (x.empty() || inA_.ruleKey(x) == inB_.ruleKey(y));
-        text(label, x, y, equal);
-    }
-    void refs(const std::string& label, ElementType type, const std::vector<std::string>& x,
-              const std::vector<std::string>& y) {
-        const SameFn same = [&](const std::string& p, const std::string& q) {
-            return SameReference(type, p, inA_, q, inB_);
-        };
-        text(label, Joined(x), Joined(y), SameSet(x, y, same));
-    }
-    void names(const std::vector<std::string>& x, const std::vector<std::string>& y) {
-        const SameFn same = [](const std::string& p, const std::string& q) {
-            return AsciiLower(p) == AsciiLower(q);
-        };
-        text(kNames, Joined(x), Joined(y), SameSet(x, y, same));
-    }
-    // covered: the attribute lines already show the syntax (or, the OID being the same,
-    // the length) differ.
-    void syntax(const RecordCoverage& coverage = {}) {
-        const bool sameOid =
-            a_.syntax.empty() == b_.syntax.empty() &&
-            (a_.syntax.empty() || inA_.syntaxKey(a_.syntax) == inB_.syntaxKey(b_.syntax));
-        const bool sameLength = StripZeros(a_.syntaxLength) == StripZeros(b_.syntaxLength);
-        const bool covered = coverage.syntaxIdsDiffer || (sameOid && coverage.boundsDiffer);
-        text(kSyntax, SyntaxText(a_), SyntaxText(b_), (sameOid && sameLength) || covered);
-    }
-    void extensions() {
+
+    void extensions(const FieldFilter& filter) {
         std::vector<std::string> seen;
         const auto visit = [&](const std::string& name) {
-            const std::string key = AsciiLower(name);
+            const std::string key = Lower(name);
             if (std::find(seen.begin(), seen.end(), key) != seen.end()) return;
             seen.push_back(key);
+            if (filter.ignoresExtension(name)) return;
             const LdapExtension* x = Find(a_, key);
             const LdapExtension* y = Find(b_, key);
             const std::vector<std::string> none;
             const auto& vx = x ? x->values : none;
             const auto& vy = y ? y->values : none;
             // Present with no value and absent say different things.
-            const bool equal =
-                (x == nullptr) == (y == nullptr) && SameSet(vx, vy, std::equal_to<std::string>());
-            text(x ? x->name : y->name, Joined(vx), Joined(vy), equal);
+            if ((x == nullptr) == (y == nullptr) && SameValues(vx, vy)) return;
+            Finding& f = pair(x ? x->name : y->name);
+            Joined(vx, vy, f.text1, f.marks1);
+            Joined(vy, vx, f.text2, f.marks2);
+            f.none1 = x == nullptr;
+            f.none2 = y == nullptr;
         };
         for (const LdapExtension& e : a_.extensions) visit(e.name);
         for (const LdapExtension& e : b_.extensions) visit(e.name);
     }
 
-    std::vector<FieldDifference> take() { return std::move(out_); }
+  private:
+    static const LdapExtension* Find(const LdapElement& e, const std::string& key) {
+        for (const LdapExtension& x : e.extensions)
+            if (Lower(x.name) == key) return &x;
+        return nullptr;
+    }
 
+    static bool SameValues(std::vector<std::string> x, std::vector<std::string> y) {
+        std::sort(x.begin(), x.end());
+        std::sort(y.begin(), y.end());
+        x.erase(std::unique(x.begin(), x.end()), x.end());
+        y.erase(std::unique(y.begin(), y.end()), y.end());
+        return x == y;
+    }
+
+    // The values joined by ", ", those the other side lacks marked.
+    static void Joined(const std::vector<std::string>& values,
+                       const std::vector<std::string>& other, std::string& text,
+                       std::vector<ByteSpan>& marks) {
+        for (const std::string& v : values) {
+            if (!text.empty()) text += ", ";
+            if (std::find(other.begin(), other.end(), v) == other.end())
+                marks.push_back({text.size(), v.size()});
+            text += v;
+        }
+    }
+
+    Finding& pair(std::string_view label) {
+        Finding& f = out_.emplace_back();
+        f.type = FindingType::Field;
+        f.kind = static_cast<int>(a_.type);
+        f.name = name_;
+        f.label = std::string(label);
+        return f;
+    }
+
+    void single(const FieldSpec& spec, Value x, Value y, bool same) {
+        if (same) return;
+        Finding& f = pair(spec.label);
+        f.text1 = std::move(x.text);
+        f.text2 = std::move(y.text);
+        f.none1 = x.none;
+        f.none2 = y.none;
+        f.from1 = std::move(x.from);
+        f.from2 = std::move(y.from);
+        f.marks1 = std::move(x.marks);
+        f.marks2 = std::move(y.marks);
+    }
+
+    // The definition that gives e its value of the field: itself, or for an attribute type
+    // a super type.
+    static const LdapElement* Definer(const LdapElement& e, const PublishedElements& in,
+                                      std::string E::*field) {
+        return e.type == kAt ? in.definer(e, field) : &e;
+    }
+
+    static Value Inherited(const LdapElement& e, const LdapElement* definer, std::string text) {
+        Value v = Whole(std::move(text));
+        if (definer != nullptr && definer != &e) v.from = FirstName(*definer);
+        return v;
+    }
+
+    void rule(const FieldSpec& f) {
+        const LdapElement* da = Definer(a_, inA_, f.text);
+        const LdapElement* db = Definer(b_, inB_, f.text);
+        const std::string x = da ? da->*f.text : std::string();
+        const std::string y = db ? db->*f.text : std::string();
+        const bool same =
+            x.empty() == y.empty() && (x.empty() || inA_.ruleKey(x) == inB_.ruleKey(y));
+        if (same) return;
+        Value vx = Inherited(a_, da, x);
+        Value vy = Inherited(b_, db, y);
+        // One name for two rules (a tree's own rule under a standard name): show the OIDs.
+        if (!x.empty() && SameWord(x, y)) {
+            vx = Inherited(a_, da, x + " (" + RuleOid(inA_, x) + ")");
+            vy = Inherited(b_, db, y + " (" + RuleOid(inB_, y) + ")");
+        }
+        single(f, std::move(vx), std::move(vy), false);
+    }
+
+    // "OID{len} (Description)", its OID and description marked when they differ, its
+    // bound when that does.
+    static Value SyntaxValue(const LdapElement& e, const LdapElement* definer,
+                             const PublishedElements& in, bool markOid, bool markLength) {
+        Value v;
+        if (definer == nullptr || definer->syntax.empty()) {
+            v.none = true;
+            return v;
+        }
+        if (definer != &e) v.from = FirstName(*definer);
+        const std::string oid = in.syntaxOid(definer->syntax);
+        v.text = oid;
+        if (markOid) v.marks.push_back({0, oid.size()});
+        if (!definer->syntaxLength.empty()) {
+            if (markLength) v.marks.push_back({v.text.size(), definer->syntaxLength.size() + 2});
+            v.text += "{" + definer->syntaxLength + "}";
+        }
+        if (const std::string description = in.syntaxDescription(oid); !description.empty()) {
+            if (markOid) v.marks.push_back({v.text.size() + 1, description.size() + 2});
+            v.text += " (" + description + ")";
+        }
+        return v;
+    }
+
+    void syntax(const FieldSpec& f) {
+        const LdapElement* da = Definer(a_, inA_, &E::syntax);
+        const LdapElement* db = Definer(b_, inB_, &E::syntax);
+        const std::string x = da ? da->syntax : std::string();
+        const std::string y = db ? db->syntax : std::string();
+        const std::string lx = da ? StripZeros(da->syntaxLength) : std::string();
+        const std::string ly = db ? StripZeros(db->syntaxLength) : std::string();
+        const bool sameOid =
+            x.empty() == y.empty() && (x.empty() || inA_.syntaxKey(x) == inB_.syntaxKey(y));
+        if (sameOid && lx == ly) return;
+        single(f, SyntaxValue(a_, da, inA_, !sameOid, lx != ly),
+               SyntaxValue(b_, db, inB_, !sameOid, lx != ly), false);
+    }
+
+    void items(const FieldSpec& f) {
+        std::vector<std::string> x = a_.*f.list;
+        std::vector<std::string> y = b_.*f.list;
+        if (f.kind == K::Names) {
+            CancelItems(x, y, [](const std::string&, const std::string&) { return false; });
+        } else {
+            CancelItems(x, y, [&](const std::string& p, const std::string& q) {
+                return SameReference(f.refers, p, inA_, q, inB_);
+            });
+        }
+        for (int tree = 1; tree <= 2; ++tree)
+            for (std::string& item : tree == 1 ? x : y) {
+                Finding& one = out_.emplace_back();
+                one.type = FindingType::FieldItem;
+                one.tree = tree;
+                one.kind = static_cast<int>(a_.type);
+                one.name = name_;
+                one.label = std::string(f.label);
+                one.text1 = std::move(item);
+            }
+    }
+
+    const std::string& name_;
     const LdapElement& a_;
     const PublishedElements& inA_;
     const LdapElement& b_;
     const PublishedElements& inB_;
-
-  private:
-    static const LdapExtension* Find(const LdapElement& e, const std::string& key) {
-        for (const LdapExtension& x : e.extensions)
-            if (AsciiLower(x.name) == key) return &x;
-        return nullptr;
-    }
-    const FieldFilter& filter_;
-    bool records_;
-    std::vector<FieldDifference> out_;
+    Findings& out_;
 };
 
-std::string UsageKey(const std::string& usage) {
-    return usage.empty() ? std::string("userapplications") : AsciiLower(usage);
-}
-
-std::string KindKey(const std::string& kind) {
-    return kind.empty() ? std::string("structural") : AsciiLower(kind);
+bool Understood(const FieldSpec& f, const std::string& key) {
+    return key == Lower(f.label) || (!f.keyword.empty() && key == Lower(f.keyword)) ||
+           (!f.alias.empty() && key == Lower(f.alias));
 }
 
 }  // namespace
+
+const std::vector<FieldSpec>& FieldTable() {
+    static const std::vector<FieldSpec> table = {
+        Text("OID", "", K::Oid, kAll, &E::oid),
+        List("Names", "NAME", K::Names, kAll, &E::names),
+        Text("Description", "DESC", K::Text, kAll, &E::description),
+        Flag("Obsolete", "OBSOLETE", kAll, &E::obsolete),
+        List("Super Type", "SUP", K::Ref, kAttr, &E::sup, kAt),
+        List("Super Class", "SUP", K::Refs, kClass, &E::sup, kOc, "Super Type"),
+        List("Super Rule", "SUP", K::Refs, kStructure, &E::sup, ElementType::DitStructureRule,
+             "Super Type"),
+        Text("Kind", "", K::Kind, kClass, &E::kind),
+        Text("Equality", "EQUALITY", K::Rule, kAttr, &E::equality),
+        Text("Ordering", "ORDERING", K::Rule, kAttr, &E::ordering),
+        Text("Substring", "SUBSTR", K::Rule, kAttr, &E::substr),
+        Text("Syntax", "SYNTAX", K::Syntax, kAttr | kRule, &E::syntax),
+        Flag("Single Value", "SINGLE-VALUE", kAttr, &E::singleValue),
+        Flag("Collective", "COLLECTIVE", kAttr, &E::collective),
+        Flag("No User Modification", "NO-USER-MODIFICATION", kAttr, &E::noUserModification),
+        Text("Usage", "USAGE", K::Usage, kAttr, &E::usage),
+        Text("Name Form", "FORM", K::Ref, kStructure, &E::form, ElementType::NameForm),
+        Text("Structural Class", "OC", K::Ref, kForm, &E::structuralClass, kOc),
+        List("Auxiliary Class", "AUX", K::Refs, kContent, &E::aux, kOc, "Auxiliary"),
+        List("Mandatory Attribute", "MUST", K::Refs, kClass | kContent | kForm, &E::must, kAt,
+             "Mandatory"),
+        List("Optional Attribute", "MAY", K::Refs, kClass | kContent | kForm, &E::may, kAt,
+             "Optional"),
+        List("Precluded Attribute", "NOT", K::Refs, kContent, &E::nots, kAt, "Precluded"),
+        List("Applies To", "APPLIES", K::Refs, kUse, &E::applies, kAt),
+    };
+    return table;
+}
+
+const std::vector<std::string>& FieldLabels() {
+    static const std::vector<std::string> labels = [] {
+        std::vector<std::string> out;
+        for (const FieldSpec& f : FieldTable())
+            if (std::find(out.begin(), out.end(), f.label) == out.end()) out.emplace_back(f.label);
+        return out;
+    }();
+    return labels;
+}
+
+std::vector<std::string> FilterWords() {
+    std::vector<std::string> out = FieldLabels();
+    for (const FieldSpec& f : FieldTable())
+        for (std::string_view word : {f.keyword, f.alias})
+            if (!word.empty() && std::find(out.begin(), out.end(), word) == out.end())
+                out.emplace_back(word);
+    out.emplace_back("extensions");
+    out.emplace_back("none");
+    return out;
+}
 
 FieldFilter::FieldFilter() {
     for (const char* noise : kNoiseExtensions) labels_.insert(noise);
 }
 
 FieldFilter FieldFilter::Parse(std::string_view list, std::vector<std::string>& unknown) {
-    FieldFilter filter;
-    filter.labels_.clear();
+    std::vector<std::string> words;
     std::size_t start = 0;
     while (start <= list.size()) {
         std::size_t comma = list.find(',', start);
         if (comma == std::string_view::npos) comma = list.size();
-        std::string word(list.substr(start, comma - start));
-        const std::size_t first = word.find_first_not_of(' ');
-        const std::size_t last = word.find_last_not_of(' ');
-        word = first == std::string::npos ? std::string() : word.substr(first, last - first + 1);
-        const std::string key = AsciiLower(word);
+        words.push_back(TrimBlanks(std::string(list.substr(start, comma - start))));
         start = comma + 1;
+    }
+    FieldFilter filter;
+    if (std::any_of(words.begin(), words.end(),
+                    [](const std::string& w) { return Lower(w) == "none"; }))
+        filter.labels_.clear();
+    for (const std::string& word : words) {
+        const std::string key = Lower(word);
         if (key.empty() || key == "none") continue;
         if (key == "extensions") {
             filter.extensions_ = true;
             continue;
         }
-        const auto& labels = FieldLabels();
-        const bool known = key.rfind("x-", 0) == 0 ||
-                           std::any_of(labels.begin(), labels.end(),
-                                       [&](const std::string& l) { return AsciiLower(l) == key; });
-        if (known)
+        if (key.rfind("x-", 0) == 0) {
             filter.labels_.insert(key);
-        else
-            unknown.push_back(word);
+            continue;
+        }
+        bool known = false;
+        for (const FieldSpec& f : FieldTable())
+            if (Understood(f, key)) {
+                filter.labels_.insert(Lower(f.label));
+                known = true;
+            }
+        if (!known) unknown.push_back(word);
     }
     return filter;
 }
 
-bool FieldFilter::ignores(std::string_view label) const {
-    const std::string key = AsciiLower(std::string(label));
-    if (extensions_ && key.rfind("x-", 0) == 0) return true;
-    return labels_.count(key) != 0;
+bool FieldFilter::ignores(const FieldSpec& field) const {
+    return labels_.count(Lower(field.label)) != 0;
+}
+
+bool FieldFilter::ignoresExtension(std::string_view name) const {
+    return extensions_ || labels_.count(Lower(name)) != 0;
+}
+
+bool FieldFilter::ignores(std::string_view word) const {
+    const std::string key = Lower(word);
+    if (key.rfind("x-", 0) == 0) return ignoresExtension(word);
+    for (const FieldSpec& f : FieldTable())
+        if (Understood(f, key)) return ignores(f);
+    return false;
 }
 
 std::vector<std::string> FieldFilter::described() const {
     std::vector<std::string> out;
     for (const std::string& label : FieldLabels())
-        if (labels_.count(AsciiLower(std::string(label))) != 0) out.push_back(label);
+        if (labels_.count(Lower(label)) != 0) out.push_back(label);
     if (extensions_) out.push_back("extensions");
     for (const std::string& key : labels_)
-        if (key.rfind("x-", 0) == 0 && !extensions_) {
-            std::string upper = key;
-            for (char& c : upper)
-                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-            out.push_back(upper);
-        }
+        if (key.rfind("x-", 0) == 0 && !extensions_) out.push_back(AsciiUpper(key));
     return out;
 }
 
-const std::vector<std::string>& FieldLabels() {
-    static const std::vector<std::string> labels = {
-        kOid,       kNames,     kDescription,    kObsolete,    kSuperType,  kEquality,
-        kOrdering,  kSubstring, kSyntax,         kSingleValue, kCollective, kNoUserModification,
-        kUsage,     kKind,      kMandatory,      kOptional,    kAuxiliary,  kPrecluded,
-        kAppliesTo, kNameForm,  kStructuralClass};
-    return labels;
+std::string FieldFilter::text() const {
+    bool defaults = true;
+    for (const char* noise : kNoiseExtensions) defaults = defaults && ignoresExtension(noise);
+    std::string out = defaults ? "" : "none";
+    for (const std::string& label : described()) out += (out.empty() ? "" : ", ") + label;
+    return out;
 }
 
-std::vector<FieldDifference> CompareElementFields(
-    const LdapElement& a, const PublishedElements& inA, const LdapElement& b,
-    const PublishedElements& inB, const FieldFilter& filter, const RecordCoverage& coverage) {
-    Comparer c(a, inA, b, inB, filter, coverage.records);
-    const ElementType type = a.type;
-    const bool classRecords = coverage.records && type == ElementType::ObjectClass;
-    const bool attrRecords = coverage.records && type == ElementType::AttributeType;
-    const bool oidShown = classRecords && coverage.identifiers;
-    c.text(kOid, a.oid, b.oid, oidShown || AsciiLower(a.oid) == AsciiLower(b.oid));
-    if (type != ElementType::LdapSyntax || !a.names.empty() || !b.names.empty())
-        c.names(a.names, b.names);
-    c.text(kDescription, a.description, b.description, a.description == b.description);
-    c.flag(kObsolete, a.obsolete, b.obsolete);
-    switch (type) {
-        case ElementType::AttributeType:
-            c.refs(kSuperType, type, a.sup, b.sup);
-            c.rule(kEquality, a.equality, b.equality);
-            c.rule(kOrdering, a.ordering, b.ordering);
-            c.rule(kSubstring, a.substr, b.substr);
-            c.syntax(attrRecords ? coverage : RecordCoverage{});
-            if (!attrRecords) c.flag(kSingleValue, a.singleValue, b.singleValue);
-            c.flag(kCollective, a.collective, b.collective);
-            if (!attrRecords)
-                c.flag(kNoUserModification, a.noUserModification, b.noUserModification);
-            c.text(kUsage, a.usage, b.usage, UsageKey(a.usage) == UsageKey(b.usage));
-            break;
-        case ElementType::ObjectClass:
-            if (!classRecords) {
-                c.refs(kSuperType, type, a.sup, b.sup);
-                c.text(kKind, a.kind, b.kind, KindKey(a.kind) == KindKey(b.kind));
-                c.refs(kMandatory, ElementType::AttributeType, a.must, b.must);
-                c.refs(kOptional, ElementType::AttributeType, a.may, b.may);
+void CompareElements(const std::string& name, const LdapElement& a, const PublishedElements& inA,
+                     const LdapElement& b, const PublishedElements& inB, const FieldFilter& filter,
+                     Findings& out) {
+    Comparer c(name, a, inA, b, inB, out);
+    for (const FieldSpec& f : FieldTable())
+        if (f.of(a.type) && !filter.ignores(f)) c.field(f);
+    c.extensions(filter);
+}
+
+std::vector<std::pair<std::string, std::string>> ElementFieldValues(const LdapElement& e,
+                                                                    const PublishedElements& in) {
+    std::vector<std::pair<std::string, std::string>> lines;
+    const auto line = [&](std::string_view label, const std::string& value,
+                          const LdapElement* definer = nullptr) {
+        std::string text = value;
+        if (definer != nullptr && definer != &e) text += " (from " + FirstName(*definer) + ")";
+        lines.emplace_back(std::string(label), std::move(text));
+    };
+    for (const FieldSpec& f : FieldTable()) {
+        if (!f.of(e.type)) continue;
+        switch (f.kind) {
+            case K::Oid:
+            case K::Text:
+            case K::Ref:
+                if (const std::string& v = f.text ? e.*f.text : FrontOf(e.*f.list); !v.empty())
+                    line(f.label, v);
+                break;
+            case K::Flag:
+                if (e.*f.flag) line(f.label, "TRUE");
+                break;
+            case K::Usage:
+                if (!e.usage.empty()) line(f.label, e.usage);
+                break;
+            case K::Kind:
+                line(f.label, AsciiUpper(e.kind.empty() ? "STRUCTURAL" : e.kind));
+                break;
+            case K::Rule:
+            case K::Syntax: {
+                const LdapElement* d = e.type == kAt ? in.definer(e, f.text) : &e;
+                if (d == nullptr || (d->*f.text).empty()) break;
+                if (f.kind == K::Rule) {
+                    line(f.label, d->*f.text, d);
+                    break;
+                }
+                const std::string oid = in.syntaxOid(d->syntax);
+                std::string v = oid;
+                if (!d->syntaxLength.empty()) v += "{" + d->syntaxLength + "}";
+                if (const std::string desc = in.syntaxDescription(oid); !desc.empty())
+                    v += " (" + desc + ")";
+                line(f.label, v, d);
+                break;
             }
-            break;
-        case ElementType::MatchingRule:
-            c.syntax();
-            break;
-        case ElementType::MatchingRuleUse:
-            c.refs(kAppliesTo, ElementType::AttributeType, a.applies, b.applies);
-            break;
-        case ElementType::DitContentRule:
-            c.refs(kAuxiliary, ElementType::ObjectClass, a.aux, b.aux);
-            c.refs(kMandatory, ElementType::AttributeType, a.must, b.must);
-            c.refs(kOptional, ElementType::AttributeType, a.may, b.may);
-            c.refs(kPrecluded, ElementType::AttributeType, a.nots, b.nots);
-            break;
-        case ElementType::DitStructureRule:
-            c.refs(kNameForm, ElementType::NameForm, {a.form}, {b.form});
-            c.refs(kSuperType, type, a.sup, b.sup);
-            break;
-        case ElementType::NameForm:
-            c.refs(kStructuralClass, ElementType::ObjectClass, {a.structuralClass},
-                   {b.structuralClass});
-            c.refs(kMandatory, ElementType::AttributeType, a.must, b.must);
-            c.refs(kOptional, ElementType::AttributeType, a.may, b.may);
-            break;
-        case ElementType::LdapSyntax:
-            break;
+            case K::Names:
+            case K::Refs:
+                for (const std::string& item : e.*f.list) line(f.label, item);
+                break;
+        }
     }
-    c.extensions();
-    return c.take();
+    for (const LdapExtension& x : e.extensions) {
+        std::string values;
+        for (const std::string& v : x.values) values += (values.empty() ? "" : ", ") + v;
+        line(x.name, x.values.empty() ? "(no value)" : values);
+    }
+    return lines;
 }

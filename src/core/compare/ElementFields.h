@@ -1,56 +1,91 @@
-// Two published definitions of one element compared field by field, by meaning: names and
-// rule names without regard to letter case, a rule or syntax by OID or by name alike,
-// lists as sets, a super type by the definition it names.
+// Two published definitions of one element compared field by field, by meaning and in
+// LDAP's own words: references resolved each in its own tree, inherited rules and syntaxes
+// as their effective values, lists item by item. One table of fields drives the
+// comparison, the filters and every label the writers and the window show.
 #pragma once
 
+#include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "Findings.h"
 #include "LdapElement.h"
 #include "PublishedElements.h"
 
-struct FieldDifference {
-    std::string label;   // "Equality", an extension's own name, ...
-    std::string value1;  // as Tree #1 publishes it; empty when it has none
-    std::string value2;
+enum class FieldKind : std::uint8_t {
+    Oid,     // compared without regard to letter case
+    Text,    // exactly
+    Flag,    // TRUE or FALSE
+    Rule,    // a matching rule, by OID or name alike; an attribute type's may be inherited
+    Syntax,  // an OID or description with its {len} bound; an attribute type's may be inherited
+    Usage,   // none given is userApplications
+    Kind,    // none given is STRUCTURAL
+    Ref,     // one reference to another definition, by meaning
+    Names,   // a list of names, item by item, letter case aside
+    Refs,    // a list of references, item by item, by meaning
 };
+
+// One compared field. A keyword taken by several element types under other labels (SUP,
+// MUST, MAY) has a row for each.
+struct FieldSpec {
+    std::string_view label;    // as lines and reports name it
+    std::string_view keyword;  // RFC 4512's; empty where none stands for it
+    std::string_view alias;    // an older label the filters still take; empty for none
+    FieldKind kind;
+    unsigned types;  // a bit per ElementType that has the field
+    ElementType refers;
+    std::string LdapElement::*text;
+    std::vector<std::string> LdapElement::*list;
+    bool LdapElement::*flag;
+
+    bool of(ElementType type) const { return (types >> static_cast<unsigned>(type) & 1U) != 0; }
+};
+
+// Every field in the order findings give them; the X- extensions follow, by name.
+const std::vector<FieldSpec>& FieldTable();
+// The labels of FieldTable, each once, in its order.
+const std::vector<std::string>& FieldLabels();
+// What a filter list takes: the labels, the RFC 4512 keywords, "extensions" and "none".
+std::vector<std::string> FilterWords();
 
 // The fields a comparison leaves out. By default X-ORIGIN and X-SCHEMA-FILE, which say
 // where a definition came from, not what it is.
 class FieldFilter {
   public:
     FieldFilter();
-    // A comma-separated list: field labels in any letter case, "description",
-    // "extensions" (every X- field), "names", "obsolete", or "none" (compare everything,
-    // X-ORIGIN included). The names that were not understood go to unknown.
+    // A comma-separated list added to the defaults: field labels or RFC 4512 keywords in
+    // any letter case, an X- extension's name, "extensions" (every X- field); "none" drops
+    // the defaults (compare everything, X-ORIGIN included). The words not understood go to
+    // unknown.
     static FieldFilter Parse(std::string_view list, std::vector<std::string>& unknown);
 
-    bool ignores(std::string_view label) const;
+    bool ignores(const FieldSpec& field) const;
+    bool ignoresExtension(std::string_view name) const;
+    // Whether the field a label, keyword or extension name stands for is left out.
+    bool ignores(std::string_view word) const;
     // What is left out, for reports: labels as written, "extensions" when all are.
     std::vector<std::string> described() const;
+    // The list Parse reads back as this filter: described(), after "none" when a default
+    // is compared.
+    std::string text() const;
+    bool operator==(const FieldFilter&) const = default;
 
   private:
-    std::set<std::string> labels_;  // lower-cased
+    std::set<std::string> labels_;  // lower-cased labels and extension names
     bool extensions_ = false;
 };
 
-// The labels of the fields every element type may have, in the order findings give them.
-const std::vector<std::string>& FieldLabels();
+// Tree #1's definition a and Tree #2's b of one element, each resolved in its own tree,
+// appended to out under name: a Field finding for each value that differs, a FieldItem
+// for each list item one side names and the other does not.
+void CompareElements(const std::string& name, const LdapElement& a, const PublishedElements& inA,
+                     const LdapElement& b, const PublishedElements& inB, const FieldFilter& filter,
+                     Findings& out);
 
-// What the comparison of the window's own records already reports for this pair, so that
-// no field is reported twice.
-struct RecordCoverage {
-    bool records = false;          // compared beside a class's or attribute type's records: then
-                                   // a class's super classes, kind, MUST, MAY, an attribute's
-                                   // single-value and read-only flags, and the X-NDS_ extensions
-                                   // behind the records are theirs
-    bool identifiers = false;      // both classes have identifiers: their ASN lines show the OID
-    bool syntaxIdsDiffer = false;  // the attribute lines show another syntax
-    bool boundsDiffer = false;     // the attribute lines show other bounds
-};
-// Tree #1's definition a, Tree #2's definition b, each resolved in its own tree.
-std::vector<FieldDifference> CompareElementFields(
-    const LdapElement& a, const PublishedElements& inA, const LdapElement& b,
-    const PublishedElements& inB, const FieldFilter& filter, const RecordCoverage& coverage = {});
+// A definition's fields as its detail shows them, in the order of the table: label and
+// value, a list one pair an item, an inherited value with "(from super type)".
+std::vector<std::pair<std::string, std::string>> ElementFieldValues(const LdapElement& element,
+                                                                    const PublishedElements& in);

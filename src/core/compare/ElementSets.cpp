@@ -36,7 +36,19 @@ void Unique(ElementType type, int tree, const std::vector<LdapElement>& list,
 
 void CompareElementSets(ElementType type, const PublishedElements& tree1,
                         const PublishedElements& tree2, const FieldFilter& filter, Findings& out) {
-    if (!tree1.publishes(type) || !tree2.publishes(type)) return;
+    if (tree1.publishes(type) != tree2.publishes(type)) {
+        const bool second = tree1.publishes(type);
+        const std::size_t count = (second ? tree1 : tree2).of(type).size();
+        if (count == 0) return;
+        Finding f;
+        f.type = FindingType::Unpublished;
+        f.tree = second ? 2 : 1;
+        f.kind = static_cast<int>(type);
+        f.text1 = std::to_string(count);
+        out.push_back(std::move(f));
+        return;
+    }
+    if (!tree1.publishes(type)) return;
     const auto& list1 = tree1.of(type);
     const auto& list2 = tree2.of(type);
     const auto oids1 = ByOid(list1);
@@ -48,29 +60,20 @@ void CompareElementSets(ElementType type, const PublishedElements& tree1,
         const std::string key = AsciiLower(a.oid);
         const auto it = oids2.find(key);
         if (it == oids2.end() || !done.insert(key).second) continue;
-        for (FieldDifference& d :
-             CompareElementFields(*oids1.at(key), tree1, *it->second, tree2, filter)) {
-            Finding f;
-            f.type = FindingType::Field;
-            f.kind = static_cast<int>(type);
-            f.name = ElementShownName(a);
-            f.label = std::move(d.label);
-            f.text1 = std::move(d.value1);
-            f.text2 = std::move(d.value2);
-            out.push_back(std::move(f));
-        }
+        CompareElements(ElementShownName(a), *oids1.at(key), tree1, *it->second, tree2, filter,
+                        out);
     }
 }
 
 void FindSameOids(ElementType type, const std::vector<std::string>& unique1,
-                  const std::vector<std::string>& unique2, const PublishedElements& tree1,
-                  const PublishedElements& tree2, Findings& out) {
+                  const std::vector<std::string>& unique2, const TreeSchema& tree1,
+                  const TreeSchema& tree2, Findings& out) {
     std::set<std::pair<const LdapElement*, const LdapElement*>> reported;
-    const auto visit = [&](int tree, const std::string& name, const PublishedElements& mine,
-                           const PublishedElements& theirs) {
-        const LdapElement* own = mine.find(type, name);
+    const auto visit = [&](int tree, const std::string& name, const TreeSchema& mine,
+                           const TreeSchema& theirs) {
+        const LdapElement* own = mine.published.find(type, name);
         if (own == nullptr || own->oid.empty()) return;
-        const LdapElement* other = theirs.find(type, own->oid);
+        const LdapElement* other = theirs.published.find(type, own->oid);
         if (other == nullptr || AsciiLower(other->oid) != AsciiLower(own->oid)) return;
         const auto pair = tree == 1 ? std::make_pair(own, other) : std::make_pair(other, own);
         if (!reported.insert(pair).second) return;
@@ -79,7 +82,7 @@ void FindSameOids(ElementType type, const std::vector<std::string>& unique1,
         f.tree = tree;
         f.kind = static_cast<int>(type);
         f.name = name;
-        f.text1 = ElementShownName(*other);
+        f.text1 = theirs.shownName(type, *other);
         f.text2 = own->oid;
         out.push_back(std::move(f));
     };

@@ -5,7 +5,16 @@
 #include <vector>
 
 #include "Definitions.h"
+#include "LdapElement.h"
+#include "PublishedElements.h"
 
 // Sorts each item list of info in place, as the rendering shows them sorted.
 std::vector<std::string> DisplayClass(const std::string& className, TClassInfo& info);
 std::vector<std::string> DisplayAttribute(const std::string& attrName, const TAttrInfo& info);
+
+// A published definition laid out as the class rendering is: its first NAME (else name), then
+// each field's
+// label with its values indented beneath; then an empty line, "Published definition:" and
+// the text as published (wrapped at blanks for a pane, on one line for a script).
+std::vector<std::string> DisplayElement(const std::string& name, const LdapElement& element,
+                                        const PublishedElements& in, bool wrap);

@@ -52,8 +52,10 @@ int FindingElementType(const Finding& f) {
         case FindingType::AttrDefinition:
             return kAttributeType;
         case FindingType::Field:
+        case FindingType::FieldItem:
         case FindingType::SameOid:
         case FindingType::UniqueElement:
+        case FindingType::Unpublished:
             return f.kind;
     }
     return f.kind;
@@ -68,6 +70,7 @@ std::string FindingAspect(const Finding& f) {
         case FindingType::AttrDefinition:
             return "Definition";
         case FindingType::Field:
+        case FindingType::FieldItem:
             return f.label;
         case FindingType::SameOid:
             return "OID";
@@ -81,7 +84,7 @@ SurveyCounts CountDifferences(const ComparisonFindings& found) {
     std::set<std::pair<int, std::string>> seen;
     SurveyCounts counts;
     ForEachFinding(found, [&](const Finding& f) {
-        if (f.type == FindingType::Field) ++counts.fields;
+        if (f.type == FindingType::Field || f.type == FindingType::FieldItem) ++counts.fields;
         const int type = FindingElementType(f);
         if (!seen.emplace(type, NameKey(f.name)).second) return;
         if (type == kClassType)
@@ -133,7 +136,7 @@ std::vector<DriftRow> DriftMatrix(const SurveyRun& run) {
     for (std::size_t column = 0; column < columns; ++column) {
         ForEachFinding(run.trees[column].found, [&](const Finding& f) {
             // A renamed definition shows as one missing and one extra row already.
-            if (f.type == FindingType::SameOid) return;
+            if (f.type == FindingType::SameOid || f.type == FindingType::Unpublished) return;
             const int type = FindingElementType(f);
             auto [it, added] = rows.try_emplace({type, NameKey(f.name)});
             DriftRow& row = it->second;

@@ -26,6 +26,86 @@ void PublishedElements::index() {
                     lookup.emplace(AsciiLower(x.values.front()), i);
         }
     }
+    indexDefiners();
+}
+
+namespace {
+
+std::string LdapElement::*const kInherited[] = {&LdapElement::equality, &LdapElement::ordering,
+                                                &LdapElement::substr, &LdapElement::syntax};
+
+int InheritedSlot(std::string LdapElement::*field) {
+    for (int i = 0; i < 4; ++i)
+        if (kInherited[i] == field) return i;
+    return -1;
+}
+
+}  // namespace
+
+void PublishedElements::indexDefiners() {
+    const auto& types = of(ElementType::AttributeType);
+    const int n = static_cast<int>(types.size());
+    std::vector<char> onPath(types.size(), 0);
+    std::vector<int> path;
+    for (int slot = 0; slot < 4; ++slot) {
+        std::string LdapElement::*field = kInherited[slot];
+        std::vector<int>& found = definers_[static_cast<std::size_t>(slot)];
+        constexpr int kUnknown = -2;
+        found.assign(types.size(), kUnknown);
+        for (int i = 0; i < n; ++i) {
+            if (found[static_cast<std::size_t>(i)] != kUnknown) continue;
+            path.clear();
+            int j = i;
+            int result = -1;
+            for (;;) {
+                const auto at = static_cast<std::size_t>(j);
+                if (found[at] != kUnknown) {
+                    result = found[at];
+                    break;
+                }
+                if (onPath[at] != 0) break;  // a SUP cycle gives nothing
+                onPath[at] = 1;
+                path.push_back(j);
+                const LdapElement& e = types[at];
+                if (!(e.*field).empty()) {
+                    result = j;
+                    break;
+                }
+                const LdapElement* sup =
+                    e.sup.empty() ? nullptr : find(ElementType::AttributeType, e.sup.front());
+                if (sup == nullptr) break;
+                j = static_cast<int>(sup - types.data());
+            }
+            for (const int p : path) {
+                found[static_cast<std::size_t>(p)] = result;
+                onPath[static_cast<std::size_t>(p)] = 0;
+            }
+        }
+    }
+}
+
+const LdapElement* PublishedElements::definer(const LdapElement& attr,
+                                              std::string LdapElement::*field) const {
+    if (!(attr.*field).empty()) return &attr;
+    const int slot = InheritedSlot(field);
+    const auto& types = of(ElementType::AttributeType);
+    const auto& found = definers_[static_cast<std::size_t>(slot < 0 ? 0 : slot)];
+    const auto known = [&](const LdapElement* e) -> const LdapElement* {
+        const auto at = static_cast<std::size_t>(e - types.data());
+        const int index = found[at];
+        return index < 0 ? nullptr : &types[static_cast<std::size_t>(index)];
+    };
+    const auto listed = [&](const LdapElement* e) {
+        return slot >= 0 && found.size() == types.size() && e >= types.data() &&
+               e < types.data() + types.size();
+    };
+    if (listed(&attr)) return known(&attr);
+    // A definition from elsewhere (another copy of it): one step into this tree.
+    if (attr.sup.empty()) return nullptr;
+    const LdapElement* sup = find(ElementType::AttributeType, attr.sup.front());
+    if (sup == nullptr) return nullptr;
+    if (listed(sup)) return known(sup);
+    return (sup->*field).empty() ? nullptr : sup;
 }
 
 const LdapElement* PublishedElements::find(ElementType type, std::string_view nameOrOid) const {
@@ -51,6 +131,22 @@ std::string PublishedElements::syntaxKey(std::string_view nameOrOid) const {
             AsciiLower(e.description) == AsciiLower(std::string(nameOrOid)))
             return AsciiLower(e.oid);
     return AsciiLower(std::string(nameOrOid));
+}
+
+std::string PublishedElements::syntaxOid(std::string_view oidOrDescription) const {
+    if (const std::string_view oid = StandardSyntaxOid(oidOrDescription); !oid.empty())
+        return std::string(oid);
+    for (const LdapElement& e : of(ElementType::LdapSyntax))
+        if (!e.description.empty() &&
+            AsciiLower(e.description) == AsciiLower(std::string(oidOrDescription)))
+            return e.oid;
+    return std::string(oidOrDescription);
+}
+
+std::string PublishedElements::syntaxDescription(std::string_view oid) const {
+    if (const LdapElement* e = find(ElementType::LdapSyntax, oid); e && !e->description.empty())
+        return e->description;
+    return std::string(StandardSyntaxDescription(oid));
 }
 
 namespace {

@@ -31,12 +31,26 @@ class PublishedElements {
     // ones).
     std::string ruleKey(std::string_view nameOrOid) const;
     std::string syntaxKey(std::string_view nameOrOid) const;
+    // A syntax as an OID, whether written so or by its description; as written when unknown.
+    std::string syntaxOid(std::string_view oidOrDescription) const;
+    // What a syntax OID is: the tree's own description, else the standard one; empty when
+    // neither knows it.
+    std::string syntaxDescription(std::string_view oid) const;
+
+    // The attribute type whose definition gives attr its value of field (equality,
+    // ordering, substr or syntax): attr itself, or the nearest super type through SUP that
+    // spells it out; null when none does. A SUP chain is followed once per tree, cycles and
+    // all, so a deep or looping chain costs nothing per question.
+    const LdapElement* definer(const LdapElement& attr, std::string LdapElement::*field) const;
 
   private:
     static std::size_t Index(ElementType type) { return static_cast<std::size_t>(type); }
     std::array<std::vector<LdapElement>, kElementTypes> lists_;
     std::array<bool, kElementTypes> published_{};
     std::array<std::unordered_map<std::string, std::size_t>, kElementTypes> lookup_;
+    // For each attribute type, per inherited field, the index of its definer; -1 for none.
+    std::array<std::vector<int>, 4> definers_;
+    void indexDefiners();
 };
 
 // Whether a reference in tree a and one in tree b name the same attribute type, class,

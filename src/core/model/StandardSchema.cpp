@@ -102,6 +102,26 @@ constexpr std::array kSyntaxes = {
     Pair{"LDAP Syntax Description", "1.3.6.1.4.1.1466.115.121.1.54"},
     Pair{"Substring Assertion", "1.3.6.1.4.1.1466.115.121.1.58"},
     Pair{"UUID", "1.3.6.1.1.16.1"},
+    // Retired by RFC 4517, still published by servers.
+    Pair{"ACI Item", "1.3.6.1.4.1.1466.115.121.1.1"},
+    Pair{"Access Point", "1.3.6.1.4.1.1466.115.121.1.2"},
+    Pair{"Audio", "1.3.6.1.4.1.1466.115.121.1.4"},
+    Pair{"Data Quality Syntax", "1.3.6.1.4.1.1466.115.121.1.13"},
+    Pair{"DL Submit Permission", "1.3.6.1.4.1.1466.115.121.1.18"},
+    Pair{"DSA Quality Syntax", "1.3.6.1.4.1.1466.115.121.1.19"},
+    Pair{"DSE Type", "1.3.6.1.4.1.1466.115.121.1.20"},
+    Pair{"Master And Shadow Access Points", "1.3.6.1.4.1.1466.115.121.1.29"},
+    Pair{"Mail Preference", "1.3.6.1.4.1.1466.115.121.1.32"},
+    Pair{"MHS OR Address", "1.3.6.1.4.1.1466.115.121.1.33"},
+    Pair{"Protocol Information", "1.3.6.1.4.1.1466.115.121.1.42"},
+    Pair{"Presentation Address", "1.3.6.1.4.1.1466.115.121.1.43"},
+    Pair{"Supplier Information", "1.3.6.1.4.1.1466.115.121.1.46"},
+    Pair{"Supplier Or Consumer", "1.3.6.1.4.1.1466.115.121.1.47"},
+    Pair{"Supplier And Consumer", "1.3.6.1.4.1.1466.115.121.1.48"},
+    Pair{"Supported Algorithm", "1.3.6.1.4.1.1466.115.121.1.49"},
+    Pair{"Modify Rights", "1.3.6.1.4.1.1466.115.121.1.55"},
+    Pair{"LDAP Schema Definition", "1.3.6.1.4.1.1466.115.121.1.56"},
+    Pair{"LDAP Schema Description", "1.3.6.1.4.1.1466.115.121.1.57"},
 };
 
 bool EqualIgnoringAsciiCase(std::string_view a, std::string_view b) {
@@ -130,4 +150,10 @@ std::string_view StandardMatchingRuleOid(std::string_view name) {
 
 std::string_view StandardSyntaxOid(std::string_view description) {
     return Find(kSyntaxes, description);
+}
+
+std::string_view StandardSyntaxDescription(std::string_view oid) {
+    for (const Pair& p : kSyntaxes)
+        if (p.second == oid) return p.first;
+    return {};
 }

@@ -9,3 +9,5 @@
 std::string_view StandardMatchingRuleOid(std::string_view name);
 // The OID of a standard syntax by its description ("Directory String"); empty when unknown.
 std::string_view StandardSyntaxOid(std::string_view description);
+// The description of a standard syntax OID; empty when unknown.
+std::string_view StandardSyntaxDescription(std::string_view oid);

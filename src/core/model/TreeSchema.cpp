@@ -37,3 +37,18 @@ const LdapElement* TreeSchema::elementOf(const SchemaAttribute& attr) const {
                ? &list[static_cast<std::size_t>(attr.element)]
                : nullptr;
 }
+
+std::string TreeSchema::shownName(ElementType type, const LdapElement& element) const {
+    const auto& list = published.of(type);
+    if (&element >= list.data() && &element < list.data() + list.size()) {
+        const int index = static_cast<int>(&element - list.data());
+        if (type == ElementType::ObjectClass) {
+            for (const SchemaClass& cls : classes)
+                if (cls.element == index) return cls.name;
+        } else if (type == ElementType::AttributeType) {
+            for (const SchemaAttribute& attr : attributes)
+                if (attr.element == index) return attr.name;
+        }
+    }
+    return element.names.empty() ? element.oid : element.names.front();
+}

@@ -64,6 +64,9 @@ struct TreeSchema {
     // The published definition behind a class or attribute; null for none.
     const LdapElement* elementOf(const SchemaClass& cls) const;
     const LdapElement* elementOf(const SchemaAttribute& attr) const;
+    // The name the tree's lists give a class's or attribute type's element; its first
+    // NAME, else its OID, when no list holds it.
+    std::string shownName(ElementType type, const LdapElement& element) const;
 
   private:
     std::unordered_map<std::string, std::size_t> classIndex_;

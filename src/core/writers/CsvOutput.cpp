@@ -51,8 +51,15 @@ std::vector<std::string> FindingFields(const Finding& f) {
             row[0] = std::to_string(f.tree);
             break;
         case FindingType::ClassItem:
+        case FindingType::FieldItem:
             row[0] = std::to_string(f.tree);
             row[f.tree == 1 ? 4 : 5] = f.text1;
+            break;
+        case FindingType::Unpublished:
+            // The count in the column of the tree that publishes them.
+            row[0] = std::to_string(f.tree);
+            row[3] = "Published";
+            row[f.tree == 1 ? 5 : 4] = f.text1;
             break;
         case FindingType::SameOid:
             // The OID in this tree's column, the other tree's name for it in the other's.
@@ -62,9 +69,12 @@ std::vector<std::string> FindingFields(const Finding& f) {
             break;
         case FindingType::ClassFlags:
         case FindingType::AttrDefinition:
-        case FindingType::Field:
             row[4] = f.text1;
             row[5] = f.text2;
+            break;
+        case FindingType::Field:
+            row[4] = FieldValueText(f, 1);
+            row[5] = FieldValueText(f, 2);
             break;
     }
     return row;

@@ -122,57 +122,25 @@ std::string Text(std::string_view bytes) {
     return out;
 }
 
-// The words of a definition: its syntax and each flag word, so that
-// "CI_STRING [Sized (1-64)\NonRem]" gives CI_STRING, "Sized (1-64)" and NonRem. Blanks,
-// backslashes and brackets outside parentheses part them.
-// A flags text ("Effective\\Ambiguous Naming") is parted by backslashes alone.
-std::vector<std::string_view> Words(std::string_view text, bool blanksPart) {
-    std::vector<std::string_view> words;
-    int depth = 0;
-    std::size_t start = std::string_view::npos;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '(') ++depth;
-        if (c == ')' && depth > 0) --depth;
-        // A blank before a parenthesis belongs to the word: "Sized (1-64)".
-        const bool blank =
-            blanksPart && (c == ' ' || c == '\t') && !(i + 1 < text.size() && text[i + 1] == '(');
-        const bool parts = depth == 0 && (blank || c == '\\' || c == '[' || c == ']');
-        if (parts) {
-            if (start != std::string_view::npos) words.push_back(text.substr(start, i - start));
-            start = std::string_view::npos;
-        } else if (start == std::string_view::npos) {
-            start = i;
-        }
-    }
-    if (start != std::string_view::npos) words.push_back(text.substr(start));
-    return words;
-}
-
-// The definition with the words the other one lacks marked; the blanks stay as they are.
-std::string MarkedDefinition(std::string_view text, std::string_view other,
-                             bool blanksPart = true) {
-    std::map<std::string_view, int> otherWords;
-    for (std::string_view w : Words(other, blanksPart)) ++otherWords[w];
+// The text with the parts its finding marked as differing; the blanks stay as they are.
+std::string Marked(std::string_view text, const std::vector<ByteSpan>& marks) {
     std::string out;
     std::size_t pos = 0;
-    for (std::string_view word : Words(text, blanksPart)) {
-        const std::size_t at = static_cast<std::size_t>(word.data() - text.data());
-        AppendText(out, text.substr(pos, at - pos));
-        auto found = otherWords.find(word);
-        if (found != otherWords.end() && found->second > 0) {
-            --found->second;
-            AppendText(out, word);
-        } else {
-            out += "<mark>";
-            AppendText(out, word);
-            out += "</mark>";
-        }
-        pos = at + word.size();
+    for (const ByteSpan& m : marks) {
+        if (m.start < pos || m.start + m.length > text.size()) continue;
+        AppendText(out, text.substr(pos, m.start - pos));
+        out += "<mark>";
+        AppendText(out, text.substr(m.start, m.length));
+        out += "</mark>";
+        pos = m.start + m.length;
     }
     AppendText(out, text.substr(pos));
-    if (text.empty()) out += "<span class=\"empty\">(no definition)</span>";
     return out;
+}
+
+std::string MarkedDefinition(std::string_view text, const std::vector<ByteSpan>& marks) {
+    if (text.empty()) return "<span class=\"empty\">(no definition)</span>";
+    return Marked(text, marks);
 }
 
 struct PartNames {
@@ -222,7 +190,7 @@ int ElementOfFinding(const Finding& f) {
 // Whether the finding is about a definition both trees have (not a name one tree lacks).
 bool IsDefinitionFinding(const Finding& f) {
     return !IsUniqueFinding(f) && f.type != FindingType::SameOid &&
-           f.type != FindingType::UniqueElement;
+           f.type != FindingType::UniqueElement && f.type != FindingType::Unpublished;
 }
 
 std::vector<Group> DefinitionGroups(const Findings& findings) {
@@ -245,14 +213,24 @@ void WriteFieldHeading(std::string& out) {
     out += "<tr><th class=\"kind\">Differs in</th><th>Tree #1</th><th>Tree #2</th></tr>\n";
 }
 
-void WriteFieldValue(std::string& out, const char* cls, const std::string& value) {
+void WriteFieldValue(std::string& out, const char* cls, const Finding& f, int tree) {
     out += "<td class=\"";
     out += cls;
     out += "\">";
-    if (value.empty())
-        out += "<span class=\"empty\">-</span>";
+    const std::string& value = tree == 1 ? f.text1 : f.text2;
+    const std::string& from = tree == 1 ? f.from1 : f.from2;
+    if (tree == 1 ? f.none1 : f.none2)
+        out += "<span class=\"empty\">(none)</span>";
+    else if (value.empty())
+        out += f.type == FindingType::Field ? "<span class=\"empty\">(empty)</span>"
+                                            : "<span class=\"empty\">-</span>";
     else
-        AppendText(out, value);
+        out += Marked(value, tree == 1 ? f.marks1 : f.marks2);
+    if (!from.empty()) {
+        out += " <span class=\"alt\">(from ";
+        AppendText(out, from);
+        out += ")</span>";
+    }
     out += "</td>";
 }
 
@@ -261,14 +239,14 @@ void WriteFieldRow(std::string& out, const Finding& f) {
     out += "<tr class=\"field-row\"><th class=\"kind\">";
     AppendText(out, f.label);
     out += "</th>";
-    WriteFieldValue(out, "t1", f.text1);
-    WriteFieldValue(out, "t2", f.text2);
+    WriteFieldValue(out, "t1", f, 1);
+    WriteFieldValue(out, "t2", f, 2);
     out += "</tr>\n";
 }
 
-// other: for a flags text, the other tree's, so the flag words it lacks are marked.
+// flags: the flags finding, whose marks show the flag words the other lacks.
 void WriteItemCell(std::string& out, const char* cls, const std::vector<std::string_view>& items,
-                   const std::string_view* other = nullptr) {
+                   const Finding* flags = nullptr, int tree = 0) {
     out += "<td class=\"";
     out += cls;
     out += "\">";
@@ -277,13 +255,40 @@ void WriteItemCell(std::string& out, const char* cls, const std::vector<std::str
         out += "<div class=\"item\">";
         if (item.empty())
             out += "<span class=\"empty\">(empty)</span>";
-        else if (other)
-            out += MarkedDefinition(item, *other, false);
+        else if (flags)
+            out += Marked(item, tree == 1 ? flags->marks1 : flags->marks2);
         else
             AppendText(out, item);
         out += "</div>";
     }
     out += "</td>";
+}
+
+// The published fields of one definition in their order: a value pair a row, the list
+// items one tree names and the other does not a row a label.
+void WriteFieldRows(std::string& out, const std::vector<const Finding*>& findings) {
+    std::vector<std::string> done;
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+        const Finding& f = *findings[i];
+        if (f.type == FindingType::Field) {
+            WriteFieldRow(out, f);
+            continue;
+        }
+        if (f.type != FindingType::FieldItem) continue;
+        if (std::find(done.begin(), done.end(), f.label) != done.end()) continue;
+        done.push_back(f.label);
+        std::vector<std::string_view> items1;
+        std::vector<std::string_view> items2;
+        for (std::size_t j = i; j < findings.size(); ++j)
+            if (findings[j]->type == FindingType::FieldItem && findings[j]->label == f.label)
+                (findings[j]->tree == 1 ? items1 : items2).push_back(findings[j]->text1);
+        out += "<tr class=\"kind-row\"><th class=\"kind\">";
+        AppendText(out, f.label);
+        out += "</th>";
+        WriteItemCell(out, "t1", items1);
+        WriteItemCell(out, "t2", items2);
+        out += "</tr>\n";
+    }
 }
 
 void WriteClassGroup(std::string& out, const Group& group, std::size_t number) {
@@ -295,10 +300,12 @@ void WriteClassGroup(std::string& out, const Group& group, std::size_t number) {
     // Row -1 is the flags; rows 0 to 6 the item kinds, in that order.
     std::map<int, std::pair<std::vector<std::string_view>, std::vector<std::string_view>>> rows;
     std::vector<const Finding*> fields;
+    const Finding* flags = nullptr;
     for (const Finding* f : group.findings) {
-        if (f->type == FindingType::Field) {
+        if (f->type == FindingType::Field || f->type == FindingType::FieldItem) {
             fields.push_back(f);
         } else if (f->type == FindingType::ClassFlags) {
+            flags = f;
             rows[-1].first.push_back(f->text1);
             rows[-1].second.push_back(f->text2);
         } else {
@@ -310,16 +317,11 @@ void WriteClassGroup(std::string& out, const Group& group, std::size_t number) {
         out += "<tr class=\"kind-row\"><th class=\"kind\">";
         out += kind < 0 ? std::string_view("Flags") : ClassItemLabel(kind);
         out += "</th>";
-        if (kind < 0) {
-            WriteItemCell(out, "t1", items.first, &items.second.front());
-            WriteItemCell(out, "t2", items.second, &items.first.front());
-        } else {
-            WriteItemCell(out, "t1", items.first);
-            WriteItemCell(out, "t2", items.second);
-        }
+        WriteItemCell(out, "t1", items.first, kind < 0 ? flags : nullptr, 1);
+        WriteItemCell(out, "t2", items.second, kind < 0 ? flags : nullptr, 2);
         out += "</tr>\n";
     }
-    for (const Finding* f : fields) WriteFieldRow(out, *f);
+    WriteFieldRows(out, fields);
     out += "</table>\n";
 }
 
@@ -330,23 +332,23 @@ void WriteAttrGroup(std::string& out, const Group& group, std::size_t number) {
     out += "</caption>\n";
     std::vector<const Finding*> fields;
     for (const Finding* f : group.findings)
-        if (f->type == FindingType::Field) fields.push_back(f);
+        if (f->type == FindingType::Field || f->type == FindingType::FieldItem) fields.push_back(f);
     // Beside field rows, a definition spans both value columns.
     const char* span = fields.empty() ? "" : " colspan=\"2\"";
     for (const Finding* f : group.findings) {
-        if (f->type == FindingType::Field) continue;
+        if (f->type != FindingType::AttrDefinition) continue;
         out += "<tr><th class=\"kind\">Tree #1</th><td class=\"def t1\"";
         out += span;
         out += ">";
-        out += MarkedDefinition(f->text1, f->text2);
+        out += MarkedDefinition(f->text1, f->marks1);
         out += "</td></tr>\n<tr><th class=\"kind\">Tree #2</th><td class=\"def t2\"";
         out += span;
         out += ">";
-        out += MarkedDefinition(f->text2, f->text1);
+        out += MarkedDefinition(f->text2, f->marks2);
         out += "</td></tr>\n";
     }
     if (!fields.empty()) WriteFieldHeading(out);
-    for (const Finding* f : fields) WriteFieldRow(out, *f);
+    WriteFieldRows(out, fields);
     out += "</table>\n";
 }
 
@@ -467,6 +469,14 @@ Counts CountsOf(const ReportElements& elements) {
 void WriteElements(std::string& out, const ReportElements& elements,
                    const std::vector<Group>& groups) {
     out += "<section id=\"elements\">\n<h2>Other schema elements</h2>\n";
+    std::vector<std::string> unpublished;
+    for (const Finding& f : elements.findings)
+        if (f.type == FindingType::Unpublished) AppendFindingLines(f, unpublished);
+    if (!unpublished.empty()) {
+        out += "<ul class=\"unpublished\">\n";
+        for (const std::string& line : unpublished) out += "<li>" + Text(line) + "</li>\n";
+        out += "</ul>\n";
+    }
     auto heading = [&](const std::string& suffix, const std::string& title, std::size_t count) {
         out += "<section id=\"elements-" + suffix + "\">\n<h3>" + title + " (" +
                std::to_string(count) + ")</h3>\n";
@@ -487,7 +497,7 @@ void WriteElements(std::string& out, const ReportElements& elements,
         AppendText(out, groups[i].name);
         out += "</caption>\n";
         WriteFieldHeading(out);
-        for (const Finding* f : groups[i].findings) WriteFieldRow(out, *f);
+        WriteFieldRows(out, groups[i].findings);
         out += "</table>\n";
     }
     out += "</section>\n";

@@ -107,6 +107,12 @@ JsonWriter& JsonWriter::value(bool flag) {
     return *this;
 }
 
+JsonWriter& JsonWriter::null() {
+    beforeValue();
+    out_ += "null";
+    return *this;
+}
+
 JsonWriter& JsonWriter::value(const NameList& names) {
     beginArray();
     for (const NameEntry& entry : names) value(entry.name);

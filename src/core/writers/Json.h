@@ -22,6 +22,7 @@ class JsonWriter {
     JsonWriter& value(int number);
     JsonWriter& value(bool flag);
     JsonWriter& value(const NameList& names);
+    JsonWriter& null();
 
     // The document, ending in a line feed.
     std::string text() const { return out_ + "\n"; }

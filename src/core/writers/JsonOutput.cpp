@@ -12,11 +12,26 @@ namespace {
 // changes meaning or goes away.
 constexpr int kDocumentFormat = 1;
 
+// A value a tree lacks is null; one it inherits says from which super type.
 void WriteFieldMembers(JsonWriter& out, const Finding& f) {
+    if (f.type == FindingType::FieldItem) {
+        out.key("kind").value("Item");
+        out.key("field").value(f.label);
+        out.key("tree").value(f.tree);
+        out.key("item").value(f.text1);
+        return;
+    }
     out.key("kind").value("Field");
     out.key("field").value(f.label);
-    out.key("value1").value(f.text1);
-    out.key("value2").value(f.text2);
+    for (int tree = 1; tree <= 2; ++tree) {
+        out.key(tree == 1 ? "value1" : "value2");
+        if (tree == 1 ? f.none1 : f.none2)
+            out.null();
+        else
+            out.value(tree == 1 ? f.text1 : f.text2);
+        const std::string& from = tree == 1 ? f.from1 : f.from2;
+        if (!from.empty()) out.key(tree == 1 ? "inherited1" : "inherited2").value(from);
+    }
 }
 
 void WriteSameOidMembers(JsonWriter& out, const Finding& f) {
@@ -27,17 +42,18 @@ void WriteSameOidMembers(JsonWriter& out, const Finding& f) {
 }
 
 bool IsPublishedFinding(const Finding& f) {
-    return f.type == FindingType::Field || f.type == FindingType::SameOid;
+    return f.type == FindingType::Field || f.type == FindingType::FieldItem ||
+           f.type == FindingType::SameOid;
 }
 
 // Field and SameOid findings: the same for classes and attributes but for the name's key.
 void WritePublishedFinding(JsonWriter& out, const char* nameKey, const Finding& f) {
     out.beginObject();
     out.key(nameKey).value(f.name);
-    if (f.type == FindingType::Field)
-        WriteFieldMembers(out, f);
-    else
+    if (f.type == FindingType::SameOid)
         WriteSameOidMembers(out, f);
+    else
+        WriteFieldMembers(out, f);
     out.endObject();
 }
 
@@ -87,11 +103,18 @@ void WriteAttrDifferences(JsonWriter& out, const Findings& found) {
 void WriteElementFindings(JsonWriter& out, const Findings& found) {
     out.key("elements").beginArray();
     for (const Finding& f : found) {
-        if (f.type != FindingType::UniqueElement && f.type != FindingType::Field) continue;
+        if (f.type == FindingType::SameOid) continue;
         out.beginObject();
         out.key("type").value(ElementTypeLabel(f.kind));
+        if (f.type == FindingType::Unpublished) {
+            out.key("kind").value("Unpublished");
+            out.key("tree").value(f.tree);
+            out.key("published").value(std::stoi(f.text1));
+            out.endObject();
+            continue;
+        }
         out.key("name").value(f.name);
-        if (f.type == FindingType::Field) {
+        if (f.type == FindingType::Field || f.type == FindingType::FieldItem) {
             WriteFieldMembers(out, f);
         } else {
             out.key("kind").value("Unique");

@@ -13,6 +13,11 @@
 #include "ScriptedDialogs.h"
 #include "TMainForm.h"
 
+// Failures show a list's lines as text.
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
 class FormFixture : public ::testing::Test {
   protected:
     // Each window starts from no settings at all, unless it is a restart that keeps them.
