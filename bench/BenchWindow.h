@@ -13,10 +13,10 @@
 #include <deque>
 #include <optional>
 
-#include "Dialogs.h"
-#include "ListBox.h"
-#include "Names.h"
-#include "UiHooks.h"
+#include "core/Names.h"
+#include "core/UiHooks.h"
+#include "gui/Dialogs.h"
+#include "gui/ListBox.h"
 
 namespace bench {
 

@@ -11,11 +11,11 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "ClientConfig.h"
-#include "D_NW.h"
-#include "Names.h"
-#include "SchemaFile.h"
-#include "TreeLoading.h"
+#include "core/Names.h"
+#include "core/SchemaFile.h"
+#include "core/TreeLoading.h"
+#include "core/directory/D_NW.h"
+#include "sources/ClientConfig.h"
 
 namespace {
 
@@ -837,23 +837,14 @@ DirCode LoadSlotOnline(Workspace& ws, UiHooks& ui, int tree, const std::string& 
     if (slot.Context == 0) client.dcNewContext(slot.Context);
     if (const std::uint32_t code = InitNetWare(client, ws.Session, ui); code != 0)
         return static_cast<DirCode>(code);
-    DirCode first = ChangeSlotTree(ws, ui, tree, treeName);
     slot.ClassNames.clear();
     slot.AttrNames.clear();
-    if (first == 0) first = ReadSlotNames(ws, ui, tree);
-    SortNames(slot.ClassNames);
-    SortNames(slot.AttrNames);
-    return first;
+    return LoadTree(ws, ui, tree, TreeSource::Live(treeName)).code;
 }
 
 void LoadSlotFromFile(Workspace& ws, int tree, const std::string& path) {
-    TTreeInfo& slot = ws.tree(tree);
-    SchemaFileRead read = ReadSchemaFileAside(path, {});
-    const DirContext context = slot.Context;
-    slot = std::move(read.slot);
-    slot.Context = context;
-    SortNames(slot.ClassNames);
-    SortNames(slot.AttrNames);
+    SilentUi ui;
+    LoadTree(ws, ui, tree, TreeSource::File(path));
 }
 
 void WriteSchemaFiles(const SchemaPair& pair, const std::string& path1, const std::string& path2) {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "SimulatedClient.h"
-#include "UiHooks.h"
-#include "Workspace.h"
+#include "core/UiHooks.h"
+#include "core/Workspace.h"
+#include "core/directory/SimulatedClient.h"
 
 struct SchemaGenOptions {
     std::size_t classes = 10000;     // in Tree #1

@@ -18,12 +18,12 @@
 #include <set>
 
 #include "BenchSupport.h"
-#include "Compare.h"
-#include "IniFile.h"
 #include "SchemaGenerator.h"
+#include "core/compare/Compare.h"
+#include "core/ini/IniFile.h"
 #ifdef KALVIX_BENCH_GUI
 #include "BenchWindow.h"
-#include "TMainForm.h"
+#include "gui/TMainForm.h"
 #endif
 
 using bench::Clock;

@@ -21,8 +21,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "D_Ini.h"
-#include "IniFile.h"
+#include "core/ini/D_Ini.h"
+#include "core/ini/IniFile.h"
 
 namespace {
 

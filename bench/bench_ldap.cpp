@@ -18,12 +18,12 @@
 #include <string>
 #include <vector>
 
-#include "ClientFactory.h"
-#include "Compare.h"
-#include "D_NW.h"
-#include "SchemaFile.h"
-#include "TreeLoading.h"
-#include "Workspace.h"
+#include "core/SchemaFile.h"
+#include "core/TreeLoading.h"
+#include "core/Workspace.h"
+#include "core/compare/Compare.h"
+#include "core/directory/D_NW.h"
+#include "sources/ClientFactory.h"
 // The test servers' harness: needs only libldap and POSIX.
 #include "../tests/integration/ServerSupport.cpp"
 #include "../tests/integration/SlapdServer.cpp"
@@ -169,12 +169,9 @@ int main(int argc, char** argv) {
             // Online, as the window loads a tree chosen in its selector.
             start = Clock::now();
             TTreeInfo& live = ws.tree(1);
-            DirCode code = ChangeSlotTree(ws, ui, 1, "BENCH");
-            if (code == 0) code = ReadSlotNames(ws, ui, 1);
+            const DirCode code = LoadTree(ws, ui, 1, TreeSource::Live("BENCH")).code;
             if (code != 0)
                 throw std::runtime_error("online load failed: " + ClientErrorText(client, code));
-            SortNames(live.ClassNames);
-            SortNames(live.AttrNames);
             online.push_back(Since(start));
 
             start = Clock::now();
@@ -182,14 +179,7 @@ int main(int argc, char** argv) {
             save.push_back(Since(start));
 
             start = Clock::now();
-            {
-                TTreeInfo& saved = ws.tree(2);
-                SchemaFileRead read = ReadSchemaFileAside(file, {});
-                read.slot.Context = saved.Context;
-                saved = std::move(read.slot);
-                SortNames(saved.ClassNames);
-                SortNames(saved.AttrNames);
-            }
+            LoadTree(ws, ui, 2, TreeSource::File(file));
             fileLoad.push_back(Since(start));
 
             Counter counter;

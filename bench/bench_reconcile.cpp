@@ -12,15 +12,15 @@
 
 #include <string>
 
-#include "ClientFactory.h"
-#include "Compare.h"
-#include "ElementFields.h"
 #include "GeneratedLdif.h"
-#include "LdapSchema.h"
-#include "PublishedText.h"
-#include "Reconcile.h"
-#include "SchemaFileTree.h"
-#include "TreeLoading.h"
+#include "core/TreeLoading.h"
+#include "core/compare/Compare.h"
+#include "core/compare/ElementFields.h"
+#include "core/model/PublishedText.h"
+#include "core/reconcile/Reconcile.h"
+#include "sources/ClientFactory.h"
+#include "sources/LdapSchema.h"
+#include "sources/SchemaFileTree.h"
 
 namespace {
 

@@ -19,12 +19,12 @@
 #include <set>
 
 #include "BenchSupport.h"
-#include "QuickCheck.h"
-#include "SchemaFile.h"
 #include "SchemaGenerator.h"
+#include "core/SchemaFile.h"
+#include "core/compare/QuickCheck.h"
 #ifdef KALVIX_BENCH_GUI
 #include "BenchWindow.h"
-#include "TMainForm.h"
+#include "gui/TMainForm.h"
 #endif
 
 using bench::Clock;

@@ -10,8 +10,8 @@
 #include <string>
 
 #include "BenchSupport.h"
-#include "IniFile.h"
 #include "SchemaGenerator.h"
+#include "core/ini/IniFile.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <stdexcept>
 #include <unordered_set>
 
-#include "ClientConfig.h"
-#include "Compare.h"
-#include "Names.h"
 #include "SchemaGenerator.h"
+#include "core/Names.h"
+#include "core/compare/Compare.h"
+#include "sources/ClientConfig.h"
 
 namespace {
 

@@ -7,10 +7,10 @@
 #include <cstring>
 #include <optional>
 
-#include "Application.h"
-#include "ClientFactory.h"
-#include "CommandLine.h"
-#include "TMainForm.h"
+#include "gui/Application.h"
+#include "gui/CommandLine.h"
+#include "gui/TMainForm.h"
+#include "sources/ClientFactory.h"
 
 namespace {
 

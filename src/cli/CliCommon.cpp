@@ -1,4 +1,4 @@
-#include "CliCommon.h"
+#include "cli/CliCommon.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -9,13 +9,13 @@
 #include <cstring>
 #include <filesystem>
 
-#include "ClientFactory.h"
-#include "D_NW.h"
-#include "D_Util.h"
-#include "LdapSchema.h"
-#include "RegularFile.h"
-#include "SchemaFile.h"
-#include "TreeLoading.h"
+#include "core/D_Util.h"
+#include "core/RegularFile.h"
+#include "core/SchemaFile.h"
+#include "core/TreeLoading.h"
+#include "core/directory/D_NW.h"
+#include "sources/ClientFactory.h"
+#include "sources/LdapSchema.h"
 
 namespace cli {
 
@@ -278,6 +278,15 @@ void CliUi::showDirectoryError(std::int64_t code, const std::string& operation,
     trouble_ = true;
 }
 
+void CliUi::showSourceProblem(const SourceProblem& problem) {
+    progress_.clear();
+    const std::string text = SourceProblemText(problem);
+    const std::size_t end = text.find('\n');
+    Complain(text.substr(0, end));
+    if (end != std::string::npos) showMsgDlg(DlgType::Error, text.substr(end + 1));
+    trouble_ = true;
+}
+
 TreeOperand ParseTreeOperand(const std::string& text) {
     TreeOperand operand;
     operand.text = text;
@@ -396,14 +405,12 @@ void Session::loadOnline(int tree, const std::string& treeName) {
     ui_.setTree(treeName);
     // A tree that cannot be read as a whole gets no comparison: with no names, every name
     // of the other tree would pass for unique.
-    if (ChangeSlotTree(ws, ui_, tree, treeName) != 0) throw Trouble("nothing was compared");
-    ReadSlotNames(ws, ui_, tree);
+    if (!LoadTree(ws, ui_, tree, TreeSource::Live(treeName)).loaded)
+        throw Trouble("nothing was compared");
     ui_.setTree({});
     if (slot.ClassNames.empty() && slot.AttrNames.empty())
         throw Trouble("the tree \"" + treeName +
                       "\" shows no class or attribute names; nothing was compared");
-    SortNames(slot.ClassNames);
-    SortNames(slot.AttrNames);
 }
 
 Session::Descriptor::~Descriptor() {
@@ -477,25 +484,19 @@ void Session::loadOffline(int tree, const TreeOperand& operand) {
     const std::string path = operand.standardInput ? copyStandardInput() : operand.path;
     CheckReadableFile(path);
     Workspace& ws = *ws_;
-    TTreeInfo& slot = ws.tree(tree);
     ws.CurrentTree = tree;
-    SchemaFileRead read =
-        ReadSchemaFileAside(path, [this](const std::string& message) { progress_.show(message); });
-    if (!read.problem.empty())
-        throw Trouble("cannot read the schema file " + operand.path + ": " + read.problem);
+    const TreeLoad load = LoadTree(ws, ui_, tree, TreeSource::File(path),
+                                   [this](const std::string& message) { progress_.show(message); });
+    if (!load.problem.empty())
+        throw Trouble("cannot read the schema file " + operand.path + ": " + load.problem);
     // A file without a single name is no schema file; comparing it would call every name
     // of the other tree unique.
-    if (read.noSchema)
+    if (load.noSchema)
         throw Trouble(
             (operand.standardInput ? std::string("standard input") : "the file " + operand.path) +
             " holds no schema (no class or attribute names)");
-    const DirContext context = slot.Context;
-    slot = std::move(read.slot);
-    slot.Context = context;
     // Reports name the operand the user gave, not the copy.
-    if (operand.standardInput) slot.FileName = "-";
-    SortNames(slot.ClassNames);
-    SortNames(slot.AttrNames);
+    if (operand.standardInput) ws.tree(tree).FileName = "-";
 }
 
 void Session::leaveTreesToExit() {

@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "ControlChars.h"
-#include "Output.h"
-#include "UiHooks.h"
-#include "Workspace.h"
+#include "core/ControlChars.h"
+#include "core/UiHooks.h"
+#include "core/Workspace.h"
+#include "core/writers/Output.h"
 
 namespace cli {
 
@@ -113,6 +113,7 @@ class CliUi : public UiHooks {
     // In words: what failed, the client's explanation, what to do, the code last.
     void showDirectoryError(std::int64_t code, const std::string& operation,
                             const std::string& explanation) override;
+    void showSourceProblem(const SourceProblem& problem) override;
 
     bool troubleShown() const { return trouble_; }
     // The live tree being read, for the messages about it; empty when none.

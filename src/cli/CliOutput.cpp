@@ -1,9 +1,9 @@
 // What every command's writer is given: the run's slots and where its bytes go.
 #include <cstdio>
 
-#include "Commands.h"
-#include "ConnectionKind.h"
-#include "Version.h"
+#include "cli/Commands.h"
+#include "core/Version.h"
+#include "sources/ConnectionKind.h"
 
 namespace cli {
 

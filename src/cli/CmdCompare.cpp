@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "Commands.h"
-#include "Compare.h"
+#include "cli/Commands.h"
+#include "core/compare/Compare.h"
 
 namespace cli {
 

@@ -1,7 +1,7 @@
 // quick: the six lists of the window's two "Quick Check" pages.
 #include <cstdio>
 
-#include "Commands.h"
+#include "cli/Commands.h"
 
 namespace cli {
 

@@ -3,8 +3,8 @@
 #include <ctime>
 #include <memory>
 
-#include "Commands.h"
-#include "Reconcile.h"
+#include "cli/Commands.h"
+#include "core/reconcile/Reconcile.h"
 
 namespace cli {
 

@@ -1,7 +1,7 @@
 // save: a live tree's schema file, written as the window's "Save to File" writes it.
-#include "Commands.h"
-#include "IniFile.h"
-#include "SchemaFile.h"
+#include "cli/Commands.h"
+#include "core/SchemaFile.h"
+#include "core/ini/IniFile.h"
 
 namespace cli {
 

@@ -1,8 +1,8 @@
 // show: a definition as the window's detail panes render it, with its published text when
 // the tree has one.
-#include "Commands.h"
-#include "Compare.h"
-#include "DefinitionAccess.h"
+#include "cli/Commands.h"
+#include "core/compare/Compare.h"
+#include "core/directory/DefinitionAccess.h"
 
 namespace cli {
 

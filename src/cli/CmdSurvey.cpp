@@ -14,14 +14,14 @@
 #include <set>
 #include <thread>
 
-#include "ClientConfig.h"
-#include "ClientFactory.h"
-#include "Commands.h"
-#include "Compare.h"
-#include "ConnectionKind.h"
-#include "D_NW.h"
-#include "SchemaFile.h"
-#include "TreeLoading.h"
+#include "cli/Commands.h"
+#include "core/SchemaFile.h"
+#include "core/TreeLoading.h"
+#include "core/compare/Compare.h"
+#include "core/directory/D_NW.h"
+#include "sources/ClientConfig.h"
+#include "sources/ClientFactory.h"
+#include "sources/ConnectionKind.h"
 
 namespace cli {
 
@@ -37,6 +37,9 @@ class CollectingUi : public UiHooks {
         std::string text = msg;
         std::replace(text.begin(), text.end(), '\n', ' ');
         messages.push_back(std::move(text));
+    }
+    void showSourceProblem(const SourceProblem& problem) override {
+        showMsgDlg(DlgType::Error, SourceProblemText(problem));
     }
     void processEvents() override {}
     bool runsEvents() const override { return false; }
@@ -194,21 +197,17 @@ class Worker {
             slot = from;
             slot.Context = context;
         } else if (from.Online) {
-            if (ChangeSlotTree(ws_, ui, 1, from.TreeName) != 0 || ReadSlotNames(ws_, ui, 1) != 0)
+            const TreeLoad load = LoadTree(ws_, ui, 1, TreeSource::Live(from.TreeName));
+            if (!load.loaded || load.code != 0)
                 throw TreeFailed("the baseline cannot be read again: " +
                                  ui.reason("no reason given"));
-            SortNames(slot.ClassNames);
-            SortNames(slot.AttrNames);
         } else {
-            SchemaFileRead read = ReadSchemaFileAside(from.SchemaFile->FileName(), {});
-            if (!read.problem.empty())
-                throw TreeFailed("the baseline cannot be read again: " + read.problem);
-            const DirContext context = slot.Context;
-            slot = std::move(read.slot);
-            slot.Context = context;
+            const TreeLoad load =
+                LoadTree(ws_, ui, 1, TreeSource::File(from.SchemaFile->FileName()));
+            if (!load.loaded)
+                throw TreeFailed("the baseline cannot be read again: " +
+                                 (load.problem.empty() ? "it holds no names" : load.problem));
             slot.FileName = from.FileName;
-            SortNames(slot.ClassNames);
-            SortNames(slot.AttrNames);
         }
         baselineLoaded_ = true;
     }
@@ -218,26 +217,20 @@ class Worker {
         TTreeInfo& slot = ws_.tree(2);
         if (operand.live) {
             ws_.CurrentTree = 2;
-            if (ChangeSlotTree(ws_, ui, 2, treeName) != 0)
+            if (!LoadTree(ws_, ui, 2, TreeSource::Live(treeName)).loaded)
                 throw TreeFailed(ui.reason("the directory gave no reason"));
-            ReadSlotNames(ws_, ui, 2);
             if (slot.ClassNames.empty() && slot.AttrNames.empty())
                 throw TreeFailed(ui.reason("it shows no class or attribute names"));
         } else {
             CheckReadableFile(operand.path);
-            SchemaFileRead read = ReadSchemaFileAside(operand.path, {});
-            if (!read.problem.empty())
+            const TreeLoad load = LoadTree(ws_, ui, 2, TreeSource::File(operand.path));
+            if (!load.problem.empty())
                 throw TreeFailed("cannot read the schema file " + operand.path + ": " +
-                                 read.problem);
-            if (read.noSchema)
+                                 load.problem);
+            if (load.noSchema)
                 throw TreeFailed("the file " + operand.path +
                                  " holds no schema (no class or attribute names)");
-            const DirContext context = slot.Context;
-            slot = std::move(read.slot);
-            slot.Context = context;
         }
-        SortNames(slot.ClassNames);
-        SortNames(slot.AttrNames);
     }
 
     // What compare compares: classes, attributes, and the other element types when both

@@ -1,5 +1,5 @@
 // trees: the names the window's tree selectors list.
-#include "Commands.h"
+#include "cli/Commands.h"
 
 namespace cli {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "CliCommon.h"
-#include "Output.h"
+#include "cli/CliCommon.h"
+#include "core/writers/Output.h"
 
 namespace cli {
 

@@ -1,4 +1,4 @@
-#include "ConfigFiles.h"
+#include "core/ConfigFiles.h"
 
 #include <fcntl.h>
 #include <pwd.h>

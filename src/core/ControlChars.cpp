@@ -1,4 +1,4 @@
-#include "ControlChars.h"
+#include "core/ControlChars.h"
 
 #include <cstdio>
 

@@ -1,11 +1,11 @@
-#include "D_Util.h"
+#include "core/D_Util.h"
 
 #include <cinttypes>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
-#include "RegularFile.h"
+#include "core/RegularFile.h"
 
 std::string PickStr(bool flag, const std::string& ifTrue, const std::string& ifFalse) {
     return flag ? ifTrue : ifFalse;
@@ -142,6 +142,10 @@ void ShowMsgDlg(UiHooks& ui, DlgType type, const std::string& msg) { ui.showMsgD
 void UiHooks::showDirectoryError(std::int64_t code, const std::string& operation,
                                  const std::string& explanation) {
     showErrorDlg(ErrorCodeText(code, operation), explanation);
+}
+
+void UiHooks::showSourceProblem(const SourceProblem& problem) {
+    showErrorDlg(SourceProblemHeading(problem), SourceProblemDetail(problem));
 }
 
 void ShowErrorCode(UiHooks& ui, std::int64_t code, const std::string& text) {

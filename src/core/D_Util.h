@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "UiHooks.h"
+#include "core/UiHooks.h"
 
 std::string PickStr(bool flag, const std::string& ifTrue, const std::string& ifFalse);
 int FindInStrArray(const std::string& s, const std::vector<std::string>& items, bool caseSensitive);

@@ -1,9 +1,9 @@
-#include "D_Win.h"
+#include "core/D_Win.h"
 
 #include <cstdlib>
 #include <vector>
 
-#include "D_Util.h"
+#include "core/D_Util.h"
 
 std::string GetEnvVar(const std::string& name) {
     const char* value = std::getenv(name.c_str());

@@ -1,4 +1,4 @@
-#include "Names.h"
+#include "core/Names.h"
 
 #include <QCollator>
 #include <QLocale>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "AsciiFold.h"
+#include "core/AsciiFold.h"
 
 QString DecodeName(std::string_view bytes) {
     const auto size = static_cast<qsizetype>(bytes.size());

@@ -1,4 +1,4 @@
-#include "SchemaFile.h"
+#include "core/SchemaFile.h"
 
 #include <sys/stat.h>
 
@@ -8,11 +8,11 @@
 #include <utility>
 #include <vector>
 
-#include "ControlChars.h"
-#include "D_Ini.h"
-#include "DefinitionAccess.h"
-#include "LdapMapping.h"
-#include "RegularFile.h"
+#include "core/ControlChars.h"
+#include "core/RegularFile.h"
+#include "core/directory/DefinitionAccess.h"
+#include "core/ini/D_Ini.h"
+#include "core/model/LdapMapping.h"
 
 namespace {
 

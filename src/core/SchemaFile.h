@@ -6,11 +6,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "Definitions.h"
-#include "IniFile.h"
-#include "TreeSchema.h"
-#include "UiHooks.h"
-#include "Workspace.h"
+#include "core/UiHooks.h"
+#include "core/Workspace.h"
+#include "core/ini/IniFile.h"
+#include "core/model/Definitions.h"
+#include "core/model/TreeSchema.h"
 
 using StatusFn = std::function<void(const std::string& message)>;
 

@@ -1,15 +1,10 @@
-#include "TreeLoading.h"
+#include "core/TreeLoading.h"
 
 #include <utility>
 
-#include "D_NW.h"
-#include "D_Util.h"
-#include "SchemaFile.h"
-
-void ShowDirectoryMessage(UiHooks& ui, const DirectoryMessage& message) {
-    if (message.code == 0) return;
-    ui.showDirectoryError(message.code, message.operation, message.explanation);
-}
+#include "core/D_Util.h"
+#include "core/SchemaFile.h"
+#include "core/directory/D_NW.h"
 
 DirCode ChangeSlotTree(Workspace& ws, UiHooks& ui, int tree, const std::string& treeName) {
     TTreeInfo& slot = ws.tree(tree);
@@ -28,13 +23,14 @@ DirCode ChangeSlotTree(Workspace& ws, UiHooks& ui, int tree, const std::string& 
     if (const std::shared_ptr<SchemaSource> source = client.treeSource(treeName)) {
         SchemaLoad load = source->load();
         ws.LastError = load.failure.code;
-        ShowDirectoryMessage(ui, load.failure);
+        if (ws.LastError != 0) ui.showSourceProblem(load.failure);
         if (ws.LastError == 0) {
             slot.Schema = std::move(load.schema);
             // A schema read with gaps is shown, compared, but not saved as the whole tree.
-            for (const DirectoryMessage& notice : load.notices) {
-                ShowDirectoryMessage(ui, notice);
-                NoteNamesRead(slot, notice.code, notice.operation);
+            for (const SourceProblem& notice : load.notices) {
+                ui.showSourceProblem(notice);
+                if (slot.NamesReadFailure.empty())
+                    slot.NamesReadFailure = SourceProblemHeading(notice);
             }
         }
     } else {
@@ -80,6 +76,29 @@ DirCode ReadSlotNames(Workspace& ws, UiHooks& ui, int tree) {
     ReportDirectoryError(client, ui, ws.LastError, "U_DSReadAvailableAttributes");
     NoteNamesRead(slot, ws.LastError, "U_DSReadAvailableAttributes");
     return ws.LastError;
+}
+
+TreeLoad LoadTree(Workspace& ws, UiHooks& ui, int tree, const TreeSource& source,
+                  const StatusFn& status) {
+    TreeLoad out;
+    TTreeInfo& slot = ws.tree(tree);
+    if (source.path.empty()) {
+        out.code = ChangeSlotTree(ws, ui, tree, source.treeName);
+        if (out.code != 0) return out;
+        out.code = ReadSlotNames(ws, ui, tree);
+    } else {
+        SchemaFileRead read = ReadSchemaFileAside(source.path, status);
+        out.problem = std::move(read.problem);
+        out.noSchema = read.noSchema;
+        if (!out.problem.empty() || out.noSchema) return out;
+        const DirContext context = slot.Context;
+        slot = std::move(read.slot);
+        slot.Context = context;
+    }
+    SortNames(slot.ClassNames);
+    SortNames(slot.AttrNames);
+    out.loaded = true;
+    return out;
 }
 
 SchemaFileRead ReadSchemaFileAside(const std::string& path, const StatusFn& status) {

@@ -5,13 +5,10 @@
 
 #include <string>
 
-#include "SchemaFile.h"
-#include "TreeSchema.h"
-#include "UiHooks.h"
-#include "Workspace.h"
-
-// Shows a directory message as every directory error is shown.
-void ShowDirectoryMessage(UiHooks& ui, const DirectoryMessage& message);
+#include "core/SchemaFile.h"
+#include "core/UiHooks.h"
+#include "core/Workspace.h"
+#include "core/model/TreeSchema.h"
 
 // Changes slot `tree` to a live tree: marks it online under that name and changes its
 // context to the tree, or, for a tree its client reads whole, reads its schema. A failure
@@ -34,3 +31,26 @@ struct SchemaFileRead {
 // Reads the names of the schema file at path (it must exist and be a regular file), and the
 // published definitions it keeps beside its records into the slot's Schema (none: null).
 SchemaFileRead ReadSchemaFileAside(const std::string& path, const StatusFn& status);
+
+// Where a slot's tree comes from: a live tree by the name its client gives it, or a schema
+// file by its path.
+struct TreeSource {
+    std::string treeName;  // a live tree; empty for a schema file
+    std::string path;
+    static TreeSource Live(std::string name) { return {std::move(name), {}}; }
+    static TreeSource File(std::string path) { return {{}, std::move(path)}; }
+};
+
+// How a load went. A live tree's failures have been shown through the ui as they happened.
+struct TreeLoad {
+    bool loaded = false;    // the slot holds the tree, its names sorted
+    DirCode code = 0;       // a live tree: the failed change, else the last failed name read
+    std::string problem;    // a schema file that cannot be read: why
+    bool noSchema = false;  // a schema file without one class or attribute name
+};
+// The one way every front end loads a slot: a live tree is changed to (read whole when its
+// client has a source for it) and its names read; a schema file is read aside and replaces
+// what the slot holds only when it holds a schema. Names come sorted; a slot whose load
+// fails holds what it held.
+TreeLoad LoadTree(Workspace& ws, UiHooks& ui, int tree, const TreeSource& source,
+                  const StatusFn& status = {});

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/SourceProblem.h"
+
 enum class DlgType { Error, Warning, Information, Plain };
 
 class UiHooks {
@@ -28,6 +30,9 @@ class UiHooks {
     // otherwise.
     virtual void showDirectoryError(std::int64_t code, const std::string& operation,
                                     const std::string& explanation);
+    // A source of a tree read whole that failed, or gave its tree with gaps: by default an
+    // error message headed with what failed, why and what to do beneath.
+    virtual void showSourceProblem(const SourceProblem& problem);
 };
 
 // Shows nothing and never yields; for callers with no one to tell.

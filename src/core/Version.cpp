@@ -1,4 +1,4 @@
-#include "Version.h"
+#include "core/Version.h"
 
 const char* ProgramVersion() { return "v" KALVIX_VERSION; }
 

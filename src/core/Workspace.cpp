@@ -1,6 +1,6 @@
-#include "Workspace.h"
+#include "core/Workspace.h"
 
-#include "D_Util.h"
+#include "core/D_Util.h"
 
 void NoteNamesRead(TTreeInfo& slot, std::int32_t code, const std::string& what) {
     if (code != 0 && slot.NamesReadFailure.empty())

@@ -8,12 +8,12 @@
 #include <memory>
 #include <string>
 
-#include "D_NW.h"
-#include "DirClient.h"
-#include "ElementFields.h"
-#include "IniFile.h"
-#include "Names.h"
-#include "TreeSchema.h"
+#include "core/Names.h"
+#include "core/compare/ElementFields.h"
+#include "core/directory/D_NW.h"
+#include "core/directory/DirClient.h"
+#include "core/ini/IniFile.h"
+#include "core/model/TreeSchema.h"
 
 struct TTreeInfo {
     std::string TreeName;

@@ -1,7 +1,7 @@
 // The names and texts the program shows of itself.
 #pragma once
 
-#include "Version.h"
+#include "core/Version.h"
 
 inline constexpr const char* kCaption = "Kalvix - Detect Schema Differences Between Trees";
 inline constexpr const char* kApplicationTitle = "Dellmar";

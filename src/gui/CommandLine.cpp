@@ -1,6 +1,6 @@
-#include "CommandLine.h"
+#include "gui/CommandLine.h"
 
-#include "AppInfo.h"
+#include "gui/AppInfo.h"
 
 namespace {
 const QString kTreePrefix = QStringLiteral("tree:");

@@ -1,11 +1,11 @@
-#include "DesktopShell.h"
+#include "gui/DesktopShell.h"
 
 #include <QDesktopServices>
 #include <QFileInfo>
 #include <QProcess>
 #include <QUrl>
 
-#include "Names.h"
+#include "core/Names.h"
 
 namespace {
 // Status codes above 32 mean success, as the shell's open operation reports them.

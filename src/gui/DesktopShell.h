@@ -1,7 +1,7 @@
 // The desktop's "open": executables are started, anything else goes to its association.
 #pragma once
 
-#include "D_Win.h"
+#include "core/D_Win.h"
 
 class DesktopShell : public Shell {
   public:

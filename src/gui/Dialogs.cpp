@@ -1,4 +1,4 @@
-#include "Dialogs.h"
+#include "gui/Dialogs.h"
 
 #include <QApplication>
 #include <QDir>
@@ -7,7 +7,7 @@
 #include <QLabel>
 #include <QMessageBox>
 
-#include "AppInfo.h"
+#include "gui/AppInfo.h"
 
 void QtDialogs::message(DlgType type, const QString& text, const QString& detail) {
     QMessageBox box(parent_);

@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-#include "UiHooks.h"
+#include "core/UiHooks.h"
 
 class QWidget;
 

@@ -1,4 +1,4 @@
-#include "FindBar.h"
+#include "gui/FindBar.h"
 
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -9,7 +9,7 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "ListBox.h"
+#include "gui/ListBox.h"
 
 FindBar::FindBar(ListBox* list, QWidget* parent)
     : QWidget(parent), list_(list), field_(new QLineEdit(this)), count_(new QLabel(this)) {

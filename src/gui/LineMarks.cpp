@@ -1,6 +1,6 @@
-#include "LineMarks.h"
+#include "gui/LineMarks.h"
 
-#include "Names.h"
+#include "core/Names.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Findings.h"
+#include "core/compare/Findings.h"
 
 struct TextSpan {
     int start = 0;

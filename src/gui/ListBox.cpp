@@ -1,4 +1,4 @@
-#include "ListBox.h"
+#include "gui/ListBox.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "ListDelegate.h"
+#include "gui/ListDelegate.h"
 
 ListBoxModel::ListBoxModel(bool sorted, QObject* parent)
     : QAbstractListModel(parent), sorted_(sorted), collator_(NameCollator()) {}

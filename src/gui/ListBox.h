@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "Findings.h"
-#include "LineMarks.h"
-#include "Names.h"
+#include "core/Names.h"
+#include "core/compare/Findings.h"
+#include "gui/LineMarks.h"
 
 class ListBoxModel : public QAbstractListModel {
     Q_OBJECT

@@ -1,10 +1,10 @@
-#include "ListDelegate.h"
+#include "gui/ListDelegate.h"
 
 #include <QApplication>
 #include <QPainter>
 #include <QTextLayout>
 
-#include "ListBox.h"
+#include "gui/ListBox.h"
 
 namespace {
 

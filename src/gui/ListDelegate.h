@@ -7,7 +7,7 @@
 #include <QStyledItemDelegate>
 #include <vector>
 
-#include "LineMarks.h"
+#include "gui/LineMarks.h"
 
 class ListBox;
 class QPalette;

@@ -1,5 +1,5 @@
 // Layout, start-up and close, tab visibility, labels and the status bar.
-#include "TMainForm.h"
+#include "gui/TMainForm.h"
 
 #include <QAction>
 #include <QApplication>
@@ -19,13 +19,13 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "Application.h"
-#include "Compare.h"
-#include "D_Ini.h"
-#include "D_NW.h"
-#include "D_Util.h"
-#include "DesktopShell.h"
-#include "FindBar.h"
+#include "core/D_Util.h"
+#include "core/compare/Compare.h"
+#include "core/directory/D_NW.h"
+#include "core/ini/D_Ini.h"
+#include "gui/Application.h"
+#include "gui/DesktopShell.h"
+#include "gui/FindBar.h"
 
 namespace {
 

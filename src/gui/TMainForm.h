@@ -13,15 +13,15 @@
 #include <utility>
 #include <vector>
 
-#include "AppInfo.h"
-#include "D_Win.h"
-#include "Definitions.h"
-#include "Dialogs.h"
-#include "DirClient.h"
-#include "IniFile.h"
-#include "ListBox.h"
-#include "UiHooks.h"
-#include "Workspace.h"
+#include "core/D_Win.h"
+#include "core/UiHooks.h"
+#include "core/Workspace.h"
+#include "core/directory/DirClient.h"
+#include "core/ini/IniFile.h"
+#include "core/model/Definitions.h"
+#include "gui/AppInfo.h"
+#include "gui/Dialogs.h"
+#include "gui/ListBox.h"
 
 class QComboBox;
 class QLabel;

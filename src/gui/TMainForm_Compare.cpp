@@ -3,15 +3,15 @@
 #include <QLabel>
 #include <QTabWidget>
 
-#include "BusyCursor.h"
-#include "Compare.h"
-#include "ConnectionKind.h"
-#include "DefinitionAccess.h"
-#include "HtmlReport.h"
-#include "Names.h"
-#include "QuickCheck.h"
-#include "Render.h"
-#include "TMainForm.h"
+#include "core/Names.h"
+#include "core/compare/Compare.h"
+#include "core/compare/QuickCheck.h"
+#include "core/compare/Render.h"
+#include "core/directory/DefinitionAccess.h"
+#include "core/writers/HtmlReport.h"
+#include "gui/BusyCursor.h"
+#include "gui/TMainForm.h"
+#include "sources/ConnectionKind.h"
 
 void TMainForm::QuickCompare() {
     if (!isTabShown(TabSheetCompareClasses)) return;

@@ -3,8 +3,8 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "ListBox.h"
-#include "TMainForm.h"
+#include "gui/ListBox.h"
+#include "gui/TMainForm.h"
 
 namespace {
 

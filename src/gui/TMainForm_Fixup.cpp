@@ -5,8 +5,8 @@
 #include <QSaveFile>
 #include <memory>
 
-#include "Reconcile.h"
-#include "TMainForm.h"
+#include "core/reconcile/Reconcile.h"
+#include "gui/TMainForm.h"
 
 void TMainForm::UpdatePopupFixup() {
     ListBox* list = PopupComponent;

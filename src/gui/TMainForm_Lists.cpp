@@ -1,9 +1,9 @@
 // "Save as ..." on any list box: its lines, CR LF after each, replacing the file whole.
 #include <QSaveFile>
 
-#include "HtmlReport.h"
-#include "RegularFile.h"
-#include "TMainForm.h"
+#include "core/RegularFile.h"
+#include "core/writers/HtmlReport.h"
+#include "gui/TMainForm.h"
 
 namespace {
 

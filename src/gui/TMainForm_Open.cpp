@@ -13,11 +13,11 @@
 #include <QToolTip>
 #include <QUrl>
 
-#include "ClientFactory.h"
-#include "CommandLine.h"
-#include "D_Util.h"
-#include "FindBar.h"
-#include "TMainForm.h"
+#include "core/D_Util.h"
+#include "gui/CommandLine.h"
+#include "gui/FindBar.h"
+#include "gui/TMainForm.h"
+#include "sources/ClientFactory.h"
 
 namespace {
 

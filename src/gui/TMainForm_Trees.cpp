@@ -8,14 +8,14 @@
 #include <QTabWidget>
 #include <algorithm>
 
-#include "BusyCursor.h"
-#include "ConnectionKind.h"
-#include "D_Ini.h"
-#include "D_NW.h"
-#include "D_Util.h"
-#include "SchemaFile.h"
-#include "TMainForm.h"
-#include "TreeLoading.h"
+#include "core/D_Util.h"
+#include "core/SchemaFile.h"
+#include "core/TreeLoading.h"
+#include "core/directory/D_NW.h"
+#include "core/ini/D_Ini.h"
+#include "gui/BusyCursor.h"
+#include "gui/TMainForm.h"
+#include "sources/ConnectionKind.h"
 
 namespace {
 
@@ -82,7 +82,15 @@ void TMainForm::ChangeTreeOnline(QObject* sender) {
                                  : ToBytes(combo->currentText());
     Controls(tree).StatusPanel->setText(QString("Tree #%1: %2").arg(tree).arg(DecodeName(name)));
     // A change that fails leaves the slot as it was; the bar and selector say so again.
-    if (ChangeSlotTree(ws_, *this, tree, name) == 0) LoadSchemaOnline();
+    {
+        SavedCursor savedCursor;
+        if (LoadTree(ws_, *this, tree, TreeSource::Live(name)).loaded) {
+            Controls(tree).ClassListBox->clear();
+            Controls(tree).AttrListBox->clear();
+            UpdateDisplay();
+            InitializeSchemaLists();
+        }
+    }
     ShowSlotState(tree);
 }
 
@@ -175,7 +183,6 @@ void TMainForm::BitBtnLoadTreeOfflineClick(QObject* sender) {
 bool TMainForm::LoadSchemaFile(int tree, const QString& path) {
     ws_.CurrentTree = tree;
     LongOperation operation(*this);
-    TTreeInfo& slot = Trees(tree);
     try {
         settings_->WriteString(kSettingsSection, kOfflinePath, FolderOf(path));
     } catch (const IniWriteError& error) {
@@ -191,14 +198,13 @@ bool TMainForm::LoadSchemaFile(int tree, const QString& path) {
         showMsgDlg(DlgType::Error, ToBytes(QString("Cannot read the schema file %1").arg(path)));
         return false;
     }
-    // Read aside first: the slot changes only when the file turns out to hold a schema.
-    SchemaFileRead read;
+    // The slot changes only when the file turns out to hold a schema.
+    TreeLoad read;
     {
         SavedCursor savedCursor;
-        read = ReadSchemaFileAside(ToBytes(path),
-                                   [this](const std::string& message) { StatusMsg(message); });
+        read = LoadTree(ws_, *this, tree, TreeSource::File(ToBytes(path)),
+                        [this](const std::string& message) { StatusMsg(message); });
     }
-    TTreeInfo& loaded = read.slot;
     if (read.noSchema) {
         StatusBarReset();
         showMsgDlg(
@@ -213,18 +219,11 @@ bool TMainForm::LoadSchemaFile(int tree, const QString& path) {
                    ToBytes(QString("Cannot read the schema file %1: ").arg(path)) + read.problem);
         return false;
     }
-    slot.SchemaFile = std::move(loaded.SchemaFile);
-    slot.Schema = std::move(loaded.Schema);
-    slot.TreeName = std::move(loaded.TreeName);
-    slot.Online = 0;
-    slot.FileName = std::move(loaded.FileName);
     ShowSlotState(tree);
     SavedCursor savedCursor;
-    ResetSchemaLists();
-    slot.AttrNames.clear();
+    Controls(tree).ClassListBox->clear();
     Controls(tree).AttrListBox->clear();
-    slot.ClassNames = std::move(loaded.ClassNames);
-    slot.AttrNames = std::move(loaded.AttrNames);
+    UpdateDisplay();
     InitializeSchemaLists();
     StatusBarReset();
     return true;

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "CliRunner.h"
-#include "ControlChars.h"
 #include "TempDir.h"
+#include "core/ControlChars.h"
 
 namespace {
 
@@ -111,9 +111,9 @@ TEST_F(HostileNames, ControlCharactersShowByNumberOneLineEach) {
          "Classes - Unique on Tree #1\nfine\n\nClasses - Common Classes\n\n"
          "Classes - Unique on Tree #2\nTop\n\nAttributes - Unique on Tree #1\n\n"
          "Attributes - Common Attributes\n\nAttributes - Unique on Tree #2\nCN\n",
-         "kalvix-cli: the tree \"DUMP\" is read without the definitions that do not parse "
-         "(mend the definitions named; error FFFFFD9B):\n" +
-             file("dump\\x1B[2J.ldif") + ": 1 object class definition left out:\n- " +
+         "kalvix-cli: the LDIF dump " + file("dump\\x1B[2J.ldif") +
+             " is read without the definitions that do not parse (mend the definitions "
+             "named): 1 object class definition left out:\n- " +
              file("dump\\x1B[2J.ldif") +
              ":3: ( 1.2.4 NAME 'Evil\\x1B]0;T\\x07\\x1B[2J Forged' ): a name holds the control "
              "character U+001B\n"},

@@ -9,8 +9,8 @@
 
 #include "CliRunner.h"
 #include "HtmlDoc.h"
-#include "Names.h"
 #include "TempDir.h"
+#include "core/Names.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <algorithm>
 
 #include "CliRunner.h"
-#include "ClientFactory.h"
-#include "Commands.h"
-#include "Compare.h"
-#include "Json.h"
+#include "cli/Commands.h"
+#include "core/compare/Compare.h"
+#include "core/writers/Json.h"
+#include "sources/ClientFactory.h"
 
 namespace {
 

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "ClientFactory.h"
-#include "Compare.h"
 #include "RecordingUi.h"
-#include "SchemaFile.h"
 #include "TempDir.h"
+#include "core/SchemaFile.h"
+#include "core/compare/Compare.h"
+#include "sources/ClientFactory.h"
 
 namespace {
 

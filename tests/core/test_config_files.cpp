@@ -7,13 +7,13 @@
 #include <optional>
 #include <string>
 
-#include "ClientFactory.h"
-#include "ConfigFiles.h"
-#include "D_Ini.h"
-#include "D_NW.h"
 #include "EnvVar.h"
 #include "RecordingUi.h"
 #include "TempDir.h"
+#include "core/ConfigFiles.h"
+#include "core/directory/D_NW.h"
+#include "core/ini/D_Ini.h"
+#include "sources/ClientFactory.h"
 
 namespace {
 

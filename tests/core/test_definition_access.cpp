@@ -6,13 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "Compare.h"
-#include "D_Util.h"
-#include "DefinitionAccess.h"
 #include "FakeDirClient.h"
 #include "RecordingUi.h"
-#include "SchemaFile.h"
 #include "TempDir.h"
+#include "core/D_Util.h"
+#include "core/SchemaFile.h"
+#include "core/compare/Compare.h"
+#include "core/directory/DefinitionAccess.h"
 
 namespace {
 

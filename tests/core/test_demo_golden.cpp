@@ -6,13 +6,13 @@
 #include <set>
 #include <sstream>
 
-#include "ClientFactory.h"
-#include "Compare.h"
-#include "D_NW.h"
 #include "RecordingUi.h"
-#include "SchemaFile.h"
 #include "TempDir.h"
-#include "TreeLoading.h"
+#include "core/SchemaFile.h"
+#include "core/TreeLoading.h"
+#include "core/compare/Compare.h"
+#include "core/directory/D_NW.h"
+#include "sources/ClientFactory.h"
 
 namespace {
 

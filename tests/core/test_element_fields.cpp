@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "ElementFields.h"
+#include "core/compare/ElementFields.h"
 
 namespace {
 

@@ -2,11 +2,11 @@
 // findings into one table a class or attribute, and the parts published definitions add.
 #include <gtest/gtest.h>
 
-#include "Compare.h"
-#include "Definitions.h"
 #include "HtmlDoc.h"
-#include "HtmlReport.h"
-#include "LdapElement.h"
+#include "core/compare/Compare.h"
+#include "core/model/Definitions.h"
+#include "core/model/LdapElement.h"
+#include "core/writers/HtmlReport.h"
 
 namespace {
 

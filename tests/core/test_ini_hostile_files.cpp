@@ -14,10 +14,10 @@
 #include <string>
 
 #include "FileSizeLimit.h"
-#include "IniDocument.h"
-#include "IniFile.h"
-#include "RegularFile.h"
 #include "TempDir.h"
+#include "core/RegularFile.h"
+#include "core/ini/IniDocument.h"
+#include "core/ini/IniFile.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "D_Ini.h"
-#include "IniFile.h"
 #include "TempDir.h"
+#include "core/ini/D_Ini.h"
+#include "core/ini/IniFile.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "D_Ini.h"
 #include "TempDir.h"
+#include "core/ini/D_Ini.h"
 
 using Strings = std::vector<std::string>;
 

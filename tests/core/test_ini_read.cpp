@@ -5,8 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "IniFile.h"
 #include "TempDir.h"
+#include "core/ini/IniFile.h"
 
 using namespace std::string_literals;
 using Strings = std::vector<std::string>;

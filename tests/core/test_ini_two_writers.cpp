@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "ClientFactory.h"
-#include "IniFile.h"
 #include "RecordingUi.h"
-#include "SchemaFile.h"
 #include "TempDir.h"
-#include "Workspace.h"
+#include "core/SchemaFile.h"
+#include "core/Workspace.h"
+#include "core/ini/IniFile.h"
+#include "sources/ClientFactory.h"
 
 namespace {
 

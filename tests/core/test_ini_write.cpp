@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "FileSizeLimit.h"
-#include "IniFile.h"
 #include "TempDir.h"
+#include "core/ini/IniFile.h"
 
 using Strings = std::vector<std::string>;
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "D_Win.h"
+#include "core/D_Win.h"
 
 namespace {
 

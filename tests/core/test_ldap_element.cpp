@@ -14,10 +14,10 @@
 #include <memory>
 #include <sstream>
 
-#include "LdapElement.h"
-#include "LdapSchema.h"
-#include "PublishedText.h"
-#include "SchemaFileTree.h"
+#include "core/model/LdapElement.h"
+#include "core/model/PublishedText.h"
+#include "sources/LdapSchema.h"
+#include "sources/SchemaFileTree.h"
 
 // libldap keeps a few bytes of some definitions it fails to parse; its leak, not ours.
 extern "C" const char* __lsan_default_suppressions() { return "leak:ber_memalloc_x\n"; }

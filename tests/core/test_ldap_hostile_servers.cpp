@@ -18,8 +18,8 @@
 #include <string>
 #include <thread>
 
-#include "LdapClient.h"
-#include "LdapSchema.h"
+#include "sources/LdapClient.h"
+#include "sources/LdapSchema.h"
 
 using ::testing::StartsWith;
 
@@ -238,7 +238,7 @@ TEST_P(HostileServers, AreNamedForWhatTheyDid) {
     const SchemaLoad load = source.load();
     EXPECT_EQ(load.failure.code, c.code);
     EXPECT_EQ(load.schema, nullptr);
-    EXPECT_THAT(load.failure.explanation, StartsWith(settings.uri + ": " + c.says));
+    EXPECT_THAT(load.failure.explanation(), StartsWith(settings.uri + ": " + c.says));
 }
 
 INSTANTIATE_TEST_SUITE_P(

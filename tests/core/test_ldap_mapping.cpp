@@ -10,15 +10,15 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "ClientConfig.h"
-#include "ClientFactory.h"
-#include "ControlChars.h"
-#include "D_NW.h"
-#include "LdapClient.h"
-#include "LdapSchema.h"
 #include "RecordingUi.h"
-#include "SchemaFileTree.h"
 #include "TempDir.h"
+#include "core/ControlChars.h"
+#include "core/directory/D_NW.h"
+#include "sources/ClientConfig.h"
+#include "sources/ClientFactory.h"
+#include "sources/LdapClient.h"
+#include "sources/LdapSchema.h"
+#include "sources/SchemaFileTree.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -754,9 +754,9 @@ void ExpectOneSkippedNotice(DirClient& client, const std::string& tree) {
     ASSERT_TRUE(load.schema);
     ASSERT_EQ(load.notices.size(), 1u);
     EXPECT_EQ(load.notices[0].code, ldapcode::kBadSchema);
-    EXPECT_FALSE(load.notices[0].explanation.empty());
+    EXPECT_FALSE(load.notices[0].explanation().empty());
     EXPECT_THAT(ClientErrorText(client, ldapcode::kBadSchema),
-                HasSubstr(load.notices[0].explanation));
+                HasSubstr(load.notices[0].explanation()));
 }
 
 TEST_F(SourceTrees, SchemaFilesServeATreeWithTheSkippedDefinitionsReported) {
@@ -890,7 +890,8 @@ TEST_F(SourceTrees, FilesAreReadAgainAtEveryTreeChange) {
     std::filesystem::remove(file);
     EXPECT_EQ(DSChangeCurrentTree(*c, context, "OTHER"), ldapcode::kFileError);
     EXPECT_EQ(ContextTreeName(*c, context), "FILES");
-    EXPECT_EQ(ClientErrorText(*c, ldapcode::kFileError), "0xFFFFFD88 (" + file + ": no such file)");
+    EXPECT_EQ(ClientErrorText(*c, ldapcode::kFileError),
+              "0xFFFFFD88 (" + file + ": No such file or directory)");
     c->dcDropContext(context);
 }
 
@@ -940,10 +941,10 @@ TEST(SchemaFileFolders, FoldersAndPatternsInNameOrderAndHostileEntriesNamed) {
         const SchemaLoad load = source.load();
         if (c.classes.empty()) {
             EXPECT_EQ(load.failure.code, ldapcode::kFileError);
-            EXPECT_THAT(load.failure.explanation, HasSubstr(c.says));
+            EXPECT_THAT(load.failure.explanation(), HasSubstr(c.says));
             continue;
         }
-        ASSERT_EQ(load.failure.code, 0) << load.failure.explanation;
+        ASSERT_EQ(load.failure.code, 0) << load.failure.explanation();
         std::vector<std::string> names;
         for (const SchemaClass& cls : load.schema->classes) names.push_back(cls.name);
         EXPECT_EQ(names, c.classes);
@@ -957,7 +958,7 @@ TEST(SchemaFileFolders, FoldersAndPatternsInNameOrderAndHostileEntriesNamed) {
     for (int i = 0; i < 1001; ++i) dir.write("many/" + std::to_string(i) + ".schema", "");
     const SchemaLoad many =
         SchemaFilesSource(SchemaFilesSettings{{dir.file("many")}, "", {}}).load();
-    EXPECT_THAT(many.failure.explanation, HasSubstr("more than 1000 schema files"));
+    EXPECT_THAT(many.failure.explanation(), HasSubstr("more than 1000 schema files"));
 }
 
 TEST_F(SourceTrees, NothingReadableIsAnError) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Names.h"
+#include "core/Names.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 
 #include <set>
 
-#include "D_NW.h"
 #include "FakeDirClient.h"
+#include "core/directory/D_NW.h"
 
 using ::testing::ElementsAre;
 

@@ -3,9 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "D_NW.h"
 #include "FakeDirClient.h"
 #include "RecordingUi.h"
+#include "core/directory/D_NW.h"
 
 using ::testing::ElementsAre;
 using ::testing::ElementsAreArray;

@@ -5,10 +5,10 @@
 #include <cerrno>
 #include <functional>
 
-#include "ClientFactory.h"
-#include "D_NW.h"
 #include "FakeDirClient.h"
 #include "RecordingUi.h"
+#include "core/directory/D_NW.h"
+#include "sources/ClientFactory.h"
 
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;

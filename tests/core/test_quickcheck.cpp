@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "QuickCheck.h"
+#include "core/compare/QuickCheck.h"
 
 namespace {
 

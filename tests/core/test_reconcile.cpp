@@ -9,12 +9,12 @@
 #include <random>
 #include <set>
 
-#include "LdapSchema.h"
 #include "LdifRecords.h"
-#include "PublishedText.h"
-#include "Reconcile.h"
-#include "SchemaFileTree.h"
-#include "SimulatedClient.h"
+#include "core/directory/SimulatedClient.h"
+#include "core/model/PublishedText.h"
+#include "core/reconcile/Reconcile.h"
+#include "sources/LdapSchema.h"
+#include "sources/SchemaFileTree.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <string>
 
-#include "RegularFile.h"
 #include "TempDir.h"
+#include "core/RegularFile.h"
 
 namespace {
 

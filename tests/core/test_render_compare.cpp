@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "Compare.h"
-#include "Render.h"
+#include "core/compare/Compare.h"
+#include "core/compare/Render.h"
 
 namespace {
 

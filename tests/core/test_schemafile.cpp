@@ -14,12 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "ClientFactory.h"
-#include "DefinitionAccess.h"
 #include "FileSizeLimit.h"
 #include "RecordingUi.h"
-#include "SchemaFile.h"
 #include "TempDir.h"
+#include "core/SchemaFile.h"
+#include "core/directory/DefinitionAccess.h"
+#include "sources/ClientFactory.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 
 #include <fstream>
 
-#include "Names.h"
-#include "SchemaFile.h"
 #include "TempDir.h"
+#include "core/Names.h"
+#include "core/SchemaFile.h"
 
 namespace {
 

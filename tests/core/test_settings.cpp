@@ -7,10 +7,10 @@
 #include <optional>
 #include <string>
 
-#include "D_Ini.h"
-#include "D_Util.h"
 #include "EnvVar.h"
 #include "TempDir.h"
+#include "core/D_Util.h"
+#include "core/ini/D_Ini.h"
 
 using namespace std::string_literals;
 

@@ -12,12 +12,12 @@
 #include <optional>
 #include <sstream>
 
-#include "ClientConfig.h"
-#include "ClientFactory.h"
-#include "D_NW.h"
 #include "RecordingUi.h"
-#include "SimulatedClient.h"
 #include "TempDir.h"
+#include "core/directory/D_NW.h"
+#include "core/directory/SimulatedClient.h"
+#include "sources/ClientConfig.h"
+#include "sources/ClientFactory.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;

@@ -10,14 +10,14 @@
 #include <utility>
 #include <vector>
 
-#include "ClientFactory.h"
-#include "Compare.h"
-#include "LdapMapping.h"
-#include "Reconcile.h"
 #include "RecordingUi.h"
-#include "SchemaFile.h"
 #include "TempDir.h"
-#include "TreeLoading.h"
+#include "core/SchemaFile.h"
+#include "core/TreeLoading.h"
+#include "core/compare/Compare.h"
+#include "core/model/LdapMapping.h"
+#include "core/reconcile/Reconcile.h"
+#include "sources/ClientFactory.h"
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "ControlChars.h"
-#include "D_Util.h"
 #include "RecordingUi.h"
 #include "TempDir.h"
+#include "core/ControlChars.h"
+#include "core/D_Util.h"
 
 using namespace std::string_literals;
 

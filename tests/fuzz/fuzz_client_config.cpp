@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "ClientConfig.h"
-#include "D_NW.h"
-#include "SimulatedClient.h"
+#include "core/directory/D_NW.h"
+#include "core/directory/SimulatedClient.h"
+#include "sources/ClientConfig.h"
 
 namespace {
 

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "D_Ini.h"
-#include "IniFile.h"
+#include "core/ini/D_Ini.h"
+#include "core/ini/IniFile.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "LdapElement.h"
-#include "LdapSchema.h"
-#include "SchemaFileTree.h"
+#include "core/model/LdapElement.h"
+#include "sources/LdapSchema.h"
+#include "sources/SchemaFileTree.h"
 
 namespace {
 

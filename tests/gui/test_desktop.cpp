@@ -19,12 +19,12 @@
 #include <QToolTip>
 #include <QUrl>
 
-#include "Application.h"
-#include "CommandLine.h"
 #include "FakeDirClient.h"
-#include "FindBar.h"
 #include "FormFixture.h"
 #include "TempDir.h"
+#include "gui/Application.h"
+#include "gui/CommandLine.h"
+#include "gui/FindBar.h"
 
 namespace {
 

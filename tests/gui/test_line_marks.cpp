@@ -4,11 +4,11 @@
 
 #include <QStringList>
 
-#include "Compare.h"
-#include "ElementFields.h"
-#include "LdapElement.h"
-#include "LineMarks.h"
-#include "Names.h"
+#include "core/Names.h"
+#include "core/compare/Compare.h"
+#include "core/compare/ElementFields.h"
+#include "core/model/LdapElement.h"
+#include "gui/LineMarks.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "Compare.h"
 #include "FakeDirClient.h"
-#include "FindBar.h"
 #include "FormFixture.h"
-#include "ListDelegate.h"
+#include "core/compare/Compare.h"
+#include "gui/FindBar.h"
+#include "gui/ListDelegate.h"
 
 namespace {
 

@@ -8,9 +8,9 @@
 #include <QTest>
 #include <filesystem>
 
-#include "D_Ini.h"
 #include "FormFixture.h"
 #include "TempDir.h"
+#include "core/ini/D_Ini.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <QTabWidget>
 #include <QTest>
 
-#include "D_Util.h"
 #include "FormFixture.h"
 #include "TempDir.h"
+#include "core/D_Util.h"
 
 namespace {
 

@@ -8,10 +8,10 @@
 #include <QToolButton>
 #include <algorithm>
 
-#include "ClientFactory.h"
 #include "FormFixture.h"
 #include "PublishedTrees.h"
 #include "TempDir.h"
+#include "sources/ClientFactory.h"
 
 namespace {
 

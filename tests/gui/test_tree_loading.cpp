@@ -17,7 +17,12 @@ class DownSource : public SchemaSource {
   public:
     SchemaLoad load() override {
         SchemaLoad load;
-        load.failure = {-634, "DSChangeCurrentTree", "ldap://down.example: cannot connect"};
+        load.failure.code = -634;
+        load.failure.what = "cannot read the schema of";
+        load.failure.source = "the LDAP server";
+        load.failure.where = "ldap://down.example";
+        load.failure.reason = "cannot connect";
+        load.failure.toDo = "check that the server runs";
         return load;
     }
 };
@@ -145,16 +150,25 @@ TEST_F(TreeLoading, AFailedTreeChangeLeavesTheSlotAsItWas) {
         struct Failing {
             const char* tree;
             int writeFailing;  // which write to the context fails: 0 all, -1 none
+            const char* text;
+            const char* detail;
         };
+        // A server in words, what to do last; the simulated directory in its client's codes.
         for (const Failing& failing :
-             {Failing{"DOWN", -1}, Failing{"SALES", 2}, Failing{"LAB_TREE", 0}}) {
+             {Failing{"DOWN", -1, "Cannot read the schema of the LDAP server ldap://down.example",
+                      "Cannot connect.\nCheck that the server runs."},
+              Failing{"SALES", 2, "Error FFFFFD86: DSChangeCurrentTree", nullptr},
+              Failing{"LAB_TREE", 0, "Error FFFFFD86: DSChangeCurrentTree", nullptr}}) {
             SCOPED_TRACE(failing.tree);
             if (failing.writeFailing >= 0)
                 fake->failOn("dcWriteContext", -634,
                              static_cast<std::uint32_t>(failing.writeFailing));
             choose(form->ComboBoxTree1, failing.tree);
             ASSERT_EQ(dialogs.messages.size(), 1u);
-            EXPECT_EQ(dialogs.messages[0].text, "Error FFFFFD86: DSChangeCurrentTree");
+            EXPECT_EQ(dialogs.messages[0].text, failing.text);
+            if (failing.detail) {
+                EXPECT_EQ(dialogs.messages[0].detail, failing.detail);
+            }
             EXPECT_EQ(view(), before);
             EXPECT_TRUE(form->ComboBoxTree1->isEnabled());
             dialogs.messages.clear();

@@ -10,8 +10,8 @@
 #include <QJsonObject>
 
 #include "CliRunner.h"
-#include "LdapSchema.h"
 #include "LiveDirectory.h"
+#include "sources/LdapSchema.h"
 
 namespace family {
 

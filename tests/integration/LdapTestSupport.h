@@ -16,11 +16,11 @@
 #include <string>
 #include <vector>
 
-#include "ClientFactory.h"
-#include "D_NW.h"
 #include "RecordingUi.h"
 #include "TempDir.h"
-#include "TreeSchema.h"
+#include "core/directory/D_NW.h"
+#include "core/model/TreeSchema.h"
+#include "sources/ClientFactory.h"
 
 inline std::string LdapData(const std::string& name) {
     return std::string(KALVIX_TEST_DATA) + "/ldap/" + name;

@@ -10,9 +10,9 @@
 
 #include <cstdlib>
 
-#include "LdapSchema.h"
 #include "LdapTestSupport.h"
 #include "SlapdServer.h"
+#include "sources/LdapSchema.h"
 
 using ::testing::Contains;
 using ::testing::HasSubstr;

@@ -4,9 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "LdapSchema.h"
 #include "LdapTestSupport.h"
 #include "SlapdServer.h"
+#include "sources/LdapSchema.h"
 
 using ::testing::Contains;
 using ::testing::ElementsAre;

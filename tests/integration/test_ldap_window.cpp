@@ -7,9 +7,9 @@
 #include <QPushButton>
 
 #include "FormFixture.h"
-#include "LdapSchema.h"
 #include "LdapTestSupport.h"
 #include "SlapdServer.h"
+#include "sources/LdapSchema.h"
 
 namespace {
 
@@ -84,16 +84,18 @@ TEST_F(LdapWindow, AServerThatCannotBeReadShowsAnErrorAndTheWindowGoesOn) {
 
     choose(form->ComboBoxTree1, "DOWN");
     choose(form->ComboBoxTree2, "REFUSED");
-    // One error dialog each, with the code and the operation, and beneath it the server
-    // and the cause.
+    // One error dialog each, headed with the server, and beneath it the cause and what to do.
     ASSERT_EQ(dialogs.messages.size(), 2u) << messageTexts().join("\n").toStdString();
-    EXPECT_EQ(messageTexts()[0], "Error FFFFFD8F: DSChangeCurrentTree");
-    EXPECT_EQ(messageTexts()[1], "Error FFFFFD63: DSChangeCurrentTree");
+    EXPECT_EQ(messageTexts()[0].toStdString(),
+              "Cannot read the schema of the LDAP server " + down.uri());
+    EXPECT_EQ(messageTexts()[1].toStdString(),
+              "Cannot read the schema of the LDAP server " + server.uri());
     EXPECT_EQ(dialogs.messages[0].detail.toStdString(),
-              down.uri() + ": cannot connect: Can't contact LDAP server");
-    EXPECT_EQ(
-        dialogs.messages[1].detail.toStdString(),
-        server.uri() + ": bind as \"cn=admin,dc=example,dc=com\" refused: Invalid credentials");
+              "Cannot connect: Can't contact LDAP server.\nCheck that the server runs and that "
+              "the directory client configuration gives its address.");
+    EXPECT_EQ(dialogs.messages[1].detail.toStdString(),
+              "Bind as \"cn=admin,dc=example,dc=com\" refused: Invalid credentials.\nCheck the "
+              "bind DN and the password file the directory client configuration names.");
     for (const ShownMessage& m : dialogs.messages) EXPECT_EQ(m.type, DlgType::Error);
     // The client's message table says which server and why.
     EXPECT_EQ(ClientErrorText(form->workspace().client(), ldapcode::kUnreachable),
@@ -123,10 +125,13 @@ TEST_F(LdapWindow, APasswordFileOthersCanReadIsRefusedInTheDialog) {
     makeForm(CreateClientFromConfig(WriteClientConfig(dir, {open})));
     choose(form->ComboBoxTree1, "OPEN");
     ASSERT_EQ(dialogs.messages.size(), 1u) << messageTexts().join("\n").toStdString();
-    EXPECT_EQ(messageTexts()[0], "Error FFFFFD63: DSChangeCurrentTree");
+    EXPECT_EQ(messageTexts()[0].toStdString(),
+              "Cannot read the schema of the LDAP server " + server.uri());
     EXPECT_EQ(dialogs.messages[0].detail.toStdString(),
-              server.uri() + ": permissions 0644 for the password file \"" + password +
-                  "\" are too open; run chmod 600 " + password);
+              "Permissions 0644 for the password file \"" + password +
+                  "\" are too open; run chmod 600 " + password +
+                  ".\nCheck the bind DN and the password file the directory client configuration "
+                  "names.");
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "SimulatedClient.h"
+#include "core/directory/SimulatedClient.h"
 
 class FakeDirClient : public SimulatedClient {
   public:

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "UiHooks.h"
+#include "core/UiHooks.h"
 
 struct ShownDialog {
     DlgType type;

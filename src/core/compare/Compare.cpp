@@ -1,9 +1,9 @@
 // The comparisons of definitions already in hand; fetching them is CompareRuns.cpp's.
-#include "Compare.h"
+#include "core/compare/Compare.h"
 
 #include <unordered_map>
 
-#include "Render.h"
+#include "core/compare/Render.h"
 
 namespace {
 

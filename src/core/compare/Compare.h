@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "Definitions.h"
-#include "Findings.h"
-#include "LdapElement.h"
-#include "Names.h"
-#include "UiHooks.h"
-#include "Workspace.h"
+#include "core/Names.h"
+#include "core/UiHooks.h"
+#include "core/Workspace.h"
+#include "core/compare/Findings.h"
+#include "core/model/Definitions.h"
+#include "core/model/LdapElement.h"
 
 using Lines = std::vector<std::string>;
 using LineFn = std::function<void(const std::string& line)>;

@@ -5,12 +5,12 @@
 #include <memory>
 #include <string>
 
-#include "Compare.h"
-#include "D_Util.h"
-#include "DefinitionAccess.h"
-#include "ElementSets.h"
-#include "QuickCheck.h"
-#include "Render.h"
+#include "core/D_Util.h"
+#include "core/compare/Compare.h"
+#include "core/compare/ElementSets.h"
+#include "core/compare/QuickCheck.h"
+#include "core/compare/Render.h"
+#include "core/directory/DefinitionAccess.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "ElementFields.h"
+#include "core/compare/ElementFields.h"
 
 #include <algorithm>
 #include <unordered_map>
 
-#include "D_Util.h"
-#include "StandardSchema.h"
+#include "core/D_Util.h"
+#include "core/model/StandardSchema.h"
 
 namespace {
 
@@ -41,7 +41,19 @@ const char* const kNoiseExtensions[] = {"x-origin", "x-schema-file"};
 
 std::string Lower(std::string_view s) { return AsciiLower(std::string(s)); }
 
-bool SameWord(std::string_view a, std::string_view b) { return Lower(a) == Lower(b); }
+bool SameAscii(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char p = a[i];
+        char q = b[i];
+        if (p >= 'A' && p <= 'Z') p = static_cast<char>(p - 'A' + 'a');
+        if (q >= 'A' && q <= 'Z') q = static_cast<char>(q - 'A' + 'a');
+        if (p != q) return false;
+    }
+    return true;
+}
+
+bool SameWord(std::string_view a, std::string_view b) { return SameAscii(a, b); }
 
 std::string StripZeros(const std::string& digits) {
     const std::size_t first = digits.find_first_not_of('0');
@@ -309,8 +321,14 @@ class Comparer {
     }
 
     void items(const FieldSpec& f) {
-        std::vector<std::string> x = a_.*f.list;
-        std::vector<std::string> y = b_.*f.list;
+        const std::vector<std::string>& listA = a_.*f.list;
+        const std::vector<std::string>& listB = b_.*f.list;
+        // Most lists are spelled alike, item for item.
+        if (listA.size() == listB.size() &&
+            std::equal(listA.begin(), listA.end(), listB.begin(), SameAscii))
+            return;
+        std::vector<std::string> x = listA;
+        std::vector<std::string> y = listB;
         if (f.kind == K::Names) {
             CancelItems(x, y, [](const std::string&, const std::string&) { return false; });
         } else {
@@ -400,6 +418,15 @@ std::vector<std::string> FilterWords() {
 
 FieldFilter::FieldFilter() {
     for (const char* noise : kNoiseExtensions) labels_.insert(noise);
+    markFields();
+}
+
+// Every comparison asks for every field; the answer is looked up, not worked out.
+void FieldFilter::markFields() {
+    const auto& table = FieldTable();
+    fields_.assign(table.size(), false);
+    for (std::size_t i = 0; i < table.size(); ++i)
+        fields_[i] = labels_.count(Lower(table[i].label)) != 0;
 }
 
 FieldFilter FieldFilter::Parse(std::string_view list, std::vector<std::string>& unknown) {
@@ -434,10 +461,14 @@ FieldFilter FieldFilter::Parse(std::string_view list, std::vector<std::string>& 
             }
         if (!known) unknown.push_back(word);
     }
+    filter.markFields();
     return filter;
 }
 
 bool FieldFilter::ignores(const FieldSpec& field) const {
+    const auto& table = FieldTable();
+    if (&field >= table.data() && &field < table.data() + table.size())
+        return fields_[static_cast<std::size_t>(&field - table.data())];
     return labels_.count(Lower(field.label)) != 0;
 }
 

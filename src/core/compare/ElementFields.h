@@ -11,9 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "Findings.h"
-#include "LdapElement.h"
-#include "PublishedElements.h"
+#include "core/compare/Findings.h"
+#include "core/model/LdapElement.h"
+#include "core/model/PublishedElements.h"
 
 enum class FieldKind : std::uint8_t {
     Oid,     // compared without regard to letter case
@@ -74,8 +74,10 @@ class FieldFilter {
     bool operator==(const FieldFilter&) const = default;
 
   private:
+    void markFields();
     std::set<std::string> labels_;  // lower-cased labels and extension names
     bool extensions_ = false;
+    std::vector<bool> fields_;  // by FieldTable position: left out
 };
 
 // Tree #1's definition a and Tree #2's b of one element, each resolved in its own tree,

@@ -1,6 +1,6 @@
-#include "ElementSets.h"
+#include "core/compare/ElementSets.h"
 
-#include "D_Util.h"
+#include "core/D_Util.h"
 
 #include <set>
 #include <unordered_map>

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "ElementFields.h"
-#include "Findings.h"
-#include "PublishedElements.h"
-#include "TreeSchema.h"
+#include "core/compare/ElementFields.h"
+#include "core/compare/Findings.h"
+#include "core/model/PublishedElements.h"
+#include "core/model/TreeSchema.h"
 
 // The name a finding gives an element: its first NAME, else its OID.
 std::string ElementShownName(const LdapElement& element);

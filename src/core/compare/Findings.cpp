@@ -1,9 +1,9 @@
-#include "Findings.h"
+#include "core/compare/Findings.h"
 
 #include <algorithm>
 
-#include "Definitions.h"
-#include "LdapElement.h"
+#include "core/model/Definitions.h"
+#include "core/model/LdapElement.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "QuickCheck.h"
+#include "core/compare/QuickCheck.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "AsciiFold.h"
+#include "core/AsciiFold.h"
 
 namespace {
 

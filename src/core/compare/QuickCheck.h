@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Names.h"
+#include "core/Names.h"
 
 struct QuickCheckLists {
     NameList unique1;  // Tree #1's names that Tree #2 lacks, in Tree #1's order

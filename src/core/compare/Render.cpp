@@ -1,7 +1,7 @@
-#include "Render.h"
+#include "core/compare/Render.h"
 
-#include "ElementFields.h"
-#include "Names.h"
+#include "core/Names.h"
+#include "core/compare/ElementFields.h"
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "Definitions.h"
-#include "LdapElement.h"
-#include "PublishedElements.h"
+#include "core/model/Definitions.h"
+#include "core/model/LdapElement.h"
+#include "core/model/PublishedElements.h"
 
 // Sorts each item list of info in place, as the rendering shows them sorted.
 std::vector<std::string> DisplayClass(const std::string& className, TClassInfo& info);

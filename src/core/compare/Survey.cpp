@@ -1,13 +1,13 @@
-#include "Survey.h"
+#include "core/compare/Survey.h"
 
 #include <algorithm>
 #include <map>
 #include <set>
 #include <utility>
 
-#include "Definitions.h"
-#include "LdapElement.h"
-#include "Names.h"
+#include "core/Names.h"
+#include "core/model/Definitions.h"
+#include "core/model/LdapElement.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "Findings.h"
+#include "core/compare/Findings.h"
 
 struct SurveySource {
     std::string name;    // the tree's name

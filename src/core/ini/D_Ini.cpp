@@ -1,9 +1,9 @@
-#include "D_Ini.h"
+#include "core/ini/D_Ini.h"
 
 #include <limits>
 
-#include "ConfigFiles.h"
-#include "D_Util.h"
+#include "core/ConfigFiles.h"
+#include "core/D_Util.h"
 
 void EraseAllSections(IniFile& file) {
     for (const std::string& section : file.ReadSections()) file.EraseSection(section);

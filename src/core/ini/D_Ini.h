@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "IniFile.h"
-#include "Names.h"
+#include "core/Names.h"
+#include "core/ini/IniFile.h"
 
 void EraseAllSections(IniFile& file);
 void WriteStringIfChanged(IniFile& file, const std::string& section, const std::string& key,

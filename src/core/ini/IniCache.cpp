@@ -3,7 +3,7 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "IniDocument.h"
+#include "core/ini/IniDocument.h"
 
 std::shared_ptr<IniDocument> AcquireDocument(const std::string& fileName, IniFile::Mode mode) {
     std::string key;

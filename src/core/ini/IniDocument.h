@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "IniFile.h"
-#include "IniText.h"
+#include "core/ini/IniFile.h"
+#include "core/ini/IniText.h"
 
 namespace ini {
 

@@ -18,12 +18,12 @@
 // one timestamp tick of the file system can go unseen until the next change.
 //
 // Objects on one path share one parsed copy; they must be used from one thread.
-#include "IniFile.h"
+#include "core/ini/IniFile.h"
 
 #include <cstring>
 #include <limits>
 
-#include "IniDocument.h"
+#include "core/ini/IniDocument.h"
 
 using namespace ini;
 

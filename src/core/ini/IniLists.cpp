@@ -1,7 +1,7 @@
 // Whole sections: the section names, the keys and the key=value lines of one section.
 #include <cstdint>
 
-#include "IniDocument.h"
+#include "core/ini/IniDocument.h"
 
 using namespace ini;
 

@@ -6,9 +6,9 @@
 #include <cerrno>
 #include <cstring>
 
-#include "IniDocument.h"
-#include "LineBreaks.h"
-#include "RegularFile.h"
+#include "core/RegularFile.h"
+#include "core/ini/IniDocument.h"
+#include "core/ini/LineBreaks.h"
 
 namespace ini {
 

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "AsciiFold.h"
+#include "core/AsciiFold.h"
 
 namespace ini {
 

@@ -15,8 +15,8 @@
 #include <mutex>
 #include <utility>
 
-#include "IniDocument.h"
-#include "RegularFile.h"
+#include "core/RegularFile.h"
+#include "core/ini/IniDocument.h"
 
 namespace ini {
 

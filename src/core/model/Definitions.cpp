@@ -1,4 +1,4 @@
-#include "Definitions.h"
+#include "core/model/Definitions.h"
 
 std::string_view ClassItemLabel(int kind) {
     static const char* const labels[kClassItemKinds] = {"Super Class",

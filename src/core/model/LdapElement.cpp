@@ -1,4 +1,4 @@
-#include "LdapElement.h"
+#include "core/model/LdapElement.h"
 
 #include <algorithm>
 #include <array>

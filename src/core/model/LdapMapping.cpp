@@ -1,4 +1,4 @@
-#include "LdapMapping.h"
+#include "core/model/LdapMapping.h"
 
 #include <algorithm>
 #include <charconv>
@@ -7,10 +7,10 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "ControlChars.h"
-#include "D_NW.h"
-#include "D_Util.h"
-#include "PublishedText.h"
+#include "core/ControlChars.h"
+#include "core/D_Util.h"
+#include "core/directory/D_NW.h"
+#include "core/model/PublishedText.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <utility>
 #include <vector>
 
-#include "PublishedSchema.h"
-#include "TreeSchema.h"
+#include "core/model/PublishedSchema.h"
+#include "core/model/TreeSchema.h"
 
 // The raw definitions of one schema, each one description as published, by the subschema
 // attribute that holds it.

@@ -1,8 +1,8 @@
-#include "PublishedElements.h"
+#include "core/model/PublishedElements.h"
 
-#include "D_Util.h"
+#include "core/D_Util.h"
 
-#include "StandardSchema.h"
+#include "core/model/StandardSchema.h"
 
 bool PublishedElements::empty() const {
     for (const auto& list : lists_)
@@ -45,6 +45,14 @@ int InheritedSlot(std::string LdapElement::*field) {
 void PublishedElements::indexDefiners() {
     const auto& types = of(ElementType::AttributeType);
     const int n = static_cast<int>(types.size());
+    // Each type's super type, looked up once for the four fields.
+    std::vector<int> sup(types.size(), -1);
+    for (int i = 0; i < n; ++i) {
+        const LdapElement& e = types[static_cast<std::size_t>(i)];
+        if (e.sup.empty()) continue;
+        if (const LdapElement* s = find(ElementType::AttributeType, e.sup.front()))
+            sup[static_cast<std::size_t>(i)] = static_cast<int>(s - types.data());
+    }
     std::vector<char> onPath(types.size(), 0);
     std::vector<int> path;
     for (int slot = 0; slot < 4; ++slot) {
@@ -57,7 +65,7 @@ void PublishedElements::indexDefiners() {
             path.clear();
             int j = i;
             int result = -1;
-            for (;;) {
+            while (j >= 0) {
                 const auto at = static_cast<std::size_t>(j);
                 if (found[at] != kUnknown) {
                     result = found[at];
@@ -66,15 +74,11 @@ void PublishedElements::indexDefiners() {
                 if (onPath[at] != 0) break;  // a SUP cycle gives nothing
                 onPath[at] = 1;
                 path.push_back(j);
-                const LdapElement& e = types[at];
-                if (!(e.*field).empty()) {
+                if (!(types[at].*field).empty()) {
                     result = j;
                     break;
                 }
-                const LdapElement* sup =
-                    e.sup.empty() ? nullptr : find(ElementType::AttributeType, e.sup.front());
-                if (sup == nullptr) break;
-                j = static_cast<int>(sup - types.data());
+                j = sup[at];
             }
             for (const int p : path) {
                 found[static_cast<std::size_t>(p)] = result;

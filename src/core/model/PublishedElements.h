@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "LdapElement.h"
+#include "core/model/LdapElement.h"
 
 class PublishedElements {
   public:

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "DirClient.h"
-#include "LdapElement.h"
-#include "PublishedElements.h"
+#include "core/directory/DirClient.h"
+#include "core/model/LdapElement.h"
+#include "core/model/PublishedElements.h"
 
 struct PublishedDefinition {
     std::string oid;  // OID macros expanded; may be a name-form OID

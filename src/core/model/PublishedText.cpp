@@ -1,12 +1,12 @@
-#include "PublishedText.h"
+#include "core/model/PublishedText.h"
 
 #include <algorithm>
 #include <optional>
 #include <unordered_map>
 
-#include "D_Util.h"
-#include "LdapMapping.h"
-#include "PublishedElements.h"
+#include "core/D_Util.h"
+#include "core/model/LdapMapping.h"
+#include "core/model/PublishedElements.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "LdapElement.h"
-#include "PublishedSchema.h"
+#include "core/model/LdapElement.h"
+#include "core/model/PublishedSchema.h"
 
 // Blanks outside quoted strings become single spaces; every bare word that is an OID macro
 // ("OLcfgAt:1", with or without a {len} bound) is replaced by its expansion.

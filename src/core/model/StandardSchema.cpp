@@ -1,4 +1,4 @@
-#include "StandardSchema.h"
+#include "core/model/StandardSchema.h"
 
 #include <array>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "TreeSchema.h"
+#include "core/model/TreeSchema.h"
 
-#include "Names.h"
+#include "core/Names.h"
 
 void TreeSchema::index() {
     published.index();

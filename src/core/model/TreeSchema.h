@@ -11,8 +11,9 @@
 #include <utility>
 #include <vector>
 
-#include "DirClient.h"
-#include "PublishedElements.h"
+#include "core/SourceProblem.h"
+#include "core/directory/DirClient.h"
+#include "core/model/PublishedElements.h"
 
 struct SchemaClass {
     std::string name;
@@ -73,20 +74,12 @@ struct TreeSchema {
     std::unordered_map<std::string, std::size_t> attrIndex_;
 };
 
-// A directory error as the user meets it: "Error %04X: " and the operation, with the
-// explanation beneath.
-struct DirectoryMessage {
-    DirCode code = 0;
-    std::string operation;
-    std::string explanation;
-};
-
 // The outcome of reading a tree whole: the schema, else the failure (its code not 0); and
 // what the user should hear about a schema read with gaps (the definitions left out).
 struct SchemaLoad {
     std::shared_ptr<const TreeSchema> schema;
-    DirectoryMessage failure;
-    std::vector<DirectoryMessage> notices;
+    SourceProblem failure;
+    std::vector<SourceProblem> notices;
 };
 
 // A tree that is read whole from somewhere (an LDAP server, schema files, LDIF dumps),

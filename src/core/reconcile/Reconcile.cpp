@@ -1,14 +1,14 @@
-#include "Reconcile.h"
+#include "core/reconcile/Reconcile.h"
 
 #include <cstddef>
 #include <optional>
 #include <unordered_map>
 #include <utility>
 
-#include "D_Util.h"
-#include "LdapMapping.h"
-#include "PublishedText.h"
-#include "ReconcileDetail.h"
+#include "core/D_Util.h"
+#include "core/model/LdapMapping.h"
+#include "core/model/PublishedText.h"
+#include "core/reconcile/ReconcileDetail.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "PublishedSchema.h"
-#include "Workspace.h"
+#include "core/Workspace.h"
+#include "core/model/PublishedSchema.h"
 
 enum class LdifDialect {
     Rfc4512,   // a modify of the subschema entry (389 DS, NetWare-descended directories)

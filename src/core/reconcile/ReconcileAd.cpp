@@ -7,9 +7,9 @@
 #include <set>
 #include <unordered_map>
 
-#include "D_Util.h"
-#include "LdapMapping.h"
-#include "ReconcileDetail.h"
+#include "core/D_Util.h"
+#include "core/model/LdapMapping.h"
+#include "core/reconcile/ReconcileDetail.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "Reconcile.h"
+#include "core/reconcile/Reconcile.h"
 
 namespace reconcile {
 

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <string>
 
-#include "ControlChars.h"
-#include "Reconcile.h"
-#include "ReconcileDetail.h"
+#include "core/ControlChars.h"
+#include "core/reconcile/Reconcile.h"
+#include "core/reconcile/ReconcileDetail.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 // quoted, lines ending in CR LF. Names are written as the JSON documents write them:
 // UTF-8 where valid, else one byte a character. A line break inside a name stays inside
 // its quoted field.
-#include "Names.h"
-#include "Output.h"
+#include "core/Names.h"
+#include "core/writers/Output.h"
 
 namespace {
 

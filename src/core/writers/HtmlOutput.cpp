@@ -1,8 +1,8 @@
 // The HTML pages: the comparison report (HtmlReport) for a comparison and a quick check,
 // and a survey's page: a summary table, the drift matrix and each definition's findings,
 // which the matrix's rows link to. One self-contained page: inline style, no script.
-#include "Compare.h"
-#include "Output.h"
+#include "core/compare/Compare.h"
+#include "core/writers/Output.h"
 
 namespace {
 

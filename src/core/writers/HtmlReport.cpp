@@ -1,6 +1,6 @@
-#include "HtmlReport.h"
+#include "core/writers/HtmlReport.h"
 
-#include "D_Util.h"
+#include "core/D_Util.h"
 
 #include <QDateTime>
 #include <QString>
@@ -10,10 +10,10 @@
 #include <set>
 #include <string_view>
 
-#include "Compare.h"
-#include "Definitions.h"
-#include "ElementSets.h"
-#include "Names.h"
+#include "core/Names.h"
+#include "core/compare/Compare.h"
+#include "core/compare/ElementSets.h"
+#include "core/model/Definitions.h"
 
 namespace {
 

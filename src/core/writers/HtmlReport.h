@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "Findings.h"
-#include "QuickCheck.h"
-#include "Workspace.h"
+#include "core/Workspace.h"
+#include "core/compare/Findings.h"
+#include "core/compare/QuickCheck.h"
 
 struct ReportTree {
     std::string name;    // the tree's name

@@ -1,4 +1,4 @@
-#include "Json.h"
+#include "core/writers/Json.h"
 
 #include <cstdio>
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Names.h"
+#include "core/Names.h"
 
 class JsonWriter {
   public:

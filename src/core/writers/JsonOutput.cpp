@@ -1,10 +1,10 @@
 // The JSON documents: a comparison, a quick check and a survey. Members and parts that
 // only published definitions give appear only when a tree has them, so the documents of
 // other trees read as they always have.
-#include "Compare.h"
-#include "Definitions.h"
-#include "Json.h"
-#include "Output.h"
+#include "core/compare/Compare.h"
+#include "core/model/Definitions.h"
+#include "core/writers/Json.h"
+#include "core/writers/Output.h"
 
 namespace {
 

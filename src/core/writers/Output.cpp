@@ -1,4 +1,4 @@
-#include "Output.h"
+#include "core/writers/Output.h"
 
 void OutputWriter::finding(const Finding&, const OutputFn&) {}
 

@@ -12,11 +12,11 @@
 #include <string_view>
 #include <vector>
 
-#include "Findings.h"
-#include "HtmlReport.h"
-#include "QuickCheck.h"
-#include "Survey.h"
-#include "Workspace.h"
+#include "core/Workspace.h"
+#include "core/compare/Findings.h"
+#include "core/compare/QuickCheck.h"
+#include "core/compare/Survey.h"
+#include "core/writers/HtmlReport.h"
 
 enum class OutputFormat : std::uint8_t { Text, Json, Html, Csv };
 

@@ -1,7 +1,7 @@
 // Lines, as the window's lists show them: one line stays one line (control characters
 // escaped) and nothing in a name drives the terminal.
-#include "ControlChars.h"
-#include "Output.h"
+#include "core/ControlChars.h"
+#include "core/writers/Output.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <filesystem>
 #include <memory>
 
-#include "D_Ini.h"
+#include "core/ini/D_Ini.h"
 
-#include "ClientFactory.h"
 #include "ScriptedDialogs.h"
-#include "TMainForm.h"
+#include "gui/TMainForm.h"
+#include "sources/ClientFactory.h"
 
 // Failures show a list's lines as text.
 inline void PrintTo(const QString& text, std::ostream* out) {

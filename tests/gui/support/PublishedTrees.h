@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "TreeSchema.h"
+#include "core/model/TreeSchema.h"
 
 // A published element with its OID, one name and its text; other fields are set by the
 // caller.

@@ -8,8 +8,8 @@
 #include <optional>
 #include <vector>
 
-#include "D_Win.h"
-#include "Dialogs.h"
+#include "core/D_Win.h"
+#include "gui/Dialogs.h"
 
 struct ShownMessage {
     DlgType type;

@@ -11,10 +11,10 @@
 #include <QTest>
 #include <cstdio>
 
-#include "Application.h"
-#include "ClientFactory.h"
-#include "FindBar.h"
-#include "TMainForm.h"
+#include "gui/Application.h"
+#include "gui/FindBar.h"
+#include "gui/TMainForm.h"
+#include "sources/ClientFactory.h"
 
 namespace {
 

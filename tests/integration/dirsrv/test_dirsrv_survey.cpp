@@ -40,14 +40,14 @@ std::string VerdictOf(const QJsonObject& doc) {
             for (const QJsonValue& v : part[list].toArray()) names.insert(Lower(Text(v)));
         for (const QJsonValue& v : part["differences"].toArray()) {
             names.insert(Lower(Text(v[keys[p]])));
-            if (v["kind"].toString() == "Field") ++fields;
+            if (v["kind"].toString() == "Field" || v["kind"].toString() == "Item") ++fields;
         }
         counts[p] = names.size();
     }
     std::set<std::string> elements;
     for (const QJsonValue& v : doc["elements"].toArray()) {
         elements.insert(Text(v["type"]) + " " + Lower(Text(v["name"])));
-        if (v["kind"].toString() == "Field") ++fields;
+        if (v["kind"].toString() == "Field" || v["kind"].toString() == "Item") ++fields;
     }
     counts[2] = elements.size();
     std::vector<std::string> said;

@@ -1,4 +1,4 @@
-#include "D_NW.h"
+#include "core/directory/D_NW.h"
 
 #include <array>
 #include <cerrno>
@@ -6,7 +6,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "D_Util.h"
+#include "core/D_Util.h"
 
 namespace {
 

@@ -1,12 +1,21 @@
-#include "SimulatedClient.h"
+#include "core/directory/SimulatedClient.h"
 
-#include "LdapSchema.h"
+#include "core/model/LdapMapping.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 
-#include "Names.h"
+#include "core/Names.h"
+
+SimTree ServedTree(const TreeSchema& schema) {
+    SimTree tree;
+    tree.defaultContext = schema.defaultContext;
+    tree.classes = schema.classes;
+    tree.attributes = schema.attributes;
+    tree.published = std::make_shared<PublishedSchema>(PublishedView(schema));
+    return tree;
+}
 
 namespace {
 
@@ -144,7 +153,7 @@ DirCode SimulatedClient::treeOf(std::size_t index, std::shared_ptr<SimTree>& tre
     }
     const SchemaLoad load = c.source->load();
     if (load.failure.code != 0) {
-        sourceMessages_[load.failure.code] = load.failure.explanation;
+        sourceMessages_[load.failure.code] = load.failure.explanation();
         return load.failure.code;
     }
     // Through the client's own operations a source tree reads as its records; the window and
@@ -165,9 +174,9 @@ class ExplainedSource : public SchemaSource {
     std::string treeName() override { return source_->treeName(); }
     SchemaLoad load() override {
         SchemaLoad load = source_->load();
-        if (load.failure.code != 0) messages_[load.failure.code] = load.failure.explanation;
-        for (const DirectoryMessage& notice : load.notices)
-            messages_[notice.code] = notice.explanation;
+        if (load.failure.code != 0) messages_[load.failure.code] = load.failure.explanation();
+        for (const SourceProblem& notice : load.notices)
+            messages_[notice.code] = notice.explanation();
         return load;
     }
 

@@ -1,8 +1,8 @@
-#include "LdapSchema.h"
+#include "sources/LdapSchema.h"
 
 #include <memory>
 
-#include "D_Util.h"
+#include "core/D_Util.h"
 
 std::string UnescapeSchemaText(const std::string& text) {
     std::string out;
@@ -32,15 +32,6 @@ std::string EscapeInnerApostrophes(const std::string& text) {
             out += text[i];
     }
     return out;
-}
-
-SimTree ServedTree(const TreeSchema& schema) {
-    SimTree tree;
-    tree.defaultContext = schema.defaultContext;
-    tree.classes = schema.classes;
-    tree.attributes = schema.attributes;
-    tree.published = std::make_shared<PublishedSchema>(PublishedView(schema));
-    return tree;
 }
 
 SchemaMapping MapSchema(const SchemaDefinitions& definitions) {

@@ -1,10 +1,10 @@
-#include "DefinitionAccess.h"
+#include "core/directory/DefinitionAccess.h"
 
 #include <unordered_set>
 
-#include "D_Util.h"
-#include "Names.h"
-#include "SchemaFile.h"
+#include "core/D_Util.h"
+#include "core/Names.h"
+#include "core/SchemaFile.h"
 
 namespace {
 

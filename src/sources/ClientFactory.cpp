@@ -1,4 +1,4 @@
-#include "ClientFactory.h"
+#include "sources/ClientFactory.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -7,11 +7,11 @@
 #include <optional>
 #include <vector>
 
-#include "ClientConfig.h"
-#include "ConfigFiles.h"
-#include "D_Util.h"
-#include "RegularFile.h"
-#include "SimulatedClient.h"
+#include "core/ConfigFiles.h"
+#include "core/D_Util.h"
+#include "core/RegularFile.h"
+#include "core/directory/SimulatedClient.h"
+#include "sources/ClientConfig.h"
 
 namespace {
 

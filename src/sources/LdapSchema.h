@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "LdapMapping.h"
-#include "SimulatedClient.h"
+#include "core/directory/SimulatedClient.h"
+#include "core/model/LdapMapping.h"
 
 // The codes the LDAP server and schema file trees answer with, in the ranges a NetWare
 // client uses. The message table of the client explains each failure in full.
@@ -27,9 +27,6 @@ struct SchemaMapping {
     std::vector<SkippedDefinition> skipped;
 };
 
-// The tree a mapped schema is served as: its classes, attributes and published
-// definitions, with the schema's origin.
-SimTree ServedTree(const TreeSchema& schema);
 // The whole mapping, served: names, flags, identifiers, item lists, syntaxes and bounds.
 SchemaMapping MapSchema(const SchemaDefinitions& definitions);
 

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "DirClient.h"
-#include "Names.h"
-#include "UiHooks.h"
+#include "core/Names.h"
+#include "core/UiHooks.h"
+#include "core/directory/DirClient.h"
 
 // The buffers of the schema reads: requests (and the reply of one attribute definition),
 // the class-name read's reply, and the buffer every name is written into.

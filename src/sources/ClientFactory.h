@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "DirClient.h"
+#include "core/directory/DirClient.h"
+#include "core/directory/UnavailableClient.h"
 
 // The configuration named by KALVIX_CLIENT, else kalvix-client.json found as
 // FindConfigFile does: the user's, else the one at the old place, else the system-wide one.
@@ -15,9 +16,6 @@ std::unique_ptr<DirClient> CreateConfiguredClient();
 // The client a configuration file describes; when the file or a tree description it names
 // is missing or malformed, a client that cannot start and says why.
 std::unique_ptr<DirClient> CreateClientFromConfig(const std::string& path);
-// A client that cannot start: dcStartup gives 0xFFFF, and its message library (when
-// reason is not empty) explains why.
-std::unique_ptr<DirClient> CreateUnavailableClient(const std::string& reason);
 
 // No configuration to read: KALVIX_CLIENT is not set and no kalvix-client.json is found.
 bool NoClientConfig();

@@ -1,4 +1,4 @@
-#include "SchemaFileTree.h"
+#include "sources/SchemaFileTree.h"
 
 #include <dirent.h>
 #include <fnmatch.h>
@@ -16,8 +16,8 @@
 #include <optional>
 #include <set>
 
-#include "ClientConfig.h"
-#include "D_Util.h"
+#include "core/D_Util.h"
+#include "sources/ClientConfig.h"
 
 namespace {
 
@@ -423,30 +423,54 @@ SchemaLoad SchemaFilesSource::load() {
     SchemaLoad out;
     SchemaDefinitions definitions;
     std::vector<SkippedDefinition> skipped;
+    const std::string shown = FilesShown(settings_.files);
+    // What the files are, as far as their names and then their contents tell.
+    const bool one = settings_.files.size() == 1;
+    bool ldif = settings_.format == SchemaFileFormat::Ldif ||
+                (settings_.format == SchemaFileFormat::Detect && one &&
+                 AsciiLower(settings_.files.front()).ends_with(".ldif"));
+    const auto problem = [&](DirCode code, const std::string& where, const std::string& reason,
+                             int systemError = 0) {
+        SourceProblem p;
+        p.code = code;
+        p.what = "cannot read";
+        p.source = ldif ? (one ? "the LDIF dump" : "the LDIF dumps")
+                        : (one ? "the schema file" : "the schema files");
+        p.where = where;
+        // The readers' messages begin with the path they are about.
+        p.reason = ReasonAfter(reason, where);
+        if (systemError != 0) p.reason.clear();
+        p.systemError = systemError;
+        p.toDo = "check the files the directory client configuration names";
+        return p;
+    };
     // Folders and patterns are looked at afresh each time, so new files show.
     std::vector<std::string> files;
     std::string error;
     if (!ExpandFiles(settings_.files, files, error)) {
-        out.failure = {ldapcode::kFileError, "DSChangeCurrentTree", error};
+        out.failure = problem(ldapcode::kFileError, shown, error);
         return out;
     }
     std::size_t bytes = 0;
     for (const std::string& path : files) {
         QByteArray data;
-        if (!ReadClientFile(path, data, error)) {
-            out.failure = {ldapcode::kFileError, "DSChangeCurrentTree", error};
+        int systemError = 0;
+        if (!ReadClientFile(path, data, error, &systemError)) {
+            out.failure =
+                problem(ldapcode::kFileError, path, error, systemError == ENOENT ? systemError : 0);
             return out;
         }
         bytes += static_cast<std::size_t>(data.size());
         if (bytes > kMaxSchemaBytes) {
-            out.failure = {ldapcode::kFileError, "DSChangeCurrentTree",
-                           FilesShown(settings_.files) + ": the schema files hold more than " +
-                               std::to_string(kMaxSchemaBytes >> 20) + " MiB"};
+            out.failure =
+                problem(ldapcode::kFileError, shown,
+                        "they hold more than " + std::to_string(kMaxSchemaBytes >> 20) + " MiB");
             return out;
         }
         const std::string text = data.toStdString();
         SchemaFileFormat format = settings_.format;
         if (format == SchemaFileFormat::Detect) format = DetectSchemaFileFormat(path, text);
+        if (one) ldif = format == SchemaFileFormat::Ldif;
         if (format == SchemaFileFormat::Ldif)
             ParseLdifText(text, definitions, skipped, path);
         else
@@ -454,21 +478,26 @@ SchemaLoad SchemaFilesSource::load() {
     }
     auto schema = std::make_shared<TreeSchema>(MapLdapSchema(definitions));
     schema->skipped.insert(schema->skipped.begin(), skipped.begin(), skipped.end());
-    const std::string source = FilesShown(settings_.files);
     if (schema->classes.empty() && schema->attributes.empty()) {
-        if (schema->skipped.empty())
-            out.failure = {ldapcode::kNoSubschema, "DSChangeCurrentTree",
-                           source + ": no object class or attribute type definitions"};
-        else
-            out.failure = {ldapcode::kBadSchema, "DSChangeCurrentTree",
-                           SkippedDefinitionsText(schema->skipped, source + " (nothing readable)")};
+        if (schema->skipped.empty()) {
+            out.failure = problem(ldapcode::kNoSubschema, shown,
+                                  "no object class or attribute type definitions");
+        } else {
+            out.failure = problem(ldapcode::kBadSchema, shown,
+                                  SkippedDefinitionsText(schema->skipped, "nothing readable"));
+            out.failure.toDo = "mend the definitions named";
+        }
         return out;
     }
     schema->defaultContext = settings_.defaultContext;
-    schema->origin.description = source;
-    if (!schema->skipped.empty())
-        out.notices.push_back({ldapcode::kBadSchema, "U_DSReadAvailableAttributes",
-                               SkippedDefinitionsText(schema->skipped, source)});
+    schema->origin.description = shown;
+    if (!schema->skipped.empty()) {
+        SourceProblem notice =
+            problem(ldapcode::kBadSchema, shown, SkippedDefinitionsText(schema->skipped, shown));
+        notice.what = "is read without the definitions that do not parse";
+        notice.toDo = "mend the definitions named";
+        out.notices.push_back(std::move(notice));
+    }
     out.schema = std::move(schema);
     return out;
 }

@@ -1,7 +1,7 @@
 // The client of a workstation without a usable directory client configuration.
 #include <cstring>
 
-#include "ClientFactory.h"
+#include "core/directory/UnavailableClient.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "LdapSchema.h"
-#include "SimulatedClient.h"
+#include "core/directory/SimulatedClient.h"
+#include "sources/LdapSchema.h"
 
 enum class SchemaFileFormat {
     Detect,  // by the name's extension (.schema, .ldif), else by the first line

@@ -1,8 +1,8 @@
-#include "ConnectionKind.h"
+#include "sources/ConnectionKind.h"
 
-#include "ClientConfig.h"
-#include "ClientFactory.h"
-#include "Names.h"
+#include "core/Names.h"
+#include "sources/ClientConfig.h"
+#include "sources/ClientFactory.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "ClientConfig.h"
+#include "sources/ClientConfig.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -13,9 +13,9 @@
 #include <cstring>
 #include <set>
 
-#include "D_NW.h"
-#include "LdapClient.h"
-#include "RegularFile.h"
+#include "core/RegularFile.h"
+#include "core/directory/D_NW.h"
+#include "sources/LdapClient.h"
 
 namespace {
 
@@ -515,10 +515,12 @@ bool ParseOidBytes(const std::string& hex, Asn1Id& id, std::string& error) {
     return true;
 }
 
-bool ReadClientFile(const std::string& path, QByteArray& data, std::string& error) {
+bool ReadClientFile(const std::string& path, QByteArray& data, std::string& error,
+                    int* systemError) {
     // Opened without blocking: a FIFO in place of the file must not stop the program.
     RegularFile file(path);
     if (!file.ok()) {
+        if (systemError && file.error() > 0) *systemError = file.error();
         if (file.error() == ENOENT)
             error = path + ": no such file";
         else if (file.error() == EISDIR)

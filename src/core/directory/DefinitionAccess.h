@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "Definitions.h"
-#include "UiHooks.h"
-#include "Workspace.h"
+#include "core/UiHooks.h"
+#include "core/Workspace.h"
+#include "core/model/Definitions.h"
 
 // Both give false when a directory read failed (the definition is then not the whole one).
 bool GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& className,

@@ -47,7 +47,7 @@
 #include <string>
 #include <vector>
 
-#include "SimulatedClient.h"
+#include "core/directory/SimulatedClient.h"
 
 struct ConnectionConfig {
     std::string treeName;  // as the client reports it; may be empty for a source's tree
@@ -84,7 +84,8 @@ bool ParseTreeDescription(const QByteArray& data, SimTree& tree, std::string& er
 bool ReadTreeDescription(const std::string& path, SimTree& tree, std::string& error);
 
 // A whole file of at most 64 MiB; false with what is wrong, naming the file.
-bool ReadClientFile(const std::string& path, QByteArray& data, std::string& error);
+bool ReadClientFile(const std::string& path, QByteArray& data, std::string& error,
+                    int* systemError = nullptr);
 
 // "2.5.6.6" as a BER object identifier: tag 6, length, content.
 bool EncodeOid(const std::string& dotted, Asn1Id& id, std::string& error);

@@ -13,9 +13,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "DirClient.h"
-#include "PublishedSchema.h"
-#include "TreeSchema.h"
+#include "core/directory/DirClient.h"
+#include "core/model/PublishedSchema.h"
+#include "core/model/TreeSchema.h"
 
 // The codes this client answers with. Connection codes are 16-bit; directory codes are
 // negative, in the ranges a NetWare client uses.
@@ -87,6 +87,10 @@ struct SimDirectory {
 // The form under which a tree name is looked up: at most 32 characters, trailing
 // underscores dropped, ASCII letters upper-cased.
 std::string TreeLookupKey(const std::string& name);
+
+// The tree a mapped schema is served as: its classes, attributes and published
+// definitions, with the schema's origin.
+SimTree ServedTree(const TreeSchema& schema);
 
 class SimulatedClient : public DirClient {
   public:

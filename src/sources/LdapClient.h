@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "SimulatedClient.h"
+#include "core/directory/SimulatedClient.h"
 
 // What a schema read may take from a server: as much as one schema file may hold, many
 // times any published schema. The tree built from it takes over ten times as much memory.

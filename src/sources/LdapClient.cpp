@@ -1,4 +1,4 @@
-#include "LdapClient.h"
+#include "sources/LdapClient.h"
 
 #include <arpa/inet.h>
 #include <ldap.h>
@@ -18,10 +18,10 @@
 #include <cstring>
 #include <mutex>
 
-#include "D_Util.h"
-#include "LdapSchema.h"
-#include "RegularFile.h"
-#include "SchemaFileTree.h"
+#include "core/D_Util.h"
+#include "core/RegularFile.h"
+#include "sources/LdapSchema.h"
+#include "sources/SchemaFileTree.h"
 
 namespace {
 
@@ -776,10 +776,46 @@ std::string LdapTreeSource::treeName() {
     return LdapUriHost(settings_.uri);
 }
 
+namespace {
+
+// What to do about a failure, by its kind.
+std::string WhatToDo(DirCode code) {
+    switch (code) {
+        case ldapcode::kUnreachable:
+        case ldapcode::kTimedOut:
+            return "check that the server runs and that the directory client configuration "
+                   "gives its address";
+        case ldapcode::kBindRefused:
+            return "check the bind DN and the password file the directory client configuration "
+                   "names";
+        case ldapcode::kNoAccess:
+        case ldapcode::kNoSubschema:
+            return "bind as a user who may read the schema";
+        case ldapcode::kBadSchema:
+            return "mend the definitions named";
+        default:
+            return {};
+    }
+}
+
+}  // namespace
+
 SchemaLoad LdapTreeSource::load() {
     SchemaLoad out;
-    auto failed = [&out](const Failure& f) {
-        out.failure = {f.code, "DSChangeCurrentTree", f.message};
+    const std::string& uri = settings_.uri;
+    const auto problem = [&uri](const Failure& f) {
+        SourceProblem p;
+        p.code = f.code;
+        p.what = "cannot read the schema of";
+        p.source = "the LDAP server";
+        p.where = uri;
+        // The connection's messages begin with the server's address.
+        p.reason = ReasonAfter(f.message, uri);
+        p.toDo = WhatToDo(f.code);
+        return p;
+    };
+    auto failed = [&out, &problem](const Failure& f) {
+        out.failure = problem(f);
         return out;
     };
     Connection connection(settings_);
@@ -812,9 +848,12 @@ SchemaLoad LdapTreeSource::load() {
     schema->origin.server = true;
     schema->origin.subschemaDn = dse.subschemaSubentry;
     schema->origin.activeDirectory = IsActiveDirectorySubschema(dse.subschemaSubentry);
-    if (!schema->skipped.empty())
-        out.notices.push_back({ldapcode::kBadSchema, "U_DSReadAvailableAttributes",
-                               SkippedDefinitionsText(schema->skipped, settings_.uri)});
+    if (!schema->skipped.empty()) {
+        SourceProblem notice =
+            problem({ldapcode::kBadSchema, SkippedDefinitionsText(schema->skipped, uri)});
+        notice.what = "is read without the definitions that do not parse";
+        out.notices.push_back(std::move(notice));
+    }
     out.schema = std::move(schema);
     return out;
 }
