@@ -80,7 +80,8 @@ TEST(CliUsage, WrongCommandsAndOperandsGetOneLineAndTheUsage) {
          "Type, Super Class, Super Rule, Kind, Equality, Ordering, Substring, Syntax, Single "
          "Value, Collective, No User Modification, Usage, Name Form, Structural Class, Auxiliary "
          "Class, Mandatory Attribute, Optional Attribute, Precluded Attribute, Applies To, NAME, "
-         "DESC, OBSOLETE, SUP, EQUALITY, ORDERING, SUBSTR, SYNTAX, SINGLE-VALUE, COLLECTIVE, "
+         "DESC, OBSOLETE, SUP, ABSTRACT, STRUCTURAL, AUXILIARY, EQUALITY, ORDERING, SUBSTR, "
+         "SYNTAX, SINGLE-VALUE, COLLECTIVE, "
          "NO-USER-MODIFICATION, USAGE, FORM, OC, AUX, Auxiliary, MUST, Mandatory, MAY, Optional, "
          "NOT, Precluded, APPLIES, extensions, none)",
          "Usage: kalvix-cli compare [--format text|json|html|csv] [--ignore LIST]"},

@@ -8,34 +8,9 @@
 
 namespace {
 
-constexpr unsigned Bit(ElementType type) { return 1U << static_cast<unsigned>(type); }
-
-constexpr unsigned kAll = 0xFFU;
-constexpr unsigned kAttr = Bit(ElementType::AttributeType);
-constexpr unsigned kClass = Bit(ElementType::ObjectClass);
-constexpr unsigned kRule = Bit(ElementType::MatchingRule);
-constexpr unsigned kUse = Bit(ElementType::MatchingRuleUse);
-constexpr unsigned kContent = Bit(ElementType::DitContentRule);
-constexpr unsigned kStructure = Bit(ElementType::DitStructureRule);
-constexpr unsigned kForm = Bit(ElementType::NameForm);
-
 using E = LdapElement;
 using K = FieldKind;
 constexpr ElementType kAt = ElementType::AttributeType;
-constexpr ElementType kOc = ElementType::ObjectClass;
-
-FieldSpec Text(std::string_view label, std::string_view keyword, K kind, unsigned types,
-               std::string E::*text, ElementType refers = kAt, std::string_view alias = {}) {
-    return {label, keyword, alias, kind, types, refers, text, nullptr, nullptr};
-}
-FieldSpec List(std::string_view label, std::string_view keyword, K kind, unsigned types,
-               std::vector<std::string> E::*list, ElementType refers = kAt,
-               std::string_view alias = {}) {
-    return {label, keyword, alias, kind, types, refers, nullptr, list, nullptr};
-}
-FieldSpec Flag(std::string_view label, std::string_view keyword, unsigned types, bool E::*flag) {
-    return {label, keyword, {}, K::Flag, types, kAt, nullptr, nullptr, flag};
-}
 
 const char* const kNoiseExtensions[] = {"x-origin", "x-schema-file"};
 
@@ -356,44 +331,26 @@ class Comparer {
     Findings& out_;
 };
 
+// The keywords of a field, one a word ("ABSTRACT STRUCTURAL AUXILIARY" is three).
+std::vector<std::string_view> KeywordsOf(const FieldSpec& f) {
+    std::vector<std::string_view> out;
+    std::string_view words = f.keyword;
+    while (!words.empty()) {
+        const std::size_t blank = words.find(' ');
+        out.push_back(words.substr(0, blank));
+        words = blank == std::string_view::npos ? std::string_view() : words.substr(blank + 1);
+    }
+    return out;
+}
+
 bool Understood(const FieldSpec& f, const std::string& key) {
-    return key == Lower(f.label) || (!f.keyword.empty() && key == Lower(f.keyword)) ||
-           (!f.alias.empty() && key == Lower(f.alias));
+    if (key == Lower(f.label) || (!f.alias.empty() && key == Lower(f.alias))) return true;
+    for (std::string_view word : KeywordsOf(f))
+        if (key == Lower(word)) return true;
+    return false;
 }
 
 }  // namespace
-
-const std::vector<FieldSpec>& FieldTable() {
-    static const std::vector<FieldSpec> table = {
-        Text("OID", "", K::Oid, kAll, &E::oid),
-        List("Names", "NAME", K::Names, kAll, &E::names),
-        Text("Description", "DESC", K::Text, kAll, &E::description),
-        Flag("Obsolete", "OBSOLETE", kAll, &E::obsolete),
-        List("Super Type", "SUP", K::Ref, kAttr, &E::sup, kAt),
-        List("Super Class", "SUP", K::Refs, kClass, &E::sup, kOc, "Super Type"),
-        List("Super Rule", "SUP", K::Refs, kStructure, &E::sup, ElementType::DitStructureRule,
-             "Super Type"),
-        Text("Kind", "", K::Kind, kClass, &E::kind),
-        Text("Equality", "EQUALITY", K::Rule, kAttr, &E::equality),
-        Text("Ordering", "ORDERING", K::Rule, kAttr, &E::ordering),
-        Text("Substring", "SUBSTR", K::Rule, kAttr, &E::substr),
-        Text("Syntax", "SYNTAX", K::Syntax, kAttr | kRule, &E::syntax),
-        Flag("Single Value", "SINGLE-VALUE", kAttr, &E::singleValue),
-        Flag("Collective", "COLLECTIVE", kAttr, &E::collective),
-        Flag("No User Modification", "NO-USER-MODIFICATION", kAttr, &E::noUserModification),
-        Text("Usage", "USAGE", K::Usage, kAttr, &E::usage),
-        Text("Name Form", "FORM", K::Ref, kStructure, &E::form, ElementType::NameForm),
-        Text("Structural Class", "OC", K::Ref, kForm, &E::structuralClass, kOc),
-        List("Auxiliary Class", "AUX", K::Refs, kContent, &E::aux, kOc, "Auxiliary"),
-        List("Mandatory Attribute", "MUST", K::Refs, kClass | kContent | kForm, &E::must, kAt,
-             "Mandatory"),
-        List("Optional Attribute", "MAY", K::Refs, kClass | kContent | kForm, &E::may, kAt,
-             "Optional"),
-        List("Precluded Attribute", "NOT", K::Refs, kContent, &E::nots, kAt, "Precluded"),
-        List("Applies To", "APPLIES", K::Refs, kUse, &E::applies, kAt),
-    };
-    return table;
-}
 
 const std::vector<std::string>& FieldLabels() {
     static const std::vector<std::string> labels = [] {
@@ -407,10 +364,13 @@ const std::vector<std::string>& FieldLabels() {
 
 std::vector<std::string> FilterWords() {
     std::vector<std::string> out = FieldLabels();
-    for (const FieldSpec& f : FieldTable())
-        for (std::string_view word : {f.keyword, f.alias})
+    for (const FieldSpec& f : FieldTable()) {
+        std::vector<std::string_view> words = KeywordsOf(f);
+        words.push_back(f.alias);
+        for (std::string_view word : words)
             if (!word.empty() && std::find(out.begin(), out.end(), word) == out.end())
                 out.emplace_back(word);
+    }
     out.emplace_back("extensions");
     out.emplace_back("none");
     return out;

@@ -15,37 +15,6 @@
 #include "core/model/LdapElement.h"
 #include "core/model/PublishedElements.h"
 
-enum class FieldKind : std::uint8_t {
-    Oid,     // compared without regard to letter case
-    Text,    // exactly
-    Flag,    // TRUE or FALSE
-    Rule,    // a matching rule, by OID or name alike; an attribute type's may be inherited
-    Syntax,  // an OID or description with its {len} bound; an attribute type's may be inherited
-    Usage,   // none given is userApplications
-    Kind,    // none given is STRUCTURAL
-    Ref,     // one reference to another definition, by meaning
-    Names,   // a list of names, item by item, letter case aside
-    Refs,    // a list of references, item by item, by meaning
-};
-
-// One compared field. A keyword taken by several element types under other labels (SUP,
-// MUST, MAY) has a row for each.
-struct FieldSpec {
-    std::string_view label;    // as lines and reports name it
-    std::string_view keyword;  // RFC 4512's; empty where none stands for it
-    std::string_view alias;    // an older label the filters still take; empty for none
-    FieldKind kind;
-    unsigned types;  // a bit per ElementType that has the field
-    ElementType refers;
-    std::string LdapElement::*text;
-    std::vector<std::string> LdapElement::*list;
-    bool LdapElement::*flag;
-
-    bool of(ElementType type) const { return (types >> static_cast<unsigned>(type) & 1U) != 0; }
-};
-
-// Every field in the order findings give them; the X- extensions follow, by name.
-const std::vector<FieldSpec>& FieldTable();
 // The labels of FieldTable, each once, in its order.
 const std::vector<std::string>& FieldLabels();
 // What a filter list takes: the labels, the RFC 4512 keywords, "extensions" and "none".

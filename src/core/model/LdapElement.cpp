@@ -203,134 +203,33 @@ class Lexer {
     std::size_t pos_ = 0;
 };
 
-enum class Field : std::uint8_t {
-    Name,
-    Desc,
-    Obsolete,
-    SupType,   // an attribute type's one super type
-    SupList,   // classes
-    SupRules,  // DIT structure rules' rule ids
-    Equality,
-    Ordering,
-    Substr,
-    Syntax,      // with an optional {len}
-    RuleSyntax,  // a matching rule's, without one
-    SingleValue,
-    Collective,
-    NoUserModification,
-    Usage,
-    Abstract,
-    Structural,
-    Auxiliary,
-    Must,
-    May,
-    Aux,
-    Not,
-    Applies,
-    Form,
-    Oc,
-    Count,
-};
+constexpr unsigned Bit(ElementType type) { return 1U << static_cast<unsigned>(type); }
 
+// A keyword of one element type, and the row of the field it gives.
 struct Keyword {
     std::string_view word;
-    Field field;
+    std::size_t row;
 };
 
-using Keywords = std::span<const Keyword>;
-
-constexpr Keyword kAttributeTypeKeywords[] = {
-    {"NAME", Field::Name},
-    {"DESC", Field::Desc},
-    {"OBSOLETE", Field::Obsolete},
-    {"SUP", Field::SupType},
-    {"EQUALITY", Field::Equality},
-    {"ORDERING", Field::Ordering},
-    {"SUBSTR", Field::Substr},
-    {"SYNTAX", Field::Syntax},
-    {"SINGLE-VALUE", Field::SingleValue},
-    {"COLLECTIVE", Field::Collective},
-    {"NO-USER-MODIFICATION", Field::NoUserModification},
-    {"USAGE", Field::Usage},
-};
-constexpr Keyword kObjectClassKeywords[] = {
-    {"NAME", Field::Name},
-    {"DESC", Field::Desc},
-    {"OBSOLETE", Field::Obsolete},
-    {"SUP", Field::SupList},
-    {"ABSTRACT", Field::Abstract},
-    {"STRUCTURAL", Field::Structural},
-    {"AUXILIARY", Field::Auxiliary},
-    {"MUST", Field::Must},
-    {"MAY", Field::May},
-};
-constexpr Keyword kSyntaxKeywords[] = {{"DESC", Field::Desc}, {"NAME", Field::Name}};
-constexpr Keyword kMatchingRuleKeywords[] = {
-    {"NAME", Field::Name},
-    {"DESC", Field::Desc},
-    {"OBSOLETE", Field::Obsolete},
-    {"SYNTAX", Field::RuleSyntax},
-};
-constexpr Keyword kMatchingRuleUseKeywords[] = {
-    {"NAME", Field::Name},
-    {"DESC", Field::Desc},
-    {"OBSOLETE", Field::Obsolete},
-    {"APPLIES", Field::Applies},
-};
-constexpr Keyword kContentRuleKeywords[] = {
-    {"NAME", Field::Name}, {"DESC", Field::Desc}, {"OBSOLETE", Field::Obsolete},
-    {"AUX", Field::Aux},   {"MUST", Field::Must}, {"MAY", Field::May},
-    {"NOT", Field::Not},
-};
-constexpr Keyword kStructureRuleKeywords[] = {
-    {"NAME", Field::Name}, {"DESC", Field::Desc},    {"OBSOLETE", Field::Obsolete},
-    {"FORM", Field::Form}, {"SUP", Field::SupRules},
-};
-constexpr Keyword kNameFormKeywords[] = {
-    {"NAME", Field::Name}, {"DESC", Field::Desc}, {"OBSOLETE", Field::Obsolete},
-    {"OC", Field::Oc},     {"MUST", Field::Must}, {"MAY", Field::May},
-};
-
-Keywords KeywordsOf(ElementType type) {
-    switch (type) {
-        case ElementType::AttributeType:
-            return kAttributeTypeKeywords;
-        case ElementType::ObjectClass:
-            return kObjectClassKeywords;
-        case ElementType::LdapSyntax:
-            return kSyntaxKeywords;
-        case ElementType::MatchingRule:
-            return kMatchingRuleKeywords;
-        case ElementType::MatchingRuleUse:
-            return kMatchingRuleUseKeywords;
-        case ElementType::DitContentRule:
-            return kContentRuleKeywords;
-        case ElementType::DitStructureRule:
-            return kStructureRuleKeywords;
-        case ElementType::NameForm:
-            return kNameFormKeywords;
-    }
-    return {};
-}
-
-// What RFC 4512 requires besides the OID, and libldap insists on.
-std::span<const Field> RequiredOf(ElementType type) {
-    static constexpr Field kRuleSyntax[] = {Field::RuleSyntax};
-    static constexpr Field kApplies[] = {Field::Applies};
-    static constexpr Field kForm[] = {Field::Form};
-    static constexpr Field kClassAndMust[] = {Field::Oc, Field::Must};
-    switch (type) {
-        case ElementType::MatchingRule:
-            return kRuleSyntax;
-        case ElementType::MatchingRuleUse:
-            return kApplies;
-        case ElementType::DitStructureRule:
-            return kForm;
-        case ElementType::NameForm:
-            return kClassAndMust;
-        default:
-            return {};
-    }
+// The keywords each element type takes, from the table: built once.
+const std::vector<Keyword>& KeywordsOf(ElementType type) {
+    static const std::array<std::vector<Keyword>, kElementTypes> all = [] {
+        std::array<std::vector<Keyword>, kElementTypes> out;
+        const auto& table = FieldTable();
+        for (int t = 0; t < kElementTypes; ++t)
+            for (std::size_t row = 0; row < table.size(); ++row) {
+                if (!table[row].of(static_cast<ElementType>(t))) continue;
+                std::string_view words = table[row].keyword;
+                while (!words.empty()) {
+                    const std::size_t blank = words.find(' ');
+                    out[static_cast<std::size_t>(t)].push_back({words.substr(0, blank), row});
+                    words = blank == std::string_view::npos ? std::string_view()
+                                                            : words.substr(blank + 1);
+                }
+            }
+        return out;
+    }();
+    return all[static_cast<std::size_t>(type)];
 }
 
 struct Failure {
@@ -356,11 +255,14 @@ class Parser {
         for (;;) {
             const Token t = lex_.next();
             switch (t.kind) {
-                case Tok::Close:
-                    for (Field f : RequiredOf(type_))
-                        if (!seen_[Index(f)])
-                            return fail("missing required field " + std::string(WordOf(f)));
+                case Tok::Close: {
+                    const auto& table = FieldTable();
+                    for (std::size_t row = 0; row < table.size(); ++row)
+                        if (table[row].requiredBy(type_) && !seen_[row])
+                            return fail("missing required field " +
+                                        std::string(table[row].keyword));
                     return std::nullopt;
+                }
                 case Tok::End:
                     return fail("missing closing parenthesis");
                 case Tok::Unterminated:
@@ -377,14 +279,6 @@ class Parser {
     LdapElement& element() { return element_; }
 
   private:
-    static std::size_t Index(Field f) { return static_cast<std::size_t>(f); }
-
-    std::string_view WordOf(Field f) const {
-        for (const Keyword& k : keywords_)
-            if (k.field == f) return k.word;
-        return {};
-    }
-
     bool Reserved(std::string_view word) const {
         if (ExtensionWord(word)) return true;
         return std::any_of(keywords_.begin(), keywords_.end(),
@@ -450,77 +344,37 @@ class Parser {
             element_.extensions.push_back(std::move(ext));
             return true;
         }
-        Field field = k->field;
         // A repeated keyword is read, but the first one counts, as the mapping does with a
         // repeated extension; libldap refuses most repeats, which would lose the definition.
         // Extensions are all kept, in order.
-        const bool kind =
-            field == Field::Abstract || field == Field::Structural || field == Field::Auxiliary;
-        const std::size_t slot = kind ? Index(Field::Abstract) : Index(field);
-        const bool first = !seen_[slot];
-        seen_[slot] = true;
-        seen_[Index(field)] = true;
+        const FieldSpec& f = FieldTable()[k->row];
+        const bool first = !seen_[k->row];
+        seen_[k->row] = true;
         std::optional<LdapElement> scratch;
         LdapElement& e = first ? element_ : scratch.emplace();
-        switch (field) {
-            case Field::Name:
-                return readStrings(e.names, "expecting a name");
-            case Field::Desc:
-                return readString(e.description);
-            case Field::Obsolete:
-                e.obsolete = true;
+        switch (f.form) {
+            case FieldForm::String:
+                return readString(e.*f.text);
+            case FieldForm::Strings:
+                return readStrings(e.*f.list, "expecting a name");
+            case FieldForm::OidWord:
+                return readOidWord(f.list ? (e.*f.list).emplace_back() : e.*f.text);
+            case FieldForm::Oids:
+                return readOids(e.*f.list);
+            case FieldForm::RuleIds:
+                return readRuleIds(e.*f.list);
+            case FieldForm::Syntax:
+            case FieldForm::RuleSyntax:
+                return readSyntax(e.syntax, e.syntaxLength, f.form == FieldForm::Syntax);
+            case FieldForm::Flag:
+                e.*f.flag = true;
                 return true;
-            case Field::SupType:
-                return readOidWord(e.sup.emplace_back());
-            case Field::SupList:
-                return readOids(e.sup);
-            case Field::SupRules:
-                return readRuleIds(e.sup);
-            case Field::Equality:
-                return readOidWord(e.equality);
-            case Field::Ordering:
-                return readOidWord(e.ordering);
-            case Field::Substr:
-                return readOidWord(e.substr);
-            case Field::Syntax:
-                return readSyntax(e.syntax, e.syntaxLength, true);
-            case Field::RuleSyntax:
-                return readSyntax(e.syntax, e.syntaxLength, false);
-            case Field::SingleValue:
-                e.singleValue = true;
+            case FieldForm::Usage:
+                return readUsage(e.*f.text);
+            case FieldForm::Kind:
+                e.*f.text = std::string(k->word);
                 return true;
-            case Field::Collective:
-                e.collective = true;
-                return true;
-            case Field::NoUserModification:
-                e.noUserModification = true;
-                return true;
-            case Field::Usage:
-                return readUsage(e.usage);
-            case Field::Abstract:
-                e.kind = "ABSTRACT";
-                return true;
-            case Field::Structural:
-                e.kind = "STRUCTURAL";
-                return true;
-            case Field::Auxiliary:
-                e.kind = "AUXILIARY";
-                return true;
-            case Field::Must:
-                return readOids(e.must);
-            case Field::May:
-                return readOids(e.may);
-            case Field::Aux:
-                return readOids(e.aux);
-            case Field::Not:
-                return readOids(e.nots);
-            case Field::Applies:
-                return readOids(e.applies);
-            case Field::Form:
-                return readOidWord(e.form);
-            case Field::Oc:
-                return readOidWord(e.structuralClass);
-            case Field::Count:
+            case FieldForm::Oid:
                 break;
         }
         return error("unexpected token");
@@ -662,10 +516,10 @@ class Parser {
     }
 
     ElementType type_;
-    Keywords keywords_;
+    const std::vector<Keyword>& keywords_;
     Lexer lex_;
     LdapElement element_;
-    std::bitset<static_cast<std::size_t>(Field::Count)> seen_;
+    std::vector<bool> seen_ = std::vector<bool>(FieldTable().size(), false);
     Failure failure_;
 };
 
@@ -733,4 +587,66 @@ ElementParse ParseLdapElement(ElementType type, std::string_view text) {
     element->text = OneLine(text);
     out.element = std::move(*element);
     return out;
+}
+
+const std::vector<FieldSpec>& FieldTable() {
+    using E = LdapElement;
+    using K = FieldKind;
+    using F = FieldForm;
+    constexpr unsigned kAll = (1U << kElementTypes) - 1;
+    constexpr unsigned kAt = Bit(ElementType::AttributeType);
+    constexpr unsigned kOc = Bit(ElementType::ObjectClass);
+    constexpr unsigned kSyn = Bit(ElementType::LdapSyntax);
+    constexpr unsigned kMr = Bit(ElementType::MatchingRule);
+    constexpr unsigned kMru = Bit(ElementType::MatchingRuleUse);
+    constexpr unsigned kDcr = Bit(ElementType::DitContentRule);
+    constexpr unsigned kDsr = Bit(ElementType::DitStructureRule);
+    constexpr unsigned kNf = Bit(ElementType::NameForm);
+    constexpr ElementType AT = ElementType::AttributeType;
+    constexpr ElementType OC = ElementType::ObjectClass;
+    static const std::vector<FieldSpec> table = {
+        {"OID", "", "", K::Oid, F::Oid, kAll, 0, AT, &E::oid, nullptr, nullptr},
+        {"Names", "NAME", "", K::Names, F::Strings, kAll, 0, AT, nullptr, &E::names, nullptr},
+        {"Description", "DESC", "", K::Text, F::String, kAll, 0, AT, &E::description, nullptr,
+         nullptr},
+        {"Obsolete", "OBSOLETE", "", K::Flag, F::Flag, kAll & ~kSyn, 0, AT, nullptr, nullptr,
+         &E::obsolete},
+        {"Super Type", "SUP", "", K::Ref, F::OidWord, kAt, 0, AT, nullptr, &E::sup, nullptr},
+        {"Super Class", "SUP", "Super Type", K::Refs, F::Oids, kOc, 0, OC, nullptr, &E::sup,
+         nullptr},
+        {"Super Rule", "SUP", "Super Type", K::Refs, F::RuleIds, kDsr, 0,
+         ElementType::DitStructureRule, nullptr, &E::sup, nullptr},
+        {"Kind", "ABSTRACT STRUCTURAL AUXILIARY", "", K::Kind, F::Kind, kOc, 0, AT, &E::kind,
+         nullptr, nullptr},
+        {"Equality", "EQUALITY", "", K::Rule, F::OidWord, kAt, 0, AT, &E::equality, nullptr,
+         nullptr},
+        {"Ordering", "ORDERING", "", K::Rule, F::OidWord, kAt, 0, AT, &E::ordering, nullptr,
+         nullptr},
+        {"Substring", "SUBSTR", "", K::Rule, F::OidWord, kAt, 0, AT, &E::substr, nullptr, nullptr},
+        {"Syntax", "SYNTAX", "", K::Syntax, F::Syntax, kAt, 0, AT, &E::syntax, nullptr, nullptr},
+        {"Syntax", "SYNTAX", "", K::Syntax, F::RuleSyntax, kMr, kMr, AT, &E::syntax, nullptr,
+         nullptr},
+        {"Single Value", "SINGLE-VALUE", "", K::Flag, F::Flag, kAt, 0, AT, nullptr, nullptr,
+         &E::singleValue},
+        {"Collective", "COLLECTIVE", "", K::Flag, F::Flag, kAt, 0, AT, nullptr, nullptr,
+         &E::collective},
+        {"No User Modification", "NO-USER-MODIFICATION", "", K::Flag, F::Flag, kAt, 0, AT, nullptr,
+         nullptr, &E::noUserModification},
+        {"Usage", "USAGE", "", K::Usage, F::Usage, kAt, 0, AT, &E::usage, nullptr, nullptr},
+        {"Name Form", "FORM", "", K::Ref, F::OidWord, kDsr, kDsr, ElementType::NameForm, &E::form,
+         nullptr, nullptr},
+        {"Structural Class", "OC", "", K::Ref, F::OidWord, kNf, kNf, OC, &E::structuralClass,
+         nullptr, nullptr},
+        {"Auxiliary Class", "AUX", "Auxiliary", K::Refs, F::Oids, kDcr, 0, OC, nullptr, &E::aux,
+         nullptr},
+        {"Mandatory Attribute", "MUST", "Mandatory", K::Refs, F::Oids, kOc | kDcr | kNf, kNf, AT,
+         nullptr, &E::must, nullptr},
+        {"Optional Attribute", "MAY", "Optional", K::Refs, F::Oids, kOc | kDcr | kNf, 0, AT,
+         nullptr, &E::may, nullptr},
+        {"Precluded Attribute", "NOT", "Precluded", K::Refs, F::Oids, kDcr, 0, AT, nullptr,
+         &E::nots, nullptr},
+        {"Applies To", "APPLIES", "", K::Refs, F::Oids, kMru, kMru, AT, nullptr, &E::applies,
+         nullptr},
+    };
+    return table;
 }

@@ -62,6 +62,61 @@ struct LdapElement {
     std::string text;                       // the definition as published, on one line
 };
 
+// How a field is compared and shown.
+enum class FieldKind : std::uint8_t {
+    Oid,     // compared without regard to letter case
+    Text,    // exactly
+    Flag,    // TRUE or FALSE
+    Rule,    // a matching rule, by OID or name alike; an attribute type's may be inherited
+    Syntax,  // an OID or description with its {len} bound; an attribute type's may be inherited
+    Usage,   // none given is userApplications
+    Kind,    // none given is STRUCTURAL
+    Ref,     // one reference to another definition, by meaning
+    Names,   // a list of names, item by item, letter case aside
+    Refs,    // a list of references, item by item, by meaning
+};
+
+// How a field is written in a definition's text, and so read.
+enum class FieldForm : std::uint8_t {
+    Oid,         // the leading OID, with no keyword
+    String,      // 'text'
+    Strings,     // 'a' or ( 'a' 'b' )
+    OidWord,     // one OID or name
+    Oids,        // a or ( a $ b )
+    RuleIds,     // rule numbers: 1 or ( 1 2 )
+    Syntax,      // an OID with an optional {len}
+    RuleSyntax,  // an OID without one
+    Flag,        // the keyword alone
+    Usage,       // one of the four usages
+    Kind,        // the keyword is the value: ABSTRACT, STRUCTURAL, AUXILIARY
+};
+
+// One field of a definition: its keyword, label and member, how it is written and how it
+// is compared. The reader, the comparison, the canonical form and every writer's label
+// take their fields from this one table; a keyword several element types take under other
+// labels (SUP, MUST, MAY, SYNTAX) has a row for each.
+struct FieldSpec {
+    std::string_view label;    // as lines and reports name it
+    std::string_view keyword;  // RFC 4512's, several parted by blanks; empty for the OID
+    std::string_view alias;    // an older label the filters still take; empty for none
+    FieldKind kind;
+    FieldForm form;
+    unsigned types;      // a bit per ElementType that has the field
+    unsigned required;   // a bit per ElementType that must give it
+    ElementType refers;  // what a Ref or Refs field names
+    std::string LdapElement::*text;
+    std::vector<std::string> LdapElement::*list;
+    bool LdapElement::*flag;
+
+    bool of(ElementType type) const { return (types >> static_cast<unsigned>(type) & 1U) != 0; }
+    bool requiredBy(ElementType type) const {
+        return (required >> static_cast<unsigned>(type) & 1U) != 0;
+    }
+};
+
+// Every field in the order findings give them; the X- extensions follow, by name.
+const std::vector<FieldSpec>& FieldTable();
+
 struct ElementParse {
     std::optional<LdapElement> element;
     std::string error;  // why the text is not a definition, naming where it stopped

@@ -99,44 +99,74 @@ class Writer {
     std::string out_;
 };
 
+// An inherited rule or syntax as its definer gives it; null when none does.
+const std::string* InheritedPart(const Inheritable& parts, std::string LdapElement::*field) {
+    if (field == &LdapElement::equality) return parts.equality;
+    if (field == &LdapElement::ordering) return parts.ordering;
+    if (field == &LdapElement::substr) return parts.substr;
+    return parts.syntax;
+}
+
 std::string Render(const LdapElement& e, const Inheritable& parts) {
     Writer w(e.text.size());
     w.word("(");
-    w.word(e.oid);
-    w.strings("NAME", e.names);
-    if (!e.description.empty()) {
-        w.word("DESC");
-        w.quoted(e.description);
+    // A class's lists are sets: written sorted.
+    const bool sets = e.type == ElementType::ObjectClass;
+    for (const FieldSpec& f : FieldTable()) {
+        if (!f.of(e.type)) continue;
+        const std::string keyword(f.keyword);
+        switch (f.form) {
+            case FieldForm::Oid:
+                w.word(e.*f.text);
+                break;
+            case FieldForm::String:
+                if (!(e.*f.text).empty()) {
+                    w.word(keyword);
+                    w.quoted(e.*f.text);
+                }
+                break;
+            case FieldForm::Strings:
+                w.strings(keyword, e.*f.list);
+                break;
+            case FieldForm::OidWord:
+                if (f.kind == FieldKind::Rule) {
+                    if (const std::string* rule = InheritedPart(parts, f.text))
+                        w.oid(keyword, *rule);
+                } else if (f.list) {
+                    const auto& list = e.*f.list;
+                    w.oid(keyword, list.empty() ? std::string() : AsciiLower(list.front()));
+                } else {
+                    w.oid(keyword, e.*f.text);
+                }
+                break;
+            case FieldForm::Oids:
+            case FieldForm::RuleIds:
+                w.oids(keyword, e.*f.list, sets);
+                break;
+            case FieldForm::Syntax:
+            case FieldForm::RuleSyntax:
+                if (parts.syntax && !parts.syntax->empty()) {
+                    const std::uint32_t bound =
+                        parts.syntaxLength ? SyntaxBound(*parts.syntaxLength) : 0;
+                    w.word(keyword);
+                    w.word(bound == 0 ? *parts.syntax
+                                      : *parts.syntax + "{" + std::to_string(bound) + "}");
+                }
+                break;
+            case FieldForm::Flag:
+                w.flag(keyword, e.*f.flag);
+                break;
+            case FieldForm::Usage:
+                if (IsOperational(e)) {
+                    w.word(keyword);
+                    w.word(AsciiLower(e.usage));
+                }
+                break;
+            case FieldForm::Kind:
+                w.word(e.kind.empty() ? "STRUCTURAL" : e.kind);
+                break;
+        }
     }
-    w.flag("OBSOLETE", e.obsolete);
-    if (e.type == ElementType::AttributeType)
-        w.oid("SUP", e.sup.empty() ? std::string() : AsciiLower(e.sup.front()));
-    else
-        w.oids("SUP", e.sup, e.type == ElementType::ObjectClass);
-    if (parts.equality) w.oid("EQUALITY", *parts.equality);
-    if (parts.ordering) w.oid("ORDERING", *parts.ordering);
-    if (parts.substr) w.oid("SUBSTR", *parts.substr);
-    if (parts.syntax && !parts.syntax->empty()) {
-        const std::uint32_t bound = parts.syntaxLength ? SyntaxBound(*parts.syntaxLength) : 0;
-        w.word("SYNTAX");
-        w.word(bound == 0 ? *parts.syntax : *parts.syntax + "{" + std::to_string(bound) + "}");
-    }
-    w.flag("SINGLE-VALUE", e.singleValue);
-    w.flag("COLLECTIVE", e.collective);
-    w.flag("NO-USER-MODIFICATION", e.noUserModification);
-    if (e.type == ElementType::AttributeType && IsOperational(e)) {
-        w.word("USAGE");
-        w.word(AsciiLower(e.usage));
-    }
-    if (e.type == ElementType::ObjectClass) w.word(e.kind.empty() ? "STRUCTURAL" : e.kind);
-    const bool sorted = e.type == ElementType::ObjectClass;
-    w.oids("AUX", e.aux, false);
-    w.oids("MUST", e.must, sorted);
-    w.oids("MAY", e.may, sorted);
-    w.oids("NOT", e.nots, false);
-    w.oids("APPLIES", e.applies, false);
-    w.oid("FORM", e.form);
-    w.oid("OC", e.structuralClass);
     for (const LdapExtension& x : e.extensions) {
         if (SameWord(x.name, "X-ORIGIN")) continue;
         w.strings(x.name, x.values);
