@@ -5,6 +5,7 @@
 #include "core/D_Util.h"
 #include "core/SchemaFile.h"
 #include "core/directory/D_NW.h"
+#include "core/directory/RecordView.h"
 
 DirCode ChangeSlotTree(Workspace& ws, UiHooks& ui, int tree, const std::string& treeName) {
     TTreeInfo& slot = ws.tree(tree);
@@ -59,8 +60,11 @@ DirCode ReadSlotNames(Workspace& ws, UiHooks& ui, int tree) {
     slot.AttrNames.clear();
     if (slot.Schema) {
         slot.ClassNames.reserve(slot.Schema->classes.size());
-        for (const SchemaClass& cls : slot.Schema->classes)
-            slot.ClassNames.push_back({cls.name, cls.flags});
+        for (const SchemaClass& cls : slot.Schema->classes) {
+            const LdapElement* element = slot.Schema->elementOf(cls);
+            slot.ClassNames.push_back(
+                {cls.name, element != nullptr ? ClassFlags(*slot.Schema, *element) : 0});
+        }
         slot.AttrNames.reserve(slot.Schema->attributes.size());
         for (const SchemaAttribute& attr : slot.Schema->attributes)
             slot.AttrNames.push_back({attr.name, 0});

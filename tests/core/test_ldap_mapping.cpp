@@ -562,12 +562,13 @@ TEST(LdapMapping, KeepsEveryElementTypeWithItsMacrosExpanded) {
     // The records come from the elements: the syntax tagged under its macro OID counts.
     ASSERT_EQ(m.attributes.size(), 2u);
     EXPECT_TRUE(m.ndsStyle);
-    EXPECT_EQ(m.attributes[0].info.attrSyntaxID, 9u);
+    EXPECT_EQ(AttributeRecord(m, m.attributes[0]).info.attrSyntaxID, 9u);
     EXPECT_EQ(m.elementOf(m.attributes[1]), &m.published.of(ElementType::AttributeType)[1]);
     ASSERT_EQ(m.classes.size(), 1u);
     EXPECT_EQ(m.findClass("THING"), &m.classes[0]);
-    EXPECT_THAT(m.classes[0].items[0], ElementsAre("top", b + "2.0"));
-    EXPECT_THAT(m.classes[0].items[3], ElementsAre(b + "1.1"));
+    const SimClass thing = ClassRecord(m, m.classes[0]);
+    EXPECT_THAT(thing.items[0], ElementsAre("top", b + "2.0"));
+    EXPECT_THAT(thing.items[3], ElementsAre(b + "1.1"));
 }
 
 TEST(LdapMapping, ATypeIsPublishedWhenTheSourceGivesIt) {

@@ -80,8 +80,9 @@ void MapAndCheck(const SchemaDefinitions& definitions,
         Check(!c.name.empty(), "a class has a name");
         Check(classNames.insert(Folded(c.name)).second, "class names are unique");
         Check(schema.elementOf(c) != nullptr, "a class has its element");
-        CheckIdentifier(c.id);
-        for (const std::vector<std::string>& items : c.items)
+        const SimClass record = ClassRecord(schema, c);
+        CheckIdentifier(record.id);
+        for (const std::vector<std::string>& items : record.items)
             for (const std::string& item : items) Check(!item.empty(), "list items have names");
     }
     std::set<std::string> attrNames;
@@ -89,7 +90,7 @@ void MapAndCheck(const SchemaDefinitions& definitions,
         Check(!a.name.empty(), "an attribute has a name");
         Check(attrNames.insert(Folded(a.name)).second, "attribute names are unique");
         Check(schema.elementOf(a) != nullptr, "an attribute has its element");
-        CheckIdentifier(a.info.asn1ID);
+        CheckIdentifier(AttributeRecord(schema, a).info.asn1ID);
     }
 
     // What the fix-up writers read: every definition with a canonical form.

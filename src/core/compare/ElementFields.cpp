@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "core/AsciiFold.h"
 #include "core/D_Util.h"
 #include "core/model/StandardSchema.h"
 
@@ -16,19 +17,7 @@ const char* const kNoiseExtensions[] = {"x-origin", "x-schema-file"};
 
 std::string Lower(std::string_view s) { return AsciiLower(std::string(s)); }
 
-bool SameAscii(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char p = a[i];
-        char q = b[i];
-        if (p >= 'A' && p <= 'Z') p = static_cast<char>(p - 'A' + 'a');
-        if (q >= 'A' && q <= 'Z') q = static_cast<char>(q - 'A' + 'a');
-        if (p != q) return false;
-    }
-    return true;
-}
-
-bool SameWord(std::string_view a, std::string_view b) { return SameAscii(a, b); }
+bool SameWord(std::string_view a, std::string_view b) { return fold::FoldEqual(a, b); }
 
 std::string StripZeros(const std::string& digits) {
     const std::size_t first = digits.find_first_not_of('0');
@@ -300,7 +289,7 @@ class Comparer {
         const std::vector<std::string>& listB = b_.*f.list;
         // Most lists are spelled alike, item for item.
         if (listA.size() == listB.size() &&
-            std::equal(listA.begin(), listA.end(), listB.begin(), SameAscii))
+            std::equal(listA.begin(), listA.end(), listB.begin(), SameWord))
             return;
         std::vector<std::string> x = listA;
         std::vector<std::string> y = listB;
@@ -331,21 +320,9 @@ class Comparer {
     Findings& out_;
 };
 
-// The keywords of a field, one a word ("ABSTRACT STRUCTURAL AUXILIARY" is three).
-std::vector<std::string_view> KeywordsOf(const FieldSpec& f) {
-    std::vector<std::string_view> out;
-    std::string_view words = f.keyword;
-    while (!words.empty()) {
-        const std::size_t blank = words.find(' ');
-        out.push_back(words.substr(0, blank));
-        words = blank == std::string_view::npos ? std::string_view() : words.substr(blank + 1);
-    }
-    return out;
-}
-
 bool Understood(const FieldSpec& f, const std::string& key) {
     if (key == Lower(f.label) || (!f.alias.empty() && key == Lower(f.alias))) return true;
-    for (std::string_view word : KeywordsOf(f))
+    for (std::string_view word : f.keywords())
         if (key == Lower(word)) return true;
     return false;
 }
@@ -365,7 +342,7 @@ const std::vector<std::string>& FieldLabels() {
 std::vector<std::string> FilterWords() {
     std::vector<std::string> out = FieldLabels();
     for (const FieldSpec& f : FieldTable()) {
-        std::vector<std::string_view> words = KeywordsOf(f);
+        std::vector<std::string_view> words = f.keywords();
         words.push_back(f.alias);
         for (std::string_view word : words)
             if (!word.empty() && std::find(out.begin(), out.end(), word) == out.end())

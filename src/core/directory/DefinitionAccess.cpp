@@ -5,6 +5,7 @@
 #include "core/D_Util.h"
 #include "core/Names.h"
 #include "core/SchemaFile.h"
+#include "core/directory/RecordView.h"
 
 namespace {
 
@@ -21,12 +22,13 @@ void AppendDistinct(std::vector<std::string>& list, const std::vector<std::strin
 }
 
 bool ClassFromSchema(const TreeSchema& schema, const std::string& className, TClassInfo& info) {
-    const SchemaClass* cls = schema.findClass(className);
-    if (cls == nullptr) return false;
-    info.Flags = ClassFlagsText(cls->flags);
-    for (std::size_t kind = 0; kind < cls->items.size(); ++kind)
-        AppendDistinct(info.Items[kind], cls->items[kind]);
-    if (const std::string oid = Asn1IdText(cls->id); !oid.empty()) info.Items[ikASN].push_back(oid);
+    const SchemaClass* found = schema.findClass(className);
+    if (found == nullptr) return false;
+    const SimClass cls = ClassRecord(schema, *found);
+    info.Flags = ClassFlagsText(cls.flags);
+    for (std::size_t kind = 0; kind < cls.items.size(); ++kind)
+        AppendDistinct(info.Items[kind], cls.items[kind]);
+    if (const std::string oid = Asn1IdText(cls.id); !oid.empty()) info.Items[ikASN].push_back(oid);
     return true;
 }
 
@@ -74,7 +76,7 @@ bool GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrNam
     definition.clear();  // a failed read yields an empty definition
     if (slot.Schema) {
         const SchemaAttribute* attr = slot.Schema->findAttribute(attrName);
-        if (attr != nullptr) definition = AttrDefText(attr->info);
+        if (attr != nullptr) definition = AttrDefText(AttributeRecord(*slot.Schema, *attr).info);
         return attr != nullptr;
     }
     ws.LastError = U_DSGetAttributeInfo(ws.client(), slot.Context, attrName, definition);

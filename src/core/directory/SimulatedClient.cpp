@@ -11,8 +11,11 @@
 SimTree ServedTree(const TreeSchema& schema) {
     SimTree tree;
     tree.defaultContext = schema.defaultContext;
-    tree.classes = schema.classes;
-    tree.attributes = schema.attributes;
+    tree.classes.reserve(schema.classes.size());
+    for (const SchemaClass& cls : schema.classes) tree.classes.push_back(ClassRecord(schema, cls));
+    tree.attributes.reserve(schema.attributes.size());
+    for (const SchemaAttribute& attr : schema.attributes)
+        tree.attributes.push_back(AttributeRecord(schema, attr));
     tree.published = std::make_shared<PublishedSchema>(PublishedView(schema));
     return tree;
 }

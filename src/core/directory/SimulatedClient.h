@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/directory/DirClient.h"
+#include "core/directory/RecordView.h"
 #include "core/model/PublishedSchema.h"
 #include "core/model/TreeSchema.h"
 
@@ -50,10 +51,6 @@ struct SimFailure {
     DirCode code = 0;
     std::uint32_t call = 0;
 };
-
-// A tree description's records are the schema model's, without published elements.
-using SimClass = SchemaClass;
-using SimAttr = SchemaAttribute;
 
 struct SimTree {
     std::string defaultContext;

@@ -5,6 +5,9 @@
 #include <bitset>
 #include <span>
 
+#include "core/AsciiFold.h"
+#include "core/D_Util.h"
+
 namespace {
 
 constexpr std::array<std::string_view, kElementTypes> kAttributes = {
@@ -219,13 +222,8 @@ const std::vector<Keyword>& KeywordsOf(ElementType type) {
         for (int t = 0; t < kElementTypes; ++t)
             for (std::size_t row = 0; row < table.size(); ++row) {
                 if (!table[row].of(static_cast<ElementType>(t))) continue;
-                std::string_view words = table[row].keyword;
-                while (!words.empty()) {
-                    const std::size_t blank = words.find(' ');
-                    out[static_cast<std::size_t>(t)].push_back({words.substr(0, blank), row});
-                    words = blank == std::string_view::npos ? std::string_view()
-                                                            : words.substr(blank + 1);
-                }
+                for (const std::string_view word : table[row].keywords())
+                    out[static_cast<std::size_t>(t)].push_back({word, row});
             }
         return out;
     }();
@@ -649,4 +647,34 @@ const std::vector<FieldSpec>& FieldTable() {
          nullptr},
     };
     return table;
+}
+
+std::vector<std::string_view> FieldSpec::keywords() const {
+    std::vector<std::string_view> out;
+    std::string_view words = keyword;
+    while (!words.empty()) {
+        const std::size_t blank = words.find(' ');
+        out.push_back(words.substr(0, blank));
+        words = blank == std::string_view::npos ? std::string_view() : words.substr(blank + 1);
+    }
+    return out;
+}
+
+const LdapExtension* FindExtension(const LdapElement& element, std::string_view name) {
+    for (const LdapExtension& x : element.extensions)
+        if (fold::FoldEqual(x.name, name)) return &x;
+    return nullptr;
+}
+
+std::string ExtensionValue(const LdapElement& element, std::string_view name) {
+    const LdapExtension* x = FindExtension(element, name);
+    return x == nullptr || x->values.empty() ? std::string() : x->values.front();
+}
+
+bool ExtensionFlag(const LdapElement& element, std::string_view name) {
+    const LdapExtension* x = FindExtension(element, name);
+    if (x == nullptr) return false;
+    if (x->values.empty()) return true;
+    const std::string first = AsciiLower(TrimBlanks(x->values.front()));
+    return first != "0" && first != "false";
 }

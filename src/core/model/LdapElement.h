@@ -62,6 +62,14 @@ struct LdapElement {
     std::string text;                       // the definition as published, on one line
 };
 
+// The element's first extension of that name, in any letter case (a repeated one does not
+// count); null for none.
+const LdapExtension* FindExtension(const LdapElement& element, std::string_view name);
+// Its first value; empty for none.
+std::string ExtensionValue(const LdapElement& element, std::string_view name);
+// Given, and its value not '0' or 'FALSE'.
+bool ExtensionFlag(const LdapElement& element, std::string_view name);
+
 // How a field is compared and shown.
 enum class FieldKind : std::uint8_t {
     Oid,     // compared without regard to letter case
@@ -112,6 +120,8 @@ struct FieldSpec {
     bool requiredBy(ElementType type) const {
         return (required >> static_cast<unsigned>(type) & 1U) != 0;
     }
+    // The keywords one by one.
+    std::vector<std::string_view> keywords() const;
 };
 
 // Every field in the order findings give them; the X- extensions follow, by name.

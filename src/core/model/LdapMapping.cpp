@@ -1,42 +1,34 @@
 #include "core/model/LdapMapping.h"
 
 #include <algorithm>
-#include <charconv>
 #include <limits>
 #include <map>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "core/AsciiFold.h"
 #include "core/ControlChars.h"
 #include "core/D_Util.h"
 #include "core/directory/D_NW.h"
 #include "core/model/PublishedText.h"
 
+bool IsNumericOid(std::string_view oid) {
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t dot = oid.find('.', start);
+        const std::string_view arc =
+            oid.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+        if (arc.empty() || arc.find_first_not_of("0123456789") != std::string_view::npos)
+            return false;
+        if (dot == std::string_view::npos) return true;
+        start = dot + 1;
+    }
+}
+
 namespace {
 
-constexpr const char* kStandardSyntaxPrefix = "1.3.6.1.4.1.1466.115.121.1.";
-constexpr const char* kNdsSyntaxPrefix = "2.16.840.1.113719.1.1.5.1.";
-constexpr const char* kAdSyntaxPrefix = "1.2.840.113556.1.4.";
-constexpr std::size_t kMaxArcDigits = 80;      // more cannot fit the 32 bytes anyway
 constexpr std::size_t kShownDefinition = 160;  // of a skipped definition, in messages
 constexpr std::size_t kListedSkipped = 20;     // skipped definitions named in one message
-
-// Class flags and attribute flags as the records carry them.
-constexpr std::uint32_t kClassContainer = 0x01;
-constexpr std::uint32_t kClassEffective = 0x02;
-constexpr std::uint32_t kClassNonRemovable = 0x04;
-constexpr std::uint32_t kClassAuxiliary = 0x20;
-constexpr std::uint32_t kAttrSingleValued = 0x001;
-constexpr std::uint32_t kAttrSized = 0x002;
-constexpr std::uint32_t kAttrNonRemovable = 0x004;
-constexpr std::uint32_t kAttrReadOnly = 0x008;
-constexpr std::uint32_t kAttrHidden = 0x010;
-constexpr std::uint32_t kAttrSyncImmediate = 0x040;
-constexpr std::uint32_t kAttrPublicRead = 0x080;
-constexpr std::uint32_t kAttrServerRead = 0x100;
-constexpr std::uint32_t kAttrWriteManaged = 0x200;
-constexpr std::uint32_t kAttrPerReplica = 0x400;
-constexpr std::uint32_t kAttrSyncNever = 0x800;
 
 // Syntaxes come first: the mapping of the others reads them.
 constexpr ElementType kReadOrder[] = {
@@ -45,80 +37,11 @@ constexpr ElementType kReadOrder[] = {
     ElementType::DitStructureRule, ElementType::NameForm,
 };
 
-bool AllDigits(std::string_view s) {
-    return !s.empty() &&
-           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Digits separated by single dots: 1.2.840.
-bool IsNumericOid(std::string_view oid) {
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t dot = oid.find('.', start);
-        const std::string_view arc =
-            oid.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
-        if (!AllDigits(arc)) return false;
-        if (dot == std::string_view::npos) return true;
-        start = dot + 1;
-    }
-}
-
-bool ParseWord(const std::string& text, std::uint32_t& value) {
-    const std::string t = TrimBlanks(text);
-    if (!AllDigits(t)) return false;
-    const auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
-    return ec == std::errc() && end == t.data() + t.size();
-}
-
-// A 64-bit number of which the low 32 bits are kept; 0 when the text is no number.
-std::int32_t Bound(const std::string& text) {
-    const std::string t = TrimBlanks(text);
-    std::int64_t value = 0;
-    auto [end, ec] = std::from_chars(t.data(), t.data() + t.size(), value);
-    if (ec != std::errc() || end != t.data() + t.size()) {
-        std::uint64_t unsignedValue = 0;
-        auto [end2, ec2] = std::from_chars(t.data(), t.data() + t.size(), unsignedValue);
-        if (ec2 != std::errc() || end2 != t.data() + t.size()) return 0;
-        value = static_cast<std::int64_t>(unsignedValue);
-    }
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(value & 0xFFFFFFFF));
-}
-
-bool SameWord(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const char x = a[i] >= 'a' && a[i] <= 'z' ? static_cast<char>(a[i] - 'a' + 'A') : a[i];
-        const char y = b[i] >= 'a' && b[i] <= 'z' ? static_cast<char>(b[i] - 'a' + 'A') : b[i];
-        if (x != y) return false;
-    }
-    return true;
-}
-
-// The first extension of that name (any letter case); a repeated one does not count.
-const LdapExtension* Extension(const LdapElement& e, std::string_view name) {
-    for (const LdapExtension& x : e.extensions)
-        if (SameWord(x.name, name)) return &x;
-    return nullptr;
-}
-
 bool HasNdsExtension(const LdapElement& e) {
     return std::any_of(e.extensions.begin(), e.extensions.end(), [](const LdapExtension& x) {
-        return x.name.size() >= 6 && SameWord(std::string_view(x.name).substr(0, 6), "X-NDS_");
+        return x.name.size() >= 6 &&
+               fold::FoldEqual(std::string_view(x.name).substr(0, 6), "X-NDS_");
     });
-}
-
-// Present, and not '0' or 'FALSE'.
-bool FlagSet(const LdapElement& e, std::string_view name) {
-    const LdapExtension* x = Extension(e, name);
-    if (x == nullptr) return false;
-    if (x->values.empty()) return true;
-    const std::string first = AsciiLower(TrimBlanks(x->values.front()));
-    return first != "0" && first != "false";
-}
-
-std::string FirstValue(const LdapElement& e, std::string_view name) {
-    const LdapExtension* x = Extension(e, name);
-    return x == nullptr || x->values.empty() ? std::string() : x->values.front();
 }
 
 // Schema files name OIDs through macros: "OLcfgAt:1" with "objectIdentifier OLcfgAt ...".
@@ -181,35 +104,6 @@ std::string ShownName(const std::string& ndsName, const LdapElement& e) {
     if (!ndsName.empty()) return ndsName;
     if (!e.names.empty() && !e.names.front().empty()) return e.names.front();
     return e.oid;
-}
-
-// Lower-cased names and OIDs to the definition that carries them; the first one wins.
-std::unordered_map<std::string, std::size_t> Index(const std::vector<Named>& defs) {
-    std::unordered_map<std::string, std::size_t> index;
-    index.reserve(defs.size() * 3);
-    for (std::size_t i = 0; i < defs.size(); ++i) {
-        for (const std::string& name : defs[i].element.names)
-            index.try_emplace(AsciiLower(name), i);
-        if (!defs[i].element.oid.empty()) index.try_emplace(AsciiLower(defs[i].element.oid), i);
-        index.try_emplace(AsciiLower(defs[i].shown), i);
-    }
-    return index;
-}
-
-// A name as the referring definition writes it, unless the server names the target with
-// X-NDS_NAME.
-std::vector<std::string> Shown(const std::vector<std::string>& refs,
-                               const std::unordered_map<std::string, std::size_t>& index,
-                               const std::vector<Named>& defs) {
-    std::vector<std::string> out;
-    out.reserve(refs.size());
-    for (const std::string& ref : refs) {
-        const auto it = index.find(AsciiLower(ref));
-        out.push_back(it != index.end() && !defs[it->second].ndsName.empty()
-                          ? defs[it->second].ndsName
-                          : ref);
-    }
-    return out;
 }
 
 // A name with a control character would reach terminals, lists and reports as a command or
@@ -282,133 +176,11 @@ void DropRepeatedNames(std::vector<Named>& defs, std::string_view kind,
     defs = std::move(kept);
 }
 
-// Decimal digits divided down into base-128 groups, most significant first.
-std::vector<std::uint8_t> Base128(const std::string& decimal) {
-    std::vector<int> digits;
-    for (char c : decimal)
-        if (!digits.empty() || c != '0') digits.push_back(c - '0');
-    std::vector<std::uint8_t> groups;
-    while (!digits.empty()) {
-        std::vector<int> quotient;
-        int remainder = 0;
-        for (int d : digits) {
-            const int current = remainder * 10 + d;
-            if (!quotient.empty() || current / 128 != 0) quotient.push_back(current / 128);
-            remainder = current % 128;
-        }
-        groups.push_back(static_cast<std::uint8_t>(remainder));
-        digits = std::move(quotient);
-    }
-    if (groups.empty()) groups.push_back(0);
-    std::reverse(groups.begin(), groups.end());
-    return groups;
-}
-
-std::string AddToDecimal(const std::string& decimal, int add) {
-    std::string out = decimal;
-    int carry = add;
-    for (std::size_t i = out.size(); i-- > 0 && carry != 0;) {
-        const int sum = (out[i] - '0') + carry;
-        out[i] = static_cast<char>('0' + sum % 10);
-        carry = sum / 10;
-    }
-    while (carry != 0) {
-        out.insert(out.begin(), static_cast<char>('0' + carry % 10));
-        carry /= 10;
-    }
-    return out;
-}
-
-std::uint32_t SyntaxId(const std::string& oid,
-                       const std::unordered_map<std::string, std::uint32_t>& ndsSyntaxes) {
-    if (oid.empty()) return 0;
-    const auto tagged = ndsSyntaxes.find(AsciiLower(oid));
-    if (tagged != ndsSyntaxes.end()) return tagged->second;
-    const std::string prefix = kNdsSyntaxPrefix;
-    std::uint32_t id = 0;
-    if (oid.rfind(prefix, 0) == 0 && ParseWord(oid.substr(prefix.size()), id)) return id;
-    if (const std::uint32_t standard = StandardSyntaxId(oid)) return standard;
-    return ActiveDirectorySyntaxId(oid);
-}
-
-// A type without SYNTAX takes its supertype's, bound and all: for each type, the nearest
-// definition up its SUP chain that has a syntax, else itself. Each type is walked once, so
-// long chains cost linear time; a loop or a missing supertype ends a chain.
-std::vector<std::size_t> SyntaxSources(const std::vector<Named>& attrs,
-                                       const std::unordered_map<std::string, std::size_t>& index) {
-    constexpr std::size_t kUnknown = std::numeric_limits<std::size_t>::max();
-    std::vector<std::size_t> source(attrs.size(), kUnknown);
-    std::vector<bool> onPath(attrs.size(), false);
-    std::vector<std::size_t> path;
-    for (std::size_t start = 0; start < attrs.size(); ++start) {
-        if (source[start] != kUnknown) continue;
-        std::size_t at = start;
-        std::size_t found = kUnknown;
-        for (;;) {
-            if (source[at] != kUnknown) {
-                found = source[at];
-                break;
-            }
-            path.push_back(at);
-            onPath[at] = true;
-            const LdapElement& def = attrs[at].element;
-            if (!def.syntax.empty() || def.sup.empty()) {
-                found = at;
-                break;
-            }
-            const auto it = index.find(AsciiLower(def.sup.front()));
-            if (it == index.end() || onPath[it->second]) {
-                found = at;  // no syntax anywhere on this chain
-                break;
-            }
-            at = it->second;
-        }
-        for (std::size_t p : path) {
-            source[p] = found;
-            onPath[p] = false;
-        }
-        path.clear();
-    }
-    return source;
-}
-
 std::string Shortened(const std::string& text) {
     std::string flat;
     for (char c : text) flat += IsLineBlank(c) ? ' ' : c;
     flat = TrimBlanks(flat);
     return flat.size() > kShownDefinition ? flat.substr(0, kShownDefinition) + "..." : flat;
-}
-
-SchemaAttribute MapAttribute(const Named& def, const LdapElement& syntaxSource, bool nds,
-                             const std::unordered_map<std::string, std::uint32_t>& ndsSyntaxes) {
-    const LdapElement& e = def.element;
-    SchemaAttribute attr;
-    attr.name = def.shown;
-    DirAttrInfo& info = attr.info;
-    info.attrSyntaxID = SyntaxId(syntaxSource.syntax, ndsSyntaxes);
-    const bool lower = Extension(e, "X-NDS_LOWER_BOUND") != nullptr;
-    const bool upper = Extension(e, "X-NDS_UPPER_BOUND") != nullptr;
-    const std::uint32_t length =
-        syntaxSource.syntax.empty() ? 0 : SyntaxBound(syntaxSource.syntaxLength);
-    std::uint32_t flags = 0;
-    if (e.singleValue) flags |= kAttrSingleValued;
-    if (nds ? (lower || upper) : length != 0) flags |= kAttrSized;
-    if (FlagSet(e, "X-NDS_NONREMOVABLE") || FlagSet(e, "X-NDS_NON_REMOVABLE"))
-        flags |= kAttrNonRemovable;
-    if (e.noUserModification) flags |= kAttrReadOnly;
-    if (FlagSet(e, "X-NDS_HIDDEN")) flags |= kAttrHidden;
-    if (nds && !FlagSet(e, "X-NDS_NOT_SCHED_SYNC_IMMEDIATE")) flags |= kAttrSyncImmediate;
-    if (FlagSet(e, "X-NDS_PUBLIC_READ")) flags |= kAttrPublicRead;
-    if (FlagSet(e, "X-NDS_SERVER_READ")) flags |= kAttrServerRead;
-    if (FlagSet(e, "X-NDS_NAME_VALUE_ACCESS")) flags |= kAttrWriteManaged;
-    if (FlagSet(e, "X-NDS_NEVER_SYNC")) flags |= kAttrPerReplica;
-    if (FlagSet(e, "X-NDS_SCHED_SYNC_NEVER")) flags |= kAttrSyncNever;
-    info.attrFlags = flags;
-    info.attrLower = lower ? Bound(FirstValue(e, "X-NDS_LOWER_BOUND")) : 0;
-    info.attrUpper =
-        upper ? Bound(FirstValue(e, "X-NDS_UPPER_BOUND")) : static_cast<std::int32_t>(length);
-    OidToAsn1Id(e.oid, info.asn1ID);
-    return attr;
 }
 
 }  // namespace
@@ -523,7 +295,7 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
                 Named def;
                 def.text = &text;
                 def.place = place;
-                def.ndsName = FirstValue(e, "X-NDS_NAME");
+                def.ndsName = ExtensionValue(e, "X-NDS_NAME");
                 def.shown = ShownName(def.ndsName, e);
                 if (def.shown.empty()) {
                     out.skipped.push_back({kind, text, "it has neither a name nor an OID", place});
@@ -553,47 +325,12 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
                       out.skipped);
     DropRepeatedNames(attrs, KindOfDefinition(ElementType::AttributeType), out.skipped);
     DropRepeatedNames(classes, KindOfDefinition(ElementType::ObjectClass), out.skipped);
-    const auto attrIndex = Index(attrs);
-    const auto classIndex = Index(classes);
-    const bool nds = out.ndsStyle;
-
-    std::unordered_map<std::string, std::uint32_t> ndsSyntaxes;
-    for (const LdapElement& syntax : out.published.of(ElementType::LdapSyntax)) {
-        std::uint32_t id = 0;
-        if (ParseWord(FirstValue(syntax, "X-NDS_SYNTAX"), id))
-            ndsSyntaxes.try_emplace(AsciiLower(syntax.oid), id);
-    }
-
-    const std::vector<std::size_t> syntaxSources = SyntaxSources(attrs, attrIndex);
     out.attributes.reserve(attrs.size());
-    for (std::size_t a = 0; a < attrs.size(); ++a) {
-        out.attributes.push_back(
-            MapAttribute(attrs[a], attrs[syntaxSources[a]].element, nds, ndsSyntaxes));
-        out.attributes.back().element = static_cast<int>(a);
-    }
-
+    for (std::size_t a = 0; a < attrs.size(); ++a)
+        out.attributes.push_back({attrs[a].shown, static_cast<int>(a)});
     out.classes.reserve(classes.size());
-    for (std::size_t c = 0; c < classes.size(); ++c) {
-        const LdapElement& e = classes[c].element;
-        SchemaClass& cls = out.classes.emplace_back();
-        cls.name = classes[c].shown;
-        cls.element = static_cast<int>(c);
-        const bool auxiliary = e.kind == "AUXILIARY";
-        std::uint32_t flags = 0;
-        if (nds && !auxiliary && !FlagSet(e, "X-NDS_NOT_CONTAINER")) flags |= kClassContainer;
-        if (e.kind.empty() || e.kind == "STRUCTURAL") flags |= kClassEffective;
-        if (FlagSet(e, "X-NDS_NONREMOVABLE")) flags |= kClassNonRemovable;
-        if (auxiliary) flags |= kClassAuxiliary;
-        cls.flags = flags;
-        OidToAsn1Id(e.oid, cls.id);
-        cls.items[0] = Shown(e.sup, classIndex, classes);
-        if (const LdapExtension* containment = Extension(e, "X-NDS_CONTAINMENT"))
-            cls.items[1] = Shown(containment->values, classIndex, classes);
-        if (const LdapExtension* naming = Extension(e, "X-NDS_NAMING"))
-            cls.items[2] = Shown(naming->values, attrIndex, attrs);
-        cls.items[3] = Shown(e.must, attrIndex, attrs);
-        cls.items[4] = Shown(e.may, attrIndex, attrs);
-    }
+    for (std::size_t c = 0; c < classes.size(); ++c)
+        out.classes.push_back({classes[c].shown, static_cast<int>(c)});
 
     std::vector<LdapElement>& types = out.published.of(ElementType::AttributeType);
     for (Named& def : attrs) types.push_back(std::move(def.element));
@@ -687,87 +424,4 @@ PublishedSchema PublishedView(const TreeSchema& schema) {
         p.canonical = CanonicalForm(*e);
     }
     return out;
-}
-
-bool OidToAsn1Id(const std::string& oid, Asn1Id& id) {
-    id = Asn1Id{};
-    if (!IsNumericOid(oid)) return false;
-    std::vector<std::string> arcs;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t dot = oid.find('.', start);
-        arcs.push_back(
-            oid.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
-        if (dot == std::string::npos) break;
-        start = dot + 1;
-    }
-    if (arcs.size() < 2) return false;
-    for (const std::string& arc : arcs)
-        if (arc.size() > kMaxArcDigits) return false;
-    const std::string& first = arcs[0];
-    const std::string second = arcs[1].substr(
-        std::min(arcs[1].find_first_not_of('0'), arcs[1].size() - 1));  // leading zeros off
-    if (first.size() != 1 || first[0] > '2') return false;
-    if (first[0] < '2' && (second.size() > 2 || std::stoi(second) >= 40)) return false;
-    std::vector<std::uint8_t> content;
-    auto put = [&content](const std::string& decimal) {
-        const std::vector<std::uint8_t> groups = Base128(decimal);
-        for (std::size_t i = 0; i < groups.size(); ++i)
-            content.push_back(
-                static_cast<std::uint8_t>(groups[i] | (i + 1 < groups.size() ? 0x80 : 0)));
-    };
-    put(AddToDecimal(second, 40 * (first[0] - '0')));
-    for (std::size_t i = 2; i < arcs.size(); ++i) put(arcs[i]);
-    if (content.size() + 2 > sizeof id.data) return false;
-    id.data[0] = 6;
-    id.data[1] = static_cast<std::uint8_t>(content.size());
-    std::copy(content.begin(), content.end(), id.data + 2);
-    id.length = static_cast<std::uint32_t>(content.size() + 2);
-    return true;
-}
-
-std::uint32_t StandardSyntaxId(const std::string& oid) {
-    static const std::unordered_map<std::uint32_t, std::uint32_t> table = [] {
-        std::unordered_map<std::uint32_t, std::uint32_t> t;
-        auto set = [&t](std::uint32_t id, std::initializer_list<std::uint32_t> syntaxes) {
-            for (std::uint32_t n : syntaxes) t[n] = id;
-        };
-        set(1, {12});
-        set(2, {26});
-        set(3, {15, 11, 32, 33, 34, 35, 39, 3, 16, 17, 30, 31, 37, 54, 57});
-        set(4, {44});
-        set(5, {36});
-        set(7, {7});
-        set(8, {27});
-        set(9, {40, 1,  2,  4,  6,  8,  9,  10, 13, 14, 18, 19, 20, 21, 23, 25,
-                28, 29, 42, 43, 45, 46, 47, 48, 49, 51, 52, 53, 55, 56, 58});
-        set(10, {50});
-        set(11, {22});
-        set(18, {41});
-        set(20, {38});
-        set(21, {5});
-        set(24, {24});
-        return t;
-    }();
-    const std::string prefix = kStandardSyntaxPrefix;
-    std::uint32_t n = 0;
-    if (oid.rfind(prefix, 0) != 0 || !ParseWord(oid.substr(prefix.size()), n)) return 0;
-    const auto it = table.find(n);
-    return it == table.end() ? 0 : it->second;
-}
-
-std::uint32_t ActiveDirectorySyntaxId(const std::string& oid) {
-    // DN-Binary (903), DN-String (904) and OR-Name (1221) pair a name with data that no
-    // syntax id here holds: they stay UNKNOWN.
-    static const std::unordered_map<std::uint32_t, std::uint32_t> table = {
-        {905, 3},   // String(Teletex): a case-insensitive string
-        {906, 8},   // Large Integer: an integer, 64 bits wide like LDAP's unbounded Integer
-        {907, 9},   // String(NT-Sec-Desc): a binary security descriptor
-        {1362, 2},  // String(Case): a case-sensitive string
-    };
-    const std::string prefix = kAdSyntaxPrefix;
-    std::uint32_t n = 0;
-    if (oid.rfind(prefix, 0) != 0 || !ParseWord(oid.substr(prefix.size()), n)) return 0;
-    const auto it = table.find(n);
-    return it == table.end() ? 0 : it->second;
 }

@@ -1,7 +1,7 @@
 // LDAP schema definitions (RFC 4512 descriptions, as a server's subschema entry or schema
-// files publish them) read into a tree's schema: every published element, and the class
-// and attribute records the comparisons and the window read, so a live LDAP server or a
-// set of schema files is a tree like any other.
+// files publish them) read into a tree's schema: every published element, and the names
+// the tree's lists give its classes and attribute types, so a live LDAP server or a set of
+// schema files is a tree like any other.
 #pragma once
 
 #include <array>
@@ -46,10 +46,10 @@ struct SchemaDefinitions {
 std::string_view KindOfDefinition(ElementType type);
 
 // Every text parsed, OID macros expanded in every OID-valued field, the published elements
-// kept by type, and the classes and attributes mapped from them: names, flags,
-// identifiers, item lists, syntaxes and bounds. What does not parse, an element without an
-// OID (a class or attribute type without a name either), and a second class or attribute
-// type of a name already taken, is skipped with the reason and kept nowhere else. Indexed.
+// kept by type, and the classes and attribute types named as the lists name them. What
+// does not parse, an element without an OID (a class or attribute type without a name
+// either), and a second class or attribute type of a name already taken, is skipped with
+// the reason and kept nowhere else. Indexed.
 TreeSchema MapLdapSchema(const SchemaDefinitions& definitions);
 
 // The message that names skipped definitions: the counts by kind, then each one (after
@@ -65,11 +65,5 @@ PublishedSchema PublishedView(const TreeSchema& schema);
 // The number a SYNTAX's {len} (digits) stands for, as servers read it: a C int, so a bound
 // past 32 bits keeps its low 32 bits and one past 63 bits reads as 0xFFFFFFFF.
 std::uint32_t SyntaxBound(std::string_view digits);
-// The BER encoding of a numeric OID (tag 6, length, content) when it fits in 32 bytes;
-// otherwise, and for anything that is not a numeric OID, false and an empty identifier.
-bool OidToAsn1Id(const std::string& oid, Asn1Id& id);
-// The syntax id of a standard LDAP syntax OID (1.3.6.1.4.1.1466.115.121.1.N), else 0.
-std::uint32_t StandardSyntaxId(const std::string& oid);
-// The syntax id of one of Active Directory's own syntaxes (1.2.840.113556.1.4.N) where
-// one has the same meaning, else 0.
-std::uint32_t ActiveDirectorySyntaxId(const std::string& oid);
+// Digits separated by single dots: 1.2.840.
+bool IsNumericOid(std::string_view oid);

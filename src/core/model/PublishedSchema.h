@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "core/directory/DirClient.h"
 #include "core/model/LdapElement.h"
 #include "core/model/PublishedElements.h"
 

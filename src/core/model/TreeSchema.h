@@ -1,10 +1,9 @@
-// A tree's schema as the core holds it: the classes and attributes as the window's views
-// and the comparisons read them, and, for trees whose source publishes LDAP definitions,
-// every published element with every field.
+// A tree whose source publishes LDAP definitions, as the core holds it: every published
+// element with every field, the names its lists give the classes and attribute types, where
+// it comes from and what was left out. The directory's records are a view of it
+// (core/directory/RecordView.h).
 #pragma once
 
-#include <array>
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -12,22 +11,18 @@
 #include <vector>
 
 #include "core/SourceProblem.h"
-#include "core/directory/DirClient.h"
 #include "core/model/PublishedElements.h"
 
+// A class or attribute type by the name the tree's lists give it (its X-NDS_NAME, else its
+// first NAME, else its OID), and its element among the published ones.
 struct SchemaClass {
     std::string name;
-    std::uint32_t flags = 0;
-    Asn1Id id;
-    // Super classes, containment classes, naming, mandatory and optional attributes.
-    std::array<std::vector<std::string>, 5> items;
-    int element = -1;  // its object class in the published elements; -1 for none
+    int element = -1;
 };
 
 struct SchemaAttribute {
     std::string name;
-    DirAttrInfo info;
-    int element = -1;  // its attribute type in the published elements; -1 for none
+    int element = -1;
 };
 
 // A definition left out of the tree, and why.

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "core/D_Util.h"
+#include "core/directory/RecordView.h"
 #include "core/model/LdapMapping.h"
 #include "core/reconcile/ReconcileDetail.h"
 

@@ -1,9 +1,8 @@
 // Trees whose sources publish their definitions, built as the core holds them: each
-// class and attribute with its record and, where given, its published element.
+// class and attribute type by its name and its published element.
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <utility>
 
@@ -27,21 +26,13 @@ class PublishedTree {
         schema_->published.setPublished(ElementType::AttributeType);
         schema_->published.setPublished(ElementType::ObjectClass);
     }
-    // An attribute of that syntax id; with an element, its published definition.
-    PublishedTree& attribute(const std::string& name, std::uint32_t syntax,
-                             std::optional<LdapElement> element = std::nullopt) {
-        SchemaAttribute& a = schema_->attributes.emplace_back();
-        a.name = name;
-        a.info.attrSyntaxID = syntax;
-        a.element = add(ElementType::AttributeType, std::move(element));
+    // An attribute type or class by the name the lists give it, and its definition.
+    PublishedTree& attribute(const std::string& name, LdapElement element) {
+        schema_->attributes.push_back({name, add(ElementType::AttributeType, std::move(element))});
         return *this;
     }
-    PublishedTree& objectClass(const std::string& name, std::uint32_t flags,
-                               std::optional<LdapElement> element = std::nullopt) {
-        SchemaClass& c = schema_->classes.emplace_back();
-        c.name = name;
-        c.flags = flags;
-        c.element = add(ElementType::ObjectClass, std::move(element));
+    PublishedTree& objectClass(const std::string& name, LdapElement element) {
+        schema_->classes.push_back({name, add(ElementType::ObjectClass, std::move(element))});
         return *this;
     }
     // One of the other element types, which the tree then publishes.
@@ -56,10 +47,9 @@ class PublishedTree {
     }
 
   private:
-    int add(ElementType type, std::optional<LdapElement> element) {
-        if (!element) return -1;
+    int add(ElementType type, LdapElement element) {
         auto& list = schema_->published.of(type);
-        list.push_back(std::move(*element));
+        list.push_back(std::move(element));
         return static_cast<int>(list.size()) - 1;
     }
     std::shared_ptr<TreeSchema> schema_ = std::make_shared<TreeSchema>();
