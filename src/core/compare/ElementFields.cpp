@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "core/AsciiFold.h"
 #include "core/D_Util.h"
@@ -26,11 +27,30 @@ std::string StripZeros(const std::string& digits) {
 
 std::string FirstName(const LdapElement& e) { return e.names.empty() ? e.oid : e.names.front(); }
 
+// The value under key, added as value when there is none; and whether it was added.
+template <typename Map, typename Key, typename Value>
+std::pair<Value&, bool> Slot(Map& map, Key&& key, Value value) {
+    const auto [it, added] = map.try_emplace(std::forward<Key>(key), std::move(value));
+    return {it->second, added};
+}
+
+// Lower-cased names and OID of a definition: a reference by any of them means it.
+std::vector<std::string> KeysOf(const LdapElement& e) {
+    std::vector<std::string> keys;
+    keys.reserve(e.names.size() + 1);
+    if (!e.oid.empty()) keys.push_back(Lower(e.oid));
+    for (const std::string& name : e.names) keys.push_back(Lower(name));
+    return keys;
+}
+
 // The items of x and y that the other does not name, each item matching at most one:
-// first the same spelling (letter case aside), then the same definition.
-template <typename Same>
-void CancelItems(std::vector<std::string>& x, std::vector<std::string>& y, const Same& same) {
+// first the same spelling (letter case aside); then, for references, the same definition.
+// Items are grouped by the definition they name (else by their spelling), so each
+// definition's names are looked at once and long lists cost linear time.
+void CancelItems(std::vector<std::string>& x, std::vector<std::string>& y, const FieldSpec& f,
+                 const PublishedElements& inA, const PublishedElements& inB) {
     std::unordered_multimap<std::string, std::size_t> byKey;
+    byKey.reserve(y.size());
     for (std::size_t j = 0; j < y.size(); ++j) byKey.emplace(Lower(y[j]), j);
     std::vector<char> takenX(x.size(), 0);
     std::vector<char> takenY(y.size(), 0);
@@ -43,13 +63,73 @@ void CancelItems(std::vector<std::string>& x, std::vector<std::string>& y, const
                 break;
             }
     }
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        if (takenX[i] != 0) continue;
-        for (std::size_t j = 0; j < y.size(); ++j)
-            if (takenY[j] == 0 && same(x[i], y[j])) {
-                takenX[i] = takenY[j] = 1;
+    if (f.kind == FieldKind::Refs) {
+        // Tree #2's items left, grouped; the groups each key reaches.
+        struct Group {
+            std::vector<std::size_t> items;
+            std::size_t next = 0;
+        };
+        std::vector<Group> groups;
+        std::unordered_map<const LdapElement*, std::size_t> groupOfElement;
+        std::unordered_map<std::string, std::size_t> groupOfSpelling;
+        std::unordered_map<std::string, std::vector<std::size_t>> groupsOfKey;
+        groups.reserve(y.size());
+        groupOfElement.reserve(y.size());
+        groupsOfKey.reserve(y.size() * 2);
+        for (std::size_t j = 0; j < y.size(); ++j) {
+            if (takenY[j] != 0) continue;
+            const LdapElement* e = inB.find(f.refers, y[j]);
+            const auto [group, added] = e != nullptr
+                                            ? Slot(groupOfElement, e, groups.size())
+                                            : Slot(groupOfSpelling, Lower(y[j]), groups.size());
+            if (added) {
+                for (const std::string& key : e != nullptr ? KeysOf(*e) : std::vector{Lower(y[j])})
+                    groupsOfKey[key].push_back(groups.size());
+                groups.emplace_back();
+            }
+            groups[group].items.push_back(j);
+        }
+        // The groups Tree #1's items reach, found once per definition or spelling; the
+        // groups used up at the front are passed for good.
+        struct Reach {
+            std::vector<std::size_t> groups;
+            std::size_t first = 0;
+        };
+        std::unordered_map<const LdapElement*, Reach> reachOfElement;
+        std::unordered_map<std::string, Reach> reachOfSpelling;
+        reachOfElement.reserve(x.size());
+        std::vector<std::size_t> stamp(groups.size(), 0);
+        std::size_t round = 0;
+        const auto reachOf = [&](const std::string& item) -> Reach& {
+            const LdapElement* e = inA.find(f.refers, item);
+            const auto [it, added] = e != nullptr ? Slot(reachOfElement, e, Reach{})
+                                                  : Slot(reachOfSpelling, Lower(item), Reach{});
+            if (added) {
+                ++round;
+                for (const std::string& key : e != nullptr ? KeysOf(*e) : std::vector{Lower(item)})
+                    if (const auto g = groupsOfKey.find(key); g != groupsOfKey.end())
+                        for (std::size_t group : g->second)
+                            if (stamp[group] != round) {
+                                stamp[group] = round;
+                                it.groups.push_back(group);
+                            }
+            }
+            return it;
+        };
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            if (takenX[i] != 0) continue;
+            Reach& reach = reachOf(x[i]);
+            for (std::size_t k = reach.first; k < reach.groups.size(); ++k) {
+                Group& group = groups[reach.groups[k]];
+                if (group.next == group.items.size()) {
+                    if (k == reach.first) ++reach.first;
+                    continue;
+                }
+                takenY[group.items[group.next++]] = 1;
+                takenX[i] = 1;
                 break;
             }
+        }
     }
     const auto keep = [](std::vector<std::string>& list, const std::vector<char>& taken) {
         std::size_t out = 0;
@@ -143,36 +223,37 @@ class Comparer {
     }
 
     void extensions(const FieldFilter& filter) {
-        std::vector<std::string> seen;
-        const auto visit = [&](const std::string& name) {
-            const std::string key = Lower(name);
-            if (std::find(seen.begin(), seen.end(), key) != seen.end()) return;
-            seen.push_back(key);
-            if (filter.ignoresExtension(name)) return;
-            const LdapExtension* x = Find(a_, key);
-            const LdapExtension* y = Find(b_, key);
-            const std::vector<std::string> none;
+        // The first extension of each name, on each side.
+        std::unordered_map<std::string, std::pair<const LdapExtension*, const LdapExtension*>>
+            byName;
+        std::vector<std::string> order;  // names in the order met, Tree #1's first
+        const auto add = [&](const LdapElement& e, bool first) {
+            for (const LdapExtension& x : e.extensions) {
+                const auto [it, added] = byName.try_emplace(Lower(x.name));
+                if (added) order.push_back(it->first);
+                const LdapExtension*& side = first ? it->second.first : it->second.second;
+                if (side == nullptr) side = &x;
+            }
+        };
+        add(a_, true);
+        add(b_, false);
+        const std::vector<std::string> none;
+        for (const std::string& key : order) {
+            const auto [x, y] = byName.at(key);
+            if (filter.ignoresExtension(x ? x->name : y->name)) continue;
             const auto& vx = x ? x->values : none;
             const auto& vy = y ? y->values : none;
             // Present with no value and absent say different things.
-            if ((x == nullptr) == (y == nullptr) && SameValues(vx, vy)) return;
+            if ((x == nullptr) == (y == nullptr) && SameValues(vx, vy)) continue;
             Finding& f = pair(x ? x->name : y->name);
             Joined(vx, vy, f.text1, f.marks1);
             Joined(vy, vx, f.text2, f.marks2);
             f.none1 = x == nullptr;
             f.none2 = y == nullptr;
-        };
-        for (const LdapExtension& e : a_.extensions) visit(e.name);
-        for (const LdapExtension& e : b_.extensions) visit(e.name);
+        }
     }
 
   private:
-    static const LdapExtension* Find(const LdapElement& e, const std::string& key) {
-        for (const LdapExtension& x : e.extensions)
-            if (Lower(x.name) == key) return &x;
-        return nullptr;
-    }
-
     static bool SameValues(std::vector<std::string> x, std::vector<std::string> y) {
         std::sort(x.begin(), x.end());
         std::sort(y.begin(), y.end());
@@ -185,10 +266,10 @@ class Comparer {
     static void Joined(const std::vector<std::string>& values,
                        const std::vector<std::string>& other, std::string& text,
                        std::vector<ByteSpan>& marks) {
+        const std::unordered_set<std::string_view> others(other.begin(), other.end());
         for (const std::string& v : values) {
             if (!text.empty()) text += ", ";
-            if (std::find(other.begin(), other.end(), v) == other.end())
-                marks.push_back({text.size(), v.size()});
+            if (others.count(v) == 0) marks.push_back({text.size(), v.size()});
             text += v;
         }
     }
@@ -293,13 +374,7 @@ class Comparer {
             return;
         std::vector<std::string> x = listA;
         std::vector<std::string> y = listB;
-        if (f.kind == K::Names) {
-            CancelItems(x, y, [](const std::string&, const std::string&) { return false; });
-        } else {
-            CancelItems(x, y, [&](const std::string& p, const std::string& q) {
-                return SameReference(f.refers, p, inA_, q, inB_);
-            });
-        }
+        CancelItems(x, y, f, inA_, inB_);
         for (int tree = 1; tree <= 2; ++tree)
             for (std::string& item : tree == 1 ? x : y) {
                 Finding& one = out_.emplace_back();
