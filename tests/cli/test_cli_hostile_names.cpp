@@ -74,6 +74,11 @@ class HostileNames : public testing::Test {
                   "1m\n2=raw\x9B M\xDCNCHEN\n[Class Definition]\nTop=Effective\\Container\n"
                   "csi\xC2\x9B"
                   "1m=Effective\nraw\x9B M\xDCNCHEN=Effective\n"s);
+        // Names a spreadsheet would run as formulas.
+        dir.write("formula.txt",
+                  "[Settings]\nTree Name=F\n[Attributes]\n0=CN\n[Attribute Definition]\n"
+                  "CN=CI_STRING\n[Classes]\n0=Top\n1==SUM(1)\n2=@x\n3=-1\n4=+1\n5=a=b\n"
+                  "[Class Definition]\nTop=Effective\n");
         dir.write("top.txt",
                   "[Settings]\nTree Name=T\n[Attributes]\n0=CN\n[Attribute Definition]\n"
                   "CN=CI_STRING\n[Classes]\n0=Top\n[Class Definition]\nTop=Effective\n");
@@ -135,6 +140,16 @@ TEST_F(HostileNames, ControlCharactersShowByNumberOneLineEach) {
          2,
          "",
          "kalvix-cli: the tree \"A\\x00B\" has no class or attribute named \"Missing\"\n"},
+        {"a formula in CSV",
+         {"compare-classes", "--format", "csv", "@formula.txt", "@top.txt"},
+         1,
+         "\"Tree\",\"Kind\",\"Definition\",\"Field\",\"Tree #1 value\",\"Tree #2 value\"\r\n"
+         "\"1\",\"Class\",\"'-1\",\"\",\"\",\"\"\r\n"
+         "\"1\",\"Class\",\"'@x\",\"\",\"\",\"\"\r\n"
+         "\"1\",\"Class\",\"'+1\",\"\",\"\",\"\"\r\n"
+         "\"1\",\"Class\",\"'=SUM(1)\",\"\",\"\",\"\"\r\n"
+         "\"1\",\"Class\",\"a=b\",\"\",\"\",\"\"\r\n",
+         ""},
         {"an operand in a message",
          {"show", "@top.txt", "X\x1B[2J\n"},
          2,
@@ -151,6 +166,7 @@ TEST_F(HostileNames, ControlCharactersShowByNumberOneLineEach) {
         EXPECT_EQ(r.out, c.out);
         EXPECT_EQ(r.err, c.err);
         for (std::string stream : {r.out, r.err}) {
+            std::erase(stream, '\r');
             std::erase(stream, '\n');
             EXPECT_FALSE(HoldsControlChar(stream)) << stream;
         }

@@ -1,7 +1,8 @@
 // CSV for spreadsheets (RFC 4180): a header row, then one row per finding; every field
 // quoted, lines ending in CR LF. Names are written as the JSON documents write them:
 // UTF-8 where valid, else one byte a character. A line break inside a name stays inside
-// its quoted field.
+// its quoted field. A field a spreadsheet would take for a formula (one beginning with =, +,
+// -, @, a tab or a CR) starts with an apostrophe, so that a name from a server never runs.
 #include "core/Names.h"
 #include "core/writers/Output.h"
 
@@ -13,6 +14,9 @@ const char* const kColumns[] = {"Tree",  "Kind",          "Definition",
 std::string Field(std::string_view bytes) {
     const QByteArray utf8 = DecodeName(bytes).toUtf8();
     std::string out = "\"";
+    if (!utf8.isEmpty() &&
+        std::string_view("=+-@\t\r").find(utf8.front()) != std::string_view::npos)
+        out += '\'';
     for (const char c : utf8) {
         if (c == '"') out += '"';
         out += c;
