@@ -304,6 +304,12 @@ ConnectionConfig ConnectionFrom(const QJsonValue& value, std::size_t index,
     if (!o.contains("treeName") && !IsTreeSourceKind(c.kind))
         Fail(where, "the key \"treeName\" is missing");
     if (o.contains("treeName")) c.treeName = Text(o.value("treeName"), Key("treeName"));
+    // The directory client takes tree names of at most 32 bytes (padding aside); a longer
+    // one would reach it cut, and two names alike up to the cut would pass for one tree.
+    if (const std::size_t bytes = TreeLookupKey(c.treeName).size(); bytes > kTreeNameBytes)
+        Fail(Key("treeName"), "the name has " + std::to_string(bytes) + " bytes, more than the " +
+                                  std::to_string(kTreeNameBytes) +
+                                  " a tree name of the directory client may have");
     // Each kind of connection names its own settings.
     if (c.kind == "tree-file") {
         CheckKeys(o, where, {"treeName", "kind", "treeFile"});

@@ -266,6 +266,11 @@ INSTANTIATE_TEST_SUITE_P(
                 R"({"connections": [], "messages": {"E1": "text"}})",
                 kGoodTree,
                 {"\"messages\": \"E1\""}},
+        BadFile{"TreeNameOver32Bytes",
+                R"({"connections": [{"treeName": "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456___",
+                                     "treeFile": "tree.json"}]})",
+                kGoodTree,
+                {"\"treeName\": the name has 33 bytes, more than the 32"}},
         BadFile{"TreeFileIsAFolder",
                 R"({"connections": [{"treeName": "T", "treeFile": "."}]})",
                 kGoodTree,
@@ -442,6 +447,23 @@ TEST(ParseOidBytes, TakesBytesAsTheyAre) {
     for (int i = 0; i < 33; ++i) many += "01 ";
     EXPECT_FALSE(ParseOidBytes(many, id, error));
     EXPECT_EQ(error, "more than 32 bytes");
+}
+
+// A tree name is looked up whole: a longer one is not the tree of its first 32 bytes.
+TEST(SimulatedClient, TreeNamesAreLookedUpWhole) {
+    const std::string name(32, 'A');
+    SimDirectory d;
+    d.connections.push_back({name, std::make_shared<SimTree>()});
+    SimulatedClient client(std::move(d));
+    DirContext context = 0;
+    ASSERT_EQ(client.dcNewContext(context), 0);
+    const std::pair<std::string, DirCode> cases[] = {
+        {name + "B", simcode::kTreeNotFound},
+        {name + "___", 0},
+        {name.substr(1), simcode::kTreeNotFound},
+    };
+    for (const auto& [asked, code] : cases)
+        EXPECT_EQ(client.dcWriteContext(context, DCK_TREE_NAME, asked.c_str()), code) << asked;
 }
 
 TEST(SimulatedClient, NamesAreCutToTheCallersBuffer) {

@@ -95,7 +95,7 @@ class TableLibrary : public MessageLibrary {
 }  // namespace
 
 std::string TreeLookupKey(const std::string& name) {
-    std::string key = name.substr(0, 32);
+    std::string key = name;
     while (!key.empty() && key.back() == '_') key.pop_back();
     return AsciiUpperCopy(key);
 }
@@ -141,11 +141,21 @@ const std::string& SimulatedClient::connectionTreeName(std::size_t index) {
 std::optional<std::size_t> SimulatedClient::findConnection(const std::string& name) {
     const std::string key = TreeLookupKey(name);
     if (key.empty()) return std::nullopt;
+    // The whole name; a name the listing cut to 32 bytes (a source's own, longer name) only
+    // when one tree's name begins so.
+    std::optional<std::size_t> cut;
+    std::size_t begunSo = 0;
     for (std::size_t i = 0; i < directory_.connections.size(); ++i) {
         const SimConnection& c = directory_.connections[i];
-        if ((c.tree || c.source) && TreeLookupKey(connectionTreeName(i)) == key) return i;
+        if (!c.tree && !c.source) continue;
+        const std::string own = TreeLookupKey(connectionTreeName(i));
+        if (own == key) return i;
+        if (key.size() == kTreeNameBytes && own.size() > key.size() && own.starts_with(key)) {
+            cut = i;
+            ++begunSo;
+        }
     }
-    return std::nullopt;
+    return begunSo == 1 ? cut : std::nullopt;
 }
 
 DirCode SimulatedClient::treeOf(std::size_t index, std::shared_ptr<SimTree>& tree) {

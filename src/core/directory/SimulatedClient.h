@@ -81,8 +81,11 @@ struct SimDirectory {
     std::string leftOut;               // the configuration's parts left out, one a line
 };
 
-// The form under which a tree name is looked up: at most 32 characters, trailing
-// underscores dropped, ASCII letters upper-cased.
+// The most bytes a tree name of the directory client has, its padding aside.
+inline constexpr std::size_t kTreeNameBytes = 32;
+
+// The form under which a tree name is looked up: the whole name, trailing underscores
+// dropped, ASCII letters upper-cased.
 std::string TreeLookupKey(const std::string& name);
 
 // The tree a mapped schema is served as: its classes, attributes and published
