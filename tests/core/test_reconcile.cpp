@@ -733,6 +733,101 @@ TEST(Reconcile, SchemaFileFormatReadsBackAsTheSameDefinitions) {
     EXPECT_EQ(back.objectClasses[0].text, tree1.objectClasses[2].text);
 }
 
+// A bare apostrophe the lenient reader took ("Bob's") and a backslash that starts no escape
+// are written as \27 and \5C wherever the text goes inside quotes; a definition whose
+// strings cannot be told apart is refused, and what needs it with it.
+TEST(Reconcile, QuotedStringsAreWrittenEscapedOrRefusedWithTheirDependents) {
+    const PublishedSchema tree2 = Schema(kBase);
+    const PublishedSchema tree1 = Schema(
+        std::string(kBase) +
+        "attributetype ( 1.9.30 NAME 'kxBob' DESC 'Bob's attribute' SUP name "
+        "X-NOTE ( 'it's' 'C:\\dir\\27' ) )\n"
+        "attributetype ( 1.9.31 NAME 'kxBare' DESC Bob's SUP name )\n"
+        "attributetype ( 1.9.32 NAME 'kxBareSub' SUP kxBare )\n"
+        "objectclass ( 1.9.33 NAME 'kxBobs' DESC 'Bob's class' SUP top AUXILIARY MAY kxBob )\n");
+    const std::vector<std::string> escaped = {
+        "( 1.9.30 NAME 'kxBob' DESC 'Bob\\27s attribute' SUP name X-NOTE ( 'it\\27s' "
+        "'C:\\5Cdir\\27' ) )",
+        "( 1.9.33 NAME 'kxBobs' DESC 'Bob\\27s class' SUP top AUXILIARY MAY kxBob )"};
+    for (LdifDialect dialect : {LdifDialect::Rfc4512, LdifDialect::OpenLdap}) {
+        SCOPED_TRACE(static_cast<int>(dialect));
+        ReconcileOptions options;
+        options.dialect = dialect;
+        const ReconcilePlan plan = PlanReconcile(tree1, tree2, options);
+        EXPECT_THAT(Shown(plan.refused),
+                    ElementsAre(HasSubstr("kxBare: its quoted strings cannot be escaped"),
+                                "kxBareSub: its super type 'kxBare' cannot be added either"));
+        std::vector<std::string> values;
+        for (const auto& [type, value] : Added(Written(plan, tree1, tree2, options)))
+            if (type != "objectClass" && type != "cn") values.push_back(value);
+        EXPECT_EQ(values, escaped);
+        if (dialect != LdifDialect::OpenLdap) continue;
+        const std::string file = WriteReconcileSchemaFile(plan, tree1, tree2, options, Header());
+        EXPECT_THAT(file, HasSubstr("\nattributetype " + escaped[0] + "\n"));
+        const PublishedSchema back = Schema(file);
+        ASSERT_EQ(back.attributeTypes.size(), 1u);
+        EXPECT_EQ(back.attributeTypes[0].element.description, "Bob's attribute");
+        ASSERT_EQ(back.attributeTypes[0].element.extensions.size(), 1u);
+        EXPECT_THAT(back.attributeTypes[0].element.extensions[0].values,
+                    ElementsAre("it's", "C:\\dir'"));
+    }
+}
+
+// A .schema file cannot hold a text with a line break: what needs that definition, however
+// far down, is left out too, each naming what it needs. LDIF writes them all.
+TEST(Reconcile, SchemaFileLeavesOutWhatNeedsADefinitionItCannotWrite) {
+    const PublishedSchema tree1 = Schema(
+        RulesDump(std::string(kBase) +
+                  "attributetype ( 1.9.41 NAME 'kxSub' SUP kxBroken )\n"
+                  "attributetype ( 1.9.42 NAME 'kxSubSub' SUP kxSub )\n"
+                  "objectclass ( 1.9.43 NAME 'kxUses' SUP top AUXILIARY MAY ( name $ kxSubSub ) )\n"
+                  "objectclass ( 1.9.44 NAME 'kxDerived' SUP kxUses AUXILIARY )\n"
+                  "objectclass ( 1.9.45 NAME 'kxFine' SUP top AUXILIARY MAY name )") +
+            LdifAttributeLine("attributeTypes",
+                              "( 1.9.40 NAME 'kxBroken' DESC 'two\nlines' SUP name )"),
+        SchemaFileFormat::Ldif);
+    const PublishedSchema tree2 = Schema(kBase);
+    const ReconcilePlan plan = PlanReconcile(tree1, tree2, {});
+    ASSERT_EQ(plan.additions.size(), 6u);
+    EXPECT_EQ(Added(Written(plan, tree1, tree2, {})).size(), 6u);
+    const std::string file = WriteReconcileSchemaFile(plan, tree1, tree2, {}, Header());
+    for (const char* line :
+         {"attribute type 'kxBroken': its text holds a control character",
+          "attribute type 'kxSub': its super type 'kxBroken' is not written either",
+          "attribute type 'kxSubSub': its super type 'kxSub' is not written either",
+          "object class 'kxUses': the attribute type 'kxSubSub' is not written either",
+          "object class 'kxDerived': its super class 'kxUses' is not written either"})
+        EXPECT_THAT(file, HasSubstr("\n# Not written: "s + line + "\n"));
+    const PublishedSchema back = Schema(file);
+    EXPECT_THAT(back.attributeTypes, IsEmpty());
+    ASSERT_EQ(back.objectClasses.size(), 1u);
+    EXPECT_EQ(back.objectClasses[0].shown, "kxFine");
+}
+
+// AD has no inheritance: each type's syntax and bound come from up its chain, however deep;
+// a class naming (X-NDS_NAMING) an attribute AD will not know is refused.
+TEST(Reconcile, AdDialectFindsTheSyntaxUpAChainOfAnyDepth) {
+    constexpr int kDepth = 12000;
+    std::string text = kBase;
+    for (int i = 0; i < kDepth; ++i)
+        text += "attributetype ( 1.9.50." + std::to_string(i) + " NAME 'kxD" + std::to_string(i) +
+                "' SUP " + (i == 0 ? "name" : "kxD" + std::to_string(i - 1)) + " )\n";
+    text +=
+        "objectclass ( 1.9.51 NAME 'kxNamed' SUP top STRUCTURAL MAY kxD11999 "
+        "X-NDS_NAMING 'kxGhost' )\n";
+    const PublishedSchema tree1 = Schema(text);
+    const PublishedSchema tree2 = ActiveDirectory(Schema(kBase));
+    ReconcileOptions options;
+    options.dialect = LdifDialect::Ad;
+    const ReconcilePlan plan = PlanReconcile(tree1, tree2, options);
+    EXPECT_THAT(Shown(plan.refused),
+                ElementsAre("kxNamed: its naming attribute 'kxGhost' is on neither tree"));
+    ASSERT_EQ(plan.additions.size(), static_cast<std::size_t>(kDepth));
+    const auto deepest = AdObjects(Written(plan, tree1, tree2, options)).at("kxD11999");
+    EXPECT_EQ(deepest.at("attributeSyntax"), std::vector<std::string>{"2.5.5.12"});
+    EXPECT_EQ(deepest.at("rangeUpper"), std::vector<std::string>{"32768"});
+}
+
 TEST(PublishedText, MacrosExpandedBlanksFoldedQuotedTextKept) {
     const PublishedSchema cfg = Schema(
         "dn: cn=site,cn=schema,cn=config\n"

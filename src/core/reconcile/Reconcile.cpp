@@ -57,8 +57,11 @@ class Needs {
           types1_(tree1.attributeTypes),
           types2_(tree2.attributeTypes),
           classes2_(tree2.objectClasses) {}
+    Needs(const Needs&) = delete;
+    Needs& operator=(const Needs&) = delete;
 
     std::optional<std::string> unmet(DefinitionKind kind, const PublishedDefinition& def) const {
+        if (std::optional<std::string> why = unwritable(kind, def)) return why;
         if (kind == DefinitionKind::AttributeType) {
             const LdapElement& e = def.element;
             for (const auto& [label, rule] :
@@ -73,12 +76,22 @@ class Needs {
         }
         if (dialect_ == LdifDialect::Ad)
             return reconcile::AdRefusal(
-                kind, def, types1_, types2_,
+                kind, def, types1_, chains_,
                 kind == DefinitionKind::AttributeType ? classes2_ : types2_);
         return std::nullopt;
     }
+    // The dialects that write the text itself, inside which a quoted string must read back.
+    std::optional<std::string> unwritable(DefinitionKind kind,
+                                          const PublishedDefinition& def) const {
+        if (dialect_ == LdifDialect::Ad || reconcile::WrittenText(kind, def)) return std::nullopt;
+        return std::string(
+            "its quoted strings cannot be escaped so that it reads back the same (an apostrophe "
+            "in one cannot be told from the string's end)");
+    }
     const Lookup& types1() const { return types1_; }
     const Lookup& types2() const { return types2_; }
+    const reconcile::SyntaxChains& chains1() const { return chains1_; }
+    const reconcile::SyntaxChains& chains2() const { return chains2_; }
 
   private:
     bool hasRule(const std::string& rule) const {
@@ -99,6 +112,9 @@ class Needs {
     Lookup types1_;
     Lookup types2_;
     Lookup classes2_;
+    reconcile::SyntaxChains chains_{types1_, types2_};
+    reconcile::SyntaxChains chains1_{types1_, types1_};
+    reconcile::SyntaxChains chains2_{types2_, types2_};
 };
 
 struct KindState {
@@ -192,7 +208,8 @@ void RefuseUnmet(KindState& state, const Needs& needs) {
 
 // Decides every candidate once all its supers are decided: a depth-first walk without
 // recursion (chains may be thousands deep), in the order Tree #1 publishes them.
-void DecideInOrder(KindState& state, const KindState* attributes) {
+// adNaming: a class's X-NDS_NAMING becomes its rDNAttID, which AD must know too.
+void DecideInOrder(KindState& state, const KindState* attributes, bool adNaming = false) {
     const auto& defs = *state.tree1.defs;
     const std::string superRole =
         state.kind == DefinitionKind::AttributeType ? "its super type" : "its super class";
@@ -217,6 +234,10 @@ void DecideInOrder(KindState& state, const KindState* attributes) {
                 if (why) break;
             }
         }
+        if (!why && attributes != nullptr && adNaming)
+            if (const std::string naming = ExtensionValue(def.element, "X-NDS_NAMING");
+                !naming.empty())
+                why = Unmet(*attributes, naming, "its naming attribute");
         if (why) {
             state.fate[i] = Fate::Refused;
             state.reason[i] = *why;
@@ -334,11 +355,14 @@ void PlanChanges(const KindState& state, const KindState* attributes,
         reconcile::AdChange ad;
         if (context.dialect == LdifDialect::Ad) {
             ad = reconcile::CompareForAd(state.kind, def, old, context.tree1, context.tree2,
-                                         context.needs.types1(), context.needs.types2());
+                                         context.needs.types1(), context.needs.types2(),
+                                         context.needs.chains1(), context.needs.chains2());
             if (!ad.refusal && !ad.any()) continue;
             why = ad.refusal;
         } else if (state.kind == DefinitionKind::AttributeType) {
             why = context.needs.unmet(state.kind, def);
+        } else {
+            why = context.needs.unwritable(state.kind, def);
         }
         const std::string oid = AsciiLower(def.oid);
         if (!oid.empty() && oid != AsciiLower(old.oid)) {
@@ -409,7 +433,7 @@ ReconcilePlan PlanReconcile(const PublishedSchema& tree1, const PublishedSchema&
         KindState classes = Classify(DefinitionKind::ObjectClass, classes1, classes2);
         RefuseClashes(classes, oids2);
         RefuseUnmet(classes, needs);
-        DecideInOrder(classes, &attributes);
+        DecideInOrder(classes, &attributes, options.dialect == LdifDialect::Ad);
         for (std::size_t i : classes.order) {
             classAdditions.push_back({DefinitionKind::ObjectClass, &tree1.objectClasses[i]});
             classUsers.push_back(&tree1.objectClasses[i]);

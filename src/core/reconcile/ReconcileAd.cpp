@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <set>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "core/D_Util.h"
 #include "core/directory/RecordView.h"
@@ -135,23 +137,40 @@ const PublishedDefinition* Lookup::find(const std::string& nameOrOid) const {
     return it == index_.end() ? nullptr : &(*defs_)[it->second];
 }
 
-std::string EffectiveSyntax(const PublishedDefinition& type, const Lookup& tree1,
-                            const Lookup& tree2) {
+const PublishedDefinition* SyntaxChains::definer(const PublishedDefinition& type) const {
+    // Marks the types of the chain being walked: meeting one again is a loop.
+    static const PublishedDefinition walking{};
+    std::vector<std::pair<const PublishedDefinition*, bool>> path;
     const PublishedDefinition* at = &type;
-    bool onTree2 = false;
-    // A loop of super types ends here rather than never.
-    for (std::size_t step = 0; at != nullptr && step < 10000; ++step) {
-        if (!at->element.syntax.empty()) return AsciiLower(at->element.syntax);
-        if (at->sups.empty()) return {};
+    const PublishedDefinition* found = nullptr;
+    bool onFallback = false;
+    while (at != nullptr) {
+        const auto [known, fresh] = memo_[onFallback].try_emplace(at, &walking);
+        if (!fresh) {
+            found = known->second == &walking ? nullptr : known->second;
+            break;
+        }
+        path.emplace_back(at, onFallback);
+        if (!at->element.syntax.empty()) {
+            found = at;
+            break;
+        }
+        if (at->sups.empty()) break;
         const std::string& sup = at->sups.front();
-        const PublishedDefinition* next = onTree2 ? nullptr : tree1.find(sup);
+        const PublishedDefinition* next = onFallback ? nullptr : first_.find(sup);
         if (next == nullptr) {
-            next = tree2.find(sup);
-            onTree2 = true;
+            next = fallback_.find(sup);
+            onFallback = true;
         }
         at = next;
     }
-    return {};
+    for (const auto& [def, fallback] : path) memo_[fallback][def] = found;
+    return found;
+}
+
+std::string SyntaxChains::syntax(const PublishedDefinition& type) const {
+    const PublishedDefinition* from = definer(type);
+    return from == nullptr ? std::string() : AsciiLower(from->element.syntax);
 }
 
 std::string WithoutBound(const std::string& canonical) {
@@ -174,7 +193,7 @@ std::string AdName(const PublishedDefinition& def) {
 }
 
 std::optional<std::string> AdRefusal(DefinitionKind kind, const PublishedDefinition& def,
-                                     const Lookup& tree1Types, const Lookup& tree2Types,
+                                     const Lookup& tree1Types, const SyntaxChains& chains,
                                      const Lookup& tree2Other) {
     if (const std::string why = AdNameProblem(AdName(def)); !why.empty()) return why;
     if (def.oid.empty() || def.oid.find_first_not_of("0123456789.") != std::string::npos)
@@ -198,7 +217,7 @@ std::optional<std::string> AdRefusal(DefinitionKind kind, const PublishedDefinit
     if (def.element.noUserModification)
         return "users cannot modify it (NO-USER-MODIFICATION), which AD gives only to its own "
                "attributes";
-    const std::string syntax = EffectiveSyntax(def, tree1Types, tree2Types);
+    const std::string syntax = chains.syntax(def);
     if (syntax.empty()) return "it has no syntax, not even through its super types";
     if (AdSyntaxFor(syntax) == nullptr)
         return "its syntax " + syntax + " has no counterpart among AD's syntaxes";
@@ -208,7 +227,8 @@ std::optional<std::string> AdRefusal(DefinitionKind kind, const PublishedDefinit
 AdChange CompareForAd(DefinitionKind kind, const PublishedDefinition& a,
                       const PublishedDefinition& b, const PublishedSchema& tree1,
                       const PublishedSchema& tree2, const Lookup& tree1Types,
-                      const Lookup& tree2Types) {
+                      const Lookup& tree2Types, const SyntaxChains& chains1,
+                      const SyntaxChains& chains2) {
     AdChange out;
     const std::string what = kind == DefinitionKind::AttributeType ? "an attribute" : "a class";
     auto refuse = [&](const std::string& field, bool plural = false) {
@@ -220,8 +240,8 @@ AdChange CompareForAd(DefinitionKind kind, const PublishedDefinition& a,
         return out;
     }
     if (kind == DefinitionKind::AttributeType) {
-        const std::string s1 = EffectiveSyntax(a, tree1Types, tree1Types);
-        const std::string s2 = EffectiveSyntax(b, tree2Types, tree2Types);
+        const std::string s1 = chains1.syntax(a);
+        const std::string s2 = chains2.syntax(b);
         if (!s1.empty() && !s2.empty() && s1 != s2) {
             refuse("syntax");
             return out;
@@ -292,10 +312,12 @@ std::string BerContent(const std::string& oid) {
     return std::string(reinterpret_cast<const char*>(id.data) + 2, id.length - 2);
 }
 
+// chains: Tree #1's types, then Tree #2's; chains1: Tree #1's alone.
 std::string AttributeRecord(const PublishedDefinition& def, const Lookup& types1,
-                            const Lookup& types2, const std::string& schemaDn) {
+                            const SyntaxChains& chains, const SyntaxChains& chains1,
+                            const std::string& schemaDn) {
     const std::string name = AdName(def);
-    const AdSyntax* syntax = AdSyntaxFor(EffectiveSyntax(def, types1, types2));
+    const AdSyntax* syntax = AdSyntaxFor(chains.syntax(def));
     std::string out = "\n";
     out += LdifAttributeLine("dn", DnFor(name, schemaDn));
     out += "changetype: add\nobjectClass: top\nobjectClass: attributeSchema\n";
@@ -315,13 +337,10 @@ std::string AttributeRecord(const PublishedDefinition& def, const Lookup& types1
         std::string upper = FirstValue(def, "X-NDS_UPPER_BOUND");
         if (upper.empty()) upper = def.element.syntaxLength;
         // A type without a bound of its own inherits its super type's in LDAP.
-        for (const PublishedDefinition* at = &def; upper.empty() && at && !at->sups.empty();) {
-            at = types1.find(at->sups.front());
-            if (at != nullptr && !at->element.syntax.empty()) {
-                upper = at->element.syntaxLength;
-                break;
-            }
-        }
+        if (upper.empty() && !def.sups.empty())
+            if (const PublishedDefinition* sup = types1.find(def.sups.front()))
+                if (const PublishedDefinition* from = chains1.definer(*sup))
+                    upper = from->element.syntaxLength;
         for (const auto& [field, digits] :
              {std::pair{"rangeLower", lower}, {"rangeUpper", upper}}) {
             if (digits.empty()) continue;
@@ -384,6 +403,7 @@ std::string AdRecords(const ReconcilePlan& plan, const PublishedSchema& tree1,
                       const PublishedSchema& tree2, const std::string& schemaDn) {
     const Lookup types1(tree1.attributeTypes), types2(tree2.attributeTypes);
     const Lookup classes1(tree1.objectClasses), classes2(tree2.objectClasses);
+    const SyntaxChains chains(types1, types2), chains1(types1, types1);
     std::string out;
     std::set<const PublishedDefinition*> added;
     for (const PlannedAddition& a : plan.additions)
@@ -391,7 +411,7 @@ std::string AdRecords(const ReconcilePlan& plan, const PublishedSchema& tree1,
     bool types = false, classes = false;
     for (const PlannedAddition& a : plan.additions) {
         if (a.kind != DefinitionKind::AttributeType) continue;
-        out += AttributeRecord(*a.definition, types1, types2, schemaDn);
+        out += AttributeRecord(*a.definition, types1, chains, chains1, schemaDn);
         types = true;
     }
     // The classes that follow name these attribute types: AD must know them first.

@@ -2,9 +2,13 @@
 // the dialect asked for.
 #include <algorithm>
 #include <cstddef>
+#include <optional>
 #include <string>
+#include <unordered_set>
 
 #include "core/ControlChars.h"
+#include "core/model/LdapElement.h"
+#include "core/model/PublishedText.h"
 #include "core/reconcile/Reconcile.h"
 #include "core/reconcile/ReconcileDetail.h"
 
@@ -56,6 +60,66 @@ std::string Comment(const std::string& text) { return "# " + EscapeControlChars(
 std::string Counted(std::size_t n, const std::string& noun) {
     const std::string plural = noun.ends_with("s") ? noun + "es" : noun + "s";
     return std::to_string(n) + " " + (n == 1 ? noun : plural);
+}
+
+bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// An apostrophe between two characters other than blanks, which the lenient reading takes
+// as an ordinary one ("Bob's").
+bool Inner(const std::string& text, std::size_t i) {
+    return i > 0 && i + 1 < text.size() && !Blank(text[i - 1]) && !Blank(text[i + 1]);
+}
+
+bool StartsEscape(const std::string& text, std::size_t slash) {
+    return text.compare(slash + 1, 2, "27") == 0 || text.compare(slash + 1, 2, "5C") == 0 ||
+           text.compare(slash + 1, 2, "5c") == 0;
+}
+
+// The text with each quoted string escaped, read as strictly (a string ends at the next
+// apostrophe) or leniently (at the next one that is not inner). Every quote gets a blank
+// on its outer side, so that no apostrophe left is inner and any reader reads it strictly.
+// Empty when the reading does not end its strings, or takes an apostrophe into a bare word.
+std::string EscapedStrings(const std::string& text, bool lenient) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    bool quoted = false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!quoted) {
+            if (c == '\'') {
+                if (lenient && Inner(text, i)) return {};
+                if (!out.empty() && !Blank(out.back())) out += ' ';
+                quoted = true;
+            }
+            out += c;
+        } else if (c == '\'' && lenient && Inner(text, i)) {
+            out += "\\27";
+        } else if (c == '\'') {
+            quoted = false;
+            out += c;
+            if (i + 1 < text.size() && !Blank(text[i + 1])) out += ' ';
+        } else if (c == '\\' && !StartsEscape(text, i)) {
+            out += "\\5C";
+        } else {
+            out += c;
+        }
+    }
+    return quoted ? std::string() : out;
+}
+
+bool SameReading(const LdapElement& a, const LdapElement& b) {
+    if (CanonicalForm(a) != CanonicalForm(b) || a.extensions.size() != b.extensions.size())
+        return false;
+    for (std::size_t i = 0; i < a.extensions.size(); ++i)
+        if (a.extensions[i].name != b.extensions[i].name ||
+            a.extensions[i].values != b.extensions[i].values)
+            return false;
+    return true;
+}
+
+// Tree #1's text as the document writes it; the planner refused any it cannot escape.
+std::string Text(DefinitionKind kind, const PublishedDefinition& def) {
+    return reconcile::WrittenText(kind, def).value_or(def.text);
 }
 
 std::string DefinitionName(DefinitionKind kind, const PublishedDefinition& def) {
@@ -156,14 +220,15 @@ std::string Rfc4512Record(const ReconcilePlan& plan, const std::string& dn) {
     // One modification a definition: a modify's changes apply in the order listed.
     for (const PlannedAddition& a : plan.additions) {
         const char* type = Rfc4512Type(a.kind);
-        out += std::string("add: ") + type + "\n" + LdifAttributeLine(type, a.definition->text) +
-               "-\n";
+        out += std::string("add: ") + type + "\n" +
+               LdifAttributeLine(type, Text(a.kind, *a.definition)) + "-\n";
     }
     for (const PlannedChange& c : plan.changes) {
         const char* type = Rfc4512Type(c.kind);
         out +=
             std::string("delete: ") + type + "\n" + LdifAttributeLine(type, c.tree2->text) + "-\n";
-        out += std::string("add: ") + type + "\n" + LdifAttributeLine(type, c.tree1->text) + "-\n";
+        out += std::string("add: ") + type + "\n" +
+               LdifAttributeLine(type, Text(c.kind, *c.tree1)) + "-\n";
     }
     return out;
 }
@@ -180,7 +245,7 @@ std::string OpenLdapRecord(const ReconcilePlan& plan, const std::string& dn,
             (c.kind == DefinitionKind::AttributeType ? "olcAttributeTypes" : "olcObjectClasses") +
             " value), or in the schema file that entry was made from:");
         out += Comment("  Tree #2: " + c.tree2->text);
-        out += Comment("  Tree #1: " + c.tree1->text);
+        out += Comment("  Tree #1: " + Text(c.kind, *c.tree1));
     }
     if (plan.additions.empty()) return out;
     out += '\n';
@@ -190,7 +255,7 @@ std::string OpenLdapRecord(const ReconcilePlan& plan, const std::string& dn,
     for (const PlannedAddition& a : plan.additions)
         out += LdifAttributeLine(
             a.kind == DefinitionKind::AttributeType ? "olcAttributeTypes" : "olcObjectClasses",
-            a.definition->text);
+            Text(a.kind, *a.definition));
     return out;
 }
 
@@ -199,6 +264,26 @@ std::string OpenLdapRecord(const ReconcilePlan& plan, const std::string& dn,
 namespace reconcile {
 
 std::string LdifComment(const std::string& text) { return Comment(text); }
+
+std::optional<std::string> WrittenText(DefinitionKind kind, const PublishedDefinition& def) {
+    const std::string& text = def.text;
+    bool plain = text.find('\\') == std::string::npos;
+    for (std::size_t i = 0; plain && i < text.size(); ++i)
+        if (text[i] == '\'' && Inner(text, i)) plain = false;
+    // Both readings agree and nothing needs escaping: the text as published.
+    if (plain) return text;
+    const ElementType type = kind == DefinitionKind::AttributeType ? ElementType::AttributeType
+                                                                   : ElementType::ObjectClass;
+    const ElementParse published = ParseLdapElement(type, text);
+    if (!published.element) return std::nullopt;
+    for (bool lenient : {false, true}) {
+        std::string escaped = EscapedStrings(text, lenient);
+        if (escaped.empty()) continue;
+        const ElementParse back = ParseLdapElement(type, escaped);
+        if (back.element && SameReading(*back.element, *published.element)) return escaped;
+    }
+    return std::nullopt;
+}
 
 std::string LdifBinaryLine(const std::string& attribute, const std::string& bytes) {
     return attribute + ":: " + Base64(bytes) + "\n";
@@ -304,22 +389,42 @@ std::string WriteReconcileSchemaFile(const ReconcilePlan& plan, const PublishedS
         out += Comment("Differs: " + DefinitionName(c.kind, *c.tree1) +
                        ". Replace it in the schema file that defines it on Tree #2:");
         out += Comment("  Tree #2: " + c.tree2->text);
-        out += Comment("  Tree #1: " + c.tree1->text);
+        out += Comment("  Tree #1: " + Text(c.kind, *c.tree1));
     }
     if (!plan.additions.empty()) out += "\n";
+    // What a left-out definition's dependents name: they are left out too, each saying why.
+    const reconcile::Lookup types1(tree1.attributeTypes), types2(tree2.attributeTypes);
+    const reconcile::Lookup classes1(tree1.objectClasses), classes2(tree2.objectClasses);
+    std::unordered_set<const PublishedDefinition*> leftOut;
+    const auto unwritten = [&](const std::string& token, const reconcile::Lookup& own1,
+                               const reconcile::Lookup& own2) {
+        const PublishedDefinition* d = own2.find(token) ? nullptr : own1.find(token);
+        return d != nullptr && leftOut.count(d) != 0;
+    };
+    // Each addition follows what it needs, so one pass reaches every dependent.
     for (const PlannedAddition& a : plan.additions) {
-        const std::string& text = a.definition->text;
-        const bool oneLine = std::none_of(text.begin(), text.end(), [](char c) {
-            return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-        });
-        if (!oneLine) {
+        const PublishedDefinition& def = *a.definition;
+        const bool type = a.kind == DefinitionKind::AttributeType;
+        const std::string text = Text(a.kind, def);
+        std::string why;
+        if (std::any_of(text.begin(), text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
             // slapd would read a line break inside it as the end of the definition.
-            out += Comment("Not written: " + DefinitionName(a.kind, *a.definition) +
-                           ": its text holds a control character");
+            why = "its text holds a control character";
+        for (const std::string& sup : def.sups)
+            if (why.empty() && unwritten(sup, type ? types1 : classes1, type ? types2 : classes2))
+                why = std::string(type ? "its super type '" : "its super class '") + sup +
+                      "' is not written either";
+        for (const auto* list : {&def.must, &def.may})
+            for (const std::string& attr : *list)
+                if (why.empty() && !type && unwritten(attr, types1, types2))
+                    why = "the attribute type '" + attr + "' is not written either";
+        if (!why.empty()) {
+            leftOut.insert(&def);
+            out += Comment("Not written: " + DefinitionName(a.kind, def) + ": " + why);
             continue;
         }
-        out += (a.kind == DefinitionKind::AttributeType ? "attributetype " : "objectclass ") +
-               text + "\n";
+        out += (type ? "attributetype " : "objectclass ") + text + "\n";
     }
     return out;
 }
