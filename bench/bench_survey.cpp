@@ -3,14 +3,19 @@
 // definitions (10,000 attribute types, 2,000 classes) as slapd hands it out; each drifts a
 // little from the baseline in its own way, and one in four not at all.
 //
-//   bench_survey [--trees 200] [--reps 3] [--dir DIR] [--jobs 2,8]
+//   bench_survey [--trees 200] [--reps 3] [--dir DIR] [--jobs 2,8] [--page 1000] [--big 0]
 //
 // Figures, each program run in a process of its own:
 //   compare: wall time and peak memory (ru_maxrss) of `compare -q BASE Tn`, the median of
 //            --reps runs over different trees;
 //   survey:  wall time and peak memory of `survey -q BASE --all-trees --jobs N`, once per N.
+//   page:    wall time and peak memory of `survey --format html` over --page small trees
+//            that each drift in their own way (as many matrix rows as trees);
+//   big:     peak memory of `survey --jobs 1` and `--jobs 16` over --big trees near the
+//            64 MiB a server's answer may take.
 // Targets: survey wall time within 1.2x of (trees x one compare) / cores, and peak memory
-// at most 3x that of one compare.
+// at most 3x that of one compare; the page linear in the trees (1,000 within a few seconds
+// and 100 MiB); big trees with --jobs 16 at most 2x the peak of --jobs 1.
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/resource.h>
@@ -94,6 +99,48 @@ std::string Prepare(const std::filesystem::path& dir, int trees) {
         json += std::string(i ? ",\n" : "") + "  {\"kind\": \"ldif\", \"treeName\": \"" + name +
                 "\", \"file\": \"" + file.string() + "\"}";
     }
+    WriteFile(config, json + "\n]}\n");
+    return config.string();
+}
+
+// A small tree for the page: 40 attribute types, two of its own and one of the baseline's
+// changed, so each tree adds rows of its own.
+std::string SmallLdif(int variant) {
+    std::string text = "dn: cn=Subschema\nobjectClass: top\nobjectClass: subentry\n";
+    for (int i = 0; i < 40; ++i)
+        text += bench::LdifAttributeLine(i, variant && i == variant % 40 ? "changed" : "generated",
+                                         bench::kLdifRules[i % 6][0], bench::kLdifRules[i % 6][1]);
+    for (int own = 0; variant && own < 2; ++own)
+        text += "attributeTypes: ( 1.3.6.1.4.1.99999.5." + std::to_string(variant * 2 + own) +
+                " NAME 'own" + std::to_string(variant) + "x" + std::to_string(own) +
+                "' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )\n";
+    return text;
+}
+
+// A tree near the answer bound: the big tree's definitions with long descriptions.
+std::string BigLdif(int variant) {
+    std::string text = "dn: cn=Subschema\nobjectClass: top\nobjectClass: subentry\n";
+    const std::string filler(5000, 'x');
+    for (int i = 0; text.size() < (std::size_t{60} << 20); ++i)
+        text += bench::LdifAttributeLine(i, (i == variant ? "changed " : "") + filler,
+                                         bench::kLdifRules[i % 6][0], bench::kLdifRules[i % 6][1]);
+    return text;
+}
+
+// count trees made by make, BASE the variant 0, and a configuration naming them.
+template <class Make>
+std::string PrepareSet(const std::filesystem::path& dir, const std::string& set, int count,
+                       Make make) {
+    std::filesystem::create_directories(dir);
+    std::string json = "{\"connections\": [\n";
+    for (int i = 0; i <= count; ++i) {
+        const std::string name = i == 0 ? "BASE" : TreeName(i);
+        const std::filesystem::path file = dir / (set + "-" + name + ".ldif");
+        if (!std::filesystem::exists(file)) WriteFile(file, make(i));
+        json += std::string(i ? ",\n" : "") + "  {\"kind\": \"ldif\", \"treeName\": \"" + name +
+                "\", \"file\": \"" + file.string() + "\"}";
+    }
+    const std::filesystem::path config = dir / (set + "-" + std::to_string(count) + ".json");
     WriteFile(config, json + "\n]}\n");
     return config.string();
 }
@@ -199,6 +246,29 @@ int main(int argc, char** argv) {
                 n, survey.wall, survey.wall / ideal, survey.cpu, survey.cpu / (trees * compareCpu),
                 trees, survey.peakMiB, survey.peakMiB / comparePeak, LoadAverage());
             std::fflush(stdout);
+        }
+        const int page = std::stoi(Arg(argc, argv, "page", "1000"));
+        if (page > 0) {
+            const std::string pageConfig = PrepareSet(dir, "small", page, SmallLdif);
+            const Run html = RunCli(
+                {"survey", "-q", "--format", "html", "tree:BASE", "--all-trees"}, pageConfig);
+            if (html.status > 1) throw std::runtime_error("survey --format html failed");
+            std::printf("page of %d trees: %.1f s, peak %.1f MiB\n", page, html.wall, html.peakMiB);
+        }
+        const int big = std::stoi(Arg(argc, argv, "big", "0"));
+        if (big > 0) {
+            const std::string bigConfig = PrepareSet(dir, "big", big, BigLdif);
+            double one = 0;
+            for (const char* n : {"1", "16"}) {
+                const Run r =
+                    RunCli({"survey", "-q", "--jobs", n, "tree:BASE", "--all-trees"}, bigConfig);
+                if (r.status > 1) throw std::runtime_error("survey of big trees failed");
+                if (one == 0) one = r.peakMiB;
+                std::printf(
+                    "%d big trees, --jobs %s: %.1f s, peak %.1f MiB = %.2fx --jobs 1 "
+                    "(target 2x)\n",
+                    big, n, r.wall, r.peakMiB, r.peakMiB / one);
+            }
         }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_survey: %s\n", e.what());

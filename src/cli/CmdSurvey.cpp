@@ -2,7 +2,13 @@
 // read and compared by a worker of its own workspace (its own client, connections and
 // timeouts), so a slow or dead server holds up nothing but its own worker; the lines go
 // out in the order the trees were given. A tree's schema is let go as soon as it has been
-// compared: what stays is its findings.
+// compared: what stays is its findings. The baseline is read once, before any worker
+// starts, and the workers share it.
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -10,11 +16,14 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <new>
+#include <optional>
 #include <semaphore>
 #include <set>
 #include <thread>
 
 #include "cli/Commands.h"
+#include "core/RegularFile.h"
 #include "core/SchemaFile.h"
 #include "core/TreeLoading.h"
 #include "core/compare/Compare.h"
@@ -64,6 +73,156 @@ SurveySource SourceOf(const TTreeInfo& slot) {
     return {tree.name, tree.source, slot.Online != 0, slot.Online ? "" : slot.FileName};
 }
 
+// What the trees being read and compared at once may hold, counted in the bytes of their
+// source: a schema file's size, the definitions a server published. A worker waits for its
+// tree's share before reading it, so the run's memory follows the budget, not --jobs. A
+// server's tree is not known in size until it has been read: it is charged the largest
+// tree read so far, and the most one answer may take before any has been read; once read,
+// its charge becomes what it holds. A tree larger than the whole budget goes alone.
+class TreeBudget {
+  public:
+    static constexpr std::uint64_t kBytes = std::uint64_t{128} << 20;
+    static constexpr std::uint64_t kAnswerBound = std::uint64_t{64} << 20;
+
+    // Waits for room and takes it; the charge taken.
+    std::uint64_t take(std::optional<std::uint64_t> size) {
+        std::unique_lock lock(mutex_);
+        const std::uint64_t charge = std::min(size       ? *size
+                                              : largest_ ? largest_
+                                                         : kAnswerBound,
+                                              kBytes);
+        freed_.wait(lock, [&] { return used_ == 0 || used_ + charge <= kBytes; });
+        used_ += charge;
+        return charge;
+    }
+    // A tree of unknown size has been read: its charge becomes its size.
+    void settle(std::uint64_t& charge, std::uint64_t size) {
+        std::lock_guard lock(mutex_);
+        largest_ = std::max(largest_, size);
+        used_ = used_ - charge + size;
+        charge = size;
+        freed_.notify_all();
+    }
+    void give(std::uint64_t charge) {
+        std::lock_guard lock(mutex_);
+        used_ -= charge;
+        freed_.notify_all();
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    std::uint64_t used_ = 0;
+    std::uint64_t largest_ = 0;
+};
+
+// What a tree read whole holds, in its source's bytes.
+std::uint64_t HeldBytes(const TTreeInfo& slot) {
+    std::uint64_t bytes = 0;
+    if (slot.Schema)
+        for (int type = 0; type < kElementTypes; ++type)
+            for (const LdapElement& e : slot.Schema->published.of(static_cast<ElementType>(type)))
+                bytes += e.text.size();
+    for (const NameList* names : {&slot.ClassNames, &slot.AttrNames})
+        for (const auto& name : *names) bytes += name.name.size() + sizeof name;
+    return bytes;
+}
+
+// The baseline file's bytes as they stood when the survey began, kept in memory of the run's
+// own, sealed: a file replaced, changed or removed during the run changes nothing, and the
+// workers read the baseline's records from here, each when it needs them (those reads are
+// one reader's).
+class PinnedBaseline {
+  public:
+    PinnedBaseline() = default;
+    ~PinnedBaseline() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    PinnedBaseline(const PinnedBaseline&) = delete;
+    PinnedBaseline& operator=(const PinnedBaseline&) = delete;
+
+    void pin(const std::string& path) {
+        // Opened once, as CheckReadableFile would: a FIFO must not hang the run.
+        RegularFile file(path);
+        if (!file.ok())
+            throw Trouble("cannot read the schema file " + path + ": " +
+                          (file.error() == EISDIR ? std::string("it is a folder") : file.reason()));
+        fd_ = ::memfd_create("kalvix-baseline", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+        if (fd_ < 0)
+            throw Trouble("cannot keep the baseline " + path +
+                          " in memory: " + std::strerror(errno));
+        constexpr std::uint64_t kMost = std::uint64_t{4} << 30;  // as a schema file may be
+        std::vector<char> buffer(std::size_t{1} << 20);
+        std::uint64_t total = 0;
+        for (;;) {
+            const ssize_t n = ::read(file.fd(), buffer.data(), buffer.size());
+            if (n == 0) break;
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0)
+                throw Trouble("cannot read the schema file " + path + ": " + std::strerror(errno));
+            total += static_cast<std::uint64_t>(n);
+            if (total >= kMost)
+                throw Trouble("cannot read the schema file " + path +
+                              ": too large (4 GiB or more)");
+            for (ssize_t written = 0; written < n;) {
+                const ssize_t w =
+                    ::write(fd_, buffer.data() + written, static_cast<std::size_t>(n - written));
+                if (w < 0 && errno == EINTR) continue;
+                if (w <= 0)
+                    throw Trouble("cannot keep the baseline " + path +
+                                  " in memory: " + std::strerror(w < 0 ? errno : ENOSPC));
+                written += w;
+            }
+        }
+        ::fcntl(fd_, F_ADD_SEALS, F_SEAL_WRITE | F_SEAL_GROW | F_SEAL_SHRINK | F_SEAL_SEAL);
+        if (::access(this->path().c_str(), R_OK) != 0)
+            throw Trouble("cannot keep the baseline " + path + " in memory: " + this->path() +
+                          " cannot be opened (is /proc mounted?)");
+    }
+    std::string path() const { return "/proc/self/fd/" + std::to_string(fd_); }
+
+  private:
+    int fd_ = -1;
+};
+
+// The baseline read from its pinned bytes into slot 1, as Session::load reads a file; the
+// messages name the file as given.
+void LoadPinnedBaseline(Session& session, const TreeOperand& operand, const std::string& pinned) {
+    Workspace& ws = session.ws();
+    ws.CurrentTree = 1;
+    const TreeLoad load =
+        LoadTree(ws, session.ui(), 1, TreeSource::File(pinned),
+                 [&session](const std::string& message) { session.progress().show(message); });
+    if (!load.problem.empty())
+        throw Trouble("cannot read the schema file " + operand.path + ": " + load.problem);
+    if (load.noSchema)
+        throw Trouble("the file " + operand.path +
+                      " holds no schema (no class or attribute names)");
+    ws.tree(1).FileName = operand.path;
+}
+
+// A survey takes long; output that cannot take a byte (a full disk, a descriptor not open
+// for writing) is found before it starts. Nothing is written: a write of no bytes meets a
+// device's refusal, and a regular file's file system is asked for its first block beyond
+// the end, without the file growing.
+void CheckOutputWritable() {
+    auto fail = [](int err) {
+        throw Trouble("cannot write the output: " + WriteErrorText(err) + "; nothing was surveyed");
+    };
+    struct stat st {};
+    if (::fstat(STDOUT_FILENO, &st) != 0) fail(errno);
+    const int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
+    if (flags < 0) fail(errno);
+    if ((flags & O_ACCMODE) == O_RDONLY) fail(EBADF);
+    if (::write(STDOUT_FILENO, "", 0) < 0 && errno != EAGAIN && errno != EINTR) fail(errno);
+    if (!S_ISREG(st.st_mode)) return;
+    const off_t at = (flags & O_APPEND) != 0 ? st.st_size : ::lseek(STDOUT_FILENO, 0, SEEK_CUR);
+    const off_t block = st.st_blksize > 0 ? st.st_blksize : 4096;
+    if (at >= 0 && ::fallocate(STDOUT_FILENO, FALLOC_FL_KEEP_SIZE, at, block) != 0 &&
+        (errno == ENOSPC || errno == EDQUOT || errno == EFBIG || errno == EIO))
+        fail(errno);
+}
+
 // What the workers share: the trees to survey and where their results go.
 struct Plan {
     Plan(const Arguments& a, bool client, const TTreeInfo& base, std::vector<TreeOperand> trees,
@@ -77,6 +236,9 @@ struct Plan {
     const Arguments& args;
     bool needClient = false;
     const TTreeInfo& baseline;  // read by the main thread; never changed while workers run
+    // A file baseline's pinned bytes, which a worker reads the records from.
+    std::string baselineRecords;
+    TreeBudget budget;
     std::vector<TreeOperand> operands;
     std::vector<std::string> liveNames;  // the reachable name a live operand stands for
     // Trees whose reading is this machine's own work (a schema file, an LDIF dump, schema
@@ -133,7 +295,7 @@ class Worker {
                 tree = SurveyTree();
                 tree.operand = plan_.operands[index].text;
                 tree.label = LabelOf(plan_, index);
-                tree.problem = e.what();
+                tree.problem = dynamic_cast<const std::bad_alloc*>(&e) ? "out of memory" : e.what();
             }
             std::lock_guard lock(plan_.mutex);
             plan_.results[index] = std::move(tree);
@@ -155,6 +317,24 @@ class Worker {
         std::counting_semaphore<256>& gate_;
     };
 
+    // Holds a tree's share of the budget for as long as it lives.
+    class BudgetShare {
+      public:
+        BudgetShare(TreeBudget& budget, std::optional<std::uint64_t> size)
+            : budget_(budget), charge_(budget.take(size)), known_(size.has_value()) {}
+        ~BudgetShare() { budget_.give(charge_); }
+        BudgetShare(const BudgetShare&) = delete;
+        BudgetShare& operator=(const BudgetShare&) = delete;
+        void read(const TTreeInfo& slot) {
+            if (!known_) budget_.settle(charge_, HeldBytes(slot));
+        }
+
+      private:
+        TreeBudget& budget_;
+        std::uint64_t charge_;
+        bool known_;
+    };
+
     SurveyTree survey(std::size_t index) {
         std::optional<LocalPlace> place;
         if (plan_.local[index]) place.emplace(plan_.localGate);
@@ -162,22 +342,32 @@ class Worker {
         SurveyTree tree;
         tree.operand = operand.text;
         tree.label = LabelOf(plan_, index);
+        std::optional<BudgetShare> share;
         try {
             if (operand.live && plan_.liveNames[index].empty())
                 throw TreeFailed("the tree \"" + operand.name + "\" is not reachable");
             if (plan_.needClient && !started_) throw TreeFailed(startFailure_);
             loadBaseline();
+            share.emplace(plan_.budget, SizeOf(operand));
             CollectingUi ui;
             load(ui, operand, tree.label);
+            share->read(ws_.tree(2));
             tree.read = true;
             tree.source = SourceOf(ws_.tree(2));
             compare(ui, tree.found);
             tree.notices = std::move(ui.messages);
+        } catch (const std::bad_alloc&) {
+            tree.read = false;
+            tree.found = ComparisonFindings();
+            tree.notices.clear();
+            tree.problem = "out of memory";
         } catch (const std::exception& e) {
             tree.read = false;
             tree.problem = e.what();
         }
+        // The schema goes before its share of the budget does.
         release();
+        share.reset();
         if (tree.read) {
             tree.counts = CountDifferences(tree.found);
             tree.different = tree.found.different();
@@ -185,29 +375,36 @@ class Worker {
         return tree;
     }
 
-    // Shared when the main thread read it whole (its schema is never changed); else read
-    // again here, as a schema file's records and a client's contexts are one reader's.
+    // A schema file's size; nothing for a live tree, whose size shows once it is read.
+    static std::optional<std::uint64_t> SizeOf(const TreeOperand& operand) {
+        struct stat st {};
+        if (operand.live || ::stat(operand.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
+            return std::nullopt;
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+
+    // The baseline's schema and names are the main thread's reading, shared (a schema is
+    // never changed once read). A file's records are read through a file object of the
+    // worker's own on the pinned bytes, parsed only when a comparison asks for a record. A
+    // tree the client serves through its contexts is read again here: a client's contexts
+    // are one reader's.
     void loadBaseline() {
         if (baselineLoaded_) return;
         const TTreeInfo& from = plan_.baseline;
         TTreeInfo& slot = ws_.tree(1);
         CollectingUi ui;
-        if (from.Online && from.Schema) {
+        if (!from.Online || from.Schema) {
             const DirContext context = slot.Context;
             slot = from;
             slot.Context = context;
-        } else if (from.Online) {
+            if (!from.Online)
+                slot.SchemaFile =
+                    std::make_shared<IniFile>(plan_.baselineRecords, IniFile::Mode::Snapshot);
+        } else {
             const TreeLoad load = LoadTree(ws_, ui, 1, TreeSource::Live(from.TreeName));
             if (!load.loaded || load.code != 0)
                 throw TreeFailed("the baseline cannot be read again: " +
                                  ui.reason("no reason given"));
-        } else {
-            const TreeLoad load =
-                LoadTree(ws_, ui, 1, TreeSource::File(from.SchemaFile->FileName()));
-            if (!load.loaded)
-                throw TreeFailed("the baseline cannot be read again: " +
-                                 (load.problem.empty() ? "it holds no names" : load.problem));
-            slot.FileName = from.FileName;
         }
         baselineLoaded_ = true;
     }
@@ -300,9 +497,7 @@ std::string ReadText(Plan& plan, std::size_t count) {
     return std::to_string(plan.done) + " of " + std::to_string(count) + " read";
 }
 
-}  // namespace
-
-int RunSurvey(const Arguments& args) {
+int Survey(const Arguments& args) {
     if (args.operands.empty())
         throw UsageError("survey needs a baseline and the trees to compare with it");
     const TreeOperand baseline = ParseTreeOperand(args.operands[0]);
@@ -317,9 +512,18 @@ int RunSurvey(const Arguments& args) {
     bool needClient = baseline.live || args.allTrees;
     for (const TreeOperand& operand : operands) needClient = needClient || operand.live;
 
+    CheckOutputWritable();
+
+    PinnedBaseline pinned;  // before the session: its slot reads from it to the end
     Session session(needClient, args.quiet);
     session.ws().Fields = args.fields;
-    session.load(1, baseline);
+    if (baseline.live || baseline.standardInput) {
+        // Standard input is kept in a file of the run's own already.
+        session.load(1, baseline);
+    } else {
+        pinned.pin(baseline.path);
+        LoadPinnedBaseline(session, baseline, pinned.path());
+    }
     const TTreeInfo& base = session.ws().tree(1);
 
     // The reachable name each live operand stands for; empty when none.
@@ -344,6 +548,7 @@ int RunSurvey(const Arguments& args) {
         std::min<std::size_t>(std::max(1u, std::thread::hardware_concurrency()), args.jobs);
     Plan plan(args, needClient, base, std::move(operands), static_cast<std::ptrdiff_t>(cores));
     const std::size_t count = plan.operands.size();
+    if (!base.Online && base.SchemaFile) plan.baselineRecords = base.SchemaFile->FileName();
     plan.results.resize(count);
     plan.liveNames.resize(count);
     plan.local.resize(count, true);
@@ -377,6 +582,11 @@ int RunSurvey(const Arguments& args) {
     // touches the environment, which must not happen beside another thread's getenv.
     // jthread: should this thread throw, the workers are still joined on the way out.
     std::vector<std::jthread> workers;
+    // Should this thread stop early (output that fails), the workers take no more trees.
+    struct StopWorkers {
+        Plan& plan;
+        ~StopWorkers() { plan.next.store(plan.operands.size()); }
+    } stop{plan};
     const std::size_t jobs = std::min<std::size_t>(allLocal ? cores : args.jobs, count);
     for (std::size_t i = 0; i < jobs; ++i) workers.emplace_back(RunWorker, std::ref(plan));
 
@@ -404,6 +614,7 @@ int RunSurvey(const Arguments& args) {
             Complain(tree.label + ": " + notice);
         }
         writer->surveyTree(run, i, out);
+        if (std::ferror(stdout)) FlushOutput();
         if (progress.enabled()) progress.show(ReadText(plan, count), firstProgress);
         firstProgress = false;
         unreadable = unreadable || !tree.read;
@@ -419,6 +630,17 @@ int RunSurvey(const Arguments& args) {
     return session.finish(unreadable || notices ? kExitTrouble
                           : different           ? kExitDifferent
                                                 : kExitSame);
+}
+
+}  // namespace
+
+int RunSurvey(const Arguments& args) {
+    try {
+        return Survey(args);
+    } catch (const std::bad_alloc&) {
+        // A tree that ran out has its line already; this is the run's own memory.
+        throw Trouble("out of memory; the survey stopped");
+    }
 }
 
 }  // namespace cli

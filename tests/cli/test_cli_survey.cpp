@@ -6,6 +6,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <QJsonArray>
@@ -159,6 +160,46 @@ TEST_F(Survey, AServerThatNeverAnswersGetsItsLineAfterItsOwnTimeout) {
     EXPECT_NE(line.find(uri + ": no answer within 1 s"), std::string::npos) << line;
     EXPECT_EQ(r.out.substr(end + 1),
               "PUB-2: 1 class, 3 attributes, 3 other elements, 3 fields differ\n");
+}
+
+// The baseline is read once, before the workers start, and they all compare with that one
+// reading: the file is opened once however many workers there are.
+TEST_F(Survey, TheBaselineFileIsOpenedOnceForEveryWorker) {
+    const std::string base = dir.write("base.txt", ReadBytes(CliData("lab_1.txt")));
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, base.c_str(), IN_OPEN), 0);
+    const CliResult r =
+        files({"--jobs", "8", base, "lab_2.txt", "lab_1.txt", "lab_2.txt", "lab_1.txt"});
+    int opens = 0;
+    alignas(inotify_event) char events[4096];
+    for (ssize_t n; (n = read(watch, events, sizeof events)) > 0;)
+        for (ssize_t at = 0; at < n; ++opens)
+            at += static_cast<ssize_t>(sizeof(inotify_event) +
+                                       reinterpret_cast<inotify_event*>(events + at)->len);
+    close(watch);
+    EXPECT_EQ(r.status, 1) << r.err;
+    const std::string differs = "lab_2.txt: 5 classes, 6 attributes differ\n";
+    EXPECT_EQ(r.out, differs + "lab_1.txt: identical\n" + differs + "lab_1.txt: identical\n");
+    EXPECT_EQ(opens, 1);
+}
+
+// Output that cannot take a byte fails the run before anything is read (here, before the
+// baseline that is missing is even looked for).
+TEST_F(Survey, OutputThatCannotBeWrittenFailsBeforeTheWork) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {">/dev/full", "No space left on device"},
+        {">&-", "Bad file descriptor"},
+        {"1</dev/null", "Bad file descriptor"},
+    };
+    for (const auto& [redirect, why] : cases) {
+        const CliResult r = RunProgram(
+            "/bin/sh", {"-c", "exec \"$0\" survey gone.txt lab_1.txt " + redirect, KALVIX_CLI}, {},
+            KALVIX_CLI_DATA);
+        EXPECT_EQ(r.status, 2) << redirect;
+        EXPECT_EQ(r.err, "kalvix-cli: cannot write the output: " + why + "; nothing was surveyed\n")
+            << redirect;
+    }
 }
 
 // Every finding of the survey's document is the record compare writes for the same pair.

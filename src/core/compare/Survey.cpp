@@ -130,10 +130,30 @@ const char* DriftStateLabel(DriftState state) {
     return "";
 }
 
+DriftState DriftRow::state(const SurveyRun& run, std::size_t column) const {
+    if (!run.trees[column].read) return DriftState::Unread;
+    const DriftCell* found = cell(column);
+    return found ? found->state : DriftState::Same;
+}
+
+const DriftCell* DriftRow::cell(std::size_t column) const {
+    const auto it =
+        std::lower_bound(cells.begin(), cells.end(), column,
+                         [](const DriftCell& c, std::size_t wanted) { return c.column < wanted; });
+    return it != cells.end() && it->column == column ? &*it : nullptr;
+}
+
 std::vector<DriftRow> DriftMatrix(const SurveyRun& run) {
     const std::size_t columns = run.trees.size();
     std::map<std::pair<int, std::string>, DriftRow> rows;
+    // The trees are walked in column order, so a row's cell for this tree, when it has one
+    // yet, is its last.
+    auto cellOf = [](DriftRow& row, std::size_t column) -> DriftCell* {
+        return !row.cells.empty() && row.cells.back().column == column ? &row.cells.back()
+                                                                       : nullptr;
+    };
     for (std::size_t column = 0; column < columns; ++column) {
+        if (!run.trees[column].read) continue;
         ForEachFinding(run.trees[column].found, [&](const Finding& f) {
             // A renamed definition shows as one missing and one extra row already.
             if (f.type == FindingType::SameOid || f.type == FindingType::Unpublished) return;
@@ -143,32 +163,45 @@ std::vector<DriftRow> DriftMatrix(const SurveyRun& run) {
             if (added) {
                 row.type = type;
                 row.name = f.name;
-                row.cells.resize(columns);
             } else if (OnlyInOneTree(f) && f.tree == 1) {
                 // The baseline's spelling wins over a tree's.
                 row.name = f.name;
             }
-            DriftCell& cell = row.cells[column];
+            DriftCell* cell = cellOf(row, column);
+            if (cell == nullptr) {
+                cell = &row.cells.emplace_back();
+                cell->column = column;
+            }
             if (OnlyInOneTree(f)) {
-                cell.state = f.tree == 1 ? DriftState::Missing : DriftState::Extra;
+                cell->state = f.tree == 1 ? DriftState::Missing : DriftState::Extra;
                 return;
             }
-            cell.state = DriftState::Differs;
-            const std::string aspect = FindingAspect(f);
-            if (std::find(cell.fields.begin(), cell.fields.end(), aspect) == cell.fields.end())
-                cell.fields.push_back(aspect);
+            cell->state = DriftState::Differs;
+            std::string aspect = FindingAspect(f);
+            if (std::find(cell->fields.begin(), cell->fields.end(), aspect) == cell->fields.end())
+                cell->fields.push_back(std::move(aspect));
+        });
+    }
+    // Each cell's findings, every one about its definition (a shared OID too), in the
+    // tree's order: a second walk, as a row may begin after such a finding.
+    for (std::size_t column = 0; column < columns; ++column) {
+        if (!run.trees[column].read) continue;
+        ForEachFinding(run.trees[column].found, [&](const Finding& f) {
+            const auto it = rows.find({FindingElementType(f), NameKey(f.name)});
+            if (it == rows.end()) return;
+            std::vector<DriftCell>& cells = it->second.cells;
+            const auto cell = std::lower_bound(
+                cells.begin(), cells.end(), column,
+                [](const DriftCell& c, std::size_t wanted) { return c.column < wanted; });
+            if (cell != cells.end() && cell->column == column) cell->findings.push_back(&f);
         });
     }
     std::vector<DriftRow> matrix;
     matrix.reserve(rows.size());
-    for (auto& [key, row] : rows) {
-        for (std::size_t column = 0; column < columns; ++column)
-            if (!run.trees[column].read) row.cells[column].state = DriftState::Unread;
-        matrix.push_back(std::move(row));
-    }
+    for (auto& [key, row] : rows) matrix.push_back(std::move(row));
+    // The map already holds each type's rows by name.
     std::stable_sort(matrix.begin(), matrix.end(), [](const DriftRow& a, const DriftRow& b) {
-        if (a.type != b.type) return TypeRank(a.type) < TypeRank(b.type);
-        return NameKey(a.name) < NameKey(b.name);
+        return TypeRank(a.type) < TypeRank(b.type);
     });
     return matrix;
 }

@@ -64,16 +64,25 @@ enum class DriftState : std::uint8_t {
     Extra,    // the tree has it, the baseline does not
     Unread,   // the tree could not be read
 };
+// Only the trees where a definition is not the same get a cell: a survey of many trees that
+// each drift in their own way has about as many rows as trees, and a full row per tree
+// would grow with their square.
 struct DriftCell {
+    std::size_t column = 0;  // the tree, in the survey's order
     DriftState state = DriftState::Same;
-    std::vector<std::string> fields;  // in the order found, each once
+    std::vector<std::string> fields;       // in the order found, each once
+    std::vector<const Finding*> findings;  // the tree's findings about it, in its order
 };
 struct DriftRow {
     int type = 0;                  // an ElementType
     std::string name;              // as the baseline writes it, else as the first tree that has it
-    std::vector<DriftCell> cells;  // one a tree, in the survey's order
+    std::vector<DriftCell> cells;  // by column; a tree without one has it as the baseline has
+    // The tree's state: Same without a cell, Unread for a tree that could not be read.
+    DriftState state(const SurveyRun& run, std::size_t column) const;
+    const DriftCell* cell(std::size_t column) const;
 };
-// Classes first, then attribute types, then the other types; by name within each.
+// Classes first, then attribute types, then the other types; by name within each. The cells
+// point into the trees' findings, which must outlive the matrix.
 std::vector<DriftRow> DriftMatrix(const SurveyRun& run);
 // "same", "differs", "missing", "extra", "not read".
 const char* DriftStateLabel(DriftState state);

@@ -82,7 +82,30 @@ const char* StateClass(DriftState state) {
     return state == DriftState::Unread ? "unread" : DriftStateLabel(state);
 }
 
-void Matrix(std::string& out, const SurveyRun& run, const std::vector<DriftRow>& rows) {
+// The page goes out a piece at a time: with many trees the matrix alone is as large as
+// trees times rows, and need not be held whole.
+class PageOut {
+  public:
+    explicit PageOut(const OutputFn& out) : out_(out) { text.reserve(kPiece + kPiece / 4); }
+    ~PageOut() { flush(); }
+    PageOut(const PageOut&) = delete;
+    PageOut& operator=(const PageOut&) = delete;
+    void piece() {
+        if (text.size() >= kPiece) flush();
+    }
+    void flush() {
+        if (!text.empty()) out_(text);
+        text.clear();
+    }
+    std::string text;
+
+  private:
+    static constexpr std::size_t kPiece = 64 * 1024;
+    const OutputFn& out_;
+};
+
+void Matrix(PageOut& page, const SurveyRun& run, const std::vector<DriftRow>& rows) {
+    std::string& out = page.text;
     out += "<h2 id=\"matrix\">Drift matrix</h2>\n";
     if (rows.empty()) {
         out += "<p class=\"none\">Every tree that could be read equals the baseline.</p>\n";
@@ -95,53 +118,60 @@ void Matrix(std::string& out, const SurveyRun& run, const std::vector<DriftRow>&
         const DriftRow& row = rows[r];
         out += "<tr>" + Cell(Text(ElementTypeLabel(row.type)));
         out += Cell("<a href=\"#" + RowAnchor(r) + "\">" + Text(row.name) + "</a>");
-        for (const DriftCell& cell : row.cells) {
-            std::string text = DriftStateLabel(cell.state);
-            if (!cell.fields.empty()) {
-                std::string fields;
-                for (const std::string& field : cell.fields)
-                    fields += (fields.empty() ? "" : ", ") + Text(field);
-                text += "<span>" + fields + "</span>";
+        // Most cells of a wide matrix are the same: written without a string of their own.
+        auto next = row.cells.begin();
+        for (std::size_t column = 0; column < run.trees.size(); ++column) {
+            const DriftCell* cell = nullptr;
+            if (next != row.cells.end() && next->column == column) cell = &*next++;
+            const DriftState state = row.state(run, column);
+            out += "<td class=\"";
+            out += StateClass(state);
+            out += "\">";
+            out += DriftStateLabel(state);
+            if (cell != nullptr && state != DriftState::Unread && !cell->fields.empty()) {
+                out += "<span>";
+                for (std::size_t i = 0; i < cell->fields.size(); ++i) {
+                    if (i != 0) out += ", ";
+                    out += Text(cell->fields[i]);
+                }
+                out += "</span>";
             }
-            out += Cell(text, StateClass(cell.state));
+            out += "</td>";
         }
         out += "</tr>\n";
+        page.piece();
     }
     out += "</table>\n";
 }
 
 // Each row's findings, tree by tree, as the lines compare prints.
-void Details(std::string& out, const SurveyRun& run, const std::vector<DriftRow>& rows) {
+void Details(PageOut& page, const SurveyRun& run, const std::vector<DriftRow>& rows) {
     if (rows.empty()) return;
+    std::string& out = page.text;
     out += "<h2 id=\"details\">Details</h2>\n";
+    std::vector<std::string> lines;
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const DriftRow& row = rows[r];
-        const std::string key = NameKey(row.name);
         out += "<h3 id=\"" + RowAnchor(r) + "\">" + Text(ElementTypeLabel(row.type)) + " " +
                Text(row.name) + "</h3>\n";
-        for (std::size_t column = 0; column < run.trees.size(); ++column) {
-            const DriftCell& cell = row.cells[column];
-            if (cell.state == DriftState::Same || cell.state == DriftState::Unread) continue;
-            std::vector<std::string> lines;
-            const ComparisonFindings& found = run.trees[column].found;
-            for (const std::optional<Findings>* part :
-                 {&found.classes, &found.attributes, &found.elements}) {
-                if (!*part) continue;
-                for (const Finding& f : **part)
-                    if (FindingElementType(f) == row.type && NameKey(f.name) == key)
-                        AppendFindingLines(f, lines);
-            }
-            out += "<p>" + Text(run.trees[column].label) + ": " + DriftStateLabel(cell.state) +
+        for (const DriftCell& cell : row.cells) {
+            const DriftState state = row.state(run, cell.column);
+            if (state == DriftState::Same || state == DriftState::Unread) continue;
+            lines.clear();
+            for (const Finding* f : cell.findings) AppendFindingLines(*f, lines);
+            out += "<p>" + Text(run.trees[cell.column].label) + ": " + DriftStateLabel(state) +
                    "</p>\n<ul class=\"lines\">\n";
             for (const std::string& line : lines) out += "<li>" + Text(line) + "</li>\n";
             out += "</ul>\n";
         }
         out += "<p><a href=\"#matrix\">Back to the matrix</a></p>\n";
+        page.piece();
     }
 }
 
-std::string SurveyPage(const SurveyRun& run) {
-    std::string out;
+void SurveyPage(const SurveyRun& run, const OutputFn& write) {
+    PageOut page(write);
+    std::string& out = page.text;
     out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n";
     out += "<meta name=\"viewport\" content=\"width=device-width\" />\n<title>";
     out += "Schema survey against " + Text(run.baseline.name) + "</title>\n<style>";
@@ -159,11 +189,11 @@ std::string SurveyPage(const SurveyRun& run) {
     }
     out += "</table>\n";
     Summary(out, run);
+    page.piece();
     const std::vector<DriftRow> rows = DriftMatrix(run);
-    Matrix(out, run, rows);
-    Details(out, run, rows);
+    Matrix(page, run, rows);
+    Details(page, run, rows);
     out += "<footer>" + Text(run.program) + "</footer>\n</body>\n</html>\n";
-    return out;
 }
 
 class HtmlOutput : public OutputWriter {
@@ -178,7 +208,7 @@ class HtmlOutput : public OutputWriter {
         out(HtmlReport(ReportBase(run, false, true, true)));
     }
 
-    void surveyEnd(const SurveyRun& run, const OutputFn& out) override { out(SurveyPage(run)); }
+    void surveyEnd(const SurveyRun& run, const OutputFn& out) override { SurveyPage(run, out); }
 };
 
 }  // namespace
