@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/ControlChars.h"
+#include "core/Names.h"
 #include "core/RegularFile.h"
 #include "core/directory/DefinitionAccess.h"
 #include "core/ini/D_Ini.h"
@@ -112,7 +113,53 @@ std::string Named(const LdapElement& e) {
 struct KeptTexts {
     SchemaOrigin origin;
     SchemaDefinitions definitions;
+    bool tooLarge = false;  // more than kMaxPublishedBytes: the rest was not read
 };
+
+// As much as a server's answer may hold: a file is not a way round that bound.
+constexpr std::size_t kMaxPublishedBytes = std::size_t{64} << 20;
+
+// The classes and attribute types the published definitions name against the lists the
+// records give: the first few that only one side has, and how many in all; empty when they
+// agree.
+std::string NamesDisagreement(const TreeSchema& schema, const TTreeInfo& slot) {
+    constexpr std::size_t kShown = 5;
+    std::vector<std::string> found;
+    std::size_t count = 0;
+    const auto compare = [&](const char* kind, std::vector<std::string> published,
+                             const NameList& listed) {
+        // Letter case aside, as the lists match names.
+        std::vector<std::string> names;
+        names.reserve(listed.size());
+        for (const NameEntry& n : listed) names.push_back(n.name);
+        const auto before = [](const std::string& a, const std::string& b) {
+            return NameKey(a) < NameKey(b);
+        };
+        std::sort(published.begin(), published.end(), before);
+        std::sort(names.begin(), names.end(), before);
+        std::vector<std::string> onlyPublished, onlyListed;
+        std::set_difference(published.begin(), published.end(), names.begin(), names.end(),
+                            std::back_inserter(onlyPublished), before);
+        std::set_difference(names.begin(), names.end(), published.begin(), published.end(),
+                            std::back_inserter(onlyListed), before);
+        for (const auto& [list, where] : {std::pair{&onlyPublished, "the published definitions"},
+                                          std::pair{&onlyListed, "the lists"}})
+            for (const std::string& name : *list)
+                if (count++ < kShown)
+                    found.push_back(std::string(kind) + " \"" + EscapeControlChars(name) +
+                                    "\" only in " + where);
+    };
+    std::vector<std::string> classes, attributes;
+    for (const SchemaClass& c : schema.classes) classes.push_back(c.name);
+    for (const SchemaAttribute& a : schema.attributes) attributes.push_back(a.name);
+    compare("the class", std::move(classes), slot.ClassNames);
+    compare("the attribute", std::move(attributes), slot.AttrNames);
+    if (count == 0) return {};
+    std::string text = "its published definitions and its lists of names disagree: ";
+    for (std::size_t i = 0; i < found.size(); ++i) text += (i > 0 ? ", " : "") + found[i];
+    if (count > found.size()) text += " (" + std::to_string(count) + " in all)";
+    return text;
+}
 
 KeptTexts ReadKeptTexts(IniFile& file) {
     KeptTexts kept;
@@ -128,9 +175,12 @@ KeptTexts ReadKeptTexts(IniFile& file) {
             kept.definitions.given[static_cast<std::size_t>(*type)] = true;
         at = end + 1;
     }
-    for (int t = 0; t < kElementTypes; ++t) {
+    std::size_t bytes = 0;
+    for (int t = 0; t < kElementTypes && !kept.tooLarge; ++t) {
         const auto type = static_cast<ElementType>(t);
         kept.definitions.texts(type) = ReadKeptList(file, PublishedSection(type));
+        for (const std::string& text : kept.definitions.texts(type)) bytes += text.size();
+        kept.tooLarge = bytes > kMaxPublishedBytes;
     }
     return kept;
 }
@@ -194,9 +244,10 @@ void WriteSchema(IniFile& file, const std::string& treeName, const NameList& att
                  const std::vector<std::string>& attrDefs, const NameList& classNames,
                  const std::vector<TClassInfo>& classDefs, const std::string& errorName) {
     try {
-        // Section by section rather than EraseAllSections, which would flush the emptied
-        // file at once.
-        for (const std::string& section : file.ReadSections()) file.EraseSection(section);
+        // Not EraseAllSections, which would flush the emptied file at once; nor section by
+        // section, which a file written by another save between the listing and the first
+        // erase would leave that save's other sections in.
+        file.StartOver();
         file.WriteString(kSettings, kTreeName, treeName);
         WriteListSection(file, kAttributes, attrNames);
         for (std::size_t i = 0; i < attrNames.size(); ++i)
@@ -338,17 +389,53 @@ void ReadAttrDefFromFile(IniFile& file, const std::string& attrName, std::string
     file.ReadStringInto(kAttrDefinition, attrName, definition);
 }
 
-std::shared_ptr<const TreeSchema> ReadPublishedSchema(IniFile& file) {
+std::shared_ptr<const TreeSchema> ReadPublishedSchema(IniFile& file, const TTreeInfo& slot,
+                                                      std::string& problem) {
     const IniFile::Hold hold(file);
     if (!file.SectionExists(kPublishedSchema)) return nullptr;
     KeptTexts kept = ReadKeptTexts(file);
+    if (kept.tooLarge) {
+        problem = "its published definitions hold more than " +
+                  std::to_string(kMaxPublishedBytes >> 20) + " MiB, the most a server's answer may";
+        return nullptr;
+    }
     bool any = false;
     for (int t = 0; t < kElementTypes; ++t)
         any = any || !kept.definitions.texts(static_cast<ElementType>(t)).empty();
     if (!any) return nullptr;
-    // The texts were the live tree's published elements, so the mapping gives its records,
-    // element links and skipped definitions again.
+    // One text a listed name: counts that differ need no mapping to be refused.
+    struct Count {
+        ElementType type;
+        const NameList* listed;
+        const char* published[2];  // one, many
+        const char* names[2];
+    };
+    const auto counted = [](std::size_t n, const char* const(&words)[2]) {
+        return std::to_string(n) + " " + words[n == 1 ? 0 : 1];
+    };
+    for (const Count& c : {Count{ElementType::ObjectClass,
+                                 &slot.ClassNames,
+                                 {"object class", "object classes"},
+                                 {"class", "classes"}},
+                           Count{ElementType::AttributeType,
+                                 &slot.AttrNames,
+                                 {"attribute type", "attribute types"},
+                                 {"attribute", "attributes"}}})
+        if (const std::size_t n = kept.definitions.texts(c.type).size(); n != c.listed->size()) {
+            problem = "its published definitions and its lists of names disagree: " +
+                      counted(n, c.published) + " published, " +
+                      counted(c.listed->size(), c.names) + " listed";
+            return nullptr;
+        }
+    // The texts were the live tree's published elements, so the mapping gives its names,
+    // element links and skipped definitions again; a text that no longer reads was changed.
     auto schema = std::make_shared<TreeSchema>(MapLdapSchema(kept.definitions));
+    if (!schema->skipped.empty()) {
+        problem = SkippedDefinitionsText(schema->skipped, "its published definitions");
+        return nullptr;
+    }
+    problem = NamesDisagreement(*schema, slot);
+    if (!problem.empty()) return nullptr;
     schema->origin = std::move(kept.origin);
     return schema;
 }

@@ -45,8 +45,12 @@ void OpenSchemaFileIntoSlot(TTreeInfo& slot, const std::string& path);
 void ReadSchemaNames(TTreeInfo& slot, const StatusFn& status);
 
 // The published definitions a schema file keeps beside its records, mapped as the live tree
-// was; null for a file that keeps none (saved from a tree description, or earlier).
-std::shared_ptr<const TreeSchema> ReadPublishedSchema(IniFile& file);
+// was; null for a file that keeps none (saved from a tree description, or earlier). A file
+// is one tree: published definitions that do not read, that hold more than a server's answer
+// may, or whose classes and attribute types are not the ones the file lists (slot's names),
+// give null and why in problem.
+std::shared_ptr<const TreeSchema> ReadPublishedSchema(IniFile& file, const TTreeInfo& slot,
+                                                      std::string& problem);
 
 // The offline reads of one definition; a missing entry leaves the output as passed.
 void ReadClassDefFromFile(IniFile& file, const std::string& className, TClassInfo& info);

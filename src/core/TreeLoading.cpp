@@ -110,7 +110,8 @@ SchemaFileRead ReadSchemaFileAside(const std::string& path, const StatusFn& stat
     OpenSchemaFileIntoSlot(read.slot, path);
     ReadSchemaNames(read.slot, status);
     read.problem = read.slot.SchemaFile->ReadProblem();
-    if (read.problem.empty()) read.slot.Schema = ReadPublishedSchema(*read.slot.SchemaFile);
+    if (read.problem.empty())
+        read.slot.Schema = ReadPublishedSchema(*read.slot.SchemaFile, read.slot, read.problem);
     read.noSchema =
         read.problem.empty() && read.slot.ClassNames.empty() && read.slot.AttrNames.empty();
     return read;

@@ -356,22 +356,38 @@ TEST_F(Snapshot, FilesWithoutPublishedTextsHoldNoSchema) {
     }
 }
 
-// Hostile or edited files: what does not read as a definition is skipped with its reason;
-// the records and everything else stay.
-TEST_F(Snapshot, TextsThatDoNotReadAreSkippedNamed) {
-    Load(
-        dir.write("edited.txt",
-                  "[Classes]\r\n0=Top\r\n[Published Schema]\r\nPublishes=objectClasses junk\r\n"
-                  "[Published objectClasses]\r\n0.1=( 2.5.6.0 NAME 'top'\r\n0.2=\" ABSTRACT )\"\r\n"
-                  "1=( 2.5.6.6 NAME \r\n2=\"( 2.5.6.7 NAME 'x' ) \"\r\n"));
-    ASSERT_TRUE(ws.tree(2).Schema);
-    const TreeSchema& schema = *ws.tree(2).Schema;
-    ASSERT_EQ(schema.published.of(kClass).size(), 2u);
-    EXPECT_EQ(schema.published.of(kClass)[0].kind, "ABSTRACT");
-    EXPECT_EQ(schema.published.of(kClass)[1].names, std::vector<std::string>{"x"});
-    ASSERT_EQ(schema.skipped.size(), 1u);
-    EXPECT_EQ(schema.skipped[0].text, "( 2.5.6.6 NAME");
-    EXPECT_EQ(ws.tree(2).ClassNames.size(), 1u);
+// A file is one tree: published texts that no longer read, or that name other classes and
+// attributes than its lists, make it refused with what is wrong, never read in part.
+TEST_F(Snapshot, AFileWhoseSectionsDisagreeIsRefusedWithWhy) {
+    // The lists, then the published texts, each with the lines given added.
+    const auto file = [](const std::string& classes, const std::string& types,
+                         const std::string& publishedTypes, const std::string& publishedClasses) {
+        return "[Classes]\r\n0=top\r\n1=x\r\n" + classes + "[Attributes]\r\n0=cn\r\n" + types +
+               "[Published Schema]\r\nPublishes=objectClasses attributeTypes junk\r\n"
+               "[Published attributeTypes]\r\n0=( 2.5.4.3 NAME 'cn' )\r\n" +
+               publishedTypes +
+               "[Published objectClasses]\r\n0.1=( 2.5.6.0 NAME 'TOP'\r\n0.2=\" ABSTRACT )\"\r\n" +
+               publishedClasses;
+    };
+    const std::pair<std::string, std::string> cases[] = {
+        // Pieces joined, letter case aside: the lists and the texts agree.
+        {file("", "", "", "1=\"( 2.5.6.7 NAME 'x' ) \"\r\n"), ""},
+        {file("", "", "", "1=( 2.5.6.7 NAME \r\n"),
+         "its published definitions: 1 object class definition left out:\n- ( 2.5.6.7 NAME: "
+         "missing closing parenthesis after \"( 2.5.6.7 NAME\""},
+        {file("", "1=sn\r\n", "1=( 2.5.4.4 NAME 'surname' )\r\n", "1=( 2.5.6.7 NAME 'y' )\r\n"),
+         "its published definitions and its lists of names disagree: the class \"y\" only in "
+         "the published definitions, the class \"x\" only in the lists, the attribute "
+         "\"surname\" only in the published definitions, the attribute \"sn\" only in the lists"},
+        {file("2=z\r\n", "", "", "1=( 2.5.6.7 NAME 'x' )\r\n"),
+         "its published definitions and its lists of names disagree: 2 object classes "
+         "published, 3 classes listed"},
+    };
+    for (const auto& [text, problem] : cases) {
+        const SchemaFileRead read = ReadSchemaFileAside(dir.write("edited.txt", text), {});
+        EXPECT_EQ(read.problem, problem) << text;
+        EXPECT_EQ(read.slot.Schema != nullptr, problem.empty()) << text;
+    }
 }
 
 TEST_F(Snapshot, WhatTheFileCannotKeepIsRefusedAndTheOldFileKept) {
