@@ -107,6 +107,27 @@ TEST(IniTwoWriters, UnchangedEntriesDoNotOverwriteTheOthers) {
     EXPECT_EQ(TempDir::read(path), "[S]\r\nk=2\r\nj=x\r\n");
 }
 
+// A file written whole starts over from nothing: a version another process wrote after this
+// one looked at the file adds none of its sections.
+TEST(IniTwoWriters, AFileWrittenWholeTakesNothingFromAVersionWrittenAfterALook) {
+    TempDir dir;
+    const std::string path = dir.write("t.ini", "[Old]\r\nx=1\r\n");
+    LaterWriter other([&] {
+        IniFile theirs(path);
+        theirs.WriteString("Theirs", "t", "1");
+        theirs.UpdateFile();
+        return true;
+    });
+    IniFile ini(path);
+    ini.SetWrittenWhole(true);
+    ASSERT_EQ(ini.ReadSections(), std::vector<std::string>{"Old"});
+    ASSERT_TRUE(other.Run());
+    ini.StartOver();
+    ini.WriteString("Mine", "m", "1");
+    ini.UpdateFile();
+    EXPECT_EQ(TempDir::read(path), "[Mine]\r\nm=1\r\n");
+}
+
 // A schema file's tree as the window loads it from a file, saved to target.
 void SaveTree(const std::string& source, const std::string& target) {
     Workspace ws(CreateUnavailableClient(""));

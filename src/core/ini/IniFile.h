@@ -94,6 +94,9 @@ class IniFile {
     // content. Off, the flush applies this process's changes onto the other's version, as
     // the settings file needs.
     void SetWrittenWhole(bool on) { writtenWhole_ = on; }
+    // Empties this copy, without a flush, for a file written whole: from here on it is not
+    // read again, so what another process writes meanwhile adds nothing to it.
+    void StartOver();
     // Forgets every write not yet flushed; the next call reads the file as it stands.
     void DiscardChanges();
     // With auto-flush on, every write is made durable at once (the settings file).

@@ -14,6 +14,13 @@ std::vector<std::string> IniFile::ReadSections() {
     return names;
 }
 
+void IniFile::StartOver() {
+    doc_->Sync();
+    for (const std::string& section : ReadSections()) doc_->Erase(section);
+    // Pending, even when there was nothing to erase: no later read takes the file again.
+    doc_->dirty = true;
+}
+
 std::vector<std::string> IniFile::ReadSection(const std::string& section) {
     doc_->Sync();
     std::vector<std::string> keys;
