@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,6 +19,7 @@
 #include "core/RegularFile.h"
 #include "core/ini/IniDocument.h"
 #include "core/ini/IniFile.h"
+#include "core/ini/LockHolder.h"
 
 namespace {
 
@@ -175,6 +177,31 @@ TEST(IniHostileFiles, ASaveKilledHalfWayLeavesNothingBehind) {
         EXPECT_EQ(TempDir::read(path), before);
         EXPECT_EQ(EntriesIn(dir.path()), 1u) << "a temporary file was left behind";
     }
+}
+
+// Anyone who can open a folder can lock it: a save that gives up names who holds it.
+TEST(IniHostileFiles, TheHolderOfAFolderLockIsNamed) {
+    TempDir dir;
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        const int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+        const bool locked = fd >= 0 && ::flock(fd, LOCK_EX) == 0;
+        (void)!::write(ready[1], locked ? "y" : "n", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char said = 0;
+    ASSERT_EQ(::read(ready[0], &said, 1), 1);
+    const int fd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY);
+    const std::string holderText = LockHolderText(fd);
+    ::close(fd);
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
+    ASSERT_EQ(said, 'y');
+    EXPECT_TRUE(holderText.starts_with("process " + std::to_string(holder) + " (")) << holderText;
+    EXPECT_NE(holderText.find(") of the user "), std::string::npos) << holderText;
 }
 
 TEST(IniHostileFiles, NewFilesGetTheUsualMode) {

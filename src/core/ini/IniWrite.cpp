@@ -17,6 +17,7 @@
 
 #include "core/RegularFile.h"
 #include "core/ini/IniDocument.h"
+#include "core/ini/LockHolder.h"
 
 namespace ini {
 
@@ -464,7 +465,11 @@ void Document::Flush(const std::string& displayName, bool merge) {
 
     FolderLock lock(folder.string());
     if (!lock.Acquire())
-        throw IniWriteError(displayName, "another process keeps the folder locked");
+        throw IniWriteError(
+            displayName, "another process keeps the folder locked" + [&] {
+                const std::string who = LockHolderText(lock.fd());
+                return who.empty() ? who : " (" + who + ")";
+            }());
     // Another process may have written the file since we read it: its version is the base,
     // and only what we changed goes on top. A file written whole replaces it instead.
     if (merge && ChangedOnDisk(target)) {
