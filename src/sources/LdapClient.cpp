@@ -216,6 +216,8 @@ class Watch {
     Refusal refusal() const { return refusal_; }
     const std::string& offending() const { return offending_; }
     std::size_t limit() const { return limit_; }
+    // Part of a message has come and the rest has not.
+    bool midMessage() const { return at_ != At::Tag; }
 
   private:
     using Clock = std::chrono::steady_clock;
@@ -452,6 +454,12 @@ Failure Connection::failure(int rc, const std::string& step, const std::string& 
     // and what libldap says about the socket would only mislead.
     const bool late = watch_.passed() && IsConnectionLoss(rc);
     if (late) rc = LDAP_TIMEOUT;
+    // libldap calls every lost connection "Can't contact LDAP server", also one the server
+    // closed after it had begun to answer.
+    if (IsConnectionLoss(rc) && watch_.midMessage())
+        return {
+            ldapcode::kUnreachable,
+            uri + ": " + step + ": the server closed the connection in the middle of its answer"};
     std::string what = step;
     if (IsTimeout(rc))
         what = "no answer within " + Seconds(settings_.timeoutSeconds) + " (" +

@@ -71,6 +71,7 @@ enum class Misdeed {
     EndlessStrays,        // ... with answers to a request never made
     HugeMessage,          // ... by announcing a 2 GiB message and sending zeros
     Dribble,              // ... with an entry, a byte every 20 ms
+    CloseMidAnswer,       // ... with half an entry, then closes
 };
 
 // One connection at a time, each answered as the misdeed says until the client goes.
@@ -131,6 +132,11 @@ class HostileServer {
                 if (misdeed_ == Misdeed::Dribble)
                     for (const char byte : Message(msgid, Entry(1000)))
                         if (!say(fd, std::string(1, byte)) || !pause(20)) return;
+                if (misdeed_ == Misdeed::CloseMidAnswer) {
+                    const std::string entry = Message(msgid, Entry(1000));
+                    say(fd, entry.substr(0, entry.size() / 2));
+                    return;
+                }
                 if (misdeed_ == Misdeed::HugeMessage &&
                     say(fd, std::string("\x30\x84\x80\x00\x00\x00", 6)))
                     while (say(fd, std::string(65536, '\0'))) continue;
@@ -256,6 +262,9 @@ INSTANTIATE_TEST_SUITE_P(
              "the server answered with something that is not LDAP: \"SSH-2"},
         Case{"OtherProtocolForTls", Misdeed::OtherProtocol, "ldaps", false, ldapcode::kUnreachable,
              "the server answered with something that is not TLS: \"SSH-2"},
+        Case{"CloseMidAnswer", Misdeed::CloseMidAnswer, "ldap", false, ldapcode::kUnreachable,
+             "reading the root DSE failed: the server closed the connection in the middle of "
+             "its answer"},
         Case{"Dribble", Misdeed::Dribble, "ldap", false, ldapcode::kTimedOut,
              "no answer within 0.3 s (reading the root DSE failed): Timed out"},
         Case{"EndlessEntries", Misdeed::EndlessEntries, "ldap", false, ldapcode::kLdapError,
