@@ -15,26 +15,40 @@
 #include <filesystem>
 #include <optional>
 #include <set>
+#include <string_view>
 
 #include "core/D_Util.h"
 #include "sources/ClientConfig.h"
 
 namespace {
 
-// Lines without their line ends (LF or CR LF).
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        lines.push_back(std::move(line));
-        if (end == text.size()) break;
-        start = end + 1;
+// The lines of a text without their line ends (LF or CR LF), numbered from 1: views into
+// the text, as a file of millions of short lines must not cost a string for each.
+class Lines {
+  public:
+    explicit Lines(std::string_view text) : text_(text) {}
+    bool next(std::string_view& line) {
+        if (start_ > text_.size()) return false;
+        std::size_t end = text_.find('\n', start_);
+        if (end == std::string_view::npos) end = text_.size();
+        line = text_.substr(start_, end - start_);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        start_ = end + 1;
+        ++number_;
+        return true;
     }
-    return lines;
+    std::size_t number() const { return number_; }
+
+  private:
+    std::string_view text_;
+    std::size_t start_ = 0;
+    std::size_t number_ = 0;
+};
+
+std::string_view Trimmed(std::string_view s) {
+    while (!s.empty() && IsLineBlank(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsLineBlank(s.back())) s.remove_suffix(1);
+    return s;
 }
 
 // "objectIdentifier NAME OID": the macro, or false.
@@ -56,22 +70,17 @@ std::optional<ElementType> DirectiveType(const std::string& keyword) {
     return ElementTypeOf(k);
 }
 
-// "core.schema:212", or empty without a file.
-std::string Place(const std::string& file, std::size_t line) {
-    return file.empty() ? std::string() : file + ":" + std::to_string(line);
-}
-
-void AddDefinition(const std::string& keyword, const std::string& text, const std::string& place,
+void AddDefinition(const std::string& keyword, std::string text, SchemaDefinitions::Place place,
                    SchemaDefinitions& definitions, std::vector<SkippedDefinition>& skipped) {
     if (const std::optional<ElementType> type = DirectiveType(keyword)) {
-        definitions.add(*type, text, place);
+        definitions.add(*type, std::move(text), place);
     } else if (AsciiLower(keyword) == "objectidentifier") {
         std::pair<std::string, std::string> macro;
         if (MacroFrom(text, macro))
             definitions.oidMacros.push_back(std::move(macro));
         else
-            skipped.push_back(
-                {"object identifier", keyword + " " + text, "expected a name and an OID", place});
+            skipped.push_back({"object identifier", keyword + " " + text,
+                               "expected a name and an OID", definitions.placeText(place)});
     }
 }
 
@@ -226,114 +235,126 @@ std::string FilesShown(const std::vector<std::string>& files) {
 
 }  // namespace
 
-void ParseSchemaFileText(const std::string& text, SchemaDefinitions& definitions,
+void ParseSchemaFileText(std::string_view text, SchemaDefinitions& definitions,
                          std::vector<SkippedDefinition>& skipped, const std::string& file) {
+    const std::uint32_t fileNumber = definitions.fileNumber(file);
     std::string keyword;
     std::string body;
     std::size_t first = 0;  // the line the definition begins on
     auto flush = [&] {
         if (!keyword.empty())
-            AddDefinition(keyword, TrimBlanks(body), Place(file, first), definitions, skipped);
+            AddDefinition(keyword, std::string(Trimmed(body)), {fileNumber, first}, definitions,
+                          skipped);
         keyword.clear();
         body.clear();
     };
-    const std::vector<std::string> lines = Lines(text);
-    for (std::size_t n = 0; n < lines.size(); ++n) {
-        const std::string& line = lines[n];
+    Lines lines(text);
+    for (std::string_view line; lines.next(line);) {
         if (!line.empty() && line[0] == '#') continue;
-        if (TrimBlanks(line).empty()) {
+        if (Trimmed(line).empty()) {
             flush();
             continue;
         }
         if (IsLineBlank(line[0])) {  // a continuation line
-            if (!keyword.empty()) body.append(1, ' ').append(TrimBlanks(line));
+            if (!keyword.empty()) body.append(1, ' ').append(Trimmed(line));
             continue;
         }
         flush();
-        first = n + 1;
+        first = lines.number();
         const std::size_t gap = line.find_first_of(" \t");
-        keyword = line.substr(0, gap);
-        body = gap == std::string::npos ? std::string() : line.substr(gap);
+        keyword.assign(line.substr(0, gap));
+        body.assign(gap == std::string_view::npos ? std::string_view() : line.substr(gap));
     }
     flush();
 }
+
+namespace {
+
+// One unfolded LDIF line: a subschema attribute's value becomes a definition or a macro.
+void ReadLdifLine(const std::string& line, SchemaDefinitions::Place at,
+                  SchemaDefinitions& definitions, std::vector<SkippedDefinition>& skipped) {
+    const std::size_t colon = line.find(':');
+    if (colon == std::string::npos) return;
+    std::string type = AsciiLower(line.substr(0, colon));
+    type = type.substr(0, type.find(';'));  // options such as ;binary
+    // cn=config spells them olcObjectClasses, olcDitContentRules, ...
+    std::optional<ElementType> element = ElementTypeOf(type);
+    if (!element && type.starts_with("olc")) element = ElementTypeOf(type.substr(3));
+    const bool macro = type == "objectidentifier" || type == "olcobjectidentifier";
+    if (!element && !macro) return;
+    if (element) definitions.given[static_cast<std::size_t>(*element)] = true;
+    const std::string kind(element ? KindOfDefinition(*element) : "object identifier");
+
+    std::string value;
+    const bool base64 = colon + 1 < line.size() && line[colon + 1] == ':';
+    const bool url = colon + 1 < line.size() && line[colon + 1] == '<';
+    if (url) {
+        skipped.push_back(
+            {kind, line, "values read from a URL are not supported", definitions.placeText(at)});
+        return;
+    }
+    value = line.substr(colon + (base64 ? 2 : 1));
+    if (base64) {
+        const auto decoded = QByteArray::fromBase64Encoding(
+            QByteArray::fromStdString(TrimBlanks(value)), QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded) {
+            skipped.push_back(
+                {kind, line, "its base64 value does not decode", definitions.placeText(at)});
+            return;
+        }
+        value = decoded.decoded.toStdString();
+    }
+    value = TrimBlanks(WithoutOrdinal(TrimBlanks(value)));
+    if (element) {
+        definitions.add(*element, std::move(value), at);
+    } else {
+        std::pair<std::string, std::string> oidMacro;
+        if (MacroFrom(value, oidMacro))
+            definitions.oidMacros.push_back(std::move(oidMacro));
+        else
+            skipped.push_back(
+                {kind, line, "expected a name and an OID", definitions.placeText(at)});
+    }
+}
+
+}  // namespace
 
 // Not libldap's ldif_read_record / ldap_parse_ldif_record: those fetch a ":<" file URL
 // themselves (a planted dump would read any file the user can, or hang on a FIFO), and
 // drop a whole record, with a complaint on standard error, for one value that does not
 // decode.
-void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
+void ParseLdifText(std::string_view text, SchemaDefinitions& definitions,
                    std::vector<SkippedDefinition>& skipped, const std::string& file) {
-    // Unfolds first: a line that begins with one blank continues the line before it.
-    std::vector<std::string> logical;
-    std::vector<std::size_t> starts;  // the line each logical line begins on
+    const std::uint32_t fileNumber = definitions.fileNumber(file);
+    // A line that begins with one blank continues the line before it; each line is read
+    // once a line that does not continue it begins, so only one is held unfolded.
+    std::string logical;
+    std::size_t first = 0;  // the line it begins on; 0 before the first
     bool inComment = false;
-    const std::vector<std::string> lines = Lines(text);
-    for (std::size_t n = 0; n < lines.size(); ++n) {
-        const std::string& line = lines[n];
+    Lines lines(text);
+    for (std::string_view line; lines.next(line);) {
         if (!line.empty() && line[0] == ' ') {
-            if (!inComment && !logical.empty()) logical.back() += line.substr(1);
+            if (!inComment && first != 0) logical.append(line.substr(1));
             continue;
         }
         inComment = !line.empty() && line[0] == '#';
         if (!inComment && !line.empty()) {
-            logical.push_back(line);
-            starts.push_back(n + 1);
+            if (first != 0) ReadLdifLine(logical, {fileNumber, first}, definitions, skipped);
+            logical.assign(line);
+            first = lines.number();
         }
     }
-    for (std::size_t l = 0; l < logical.size(); ++l) {
-        const std::string& line = logical[l];
-        const std::string place = Place(file, starts[l]);
-        const std::size_t colon = line.find(':');
-        if (colon == std::string::npos) continue;
-        std::string type = AsciiLower(line.substr(0, colon));
-        type = type.substr(0, type.find(';'));  // options such as ;binary
-        // cn=config spells them olcObjectClasses, olcDitContentRules, ...
-        std::optional<ElementType> element = ElementTypeOf(type);
-        if (!element && type.starts_with("olc")) element = ElementTypeOf(type.substr(3));
-        const bool macro = type == "objectidentifier" || type == "olcobjectidentifier";
-        if (!element && !macro) continue;
-        if (element) definitions.given[static_cast<std::size_t>(*element)] = true;
-        const std::string kind(element ? KindOfDefinition(*element) : "object identifier");
-
-        std::string value;
-        const bool base64 = colon + 1 < line.size() && line[colon + 1] == ':';
-        const bool url = colon + 1 < line.size() && line[colon + 1] == '<';
-        if (url) {
-            skipped.push_back({kind, line, "values read from a URL are not supported", place});
-            continue;
-        }
-        value = line.substr(colon + (base64 ? 2 : 1));
-        if (base64) {
-            const auto decoded =
-                QByteArray::fromBase64Encoding(QByteArray::fromStdString(TrimBlanks(value)),
-                                               QByteArray::AbortOnBase64DecodingErrors);
-            if (!decoded) {
-                skipped.push_back({kind, line, "its base64 value does not decode", place});
-                continue;
-            }
-            value = decoded.decoded.toStdString();
-        }
-        value = TrimBlanks(WithoutOrdinal(TrimBlanks(value)));
-        if (element) {
-            definitions.add(*element, std::move(value), place);
-        } else {
-            std::pair<std::string, std::string> oidMacro;
-            if (MacroFrom(value, oidMacro))
-                definitions.oidMacros.push_back(std::move(oidMacro));
-            else
-                skipped.push_back({kind, line, "expected a name and an OID", place});
-        }
-    }
+    if (first != 0) ReadLdifLine(logical, {fileNumber, first}, definitions, skipped);
 }
 
-SchemaFileFormat DetectSchemaFileFormat(const std::string& path, const std::string& text) {
+SchemaFileFormat DetectSchemaFileFormat(const std::string& path, std::string_view text) {
     const std::string suffix =
         AsciiLower(QFileInfo(QString::fromStdString(path)).suffix().toStdString());
     if (suffix == "ldif") return SchemaFileFormat::Ldif;
     if (suffix == "schema") return SchemaFileFormat::Schema;
     // LDIF lines begin with an attribute name and a colon; directives with a keyword.
-    for (const std::string& line : Lines(text)) {
+    Lines lines(text);
+    for (std::string_view line; lines.next(line);) {
         if (line.empty() || line[0] == '#' || IsLineBlank(line[0])) continue;
         std::size_t i = 0;
         while (i < line.size() && (std::isalnum(static_cast<unsigned char>(line[i])) ||
@@ -350,7 +371,7 @@ bool ReadSchemaFile(const std::string& path, SchemaFileFormat format,
                     std::string& error) {
     QByteArray data;
     if (!ReadClientFile(path, data, error)) return false;
-    const std::string text = data.toStdString();
+    const std::string_view text(data.constData(), static_cast<std::size_t>(data.size()));
     if (format == SchemaFileFormat::Detect) format = DetectSchemaFileFormat(path, text);
     if (format == SchemaFileFormat::Ldif)
         ParseLdifText(text, definitions, skipped, path);
@@ -441,7 +462,8 @@ SchemaLoad SchemaFilesSource::load() {
         p.reason = ReasonAfter(reason, where);
         if (systemError != 0) p.reason.clear();
         p.systemError = systemError;
-        p.toDo = "check the files the directory client configuration names";
+        p.toDo = settings_.given ? "check the file or folder given"
+                                 : "check the files the directory client configuration names";
         return p;
     };
     // Folders and patterns are looked at afresh each time, so new files show.
@@ -467,7 +489,8 @@ SchemaLoad SchemaFilesSource::load() {
                         "they hold more than " + std::to_string(kMaxSchemaBytes >> 20) + " MiB");
             return out;
         }
-        const std::string text = data.toStdString();
+        // Read in place; the bytes go as soon as this file is parsed.
+        const std::string_view text(data.constData(), static_cast<std::size_t>(data.size()));
         SchemaFileFormat format = settings_.format;
         if (format == SchemaFileFormat::Detect) format = DetectSchemaFileFormat(path, text);
         if (one) ldif = format == SchemaFileFormat::Ldif;
@@ -477,7 +500,8 @@ SchemaLoad SchemaFilesSource::load() {
             ParseSchemaFileText(text, definitions, skipped, path);
     }
     auto schema = std::make_shared<TreeSchema>(MapLdapSchema(definitions));
-    schema->skipped.insert(schema->skipped.begin(), skipped.begin(), skipped.end());
+    schema->skipped.insert(schema->skipped.begin(), std::make_move_iterator(skipped.begin()),
+                           std::make_move_iterator(skipped.end()));
     if (schema->classes.empty() && schema->attributes.empty()) {
         if (schema->skipped.empty()) {
             out.failure = problem(ldapcode::kNoSubschema, shown,

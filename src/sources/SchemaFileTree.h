@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/directory/SimulatedClient.h"
@@ -23,12 +24,12 @@ enum class SchemaFileFormat {
 // Appends what a text holds; a value that cannot be decoded is skipped and counted. Each
 // definition is placed at file's line it begins on ("core.schema:212"); nowhere without a
 // file.
-void ParseSchemaFileText(const std::string& text, SchemaDefinitions& definitions,
+void ParseSchemaFileText(std::string_view text, SchemaDefinitions& definitions,
                          std::vector<SkippedDefinition>& skipped, const std::string& file = {});
-void ParseLdifText(const std::string& text, SchemaDefinitions& definitions,
+void ParseLdifText(std::string_view text, SchemaDefinitions& definitions,
                    std::vector<SkippedDefinition>& skipped, const std::string& file = {});
 // The format a file's name and text suggest.
-SchemaFileFormat DetectSchemaFileFormat(const std::string& path, const std::string& text);
+SchemaFileFormat DetectSchemaFileFormat(const std::string& path, std::string_view text);
 // Reads one file; false with the reason (naming the file) when it cannot be read.
 bool ReadSchemaFile(const std::string& path, SchemaFileFormat format,
                     SchemaDefinitions& definitions, std::vector<SkippedDefinition>& skipped,
@@ -38,6 +39,7 @@ struct SchemaFilesSettings {
     std::vector<std::string> files;  // resolved paths, in the order given
     std::string defaultContext;
     SchemaFileFormat format = SchemaFileFormat::Detect;
+    bool given = false;  // named on a command line or in a dialog, not by the configuration
 };
 
 // "files" (a list, or one path as "file"), optional "defaultContext"; paths relative to

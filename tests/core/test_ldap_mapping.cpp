@@ -962,6 +962,47 @@ TEST(SchemaFileFolders, FoldersAndPatternsInNameOrderAndHostileEntriesNamed) {
     EXPECT_THAT(many.failure.explanation(), HasSubstr("more than 1000 schema files"));
 }
 
+// Files hold their places by number: each definition left out, by the reader or by the
+// mapping, is named by its own file and the line it begins on, past comments, CR LF line
+// ends, continuations and folds.
+TEST(SchemaFiles, EachDefinitionLeftOutIsNamedByItsFileAndLine) {
+    TempDir dir;
+    const std::string a = dir.write("a.schema",
+                                    "# one\n"
+                                    "attributetype ( 1.1 NAME 'twice' )\n"
+                                    "\n"
+                                    "attributetype ( 1.2\n"
+                                    "  NAME 'noSyntax' SYNTAX )\n"
+                                    "objectidentifier lonely\n");
+    const std::string b = dir.write("b.ldif",
+                                    "dn: cn=Subschema\r\n"
+                                    "# attributeTypes: ( 9.9 NAME 'commented' )\r\n"
+                                    "attributeTypes: ( 1.3\r\n"
+                                    "  NAME 'twice' )\r\n"
+                                    "objectClasses: ( 2.1 NAME 'what' WHAT )\r\n"
+                                    "attributeTypes:< file:///nowhere\r\n"
+                                    "matchingRules:: not*base64\r\n");
+    const std::string c =
+        dir.write("c.schema",
+                  "objectclass ( 2.2 NAME '" + std::string(kMaxClassNameBytes + 1, 'L') + "' )\n");
+    const SchemaLoad load =
+        SchemaFilesSource(SchemaFilesSettings{{a, b, c}, "", SchemaFileFormat::Detect}).load();
+    ASSERT_TRUE(load.schema);
+    const std::pair<std::string, std::string> expected[] = {
+        {"lonely", a + ":6"},   {"NAME 'noSyntax'", a + ":4"}, {"1.3 NAME 'twice'", b + ":3"},
+        {"WHAT", b + ":5"},     {"file:///nowhere", b + ":6"}, {"not*base64", b + ":7"},
+        {"LLLLLLLL", c + ":1"},
+    };
+    ASSERT_EQ(load.schema->skipped.size(), std::size(expected));
+    for (const auto& [marker, place] : expected) {
+        const auto found = std::find_if(
+            load.schema->skipped.begin(), load.schema->skipped.end(),
+            [&](const SkippedDefinition& s) { return s.text.find(marker) != std::string::npos; });
+        ASSERT_NE(found, load.schema->skipped.end()) << marker;
+        EXPECT_EQ(found->place, place) << marker;
+    }
+}
+
 TEST_F(SourceTrees, NothingReadableIsAnError) {
     dir.write("empty.schema", "# nothing\n");
     dir.write("bad.schema", "objectclass ( 1.1 NAME )\n");

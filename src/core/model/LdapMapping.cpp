@@ -95,7 +95,7 @@ class OidMacros {
 struct Named {
     LdapElement element;
     const std::string* text = nullptr;  // as published
-    std::string place;                  // where it was written, when known
+    SchemaDefinitions::Place place;     // where it was written, when known
     std::string shown;                  // the name the tree gives it
     std::string ndsName;                // X-NDS_NAME, or empty
 };
@@ -128,7 +128,8 @@ std::string NameExcerpt(const std::string& name) {
 // to the cut would pass for one: such a definition is skipped, and so is a class whose
 // lists name something longer than an item read takes.
 void DropOverlongNames(std::vector<Named>& defs, std::string_view kind, std::size_t limit,
-                       bool classes, std::vector<SkippedDefinition>& skipped) {
+                       bool classes, const SchemaDefinitions& definitions,
+                       std::vector<SkippedDefinition>& skipped) {
     constexpr std::size_t kItemLimit = kDirNameBufferSize - 1;
     std::erase_if(defs, [&](const Named& def) {
         if (def.shown.size() > limit) {
@@ -136,7 +137,7 @@ void DropOverlongNames(std::vector<Named>& defs, std::string_view kind, std::siz
                                "its name \"" + NameExcerpt(def.shown) + "\" has " +
                                    std::to_string(def.shown.size()) + " bytes, more than the " +
                                    std::to_string(limit) + " the reads take",
-                               def.place});
+                               definitions.placeText(def.place)});
             return true;
         }
         if (!classes) return false;
@@ -152,7 +153,7 @@ void DropOverlongNames(std::vector<Named>& defs, std::string_view kind, std::siz
                                        "it names \"" + NameExcerpt(name) + "\" (" +
                                            std::to_string(name.size()) + " bytes), more than the " +
                                            std::to_string(kItemLimit) + " an item read takes",
-                                       def.place});
+                                       definitions.placeText(def.place)});
                     return true;
                 }
         return false;
@@ -161,6 +162,7 @@ void DropOverlongNames(std::vector<Named>& defs, std::string_view kind, std::siz
 
 // Keeps the first definition of each name shown; the others are skipped.
 void DropRepeatedNames(std::vector<Named>& defs, std::string_view kind,
+                       const SchemaDefinitions& definitions,
                        std::vector<SkippedDefinition>& skipped) {
     std::unordered_set<std::string> seen;
     seen.reserve(defs.size());
@@ -171,7 +173,8 @@ void DropRepeatedNames(std::vector<Named>& defs, std::string_view kind,
             kept.push_back(std::move(def));
         else
             skipped.push_back({std::string(kind), *def.text,
-                               "a second definition named \"" + def.shown + "\"", def.place});
+                               "a second definition named \"" + def.shown + "\"",
+                               definitions.placeText(def.place)});
     }
     defs = std::move(kept);
 }
@@ -211,12 +214,26 @@ const std::vector<std::string>& SchemaDefinitions::texts(ElementType type) const
     return const_cast<SchemaDefinitions*>(this)->texts(type);
 }
 
-void SchemaDefinitions::add(ElementType type, std::string text, std::string place) {
+void SchemaDefinitions::add(ElementType type, std::string text, Place place) {
     std::vector<std::string>& list = texts(type);
-    std::vector<std::string>& at = places[static_cast<std::size_t>(type)];
+    std::vector<Place>& at = places[static_cast<std::size_t>(type)];
     at.resize(list.size());  // texts added without a place have none
     list.push_back(std::move(text));
-    at.push_back(std::move(place));
+    at.push_back(place);
+}
+
+std::uint32_t SchemaDefinitions::fileNumber(const std::string& file) {
+    if (file.empty()) return 0;
+    // Files are few, and a reader asks once for each.
+    for (std::size_t i = 0; i < files.size(); ++i)
+        if (files[i] == file) return static_cast<std::uint32_t>(i + 1);
+    files.push_back(file);
+    return static_cast<std::uint32_t>(files.size());
+}
+
+std::string SchemaDefinitions::placeText(Place place) const {
+    if (place.file == 0 || place.file > files.size()) return {};
+    return files[place.file - 1] + ":" + std::to_string(place.line);
 }
 
 std::string_view KindOfDefinition(ElementType type) {
@@ -280,13 +297,15 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
             (type == ElementType::AttributeType ? attrs : classes).reserve(texts.size());
         else
             list.reserve(texts.size());
-        const std::vector<std::string>& places = definitions.places[t];
+        const std::vector<SchemaDefinitions::Place>& places = definitions.places[t];
         for (std::size_t i = 0; i < texts.size(); ++i) {
             const std::string& text = texts[i];
-            const std::string place = i < places.size() ? places[i] : std::string();
+            const SchemaDefinitions::Place at =
+                i < places.size() ? places[i] : SchemaDefinitions::Place{};
+            const auto place = [&] { return definitions.placeText(at); };
             ElementParse parsed = ParseLdapElement(type, text);
             if (!parsed.element) {
-                out.skipped.push_back({kind, text, std::move(parsed.error), place});
+                out.skipped.push_back({kind, text, std::move(parsed.error), place()});
                 continue;
             }
             LdapElement& e = *parsed.element;
@@ -294,15 +313,16 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
             if (named) {
                 Named def;
                 def.text = &text;
-                def.place = place;
+                def.place = at;
                 def.ndsName = ExtensionValue(e, "X-NDS_NAME");
                 def.shown = ShownName(def.ndsName, e);
                 if (def.shown.empty()) {
-                    out.skipped.push_back({kind, text, "it has neither a name nor an OID", place});
+                    out.skipped.push_back(
+                        {kind, text, "it has neither a name nor an OID", place()});
                     continue;
                 }
                 if (NameHoldsControlChar(def, e)) {
-                    out.skipped.push_back({kind, text, kControlCharInName, place});
+                    out.skipped.push_back({kind, text, kControlCharInName, place()});
                     continue;
                 }
                 if (HasNdsExtension(e)) out.ndsStyle = true;
@@ -311,7 +331,7 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
                 continue;
             }
             if (e.oid.empty()) {
-                out.skipped.push_back({kind, text, "it has no OID", place});
+                out.skipped.push_back({kind, text, "it has no OID", place()});
                 continue;
             }
             if (HasNdsExtension(e)) out.ndsStyle = true;
@@ -320,11 +340,13 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
     }
 
     DropOverlongNames(attrs, KindOfDefinition(ElementType::AttributeType), kMaxAttrNameBytes, false,
-                      out.skipped);
+                      definitions, out.skipped);
     DropOverlongNames(classes, KindOfDefinition(ElementType::ObjectClass), kMaxClassNameBytes, true,
+                      definitions, out.skipped);
+    DropRepeatedNames(attrs, KindOfDefinition(ElementType::AttributeType), definitions,
                       out.skipped);
-    DropRepeatedNames(attrs, KindOfDefinition(ElementType::AttributeType), out.skipped);
-    DropRepeatedNames(classes, KindOfDefinition(ElementType::ObjectClass), out.skipped);
+    DropRepeatedNames(classes, KindOfDefinition(ElementType::ObjectClass), definitions,
+                      out.skipped);
     out.attributes.reserve(attrs.size());
     for (std::size_t a = 0; a < attrs.size(); ++a)
         out.attributes.push_back({attrs[a].shown, static_cast<int>(a)});

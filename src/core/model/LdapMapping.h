@@ -14,6 +14,14 @@
 #include "core/model/PublishedSchema.h"
 #include "core/model/TreeSchema.h"
 
+// Where a definition was written: its file (a number from SchemaDefinitions::fileNumber; 0
+// for none) and line. A dump may hold millions of definitions, so a place holds no text of
+// its own.
+struct SchemaPlace {
+    std::uint32_t file = 0;
+    std::uint64_t line = 0;
+};
+
 // The raw definitions of one schema, each one description as published, by the subschema
 // attribute that holds it.
 struct SchemaDefinitions {
@@ -30,12 +38,19 @@ struct SchemaDefinitions {
     // A type the source publishes although no text of it is left (an LDIF value that does
     // not decode). A type with texts is published whatever this says.
     std::array<bool, kElementTypes> given{};
-    // Where each text was written ("core.schema:212"), beside texts(type) in its order;
-    // shorter (empty for a server) where unknown.
-    std::array<std::vector<std::string>, kElementTypes> places;
+    using Place = SchemaPlace;
+    // The files the places name; a place numbers its file from 1.
+    std::vector<std::string> files;
+    // Where each text was written, beside texts(type) in its order; shorter (empty for a
+    // server) where unknown.
+    std::array<std::vector<Place>, kElementTypes> places;
 
     // Appends a text of the type with where it was written.
-    void add(ElementType type, std::string text, std::string place);
+    void add(ElementType type, std::string text, Place place = {});
+    // The number places give file, taken when new; 0 for no file.
+    std::uint32_t fileNumber(const std::string& file);
+    // "core.schema:212"; empty where unknown.
+    std::string placeText(Place place) const;
 
     std::vector<std::string>& texts(ElementType type);
     const std::vector<std::string>& texts(ElementType type) const;
