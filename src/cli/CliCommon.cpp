@@ -14,6 +14,7 @@
 #include "core/SchemaFile.h"
 #include "core/TreeLoading.h"
 #include "core/directory/D_NW.h"
+#include "sources/ClientConfig.h"
 #include "sources/ClientFactory.h"
 #include "sources/LdapSchema.h"
 
@@ -322,6 +323,7 @@ Session::Session(bool needClient, bool quiet)
     // not depend on the workstation's client.
     ws_ = std::make_unique<Workspace>(needClient ? CreateConfiguredClient()
                                                  : CreateUnavailableClient(""));
+    ws_->OpenSchemaFiles = SchemaFilesAt;
     for (int tree = 1; tree <= 2; ++tree) {
         TTreeInfo& slot = ws_->tree(tree);
         slot.ClassNames.clear();
@@ -480,13 +482,40 @@ std::string Session::copyStandardInput() {
     return path;
 }
 
+namespace {
+
+// A bare word that names no file but a configured tree (as its configuration names it, no
+// server asked): the tree meant, written as an operand; else empty.
+std::string TreeMeant(const TreeOperand& operand) {
+    if (operand.standardInput || operand.text.find('/') != std::string::npos) return {};
+    std::error_code ec;
+    if (std::filesystem::symlink_status(operand.path, ec).type() !=
+        std::filesystem::file_type::not_found)
+        return {};
+    ClientConfig config;
+    std::string error;
+    if (!ReadClientConfig(ClientConfigPath(), config, error)) return {};
+    for (const ConnectionConfig& c : config.connections)
+        if (!c.treeName.empty() && AsciiUpper(c.treeName) == AsciiUpper(operand.text))
+            return std::string(kTreePrefix) + c.treeName;
+    return {};
+}
+
+}  // namespace
+
 void Session::loadOffline(int tree, const TreeOperand& operand) {
     const std::string path = operand.standardInput ? copyStandardInput() : operand.path;
-    CheckReadableFile(path);
+    if (const std::string meant = TreeMeant(operand); !meant.empty())
+        throw Trouble("cannot read the schema file " + path +
+                      ": No such file or directory (did you mean " + meant + "?)");
+    // A folder of .schema files is read whole; any other operand is a file.
+    if (std::error_code ec; !std::filesystem::is_directory(path, ec)) CheckReadableFile(path);
     Workspace& ws = *ws_;
     ws.CurrentTree = tree;
     const TreeLoad load = LoadTree(ws, ui_, tree, TreeSource::File(path),
                                    [this](const std::string& message) { progress_.show(message); });
+    // A file of LDAP definitions that cannot be read has said why, as a server would.
+    if (!load.loaded && load.code != 0) throw Trouble("nothing was compared");
     if (!load.problem.empty())
         throw Trouble("cannot read the schema file " + operand.path + ": " + load.problem);
     // A file without a single name is no schema file; comparing it would call every name

@@ -271,6 +271,7 @@ class Worker {
         : plan_(plan),
           ws_(plan.needClient ? CreateConfiguredClient() : CreateUnavailableClient("")) {
         ws_.Fields = plan.args.fields;
+        ws_.OpenSchemaFiles = SchemaFilesAt;
         for (int tree = 1; tree <= 2; ++tree) ws_.client().dcNewContext(ws_.tree(tree).Context);
         if (plan.needClient) {
             CollectingUi ui;
@@ -397,7 +398,7 @@ class Worker {
             const DirContext context = slot.Context;
             slot = from;
             slot.Context = context;
-            if (!from.Online)
+            if (from.SchemaFile)
                 slot.SchemaFile =
                     std::make_shared<IniFile>(plan_.baselineRecords, IniFile::Mode::Snapshot);
         } else {
@@ -517,7 +518,9 @@ int Survey(const Arguments& args) {
     PinnedBaseline pinned;  // before the session: its slot reads from it to the end
     Session session(needClient, args.quiet);
     session.ws().Fields = args.fields;
-    if (baseline.live || baseline.standardInput) {
+    // A file of LDAP definitions is read whole once; only a schema file of Kalvix's own is
+    // read record by record later, from bytes pinned for the run.
+    if (baseline.live || baseline.standardInput || HoldsLdapDefinitions(baseline.path)) {
         // Standard input is kept in a file of the run's own already.
         session.load(1, baseline);
     } else {

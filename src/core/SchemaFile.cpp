@@ -1,14 +1,18 @@
 #include "core/SchemaFile.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <filesystem>
 #include <memory>
 #include <string_view>
 #include <utility>
 #include <vector>
 
 #include "core/ControlChars.h"
+#include "core/D_Util.h"
 #include "core/Names.h"
 #include "core/RegularFile.h"
 #include "core/directory/DefinitionAccess.h"
@@ -295,7 +299,7 @@ void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& pat
     const NameList classNames = slot.ClassNames;
     std::shared_ptr<const TreeSchema> schema = slot.Schema;
     if (schema && schema->published.empty()) schema.reset();
-    if (slot.Online != 0 && !slot.NamesReadFailure.empty())
+    if (!slot.NamesReadFailure.empty())
         throw SchemaReadError(treeName, slot.NamesReadFailure, path);
 
     // Every definition is fetched before the file is touched. The target may be the very
@@ -334,6 +338,41 @@ void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& pat
         file.DiscardChanges();
         throw;
     }
+}
+
+bool HoldsLdapDefinitions(const std::string& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) return true;
+    RegularFile file(path);
+    if (!file.ok()) return false;
+    // The first lines are enough; a long comment block still fits.
+    constexpr std::size_t kLook = 64 * 1024;
+    std::string head(kLook, '\0');
+    std::size_t got = 0;
+    while (got < kLook) {
+        const ssize_t n = ::read(file.fd(), head.data() + got, kLook - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    head.resize(got);
+    if (head.starts_with("\xEF\xBB\xBF")) head.erase(0, 3);
+    static const char* const kStarts[] = {"dn:",          "version:",          "attributetype",
+                                          "objectclass",  "objectidentifier",  "ldapsyntax",
+                                          "matchingrule", "ditcontentrule",    "ditstructurerule",
+                                          "nameform",     "olcattributetypes", "olcobjectclasses",
+                                          "include"};
+    for (std::size_t at = 0; at < head.size();) {
+        std::size_t end = head.find('\n', at);
+        if (end == std::string::npos) end = head.size();
+        const std::string line = AsciiLower(TrimBlanks(head.substr(at, end - at)));
+        at = end + 1;
+        if (line.empty() || line.front() == '#') continue;
+        for (const char* start : kStarts)
+            if (line.starts_with(start)) return true;
+        return false;
+    }
+    return false;
 }
 
 void OpenSchemaFileIntoSlot(TTreeInfo& slot, const std::string& path) {

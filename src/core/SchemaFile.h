@@ -41,6 +41,12 @@ void SaveSchemaFile(Workspace& ws, UiHooks& ui, int tree, const std::string& pat
 // Makes the file the slot's source: SchemaFile, TreeName ("Unknown tree name" without
 // one), Online 0 and FileName.
 void OpenSchemaFileIntoSlot(TTreeInfo& slot, const std::string& path);
+
+// Whether path holds LDAP definitions rather than a schema file of Kalvix's own: a folder,
+// or a file whose first line that is not blank or a comment is an LDIF line ("dn:",
+// "version:", "objectClasses: ...") or a schema file directive ("attributetype ...").
+// Known by the content, not the name; a file that cannot be opened is not.
+bool HoldsLdapDefinitions(const std::string& path);
 // Appends the file's attribute names, then its class names, to the slot's lists.
 void ReadSchemaNames(TTreeInfo& slot, const StatusFn& status);
 

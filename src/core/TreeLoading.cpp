@@ -82,6 +82,34 @@ DirCode ReadSlotNames(Workspace& ws, UiHooks& ui, int tree) {
     return ws.LastError;
 }
 
+namespace {
+
+// A file or folder of LDAP definitions read whole into the slot, as a server's tree is, but
+// held as a file: the slot changes only when it reads. A failure is shown and its code
+// returned; definitions left out are shown and keep the tree from being saved as whole.
+DirCode ReadFilesWhole(Workspace& ws, UiHooks& ui, int tree, const std::string& path) {
+    const std::shared_ptr<SchemaSource> files = ws.OpenSchemaFiles(path);
+    SchemaLoad load = files->load();
+    if (load.failure.code != 0) {
+        ui.showSourceProblem(load.failure);
+        return load.failure.code;
+    }
+    TTreeInfo read;
+    read.TreeName = files->treeName();
+    read.FileName = path;
+    read.Schema = std::move(load.schema);
+    for (const SourceProblem& notice : load.notices) {
+        ui.showSourceProblem(notice);
+        if (read.NamesReadFailure.empty()) read.NamesReadFailure = SourceProblemHeading(notice);
+    }
+    TTreeInfo& slot = ws.tree(tree);
+    read.Context = slot.Context;
+    slot = std::move(read);
+    return ReadSlotNames(ws, ui, tree);
+}
+
+}  // namespace
+
 TreeLoad LoadTree(Workspace& ws, UiHooks& ui, int tree, const TreeSource& source,
                   const StatusFn& status) {
     TreeLoad out;
@@ -90,6 +118,9 @@ TreeLoad LoadTree(Workspace& ws, UiHooks& ui, int tree, const TreeSource& source
         out.code = ChangeSlotTree(ws, ui, tree, source.treeName);
         if (out.code != 0) return out;
         out.code = ReadSlotNames(ws, ui, tree);
+    } else if (ws.OpenSchemaFiles && HoldsLdapDefinitions(source.path)) {
+        out.code = ReadFilesWhole(ws, ui, tree, source.path);
+        if (out.code != 0) return out;
     } else {
         SchemaFileRead read = ReadSchemaFileAside(source.path, status);
         out.problem = std::move(read.problem);

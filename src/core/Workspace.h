@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -50,6 +51,9 @@ class Workspace {
     std::int32_t LastError = 0;
     // The published fields the comparisons leave out.
     FieldFilter Fields;
+    // The reader of a file or folder of LDAP definitions (an LDIF dump, .schema files),
+    // which the front ends know; without one such a file reads as a schema file.
+    std::function<std::shared_ptr<SchemaSource>(const std::string& path)> OpenSchemaFiles;
 
   private:
     std::unique_ptr<DirClient> client_;

@@ -26,6 +26,7 @@
 #include "gui/Application.h"
 #include "gui/DesktopShell.h"
 #include "gui/FindBar.h"
+#include "sources/ClientFactory.h"
 
 namespace {
 
@@ -81,6 +82,7 @@ TMainForm::TMainForm(std::unique_ptr<DirClient> client, std::unique_ptr<Dialogs>
       shell_(std::move(shell)) {
     if (!dialogs_) dialogs_ = std::make_unique<QtDialogs>(this);
     if (!shell_) shell_ = std::make_unique<DesktopShell>();
+    ws_.OpenSchemaFiles = SchemaFilesAt;
     buildWindow();
     wireEvents();
     FormCreate();

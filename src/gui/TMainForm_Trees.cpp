@@ -175,6 +175,8 @@ void TMainForm::BitBtnLoadTreeOfflineClick(QObject* sender) {
     FileDialogSetup setup;
     setup.directory = StartFolder();
     setup.fileName = "*.txt";
+    setup.filter =
+        "Schema files, LDIF dumps, OpenLDAP schema (*.txt *.ldif *.schema);;All Files (*)";
     const std::optional<QString> chosen = dialogs_->openFile(setup);
     if (!chosen) return;
     LoadSchemaFile(tree, *chosen);
@@ -194,7 +196,8 @@ bool TMainForm::LoadSchemaFile(int tree, const QString& path) {
         showMsgDlg(DlgType::Error, ToBytes(QString("The schema file %1 does not exist").arg(path)));
         return false;
     }
-    if (!info.isFile() || !info.isReadable()) {
+    // A folder of .schema files is read whole, as kalvix-cli takes one.
+    if ((!info.isFile() && !info.isDir()) || !info.isReadable()) {
         showMsgDlg(DlgType::Error, ToBytes(QString("Cannot read the schema file %1").arg(path)));
         return false;
     }
@@ -204,6 +207,11 @@ bool TMainForm::LoadSchemaFile(int tree, const QString& path) {
         SavedCursor savedCursor;
         read = LoadTree(ws_, *this, tree, TreeSource::File(ToBytes(path)),
                         [this](const std::string& message) { StatusMsg(message); });
+    }
+    // A file of LDAP definitions that cannot be read has said why, as a server would.
+    if (!read.loaded && read.code != 0) {
+        StatusBarReset();
+        return false;
     }
     if (read.noSchema) {
         StatusBarReset();

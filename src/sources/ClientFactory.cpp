@@ -1,5 +1,7 @@
 #include "sources/ClientFactory.h"
 
+#include "sources/SchemaFileTree.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -174,4 +176,11 @@ std::string NoTreeNamedText(const std::string& name, const std::vector<std::stri
     std::string names;
     for (const std::string& tree : known) names = JoinNonEmpty(names, tree, ", ");
     return text + " (known: " + (names.empty() ? std::string("none") : names) + ")";
+}
+
+std::shared_ptr<SchemaSource> SchemaFilesAt(const std::string& path) {
+    SchemaFilesSettings settings;
+    settings.files = {path};
+    settings.given = true;
+    return std::make_shared<SchemaFilesSource>(std::move(settings));
 }

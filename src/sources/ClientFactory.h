@@ -28,3 +28,7 @@ std::string DemoClientConfigPath();
 // PATH; did you mean "LAB"? (known: LAB, FILES)', the closest known name suggested only
 // when it is close.
 std::string NoTreeNamedText(const std::string& name, const std::vector<std::string>& known);
+
+// The reader of an LDIF dump, a .schema file or a folder of them given as a file, as an
+// "ldif" or "schema-files" connection reads them (format known by the content).
+std::shared_ptr<SchemaSource> SchemaFilesAt(const std::string& path);

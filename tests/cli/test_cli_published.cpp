@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <cctype>
+#include <sstream>
 
 #include "CliRunner.h"
 #include "HtmlDoc.h"
@@ -286,6 +287,16 @@ TEST(CliPublished, CompareAddsTheOtherElementsAfterTheAttributes) {
         EXPECT_EQ(r.status, 1) << c.command << r.err;
         EXPECT_EQ(r.out, Lines(c.lines)) << c.command;
     }
+    // The same dumps given as files, the second turned into a .schema file: the same lines.
+    TempDir dir;
+    std::string schema;
+    std::istringstream dump(ReadBytes(CliData("published_2.ldif")));
+    for (std::string line; std::getline(dump, line);)
+        if (const std::size_t colon = line.find(": ("); colon != std::string::npos)
+            schema += line.substr(0, colon) + " " + line.substr(colon + 2) + "\n";
+    const CliResult files = RunCli({"compare", "--quiet", CliData("published_1.ldif"),
+                                    dir.write("vandelay.schema.txt", schema)});
+    EXPECT_EQ(files.out, Lines(kClassLines + kAttrLines + kElementLines)) << files.err;
     // A tree against itself: nothing, published fields and elements included.
     const PublishedTrees same(CliData("published_2.ldif"), CliData("published_2.ldif"));
     const CliResult r = same.run({"compare", "--ignore", "none"});

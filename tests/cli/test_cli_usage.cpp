@@ -182,9 +182,11 @@ TEST(CliOperands, FilesThatCannotBeReadAreTrouble) {
         {"missing for show",
          {"show", missing, "Top"},
          "kalvix-cli: cannot read the schema file " + missing + ": No such file or directory"},
-        {"a folder",
+        {"a folder without schema files",
          {"compare-classes", dir.path().string(), lab},
-         "kalvix-cli: cannot read the schema file " + dir.path().string() + ": it is a folder"},
+         "kalvix-cli: cannot read the schema file " + dir.path().string() +
+             ": no .schema or .ldif file in this folder (check the file or folder given)\n"
+             "kalvix-cli: nothing was compared"},
         {"empty file",
          {"compare-attributes", lab, empty},
          "kalvix-cli: the file " + empty + " holds no schema (no class or attribute names)"},
@@ -215,6 +217,14 @@ TEST(CliOperands, FilesThatCannotBeReadAreTrouble) {
         EXPECT_EQ(r.out, "");
         EXPECT_EQ(r.err, c.message + "\n");
     }
+    // A bare word that is no file but a configured tree's name.
+    const EnvChanges env = {
+        {"KALVIX_CLIENT",
+         dir.write("client.json", R"({"connections": [{"treeName": "SLAPD24", "kind": "ldif",
+                                     "file": "none.ldif"}]})")}};
+    const CliResult r = RunCli({"compare", "slapd24", lab}, env, dir.path().string());
+    EXPECT_EQ(r.err, "kalvix-cli: cannot read the schema file " + dir.file("slapd24") +
+                         ": No such file or directory (did you mean tree:SLAPD24?)\n");
 }
 
 TEST(CliOperands, RelativePathsAreTakenFromTheWorkingFolder) {

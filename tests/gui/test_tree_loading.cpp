@@ -246,6 +246,8 @@ TEST_F(TreeLoading, SavedSchemaLoadsIntoTheOtherSlot) {
     form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline2);
     ASSERT_EQ(dialogs.openSetups.size(), 1u);
     EXPECT_EQ(dialogs.openSetups[0].fileName, "*.txt");
+    EXPECT_EQ(dialogs.openSetups[0].filter,
+              "Schema files, LDIF dumps, OpenLDAP schema (*.txt *.ldif *.schema);;All Files (*)");
     EXPECT_EQ(dialogs.openSetups[0].directory.toStdString(), dir.path().string() + "/");
     EXPECT_EQ(form->LabelTree2->text(), "Tree #2:  LAB_TREE (offline)");
     EXPECT_EQ(form->StatusPanels[1]->text(), "Tree #2: LAB_TREE");
@@ -365,7 +367,8 @@ TEST_F(TreeLoading, AFileWithoutASchemaIsRefusedAndTheSlotKeepsWhatItHeld) {
     const std::string passwd = dir.write("passwd", "root:x:0:0:root:/root:/bin/bash\n");
     const std::string fifo = dir.file("pipe.txt");  // would block an open for ever
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    for (const std::string& path : {passwd, dir.file("mistyped.txt"), fifo}) {
+    const std::string broken = dir.write("broken.ldif", "dn: cn=schema\nattributeTypes: ( 1.2\n");
+    for (const std::string& path : {passwd, dir.file("mistyped.txt"), fifo, broken}) {
         dialogs.messages.clear();
         dialogs.answers.push_back(QString::fromStdString(path));
         form->BitBtnLoadTreeOfflineClick(form->BitBtnLoadTreeOffline1);
@@ -380,6 +383,25 @@ TEST_F(TreeLoading, AFileWithoutASchemaIsRefusedAndTheSlotKeepsWhatItHeld) {
         EXPECT_EQ(form->LabelTree1->text(), label);
         EXPECT_TRUE(form->isTabShown(form->TabSheetSchemaTree1));
     }
+}
+
+// An LDIF dump and an OpenLDAP schema file are files too, known by what they hold.
+TEST_F(TreeLoading, AnLdifDumpAndASchemaFileLoadAsFiles) {
+    makeOfflineForm();
+    const std::string dump = std::string(KALVIX_TEST_DATA) + "/cli/published_1.ldif";
+    const std::string schema = dir.write("vandelay.txt",
+                                         "# two definitions\nattributetype ( 2.5.4.3 NAME 'cn' )\n"
+                                         "objectclass ( 2.5.6.6 NAME 'person' MUST cn )\n");
+    ASSERT_TRUE(form->OpenTreeFile(1, QString::fromStdString(dump)));
+    ASSERT_TRUE(form->OpenTreeFile(2, QString::fromStdString(schema)));
+    EXPECT_TRUE(dialogs.messages.empty());
+    EXPECT_EQ(texts(form->ListBoxClasses2), QStringList({"person"}));
+    for (int tree : {1, 2}) {
+        EXPECT_EQ(form->Trees(tree).FileName, tree == 1 ? dump : schema);
+        EXPECT_EQ(form->Trees(tree).SchemaFile, nullptr);
+        EXPECT_NE(form->Trees(tree).Schema, nullptr);
+    }
+    EXPECT_TRUE(texts(form->ListBoxClassesCommon).contains("person"));
 }
 
 TEST_F(TreeLoading, UnreadableChoiceSaysSoOnce) {

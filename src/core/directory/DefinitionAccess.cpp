@@ -45,8 +45,8 @@ bool GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& classN
         return true;
     }
     ClassInfoInit(info);
-    if (slot.Online == 0) return true;
     if (slot.Schema) return ClassFromSchema(*slot.Schema, className, info);
+    if (slot.Online == 0) return true;
 
     DirClient& client = ws.client();
     DirClassInfo classInfo;
@@ -69,8 +69,8 @@ bool GetClassDef(Workspace& ws, UiHooks& ui, int tree, const std::string& classN
 bool GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrName,
                 std::string& definition) {
     TTreeInfo& slot = ws.tree(tree);
-    if (slot.Online == 0) {
-        if (slot.SchemaFile) ReadAttrDefFromFile(*slot.SchemaFile, attrName, definition);
+    if (slot.Online == 0 && slot.SchemaFile) {
+        ReadAttrDefFromFile(*slot.SchemaFile, attrName, definition);
         return true;
     }
     definition.clear();  // a failed read yields an empty definition
@@ -79,6 +79,7 @@ bool GetAttrDef(Workspace& ws, UiHooks& ui, int tree, const std::string& attrNam
         if (attr != nullptr) definition = AttrDefText(AttributeRecord(*slot.Schema, *attr).info);
         return attr != nullptr;
     }
+    if (slot.Online == 0) return true;
     ws.LastError = U_DSGetAttributeInfo(ws.client(), slot.Context, attrName, definition);
     ReportDirectoryError(ws.client(), ui, ws.LastError, "U_DSGetAttributeInfo: " + attrName);
     return ws.LastError == 0;

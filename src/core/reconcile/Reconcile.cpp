@@ -390,7 +390,9 @@ void PlanChanges(const KindState& state, const KindState* attributes,
 std::shared_ptr<const PublishedSchema> SlotPublishedSchema(const TTreeInfo& slot) {
     if (!slot.Schema) return nullptr;
     auto view = std::make_shared<PublishedSchema>(PublishedView(*slot.Schema));
-    if (slot.Online == 0) {
+    // A schema file of Kalvix's own is a snapshot of its origin; files read whole name
+    // themselves.
+    if (slot.Online == 0 && slot.SchemaFile) {
         // kalvix-cli names standard input "-".
         std::string snapshot =
             "the snapshot " +
