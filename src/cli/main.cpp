@@ -24,7 +24,9 @@ const char* const kShortUsage = "Usage: kalvix-cli COMMAND [OPTION]... OPERAND..
 const char* const kTryHelp = "Try 'kalvix-cli --help' for more information.\n";
 
 const char* const kOperands =
-    "A tree operand (A, B, TREE) is the path of a schema file, or tree:NAME for a live tree\n"
+    "A tree operand (A, B, TREE) is the path of a schema file, of an LDIF dump of a\n"
+    "subschema entry, of an OpenLDAP .schema file or of a folder of them (known by what\n"
+    "they hold), or tree:NAME for a live tree\n"
     "read through the directory client (the file named by KALVIX_CLIENT, else\n"
     "kalvix-client.json in $XDG_CONFIG_HOME/kalvix, ~/.config/kalvix or /etc/xdg/kalvix);\n"
     "NAME as 'kalvix-cli trees' lists it. A file whose name begins with tree: is written\n"
