@@ -126,6 +126,8 @@ const char* DriftStateLabel(DriftState state) {
             return "extra";
         case DriftState::Unread:
             return "not read";
+        case DriftState::Absent:
+            return "absent";
     }
     return "";
 }
@@ -133,7 +135,7 @@ const char* DriftStateLabel(DriftState state) {
 DriftState DriftRow::state(const SurveyRun& run, std::size_t column) const {
     if (!run.trees[column].read) return DriftState::Unread;
     const DriftCell* found = cell(column);
-    return found ? found->state : DriftState::Same;
+    return found ? found->state : inBaseline ? DriftState::Same : DriftState::Absent;
 }
 
 const DriftCell* DriftRow::cell(std::size_t column) const {
@@ -174,6 +176,7 @@ std::vector<DriftRow> DriftMatrix(const SurveyRun& run) {
             }
             if (OnlyInOneTree(f)) {
                 cell->state = f.tree == 1 ? DriftState::Missing : DriftState::Extra;
+                if (f.tree == 2) row.inBaseline = false;
                 return;
             }
             cell->state = DriftState::Differs;

@@ -63,6 +63,7 @@ enum class DriftState : std::uint8_t {
     Missing,  // the baseline has it, the tree does not
     Extra,    // the tree has it, the baseline does not
     Unread,   // the tree could not be read
+    Absent,   // neither the tree nor the baseline has it (another tree does)
 };
 // Only the trees where a definition is not the same get a cell: a survey of many trees that
 // each drift in their own way has about as many rows as trees, and a full row per tree
@@ -77,14 +78,16 @@ struct DriftRow {
     int type = 0;                  // an ElementType
     std::string name;              // as the baseline writes it, else as the first tree that has it
     std::vector<DriftCell> cells;  // by column; a tree without one has it as the baseline has
-    // The tree's state: Same without a cell, Unread for a tree that could not be read.
+    bool inBaseline = true;        // false when only trees have it
+    // The tree's state: without a cell Same, or Absent where the baseline lacks it too;
+    // Unread for a tree that could not be read.
     DriftState state(const SurveyRun& run, std::size_t column) const;
     const DriftCell* cell(std::size_t column) const;
 };
 // Classes first, then attribute types, then the other types; by name within each. The cells
 // point into the trees' findings, which must outlive the matrix.
 std::vector<DriftRow> DriftMatrix(const SurveyRun& run);
-// "same", "differs", "missing", "extra", "not read".
+// "same", "differs", "missing", "extra", "not read", "absent".
 const char* DriftStateLabel(DriftState state);
 // The element type a finding is about.
 int FindingElementType(const Finding& finding);

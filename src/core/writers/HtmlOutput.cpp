@@ -22,7 +22,7 @@ tr.differs td.verdict { color: #8a4b00; font-weight: 600; }
 tr.unreadable td.verdict { color: #a01818; font-weight: 600; }
 table.matrix td { white-space: nowrap; }
 table.matrix th { position: sticky; top: 0; }
-td.same { color: #6b7686; }
+td.same, td.absent { color: #6b7686; }
 td.differs { background: #fff4d6; }
 td.missing { background: #fdf3f2; }
 td.extra { background: #f1f8f1; }
@@ -156,7 +156,9 @@ void Details(PageOut& page, const SurveyRun& run, const std::vector<DriftRow>& r
                Text(row.name) + "</h3>\n";
         for (const DriftCell& cell : row.cells) {
             const DriftState state = row.state(run, cell.column);
-            if (state == DriftState::Same || state == DriftState::Unread) continue;
+            if (state == DriftState::Same || state == DriftState::Absent ||
+                state == DriftState::Unread)
+                continue;
             lines.clear();
             for (const Finding* f : cell.findings) AppendFindingLines(*f, lines);
             out += "<p>" + Text(run.trees[cell.column].label) + ": " + DriftStateLabel(state) +
