@@ -82,7 +82,9 @@ int main(int argc, char* argv[]) {
                      WindowUsage().toLocal8Bit().constData());
         return 2;
     }
-    TMainForm form(CreateConfiguredClient());
+    std::string notice;
+    TMainForm form(CreateWindowClient(notice));
+    if (!notice.empty()) form.ShowStartNotice(QString::fromStdString(notice));
     form.show();
     if (!line.operands.isEmpty())
         QTimer::singleShot(0, &form, [&form, &line] { form.OpenOperands(line.operands); });

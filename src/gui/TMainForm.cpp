@@ -609,6 +609,12 @@ void TMainForm::StatusMsg(const std::string& msg) {
     SetStatusPanel(2, DecodeName(msg), Qt::ArrowCursor);
 }
 
+void TMainForm::ShowStartNotice(const QString& notice) {
+    Memo1->setPlainText(notice + "\n\n" + Memo1->toPlainText());
+    SetStatusPanel(2, "Demo directory: no configuration of your own (see the Info page)",
+                   Qt::ArrowCursor);
+}
+
 void TMainForm::StatusBarReset() { SetStatusPanel(2, kMakerAddress, Qt::PointingHandCursor); }
 
 void TMainForm::StatusBarClick(QObject*) { OpenLink(*shell_, kMakerAddress); }

@@ -186,6 +186,9 @@ class TMainForm : public QMainWindow, private UiHooks {
     // Loading as the user's own choice would: a schema file as "Load from File" does, a
     // live tree as its selector does. Used by the command line and by dropped files.
     void OpenOperands(const QStringList& operands);
+    // What the start has to tell before anything else (the demo shown for want of a
+    // configuration): on top of the Info page and in the status bar.
+    void ShowStartNotice(const QString& notice);
     bool OpenTreeFile(int tree, const QString& path);
     bool OpenTreeByName(int tree, const QString& name);
     // The list with keyboard focus (also while its find bar has it), or null.

@@ -132,6 +132,19 @@ std::unique_ptr<DirClient> CreateConfiguredClient() {
     return CreateClientFromConfig(ClientConfigPath());
 }
 
+std::unique_ptr<DirClient> CreateWindowClient(std::string& notice) {
+    notice.clear();
+    const std::string demo = NoClientConfig() ? DemoClientConfigPath() : std::string();
+    if (demo.empty()) return CreateConfiguredClient();
+    // A new user from the desktop menu sees trees to compare, and what to do for their own.
+    notice =
+        "No directory client configuration of your own: the window shows the demo "
+        "directory of " +
+        demo + ". For your own trees, create " + UserClientConfigShown() +
+        " or set KALVIX_CLIENT (see the manual kalvix-client.json(5)).";
+    return CreateClientFromConfig(demo);
+}
+
 bool NoClientConfig() {
     return ConfigFromEnvironment().empty() &&
            FindConfigFile(kClientConfigName, true).origin == ConfigLocation::Origin::None;

@@ -17,6 +17,10 @@ std::unique_ptr<DirClient> CreateConfiguredClient();
 // is missing or malformed, a client that cannot start and says why.
 std::unique_ptr<DirClient> CreateClientFromConfig(const std::string& path);
 
+// The window's client: the configured one; with no configuration at all, the installed
+// demo's, and notice then says so and where the user's own configuration goes.
+std::unique_ptr<DirClient> CreateWindowClient(std::string& notice);
+
 // No configuration to read: KALVIX_CLIENT is not set and no kalvix-client.json is found.
 bool NoClientConfig();
 // Where the user's own configuration belongs, the home folder shown as ~.

@@ -2,10 +2,12 @@
 // file's move out of the old place.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "EnvVar.h"
 #include "RecordingUi.h"
@@ -113,6 +115,31 @@ TEST_F(ConfigFolders, NoClientConfigurationAnywhereNamesTheUsersPath) {
                                            "/home/kalvix/kalvix-client.json"),
               std::string::npos)
         << ui.dialogs.front().text;
+}
+
+// The window started with no configuration at all serves the installed demo and says so.
+TEST_F(ConfigFolders, TheWindowWithoutAConfigurationServesTheDemo) {
+    const fs::path demo = dir.path() / "share/kalvix/demo";
+    fs::create_directories(demo);
+    for (const auto& file : fs::directory_iterator(fs::path(KALVIX_SOURCE_DIR) / "data/demo"))
+        fs::copy(file.path(), demo / file.path().filename());
+    EnvVar data("XDG_DATA_DIRS", (dir.path() / "share").string());
+    std::string notice;
+    auto client = CreateWindowClient(notice);
+    RecordingUi ui;
+    NwSession session;
+    ASSERT_EQ(InitNetWare(*client, session, ui), 0);
+    std::vector<std::string> trees;
+    ListReachableTrees(*client, ui, trees);
+    EXPECT_TRUE(ui.dialogs.empty());
+    EXPECT_NE(std::find(trees.begin(), trees.end(), "INITECH-LDAP"), trees.end());
+    EXPECT_NE(notice.find("the demo directory of " + (demo / "kalvix-client.json").string()),
+              std::string::npos)
+        << notice;
+    // A configuration of the user's own: no demo, no notice.
+    put("home/kalvix/kalvix-client.json", R"({"connections": []})");
+    CreateWindowClient(notice);
+    EXPECT_EQ(notice, "");
 }
 
 TEST_F(ConfigFolders, SettingsAtTheOldPlaceAreReadThereAndMovedByTheFirstWriter) {

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -380,6 +381,19 @@ TEST_F(Desktop, ACutStatusPanelShowsItsWholeTextAsTooltip) {
     panel->setText("Tree #2: LAB");
     QApplication::sendEvent(panel, &help);
     EXPECT_FALSE(QToolTip::isVisible() && QToolTip::text() == "Tree #2: LAB");
+}
+
+// Started on the demo for want of a configuration: the Info page begins with why, and the
+// status bar says so, with no dialog.
+TEST_F(Desktop, AStartNoticeHeadsTheInfoPageAndTheStatusBar) {
+    makeOfflineForm();
+    dialogs.messages.clear();
+    const QString info = form->Memo1->toPlainText();
+    form->ShowStartNotice("The demo directory is shown.");
+    EXPECT_EQ(form->Memo1->toPlainText(), "The demo directory is shown.\n\n" + info);
+    EXPECT_EQ(form->StatusPanels[2]->text(),
+              "Demo directory: no configuration of your own (see the Info page)");
+    EXPECT_TRUE(dialogs.messages.empty());
 }
 
 TEST_F(Desktop, ProgressTextNamesTheItemTheErrorIsAbout) {
