@@ -1,5 +1,7 @@
 #include "sources/ClientConfig.h"
 
+#include "sources/ClosestWord.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -60,7 +62,7 @@ void CheckKeys(const QJsonObject& o, const std::string& where,
         const QString k = it.key();
         if (k.startsWith('_')) continue;
         if (std::none_of(known.begin(), known.end(), [&](const char* n) { return k == n; }))
-            Fail(where, "unknown key " + Quoted(k));
+            Fail(where, UnknownKeyText(k.toStdString(), {known.begin(), known.end()}));
     }
 }
 
@@ -312,6 +314,18 @@ ConnectionConfig ConnectionFrom(const QJsonValue& value, std::size_t index,
                                   " a tree name of the directory client may have");
     // Each kind of connection names its own settings.
     if (c.kind == "tree-file") {
+        // Without "kind" a connection is a tree file: one whose keys are another kind's is
+        // told which kind was taken.
+        if (!o.contains("kind"))
+            for (const auto& [key, kind] :
+                 {std::pair{"uri", "ldap"}, std::pair{"files", "schema-files"},
+                  std::pair{"file", "ldif"}})
+                if (o.contains(key))
+                    Fail(where,
+                         "no \"kind\" is given, so the connection is taken as a "
+                         "\"tree-file\"; its key \"" +
+                             std::string(key) + "\" is one of \"" + kind + "\": add \"kind\": \"" +
+                             kind + "\"");
         CheckKeys(o, where, {"treeName", "kind", "treeFile"});
         if (!o.contains("treeFile")) Fail(where, "the key \"treeFile\" is missing");
         const std::string file = Text(o.value("treeFile"), Key("treeFile"), false);

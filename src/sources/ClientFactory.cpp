@@ -1,5 +1,7 @@
 #include "sources/ClientFactory.h"
 
+#include "sources/ClosestWord.h"
+
 #include "sources/SchemaFileTree.h"
 
 #include <algorithm>
@@ -24,41 +26,6 @@ const char* const kDemoConfig = "kalvix/demo/kalvix-client.json";
 std::string ConfigFromEnvironment() {
     const char* env = std::getenv("KALVIX_CLIENT");
     return env != nullptr ? std::string(env) : std::string();
-}
-
-// Letters to change, add or drop to turn a into b, in any letter case.
-std::size_t EditDistance(const std::string& a, const std::string& b) {
-    const std::string x = AsciiUpper(a);
-    const std::string y = AsciiUpper(b);
-    std::vector<std::size_t> row(y.size() + 1);
-    for (std::size_t j = 0; j <= y.size(); ++j) row[j] = j;
-    for (std::size_t i = 1; i <= x.size(); ++i) {
-        std::size_t diagonal = row[0];
-        row[0] = i;
-        for (std::size_t j = 1; j <= y.size(); ++j) {
-            const std::size_t above = row[j];
-            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (x[i - 1] != y[j - 1])});
-            diagonal = above;
-        }
-    }
-    return row[y.size()];
-}
-
-// The known name the user most likely meant: one a few letters away, or one that begins
-// with what was typed; empty when none is close.
-std::string ClosestName(const std::string& name, const std::vector<std::string>& known) {
-    std::string best;
-    std::size_t bestDistance = std::max<std::size_t>(1, name.size() / 3) + 1;
-    for (const std::string& candidate : known) {
-        std::size_t distance = EditDistance(name, candidate);
-        if (name.size() >= 3 && AsciiUpper(candidate).starts_with(AsciiUpper(name)))
-            distance = std::min<std::size_t>(distance, 1);
-        if (distance < bestDistance) {
-            best = candidate;
-            bestDistance = distance;
-        }
-    }
-    return best;
 }
 
 }  // namespace
@@ -184,7 +151,7 @@ std::string DemoClientConfigPath() {
 
 std::string NoTreeNamedText(const std::string& name, const std::vector<std::string>& known) {
     std::string text = "no tree named " + DoubleQuote(name) + " in " + ClientConfigPath();
-    const std::string closest = ClosestName(name, known);
+    const std::string closest = ClosestWord(name, known);
     if (!closest.empty()) text += "; did you mean " + DoubleQuote(closest) + "?";
     std::string names;
     for (const std::string& tree : known) names = JoinNonEmpty(names, tree, ", ");

@@ -1,5 +1,7 @@
 #include "sources/LdapClient.h"
 
+#include "sources/ClosestWord.h"
+
 #include <arpa/inet.h>
 #include <ldap.h>
 #include <poll.h>
@@ -704,7 +706,7 @@ bool ParseLdapSettings(const QJsonObject& entry, const std::string& baseDir, Lda
         if (key.startsWith('_') || std::any_of(std::begin(known), std::end(known),
                                                [&](const char* k) { return key == k; }))
             continue;
-        error = "unknown key \"" + key.toStdString() + "\"";
+        error = UnknownKeyText(key.toStdString(), {std::begin(known), std::end(known)});
         return false;
     }
     auto text = [&](const char* key, std::string& out, bool resolve) {

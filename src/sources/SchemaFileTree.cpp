@@ -1,5 +1,7 @@
 #include "sources/SchemaFileTree.h"
 
+#include "sources/ClosestWord.h"
+
 #include <dirent.h>
 #include <fnmatch.h>
 #include <QByteArray>
@@ -390,7 +392,8 @@ bool ParseSchemaFilesSettings(const QJsonObject& entry, const std::string& baseD
         if (key.startsWith('_') || key == "treeName" || key == "kind" || key == "files" ||
             key == "file" || key == "defaultContext")
             continue;
-        error = "unknown key \"" + key.toStdString() + "\"";
+        error = UnknownKeyText(key.toStdString(),
+                               {"treeName", "kind", "files", "file", "defaultContext"});
         return false;
     }
     if (entry.contains("files") == entry.contains("file")) {

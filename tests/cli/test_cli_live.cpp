@@ -297,7 +297,9 @@ TEST(CliLive, UnknownTreeOrNoClientIsTroubleSaidInWords) {
          "KALVIX_CLIENT)\n"},
         {{{"KALVIX_CLIENT", broken}},
          "kalvix-cli: " + broken +
-             ": connection 1 (\"X\"): unknown key \"uri\" (the connection is left out)\n"
+             ": connection 1 (\"X\"): no \"kind\" is given, so the connection is taken as a "
+             "\"tree-file\"; its key \"uri\" is one of \"ldap\": add \"kind\": \"ldap\" (the "
+             "connection is left out)\n"
              "kalvix-cli: no connection in " +
              broken + " can be used (mend them as kalvix-client.json(5) describes)\n"},
     };
