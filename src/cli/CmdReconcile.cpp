@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "cli/Commands.h"
+#include "core/D_Util.h"
 #include "core/reconcile/Reconcile.h"
 
 namespace cli {
@@ -14,15 +15,6 @@ const char* const kWorkingSources =
     "reconcile works with trees whose source publishes its definitions: an LDAP server, "
     ".schema files or an LDIF dump (connection kinds ldap, schema-files and ldif), named as "
     "tree:NAME, or a schema file saved from one";
-
-std::string UtcNow() {
-    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm utc{};
-    gmtime_r(&now, &utc);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-    return text;
-}
 
 std::shared_ptr<const PublishedSchema> Published(Session& session, int tree,
                                                  const TreeOperand& operand) {
@@ -81,7 +73,7 @@ int RunReconcile(const Arguments& args) {
     header.tree1Name = ws.tree(1).TreeName;
     header.tree2Name = ws.tree(2).TreeName;
     header.program = "kalvix-cli";
-    header.time = UtcNow();
+    header.time = UtcTimestamp();
     header.schemaName =
         args.schemaName.empty() ? DefaultSchemaName(header.tree1Name) : args.schemaName;
     const std::string text = args.schemaFileFormat

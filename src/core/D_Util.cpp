@@ -1,7 +1,9 @@
 #include "core/D_Util.h"
 
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 
@@ -205,3 +207,12 @@ std::vector<std::string> LoadInfoText(const std::string& fileName) {
 }
 
 std::vector<std::string> LoadInfoText() { return LoadInfoText(ProgramFileWithExt("txt")); }
+
+std::string UtcTimestamp() {
+    const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+    return text;
+}

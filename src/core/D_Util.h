@@ -20,6 +20,8 @@ std::string WithPrefix(const std::string& s, const std::string& prefix);
 // Splits at the first occurrence of sep; s may alias before or after.
 void SplitAtFirst(const std::string& s, const std::string& sep, std::string& before,
                   std::string& after);
+// Now in UTC as ISO 8601 writes it: "2026-12-08T06:20:00Z".
+std::string UtcTimestamp();
 std::string AsciiUpper(std::string s);
 std::string AsciiLower(std::string s);
 bool IsLineBlank(char c);  // space, tab, CR or LF

@@ -42,6 +42,7 @@ const char* const kSubschemaDn = "Subschema DN";
 const char* const kActiveDirectory = "Active Directory";
 const char* const kOpenLdapConfig = "OpenLDAP Config";
 const char* const kPublishes = "Publishes";
+const char* const kTaken = "Taken";
 
 std::string PublishedSection(ElementType type) {
     return "Published " + std::string(ElementAttribute(type));
@@ -172,6 +173,7 @@ KeptTexts ReadKeptTexts(IniFile& file) {
     kept.origin.subschemaDn = ReadKept(file, kPublishedSchema, kSubschemaDn);
     kept.origin.activeDirectory = file.ReadInteger(kPublishedSchema, kActiveDirectory, 0) != 0;
     kept.origin.openLdapConfig = file.ReadInteger(kPublishedSchema, kOpenLdapConfig, 0) != 0;
+    kept.origin.taken = ReadKept(file, kPublishedSchema, kTaken);
     const std::string publishes = file.ReadString(kPublishedSchema, kPublishes, std::string());
     for (std::size_t at = 0; at < publishes.size();) {
         const std::size_t end = std::min(publishes.find(' ', at), publishes.size());
@@ -205,6 +207,7 @@ void WritePublished(IniFile& file, const TreeSchema& schema) {
     WriteKept(file, kPublishedSchema, kSubschemaDn, origin.subschemaDn);
     file.WriteString(kPublishedSchema, kActiveDirectory, origin.activeDirectory ? "1" : "0");
     file.WriteString(kPublishedSchema, kOpenLdapConfig, origin.openLdapConfig ? "1" : "0");
+    WriteKept(file, kPublishedSchema, kTaken, origin.taken);
     std::string publishes;
     for (int t = 0; t < kElementTypes; ++t) {
         const auto type = static_cast<ElementType>(t);
@@ -225,7 +228,7 @@ void WritePublished(IniFile& file, const TreeSchema& schema) {
     const auto sameOrigin = [](const SchemaOrigin& a, const SchemaOrigin& b) {
         return a.description == b.description && a.server == b.server &&
                a.subschemaDn == b.subschemaDn && a.activeDirectory == b.activeDirectory &&
-               a.openLdapConfig == b.openLdapConfig;
+               a.openLdapConfig == b.openLdapConfig && a.taken == b.taken;
     };
     if (!sameOrigin(kept.origin, origin))
         throw IniWriteError(file.FileName(), "where the published definitions come from (" +

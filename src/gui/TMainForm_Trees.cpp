@@ -117,7 +117,10 @@ QString TMainForm::SlotSource(int tree, bool whole) {
     if (slot.Online == 0) {
         if (slot.FileName.empty()) return {};
         const QString path = DecodeName(slot.FileName);
-        return "schema file " + (whole ? path : QFileInfo(path).fileName());
+        QString source = "schema file " + (whole ? path : QFileInfo(path).fileName());
+        if (whole && slot.Schema && !slot.Schema->origin.taken.empty())
+            source += ", taken " + QString::fromStdString(slot.Schema->origin.taken);
+        return source;
     }
     // A tree read whole names its server, or the files it was read from.
     if (slot.Schema && !slot.Schema->origin.description.empty()) {

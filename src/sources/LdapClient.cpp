@@ -856,6 +856,7 @@ SchemaLoad LdapTreeSource::load() {
                                                                : dse.namingContexts.front();
     schema->origin.description = settings_.uri;
     schema->origin.server = true;
+    schema->origin.taken = UtcTimestamp();
     schema->origin.subschemaDn = dse.subschemaSubentry;
     schema->origin.activeDirectory = IsActiveDirectorySubschema(dse.subschemaSubentry);
     if (!schema->skipped.empty()) {

@@ -518,6 +518,7 @@ SchemaLoad SchemaFilesSource::load() {
     }
     schema->defaultContext = settings_.defaultContext;
     schema->origin.description = shown;
+    schema->origin.taken = UtcTimestamp();
     if (!schema->skipped.empty()) {
         SourceProblem notice =
             problem(ldapcode::kBadSchema, shown, SkippedDefinitionsText(schema->skipped, shown));

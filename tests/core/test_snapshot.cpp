@@ -70,7 +70,7 @@ struct Source {
 const std::vector<Source>& Sources() {
     static const std::vector<Source> sources = {
         {"an OpenLDAP server",
-         {"ldap://ldap.example.com:389", true, "cn=Subschema", false, true},
+         {"ldap://ldap.example.com:389", true, "cn=Subschema", false, true, "2026-12-08T06:20:00Z"},
          {
              {ElementType::LdapSyntax, "( 1.3.6.1.4.1.1466.115.121.1.15 DESC 'Directory String' )"},
              {ElementType::MatchingRule,
@@ -231,6 +231,7 @@ TEST_F(Snapshot, KeepsEveryPublishedFieldAndComparesWithTheLiveTree) {
         EXPECT_EQ(kept.origin.subschemaDn, live.origin.subschemaDn);
         EXPECT_EQ(kept.origin.activeDirectory, live.origin.activeDirectory);
         EXPECT_EQ(kept.origin.openLdapConfig, live.origin.openLdapConfig);
+        EXPECT_EQ(kept.origin.taken, live.origin.taken);
         for (int t = 0; t < kElementTypes; ++t) {
             const auto type = static_cast<ElementType>(t);
             EXPECT_EQ(kept.published.publishes(type), live.published.publishes(type)) << t;
@@ -299,8 +300,8 @@ TEST_F(Snapshot, ReconcileTakesItForTheLiveTree) {
     EXPECT_THAT(live, HasSubstr("\n# Tree #1: LIVE (ldap://ldap.example.com:389)\n"));
     EXPECT_THAT(live, HasSubstr("\nadd: attributeTypes\n"));
     std::string fromSnapshot = document(ws.tree(2), bare);
-    const std::string named =
-        "\n# Tree #1: LIVE (the snapshot " + path + " of ldap://ldap.example.com:389)\n";
+    const std::string named = "\n# Tree #1: LIVE (the snapshot " + path +
+                              " of ldap://ldap.example.com:389 taken 2026-12-08T06:20:00Z)\n";
     const std::size_t at = fromSnapshot.find(named);
     ASSERT_NE(at, std::string::npos) << fromSnapshot;
     fromSnapshot.replace(at, named.size(), "\n# Tree #1: LIVE (ldap://ldap.example.com:389)\n");
@@ -327,7 +328,8 @@ TEST_F(Snapshot, TheSectionsStandApartFromTheRecords) {
     EXPECT_THAT(text.substr(published),
                 HasSubstr("\r\n[Published Schema]\r\nSource=ldap://ldap.example.com:389\r\n"
                           "Server=1\r\nSubschema DN=cn=Subschema\r\nActive Directory=0\r\n"
-                          "OpenLDAP Config=1\r\nPublishes=attributeTypes objectClasses "
+                          "OpenLDAP Config=1\r\nTaken=2026-12-08T06:20:00Z\r\n"
+                          "Publishes=attributeTypes objectClasses "
                           "ldapSyntaxes matchingRules matchingRuleUse dITContentRules "
                           "dITStructureRules nameForms\r\n[Published attributeTypes]\r\n0=( "
                           "2.5.4.41 NAME 'name' "));

@@ -398,6 +398,7 @@ std::shared_ptr<const PublishedSchema> SlotPublishedSchema(const TTreeInfo& slot
             "the snapshot " +
             (slot.FileName == "-" ? std::string("on standard input") : slot.FileName);
         if (!view->origin.empty()) snapshot += " of " + view->origin;
+        if (!slot.Schema->origin.taken.empty()) snapshot += " taken " + slot.Schema->origin.taken;
         view->origin = std::move(snapshot);
     }
     return view;
