@@ -40,7 +40,7 @@ struct SchemaOrigin {
     std::string subschemaDn;  // where the server publishes it; empty for files
     bool activeDirectory = false;
     bool openLdapConfig = false;  // publishes olcSchemaConfig: takes cn=config changes
-    std::string taken;  // when it was read, UTC ("2026-12-08T06:20:00Z"); empty: not known
+    std::string taken = {};  // when it was read, UTC ("2026-12-08T06:20:00Z"); empty: not known
 };
 
 struct TreeSchema {
