@@ -70,7 +70,12 @@ class TreeFailed : public std::runtime_error {
 
 SurveySource SourceOf(const TTreeInfo& slot) {
     const ReportTree tree = ReportTreeOf(slot, slot.Online ? LiveTreeHow(slot.TreeName) : "");
-    return {tree.name, tree.source, slot.Online != 0, slot.Online ? "" : slot.FileName};
+    const SlotKind kind = KindOf(slot);
+    const bool live = kind == SlotKind::Live;
+    std::string file = slot.FileName;
+    if (kind == SlotKind::LdifDump || kind == SlotKind::SchemaFiles)
+        file = slot.Schema->origin.description;
+    return {tree.name, tree.source, live, live ? "" : file, SlotKindWord(kind)};
 }
 
 // What the trees being read and compared at once may hold, counted in the bytes of their

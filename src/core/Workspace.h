@@ -35,6 +35,18 @@ struct TTreeInfo {
 // Keeps the first failure of an online load's reads in the slot; code 0 changes nothing.
 void NoteNamesRead(TTreeInfo& slot, std::int32_t code, const std::string& what);
 
+// What a slot's tree was read from. An LDIF dump or .schema files are named as such
+// wherever a source is shown, whether configured or given as a file, never "live".
+enum class SlotKind : std::uint8_t { Empty, Live, SchemaFile, LdifDump, SchemaFiles };
+SlotKind KindOf(const TTreeInfo& slot);
+// The outputs' word for it: "live", "file", "ldif", "schema-files" ("" when empty).
+const char* SlotKindWord(SlotKind kind);
+// The window heading's word: "online", "offline", "LDIF dump", "schema files".
+const char* SlotStateWord(SlotKind kind);
+// The source as reports show it: "live, LDAP ldap://h", a snapshot's path,
+// "LDIF dump, /srv/a.ldif", "schema files, core.schema, cosine.schema".
+std::string SlotSourceText(const TTreeInfo& slot, const std::string& liveHow);
+
 class Workspace {
   public:
     explicit Workspace(std::unique_ptr<DirClient> client);

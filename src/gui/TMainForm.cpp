@@ -572,11 +572,10 @@ void TMainForm::UpdateDisplay() {
     const int tree = ws_.CurrentTree;
     if (tree != 1 && tree != 2) return;
     const TTreeInfo& slot = Trees(tree);
-    Controls(tree).Label->setText(
-        QString("Tree #%1:  %2 (%3)")
-            .arg(tree)
-            .arg(DecodeName(slot.TreeName))
-            .arg(QString::fromStdString(PickStr(slot.Online != 0, "online", "offline"))));
+    Controls(tree).Label->setText(QString("Tree #%1:  %2 (%3)")
+                                      .arg(tree)
+                                      .arg(DecodeName(slot.TreeName))
+                                      .arg(QString::fromUtf8(SlotStateWord(KindOf(slot)))));
     QCoreApplication::processEvents();
 }
 

@@ -279,4 +279,7 @@ class TMainForm : public QMainWindow, private UiHooks {
     std::array<FieldFilter, 3> runFields_;
     // A full run into its results list; whether it ran to its end.
     bool RunFull(bool classes);
+    // The quick check's headings with their counts; list, when given, is the only one
+    // set, with the names a full run marked.
+    void ShowQuickCounts(ListBox* list, int marked);
 };

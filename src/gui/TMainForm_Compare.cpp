@@ -27,8 +27,7 @@ void TMainForm::QuickCompare() {
     ListBoxUniqueAttr1->addSortedItems(attrs.unique1);
     ListBoxAttrCommon->addSortedItems(attrs.common);
     ListBoxUniqueAttr2->addSortedItems(attrs.unique2);
-    for (const QuickHeading& h : quickHeadings_)
-        h.label->setText(QString("%1 (%2)").arg(h.caption).arg(h.list->count()));
+    ShowQuickCounts(nullptr, 0);
 }
 
 void TMainForm::TabSheetCompareClassesShow(QObject*) {
@@ -70,6 +69,12 @@ bool IsCommonNameFinding(const Finding& f) {
            f.type != FindingType::UniqueElement;
 }
 
+bool BothPublish(Workspace& ws) {
+    for (int t = 1; t <= 2; ++t)
+        if (!ws.tree(t).Schema || ws.tree(t).Schema->published.empty()) return false;
+    return true;
+}
+
 }  // namespace
 
 bool TMainForm::RunFull(bool classes) {
@@ -102,7 +107,11 @@ bool TMainForm::RunFull(bool classes) {
         runFields_[classes ? 0 : 1] = ws_.Fields;
         UpdateFieldControls();
         // A run that stopped is not the comparison: no report of it, nothing marked.
+        int marked = 0;
+        std::array<int, 2> unique{};
         if (whole) {
+            for (const Finding& f : found)
+                if (IsUniqueFinding(f) && (f.tree == 1 || f.tree == 2)) ++unique[f.tree - 1];
             report = RunReport(ws_, classes, std::move(found));
             rows = std::move(noted);
             const QString tip = classes ? "Differs; double-click shows its lines in \"Check All "
@@ -110,12 +119,37 @@ bool TMainForm::RunFull(bool classes) {
                                         : "Differs; double-click shows its lines in \"Check All "
                                           "Attributes\"";
             for (int row = 0; row < common->count(); ++row)
-                if (rows.count(NameKey(common->itemBytes(row))) != 0)
+                if (rows.count(NameKey(common->itemBytes(row))) != 0) {
                     common->setMarked(row, true, tip);
+                    ++marked;
+                }
         }
+        ShowQuickCounts(common, marked);
         StatusBarReset();
+        // Two LDAP trees: the run's outcome stays on the bar until the next message.
+        if (whole && BothPublish(ws_) && results->count() > 0) {
+            const char* what = classes ? "classes" : "attribute types";
+            SetStatusPanel(2,
+                           QString("%1 of %2 common %3 differ; %4 only in Tree #1, %5 only in "
+                                   "Tree #2")
+                               .arg(marked)
+                               .arg(common->count())
+                               .arg(what)
+                               .arg(unique[0])
+                               .arg(unique[1]),
+                           Qt::ArrowCursor);
+        }
     }
     return whole;
+}
+
+void TMainForm::ShowQuickCounts(ListBox* list, int marked) {
+    for (const QuickHeading& h : quickHeadings_) {
+        if (list != nullptr && h.list != list) continue;
+        QString text = QString("%1 (%2").arg(h.caption).arg(h.list->count());
+        if (h.list == list && marked > 0) text += QString(", %1 differ").arg(marked);
+        h.label->setText(text + ")");
+    }
 }
 
 void TMainForm::BitBtnCompareClassesClick(QObject*) {

@@ -114,21 +114,26 @@ void TMainForm::ShowSlotState(int tree) {
 
 QString TMainForm::SlotSource(int tree, bool whole) {
     const TTreeInfo& slot = Trees(tree);
-    if (slot.Online == 0) {
-        if (slot.FileName.empty()) return {};
-        const QString path = DecodeName(slot.FileName);
-        QString source = "schema file " + (whole ? path : QFileInfo(path).fileName());
-        if (whole && slot.Schema && !slot.Schema->origin.taken.empty())
-            source += ", taken " + QString::fromStdString(slot.Schema->origin.taken);
-        return source;
+    switch (KindOf(slot)) {
+        case SlotKind::Empty:
+            return {};
+        case SlotKind::SchemaFile: {
+            const QString path = DecodeName(slot.FileName);
+            QString source = "schema file " + (whole ? path : QFileInfo(path).fileName());
+            if (whole && slot.Schema && !slot.Schema->origin.taken.empty())
+                source += ", taken " + QString::fromStdString(slot.Schema->origin.taken);
+            return source;
+        }
+        case SlotKind::LdifDump:
+        case SlotKind::SchemaFiles:
+            return DecodeName(SlotSourceText(slot, {}));
+        case SlotKind::Live:
+            break;
     }
-    // A tree read whole names its server, or the files it was read from.
-    if (slot.Schema && !slot.Schema->origin.description.empty()) {
-        const QString described = DecodeName(slot.Schema->origin.description);
-        return slot.Schema->origin.server ? "live, " + described : described;
-    }
-    const std::string how = LiveTreeHow(slot.TreeName);
-    return how.empty() ? QString("live") : "live, " + DecodeName(how);
+    // A server read whole names its address.
+    if (slot.Schema && !slot.Schema->origin.description.empty())
+        return "live, " + DecodeName(slot.Schema->origin.description);
+    return DecodeName(SlotSourceText(slot, LiveTreeHow(slot.TreeName)));
 }
 
 void TMainForm::LoadSchemaOnline() {

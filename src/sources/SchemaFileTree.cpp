@@ -477,6 +477,7 @@ SchemaLoad SchemaFilesSource::load() {
         return out;
     }
     std::size_t bytes = 0;
+    bool allLdif = !files.empty();
     for (const std::string& path : files) {
         QByteArray data;
         int systemError = 0;
@@ -497,6 +498,7 @@ SchemaLoad SchemaFilesSource::load() {
         SchemaFileFormat format = settings_.format;
         if (format == SchemaFileFormat::Detect) format = DetectSchemaFileFormat(path, text);
         if (one) ldif = format == SchemaFileFormat::Ldif;
+        allLdif = allLdif && format == SchemaFileFormat::Ldif;
         if (format == SchemaFileFormat::Ldif)
             ParseLdifText(text, definitions, skipped, path);
         else
@@ -518,6 +520,7 @@ SchemaLoad SchemaFilesSource::load() {
     }
     schema->defaultContext = settings_.defaultContext;
     schema->origin.description = shown;
+    schema->origin.ldif = allLdif;
     schema->origin.taken = UtcTimestamp();
     if (!schema->skipped.empty()) {
         SourceProblem notice =

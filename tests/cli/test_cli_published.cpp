@@ -294,9 +294,19 @@ TEST(CliPublished, CompareAddsTheOtherElementsAfterTheAttributes) {
     for (std::string line; std::getline(dump, line);)
         if (const std::size_t colon = line.find(": ("); colon != std::string::npos)
             schema += line.substr(0, colon) + " " + line.substr(colon + 2) + "\n";
-    const CliResult files = RunCli({"compare", "--quiet", CliData("published_1.ldif"),
-                                    dir.write("vandelay.schema.txt", schema)});
+    const std::vector<std::string> operands = {CliData("published_1.ldif"),
+                                               dir.write("vandelay.schema.txt", schema)};
+    const CliResult files = RunCli({"compare", "--quiet", operands[0], operands[1]});
     EXPECT_EQ(files.out, Lines(kClassLines + kAttrLines + kElementLines)) << files.err;
+    // Named as what they are, never "live".
+    const CliResult json = RunCli({"compare", "--format", "json", operands[0], operands[1]});
+    for (int t = 0; t < 2; ++t) {
+        const QJsonObject tree = QJsonDocument::fromJson(QByteArray::fromStdString(json.out))
+                                     .object()["trees"][t]
+                                     .toObject();
+        EXPECT_EQ(tree["source"].toString(), t == 0 ? "ldif" : "schema-files");
+        EXPECT_EQ(tree["file"].toString().toStdString(), operands[static_cast<size_t>(t)]);
+    }
     // A tree against itself: nothing, published fields and elements included.
     const PublishedTrees same(CliData("published_2.ldif"), CliData("published_2.ldif"));
     const CliResult r = same.run({"compare", "--ignore", "none"});
@@ -331,6 +341,7 @@ TEST(CliPublished, JsonHasEveryFindingAndWhatWasLeftOut) {
     EXPECT_EQ(doc.keys(), (QStringList{"attributes", "classes", "different", "elements", "format",
                                        "ignored", "trees"}));
     EXPECT_EQ(doc["ignored"].toArray(), (QJsonArray{"X-ORIGIN", "X-SCHEMA-FILE"}));
+    EXPECT_EQ(doc["trees"][1]["source"].toString(), "ldif");
     EXPECT_EQ(Kinds(doc["classes"]["differences"]), (QStringList{"Field Description"}));
     EXPECT_EQ(Kinds(doc["attributes"]["differences"]), (QStringList{"SameOid", "Field Equality"}));
     EXPECT_EQ(doc["attributes"]["differences"][0]["other"].toString(), "userid");

@@ -127,9 +127,9 @@ TEST_F(Desktop, EachTreeSaysWhereItComesFrom) {
         bool server;
         const char* shown;
     };
-    for (const Case& c :
-         {Case{"ldap://dir.example", true, "live, ldap://dir.example"},
-          Case{"/etc/ldap/schema/core.schema", false, "/etc/ldap/schema/core.schema"}}) {
+    for (const Case& c : {Case{"ldap://dir.example", true, "live, ldap://dir.example"},
+                          Case{"/etc/ldap/schema/core.schema", false,
+                               "schema files, /etc/ldap/schema/core.schema"}}) {
         auto schema = std::make_shared<TreeSchema>();
         schema->origin.description = c.description;
         schema->origin.server = c.server;
@@ -183,6 +183,9 @@ TEST_F(Desktop, QuickCheckCountsAndMarksWhatAFullRunFound) {
         c.classes ? form->BitBtnCompareClassesClick(form->BitBtnCompareClasses)
                   : form->BitBtnCompareAttrClick(form->BitBtnCompareAttr);
         EXPECT_EQ(marked(), c.marked);
+        EXPECT_EQ(heading(common), QString("Common %1 (5, %2 differ)")
+                                       .arg(c.classes ? "Classes" : "Attributes")
+                                       .arg(c.marked.size()));
         EXPECT_EQ(texts(common), names);
 
         // As the user's double click comes: a click, then the second press.

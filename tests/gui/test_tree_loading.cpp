@@ -400,6 +400,12 @@ TEST_F(TreeLoading, AnLdifDumpAndASchemaFileLoadAsFiles) {
         EXPECT_EQ(form->Trees(tree).FileName, tree == 1 ? dump : schema);
         EXPECT_EQ(form->Trees(tree).SchemaFile, nullptr);
         EXPECT_NE(form->Trees(tree).Schema, nullptr);
+        // Named as what it is, never "online" or "live".
+        const QString what = tree == 1 ? "LDIF dump" : "schema files";
+        EXPECT_TRUE(
+            (tree == 1 ? form->LabelTree1 : form->LabelTree2)->text().endsWith("(" + what + ")"));
+        EXPECT_EQ((tree == 1 ? form->LabelSource1 : form->LabelSource2)->toolTip(),
+                  what + ", " + QString::fromStdString(tree == 1 ? dump : schema));
     }
     EXPECT_TRUE(texts(form->ListBoxClassesCommon).contains("person"));
 }

@@ -15,7 +15,8 @@ struct SurveySource {
     std::string name;    // the tree's name
     std::string source;  // the schema file's path, or "live" and how it was reached
     bool live = false;
-    std::string file;  // the file's path as loaded, for a file
+    std::string file;           // the file's path as loaded, for a file
+    std::string kind = "file";  // as JSON names it: "live", "file", "ldif", "schema-files"
 };
 
 // How many definitions differ: each class or attribute counts once however many of its

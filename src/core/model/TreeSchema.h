@@ -41,6 +41,7 @@ struct SchemaOrigin {
     bool activeDirectory = false;
     bool openLdapConfig = false;  // publishes olcSchemaConfig: takes cn=config changes
     std::string taken = {};  // when it was read, UTC ("2026-12-08T06:20:00Z"); empty: not known
+    bool ldif = false;  // files: LDIF dumps, not .schema files
 };
 
 struct TreeSchema {

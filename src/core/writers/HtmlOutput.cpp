@@ -51,7 +51,7 @@ std::string Cell(const std::string& text, const char* cls = nullptr) {
 std::string Number(std::size_t n) { return Cell(std::to_string(n), "num"); }
 
 std::string SourceText(const SurveySource& source) {
-    return source.live ? source.source : source.file;
+    return source.kind == "file" ? source.file : source.source;
 }
 
 void Summary(std::string& out, const SurveyRun& run) {

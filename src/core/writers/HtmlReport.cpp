@@ -637,10 +637,7 @@ std::string HtmlReport(const ReportInput& in) {
 ReportTree ReportTreeOf(const TTreeInfo& slot, const std::string& liveHow) {
     ReportTree tree;
     tree.name = slot.TreeName;
-    if (slot.Online)
-        tree.source = liveHow.empty() ? "live" : "live, " + liveHow;
-    else
-        tree.source = slot.FileName;
+    tree.source = SlotSourceText(slot, liveHow);
     if (slot.Schema)
         for (const SkippedDefinition& s : slot.Schema->skipped)
             tree.leftOut.push_back((s.place.empty() ? std::string() : s.place + ": ") + s.text +

@@ -55,8 +55,7 @@ bool HasPublishedDefinitions(Workspace& ws);
 // elements both trees publish.
 ReportElements ReportElementsOf(Workspace& ws, Findings findings);
 
-// A slot as the report names it: the file it was loaded from, or "live" and liveHow; with
-// the definitions its schema left out.
+// A slot as the report names it (SlotSourceText), with the definitions its schema left out.
 ReportTree ReportTreeOf(const TTreeInfo& slot, const std::string& liveHow);
 // The quick check of two name lists, sorted as the window shows them, and the findings.
 ReportPart ReportPartOf(const NameList& names1, const NameList& names2, Findings findings);

@@ -134,8 +134,11 @@ void WriteTreesJson(JsonWriter& json, Workspace& ws) {
         json.beginObject();
         json.key("tree").value(tree);
         json.key("name").value(slot.TreeName);
-        json.key("source").value(slot.Online ? "live" : "file");
-        if (!slot.Online) json.key("file").value(slot.FileName);
+        const SlotKind kind = KindOf(slot);
+        json.key("source").value(SlotKindWord(kind));
+        if (kind == SlotKind::SchemaFile) json.key("file").value(slot.FileName);
+        if (kind == SlotKind::LdifDump || kind == SlotKind::SchemaFiles)
+            json.key("file").value(slot.Schema->origin.description);
         json.endObject();
     }
     json.endArray();
@@ -149,7 +152,7 @@ void WriteNameListsJson(JsonWriter& json, const QuickCheckLists& lists) {
 
 void WriteSourceMembers(JsonWriter& json, const SurveySource& source) {
     json.key("name").value(source.name);
-    json.key("source").value(source.live ? "live" : "file");
+    json.key("source").value(source.kind);
     if (!source.live) json.key("file").value(source.file);
 }
 
