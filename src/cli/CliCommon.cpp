@@ -280,12 +280,14 @@ void CliUi::showDirectoryError(std::int64_t code, const std::string& operation,
 }
 
 void CliUi::showSourceProblem(const SourceProblem& problem) {
+    if (problem.remark && quiet_) return;
     progress_.clear();
     const std::string text = SourceProblemText(problem);
     const std::size_t end = text.find('\n');
     Complain(text.substr(0, end));
-    if (end != std::string::npos) showMsgDlg(DlgType::Error, text.substr(end + 1));
-    trouble_ = true;
+    const DlgType type = problem.remark ? DlgType::Information : DlgType::Error;
+    if (end != std::string::npos) showMsgDlg(type, text.substr(end + 1));
+    trouble_ = trouble_ || !problem.remark;
 }
 
 TreeOperand ParseTreeOperand(const std::string& text) {
@@ -318,7 +320,7 @@ void CheckReadableFile(const std::string& path) {
 }
 
 Session::Session(bool needClient, bool quiet)
-    : progress_(!quiet), ui_(progress_), needClient_(needClient) {
+    : progress_(!quiet), ui_(progress_, quiet), needClient_(needClient) {
     // Without a live tree the configuration is not even looked at: a file comparison must
     // not depend on the workstation's client.
     ws_ = std::make_unique<Workspace>(needClient ? CreateConfiguredClient()

@@ -106,7 +106,7 @@ class Progress {
 // ends with the trouble status.
 class CliUi : public UiHooks {
   public:
-    explicit CliUi(Progress& progress) : progress_(progress) {}
+    CliUi(Progress& progress, bool quiet) : progress_(progress), quiet_(quiet) {}
     void showMsgDlg(DlgType type, const std::string& msg) override;
     void processEvents() override {}
     bool runsEvents() const override { return false; }
@@ -121,6 +121,7 @@ class CliUi : public UiHooks {
 
   private:
     Progress& progress_;
+    bool quiet_;  // remarks about trees read whole are not said
     bool trouble_ = false;
     std::string tree_;
 };

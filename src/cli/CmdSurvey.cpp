@@ -48,6 +48,8 @@ class CollectingUi : public UiHooks {
         messages.push_back(std::move(text));
     }
     void showSourceProblem(const SourceProblem& problem) override {
+        // A tree read whole is compared whole; what the files leave open is not its verdict.
+        if (problem.remark) return;
         showMsgDlg(DlgType::Error, SourceProblemText(problem));
     }
     void processEvents() override {}

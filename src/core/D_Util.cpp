@@ -147,7 +147,11 @@ void UiHooks::showDirectoryError(std::int64_t code, const std::string& operation
 }
 
 void UiHooks::showSourceProblem(const SourceProblem& problem) {
-    showErrorDlg(SourceProblemHeading(problem), SourceProblemDetail(problem));
+    if (problem.remark)
+        showMsgDlg(DlgType::Information,
+                   SourceProblemHeading(problem) + "\n\n" + SourceProblemDetail(problem));
+    else
+        showErrorDlg(SourceProblemHeading(problem), SourceProblemDetail(problem));
 }
 
 void ShowErrorCode(UiHooks& ui, std::int64_t code, const std::string& text) {

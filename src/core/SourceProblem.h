@@ -14,6 +14,7 @@ struct SourceProblem {
     std::string reason;     // why; empty where systemError says it
     int systemError = 0;    // errno of the system call that failed; 0 for none
     std::string toDo;       // what to do, without a full stop; may be empty
+    bool remark = false;    // a notice about a tree read whole: said, not a failure
 
     // The reason in words: reason, else the system's text for systemError.
     std::string why() const;

@@ -30,7 +30,7 @@ DirCode ChangeSlotTree(Workspace& ws, UiHooks& ui, int tree, const std::string& 
             // A schema read with gaps is shown, compared, but not saved as the whole tree.
             for (const SourceProblem& notice : load.notices) {
                 ui.showSourceProblem(notice);
-                if (slot.NamesReadFailure.empty())
+                if (slot.NamesReadFailure.empty() && !notice.remark)
                     slot.NamesReadFailure = SourceProblemHeading(notice);
             }
         }
@@ -100,7 +100,8 @@ DirCode ReadFilesWhole(Workspace& ws, UiHooks& ui, int tree, const std::string& 
     read.Schema = std::move(load.schema);
     for (const SourceProblem& notice : load.notices) {
         ui.showSourceProblem(notice);
-        if (read.NamesReadFailure.empty()) read.NamesReadFailure = SourceProblemHeading(notice);
+        if (read.NamesReadFailure.empty() && !notice.remark)
+            read.NamesReadFailure = SourceProblemHeading(notice);
     }
     TTreeInfo& slot = ws.tree(tree);
     read.Context = slot.Context;

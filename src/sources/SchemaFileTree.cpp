@@ -529,6 +529,14 @@ SchemaLoad SchemaFilesSource::load() {
         notice.toDo = "mend the definitions named";
         out.notices.push_back(std::move(notice));
     }
+    if (!schema->unresolved.empty()) {
+        SourceProblem notice = problem(ldapcode::kBadSchema, shown,
+                                       UnresolvedReferencesText(schema->unresolved, shown));
+        notice.what = "is read with references it cannot resolve";
+        notice.toDo = "add the files that define them";
+        notice.remark = true;
+        out.notices.push_back(std::move(notice));
+    }
     out.schema = std::move(schema);
     return out;
 }

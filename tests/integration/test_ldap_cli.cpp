@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <set>
+#include <sstream>
 
 #include "CliRunner.h"
 #include "LdapTestSupport.h"
@@ -148,6 +149,32 @@ TEST(LdapCli, AServerAgainstTheSchemaFilesItRuns) {
             DeclaredNames(std::string("/etc/ldap/schema/") + file + ".schema", "objectclass")
                 .size();
     EXPECT_EQ(static_cast<std::size_t>(classes.value("common").toArray().size()), declared);
+
+    // The whole comparison: the server's own definitions in one block, each said to be
+    // built in; what the files build on resolves as the server resolves it (cn SUP name).
+    const CliResult all = RunCli({"compare", "-q", "tree:LIVE", "tree:FILES"}, env);
+    EXPECT_EQ(all.err, "");
+    std::vector<std::string> lines;
+    std::istringstream in(all.out);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    const auto isBuiltIn = [](const std::string& line) {
+        return line.starts_with("Tree #1 - Built into the server, not in the files: ");
+    };
+    const auto first = std::find_if(lines.begin(), lines.end(), isBuiltIn);
+    const auto count = std::count_if(lines.begin(), lines.end(), isBuiltIn);
+    ASSERT_GT(count, 100) << all.out;
+    EXPECT_TRUE(std::all_of(first, first + count, isBuiltIn)) << "not one block:\n" << all.out;
+    for (const std::string& line : lines) {
+        EXPECT_FALSE(line.starts_with("Tree #1 - Unique")) << line;
+        EXPECT_EQ(line.find("UNKNOWN"), std::string::npos) << line;
+        EXPECT_FALSE(line.find("Syntax") != std::string::npos &&
+                     line.find("(none)") != std::string::npos)
+            << line;
+    }
+    EXPECT_THAT(lines, Contains("Tree #1 - Built into the server, not in the files: Attribute "
+                                "\"createTimestamp\""));
+    EXPECT_THAT(lines, Contains("Tree #1 - Built into the server, not in the files: Class "
+                                "\"olcGlobal\""));
 }
 
 TEST(LdapCli, AServersTreeNameIsOneLineWhateverItHolds) {

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/D_Util.h"
+#include "core/compare/BuiltIn.h"
 #include "core/compare/Compare.h"
 #include "core/compare/ElementSets.h"
 #include "core/compare/QuickCheck.h"
@@ -188,18 +189,39 @@ bool CompareAll(Workspace& ws, UiHooks& ui, NameList TTreeInfo::*names, FindingT
     const NameMatches matches = MatchNamesBothWays(names1, names2);
     const std::vector<std::size_t>& in2 = matches.in2;
 
+    // Against the files it runs, a server's own definitions come after the other unique
+    // names, in one block.
+    const int server = ServerAgainstFiles(ws);
+    std::vector<Finding> builtIn;
     auto unique = [&](int tree, const std::string& name) {
         if (!sink) return;
         Finding f;
         f.type = uniqueType;
         f.tree = tree;
         f.name = name;
+        if (tree == server) {
+            const TreeSchema& schema = *ws.tree(tree).Schema;
+            const LdapElement* e = nullptr;
+            if (type == ElementType::ObjectClass) {
+                if (const SchemaClass* c = schema.findClass(name)) e = schema.elementOf(*c);
+            } else if (const SchemaAttribute* a = schema.findAttribute(name)) {
+                e = schema.elementOf(*a);
+            }
+            // Files that define it under another name do have it: that is a difference.
+            const TreeSchema& files = *ws.tree(3 - tree).Schema;
+            if (e != nullptr && BuiltIntoServer(*e) && !files.published.find(type, e->oid)) {
+                f.builtIn = true;
+                builtIn.push_back(std::move(f));
+                return;
+            }
+        }
         sink(f);
     };
     for (std::size_t i = 0; i < names1.size(); ++i)
         if (in2[i] == kNoMatch) unique(1, names1[i].name);
     for (std::size_t i = 0; i < names2.size(); ++i)
         if (!matches.common2[i]) unique(2, names2[i].name);
+    for (const Finding& f : builtIn) sink(f);
     // A renamed definition, or two that clash: the OID tells.
     if (sink && ws.tree(1).Schema && ws.tree(2).Schema) {
         std::vector<std::string> unique1;

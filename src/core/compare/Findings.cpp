@@ -54,6 +54,16 @@ std::string UniqueLine(int tree, const char* what, const std::string& name) {
     return line;
 }
 
+std::string BuiltInLine(int tree, const char* what, const std::string& name) {
+    std::string line;
+    AppendTreePrefix(line, tree);
+    line += "Built into the server, not in the files: ";
+    line += what;
+    line += " ";
+    AppendQuoted(line, name);
+    return line;
+}
+
 // valueAt: where the value's first byte lands, for marks.
 std::string FieldLine(int tree, const Finding& f, std::size_t* valueAt = nullptr) {
     std::string line;
@@ -158,10 +168,12 @@ bool IsUniqueFinding(const Finding& finding) {
 void AppendFindingLines(const Finding& f, std::vector<std::string>& out) {
     switch (f.type) {
         case FindingType::UniqueClass:
-            out.push_back(UniqueLine(f.tree, "Class", f.name));
+            out.push_back(f.builtIn ? BuiltInLine(f.tree, "Class", f.name)
+                                    : UniqueLine(f.tree, "Class", f.name));
             return;
         case FindingType::UniqueAttribute:
-            out.push_back(UniqueLine(f.tree, "Attribute", f.name));
+            out.push_back(f.builtIn ? BuiltInLine(f.tree, "Attribute", f.name)
+                                    : UniqueLine(f.tree, "Attribute", f.name));
             return;
         case FindingType::ClassFlags:
             out.push_back(ClassLine(1, f.name, "Flags", f.text1));

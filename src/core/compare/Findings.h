@@ -38,7 +38,8 @@ struct Finding {
     std::string name;  // the class or attribute; a common one as Tree #1 writes it
     std::string text1;
     std::string text2;
-    std::string label;  // a Field's label
+    std::string label;     // a Field's label
+    bool builtIn = false;  // a unique one: a server's own, against the files it runs
     // A Field side with no value at all (shown "(none)"), or one an attribute type inherits:
     // the super type it comes from.
     bool none1 = false;

@@ -74,6 +74,9 @@ std::string FindingAspect(const Finding& f) {
             return f.label;
         case FindingType::SameOid:
             return "OID";
+        case FindingType::UniqueClass:
+        case FindingType::UniqueAttribute:
+            return f.builtIn ? "Built into the server" : "";
         default:
             return "";
     }

@@ -189,7 +189,7 @@ class ExplainedSource : public SchemaSource {
         SchemaLoad load = source_->load();
         if (load.failure.code != 0) messages_[load.failure.code] = load.failure.explanation();
         for (const SourceProblem& notice : load.notices)
-            messages_[notice.code] = notice.explanation();
+            if (!notice.remark) messages_[notice.code] = notice.explanation();
         return load;
     }
 

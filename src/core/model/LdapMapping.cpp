@@ -11,6 +11,7 @@
 #include "core/D_Util.h"
 #include "core/directory/D_NW.h"
 #include "core/model/PublishedText.h"
+#include "core/model/SystemSchema.h"
 
 bool IsNumericOid(std::string_view oid) {
     std::size_t start = 0;
@@ -270,6 +271,33 @@ std::uint32_t SyntaxBound(std::string_view digits) {
     return static_cast<std::uint32_t>(value);
 }
 
+namespace {
+
+// References from files to what neither they nor the system schema define. The named
+// definitions have been moved into the tree's lists, in the same order.
+void NoteUnresolved(TreeSchema& out, ElementType type, const std::vector<Named>& named,
+                    const SchemaDefinitions& definitions) {
+    const std::vector<LdapElement>& list = out.published.of(type);
+    const std::string kind(KindOfDefinition(type));
+    for (std::size_t i = 0; i < list.size() && i < named.size(); ++i) {
+        const LdapElement& e = list[i];
+        const auto check = [&](const char* keyword, ElementType refers,
+                               const std::vector<std::string>& refs) {
+            for (const std::string& ref : refs)
+                if (out.published.resolve(refers, ref) == nullptr)
+                    out.unresolved.push_back({kind, named[i].shown, keyword + (" " + ref),
+                                              definitions.placeText(named[i].place)});
+        };
+        check("SUP", type, e.sup);
+        if (type == ElementType::ObjectClass) {
+            check("MUST", ElementType::AttributeType, e.must);
+            check("MAY", ElementType::AttributeType, e.may);
+        }
+    }
+}
+
+}  // namespace
+
 TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
     TreeSchema out;
     // A NUL would end a name early wherever the macro is used.
@@ -358,10 +386,34 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions) {
     for (Named& def : attrs) types.push_back(std::move(def.element));
     std::vector<LdapElement>& objectClasses = out.published.of(ElementType::ObjectClass);
     for (Named& def : classes) objectClasses.push_back(std::move(def.element));
+    // A server builds the standards' system schema in; files build on it without defining it.
+    out.published.resolveThrough(&SystemSchema());
     out.index();
+    if (!definitions.files.empty()) {
+        NoteUnresolved(out, ElementType::AttributeType, attrs, definitions);
+        NoteUnresolved(out, ElementType::ObjectClass, classes, definitions);
+    }
     // OpenLDAP publishes its configuration schema: it takes schema changes through cn=config.
     out.origin.openLdapConfig = out.published.find(ElementType::ObjectClass, "olcSchemaConfig");
     return out;
+}
+
+std::string UnresolvedReferencesText(const std::vector<SkippedDefinition>& unresolved,
+                                     const std::string& source) {
+    if (unresolved.empty()) return {};
+    std::string text = EscapeControlChars(source) + ": " + std::to_string(unresolved.size()) +
+                       (unresolved.size() == 1 ? " reference names" : " references name") +
+                       " what no file defines, nor the standard schema:";
+    const std::size_t shown = std::min(unresolved.size(), kListedSkipped);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const SkippedDefinition& u = unresolved[i];
+        text += "\n- ";
+        if (!u.place.empty()) text += EscapeControlChars(u.place) + ": ";
+        text += u.kind + " " + EscapeControlChars(u.text) + ": " + EscapeControlChars(u.reason);
+    }
+    if (unresolved.size() > shown)
+        text += "\n- and " + std::to_string(unresolved.size() - shown) + " more";
+    return text;
 }
 
 std::string SkippedDefinitionsText(const std::vector<SkippedDefinition>& skipped,

@@ -72,6 +72,11 @@ TreeSchema MapLdapSchema(const SchemaDefinitions& definitions);
 std::string SkippedDefinitionsText(const std::vector<SkippedDefinition>& skipped,
                                    const std::string& source);
 
+// The message that names references no file defines: each with its file and line, the
+// definition and the reference (the first 20, then how many more). Empty for none.
+std::string UnresolvedReferencesText(const std::vector<SkippedDefinition>& unresolved,
+                                     const std::string& source);
+
 // The definitions of a mapped tree as the fix-up writers read them: its attribute types
 // and classes in the order of its records, each with its one-line text, canonical form
 // and usage.

@@ -45,14 +45,21 @@ int InheritedSlot(std::string LdapElement::*field) {
 void PublishedElements::indexDefiners() {
     const auto& types = of(ElementType::AttributeType);
     const int n = static_cast<int>(types.size());
-    // Each type's super type, looked up once for the four fields.
+    // Each type's super type, looked up once for the four fields; one no list here defines
+    // may come from the fallback.
     std::vector<int> sup(types.size(), -1);
+    std::vector<const LdapElement*> supElsewhere(types.size(), nullptr);
     for (int i = 0; i < n; ++i) {
         const LdapElement& e = types[static_cast<std::size_t>(i)];
         if (e.sup.empty()) continue;
         if (const LdapElement* s = find(ElementType::AttributeType, e.sup.front()))
             sup[static_cast<std::size_t>(i)] = static_cast<int>(s - types.data());
+        else if (fallback_ != nullptr)
+            supElsewhere[static_cast<std::size_t>(i)] =
+                fallback_->find(ElementType::AttributeType, e.sup.front());
     }
+    const auto* fallbackTypes =
+        fallback_ != nullptr ? fallback_->of(ElementType::AttributeType).data() : nullptr;
     std::vector<char> onPath(types.size(), 0);
     std::vector<int> path;
     for (int slot = 0; slot < 4; ++slot) {
@@ -78,6 +85,11 @@ void PublishedElements::indexDefiners() {
                     result = j;
                     break;
                 }
+                if (const LdapElement* elsewhere = supElsewhere[at]) {
+                    if (const LdapElement* d = fallback_->definer(*elsewhere, field))
+                        result = -3 - static_cast<int>(d - fallbackTypes);
+                    break;
+                }
                 j = sup[at];
             }
             for (const int p : path) {
@@ -97,6 +109,8 @@ const LdapElement* PublishedElements::definer(const LdapElement& attr,
     const auto known = [&](const LdapElement* e) -> const LdapElement* {
         const auto at = static_cast<std::size_t>(e - types.data());
         const int index = found[at];
+        if (index <= -3)
+            return &fallback_->of(ElementType::AttributeType)[static_cast<std::size_t>(-3 - index)];
         return index < 0 ? nullptr : &types[static_cast<std::size_t>(index)];
     };
     const auto listed = [&](const LdapElement* e) {
@@ -107,9 +121,18 @@ const LdapElement* PublishedElements::definer(const LdapElement& attr,
     // A definition from elsewhere (another copy of it): one step into this tree.
     if (attr.sup.empty()) return nullptr;
     const LdapElement* sup = find(ElementType::AttributeType, attr.sup.front());
-    if (sup == nullptr) return nullptr;
+    if (sup == nullptr)
+        return fallback_ != nullptr && (sup = fallback_->find(ElementType::AttributeType,
+                                                              attr.sup.front())) != nullptr
+                   ? fallback_->definer(*sup, field)
+                   : nullptr;
     if (listed(sup)) return known(sup);
     return (sup->*field).empty() ? nullptr : sup;
+}
+
+const LdapElement* PublishedElements::resolve(ElementType type, std::string_view nameOrOid) const {
+    if (const LdapElement* e = find(type, nameOrOid)) return e;
+    return fallback_ != nullptr ? fallback_->find(type, nameOrOid) : nullptr;
 }
 
 const LdapElement* PublishedElements::find(ElementType type, std::string_view nameOrOid) const {

@@ -23,6 +23,12 @@ class PublishedElements {
 
     // Builds the lookups; call again after the lists change.
     void index();
+    // Where a super type no list here defines is looked up next (the standards' system
+    // schema), as a server resolves what no file defines; set before index(). It must
+    // outlive this.
+    void resolveThrough(const PublishedElements* fallback) { fallback_ = fallback; }
+    // The attribute type (class) of that name or OID here, else in the fallback.
+    const LdapElement* resolve(ElementType type, std::string_view nameOrOid) const;
     // The element of that type with this name or OID (any letter case), else nullptr.
     const LdapElement* find(ElementType type, std::string_view nameOrOid) const;
 
@@ -48,8 +54,10 @@ class PublishedElements {
     std::array<std::vector<LdapElement>, kElementTypes> lists_;
     std::array<bool, kElementTypes> published_{};
     std::array<std::unordered_map<std::string, std::size_t>, kElementTypes> lookup_;
-    // For each attribute type, per inherited field, the index of its definer; -1 for none.
+    // For each attribute type, per inherited field, the index of its definer; -1 for none,
+    // -3 - k for the fallback's k-th attribute type.
     std::array<std::vector<int>, 4> definers_;
+    const PublishedElements* fallback_ = nullptr;
     void indexDefiners();
 };
 

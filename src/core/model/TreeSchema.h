@@ -41,7 +41,7 @@ struct SchemaOrigin {
     bool activeDirectory = false;
     bool openLdapConfig = false;  // publishes olcSchemaConfig: takes cn=config changes
     std::string taken = {};  // when it was read, UTC ("2026-12-08T06:20:00Z"); empty: not known
-    bool ldif = false;  // files: LDIF dumps, not .schema files
+    bool ldif = false;       // files: LDIF dumps, not .schema files
 };
 
 struct TreeSchema {
@@ -52,6 +52,9 @@ struct TreeSchema {
     std::vector<SchemaAttribute> attributes;
     PublishedElements published;
     std::vector<SkippedDefinition> skipped;
+    // Files only: the references to an attribute type or class that no file defines nor
+    // the standards' system schema (reason: "SUP name", "MUST cn"); text is the definer.
+    std::vector<SkippedDefinition> unresolved;
 
     // Builds the name lookups (and the published elements' own); call once filled.
     void index();

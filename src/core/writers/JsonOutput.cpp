@@ -267,6 +267,25 @@ class JsonOutput : public OutputWriter {
 
 std::unique_ptr<OutputWriter> MakeJsonWriter() { return std::make_unique<JsonOutput>(); }
 
+namespace {
+
+// Of the unique names, those a server builds in (against the files it runs): present only
+// for such a pair.
+void WriteBuiltIn(JsonWriter& json, const Findings& found) {
+    for (int tree = 1; tree <= 2; ++tree) {
+        bool open = false;
+        for (const Finding& f : found) {
+            if (!f.builtIn || f.tree != tree) continue;
+            if (!open) json.key(tree == 1 ? "builtIn1" : "builtIn2").beginArray();
+            open = true;
+            json.value(f.name);
+        }
+        if (open) json.endArray();
+    }
+}
+
+}  // namespace
+
 std::string ComparisonJson(Workspace& ws, const ComparisonFindings& found) {
     JsonWriter out;
     out.beginObject();
@@ -279,12 +298,14 @@ std::string ComparisonJson(Workspace& ws, const ComparisonFindings& found) {
     if (found.classes) {
         out.key("classes").beginObject();
         WriteNameListsJson(out, SortedQuickCheck(ws.tree(1).ClassNames, ws.tree(2).ClassNames));
+        WriteBuiltIn(out, *found.classes);
         WriteClassDifferences(out, *found.classes);
         out.endObject();
     }
     if (found.attributes) {
         out.key("attributes").beginObject();
         WriteNameListsJson(out, SortedQuickCheck(ws.tree(1).AttrNames, ws.tree(2).AttrNames));
+        WriteBuiltIn(out, *found.attributes);
         WriteAttrDifferences(out, *found.attributes);
         out.endObject();
     }
