@@ -28,8 +28,21 @@ int RunShow(const Arguments& args) {
 
     Workspace& ws = session.ws();
     const TTreeInfo& slot = ws.tree(1);
-    const NameEntry* asClass = args.attributeOnly ? nullptr : FindName(slot.ClassNames, name);
-    const NameEntry* asAttr = args.classOnly || asClass ? nullptr : FindName(slot.AttrNames, name);
+    // Another NAME or the OID of a published definition finds it under the name its tree's
+    // list gives it, which heads what is shown.
+    std::string listed = name;
+    if (slot.Schema && !FindName(slot.ClassNames, name) && !FindName(slot.AttrNames, name)) {
+        for (ElementType type : {ElementType::ObjectClass, ElementType::AttributeType}) {
+            if (type == ElementType::ObjectClass ? args.attributeOnly : args.classOnly) continue;
+            if (const LdapElement* e = slot.Schema->published.find(type, name)) {
+                listed = slot.Schema->shownName(type, *e);
+                break;
+            }
+        }
+    }
+    const NameEntry* asClass = args.attributeOnly ? nullptr : FindName(slot.ClassNames, listed);
+    const NameEntry* asAttr =
+        args.classOnly || asClass ? nullptr : FindName(slot.AttrNames, listed);
     if (!asClass && !asAttr) {
         const char* what = args.classOnly       ? "class"
                            : args.attributeOnly ? "attribute"

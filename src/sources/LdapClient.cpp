@@ -4,6 +4,7 @@
 
 #include <arpa/inet.h>
 #include <ldap.h>
+#include <netdb.h>
 #include <poll.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -34,7 +35,32 @@ constexpr const char* kDefaultSubschema = "cn=Subschema";
 struct Failure {
     DirCode code = 0;
     std::string message;
+    std::string toDo = {};  // advice of its own; empty: the advice for its code
 };
+
+// The host of an address, when it is a name rather than a number; empty otherwise.
+std::string HostName(const std::string& uri) {
+    LDAPURLDesc* url = nullptr;
+    if (ldap_url_parse(uri.c_str(), &url) != LDAP_URL_SUCCESS || url == nullptr) return {};
+    std::string host = url->lud_host != nullptr ? url->lud_host : "";
+    ldap_free_urldesc(url);
+    in6_addr numeric{};
+    if (host.empty() || inet_pton(AF_INET, host.c_str(), &numeric) == 1 ||
+        inet_pton(AF_INET6, host.c_str(), &numeric) == 1)
+        return {};
+    return host;
+}
+
+// Why a host name does not resolve, in the resolver's words; empty when it does.
+std::string WhyNotResolved(const std::string& host) {
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* found = nullptr;
+    const int rc = getaddrinfo(host.c_str(), nullptr, &hints, &found);
+    if (found != nullptr) freeaddrinfo(found);
+    if (rc == 0 || rc == EAI_SYSTEM || rc == EAI_MEMORY) return {};
+    return gai_strerror(rc);
+}
 
 bool IsConnectionLoss(int rc) { return rc == LDAP_SERVER_DOWN || rc == LDAP_CONNECT_ERROR; }
 bool IsTimeout(int rc) { return rc == LDAP_TIMEOUT || rc == LDAP_TIMELIMIT_EXCEEDED; }
@@ -405,6 +431,8 @@ class Connection {
     Failure failure(int rc, const std::string& step, const std::string& waitedFor = {});
     std::string diagnostic();
     int resultCode();
+    // Whether the address's port answers an anonymous bind over plain LDAP.
+    bool SpeaksPlainLdap() const;
     int await(int msgid, int all, Message& message);
     int answer(int msgid);
     std::vector<std::string> values(LDAPMessage* entry, const char* attribute);
@@ -424,6 +452,16 @@ std::string Connection::diagnostic() {
     std::string diagnostic = Trimmed(text);
     ldap_memfree(text);
     return diagnostic;
+}
+
+bool Connection::SpeaksPlainLdap() const {
+    LdapSettings plain = settings_;
+    plain.uri = "ldap" + settings_.uri.substr(5);  // "ldaps" -> "ldap"
+    plain.startTls = false;
+    plain.bindDn.clear();
+    plain.timeoutSeconds = std::min(settings_.timeoutSeconds, 3.0);
+    Connection probe(plain);
+    return probe.open().code == 0;
 }
 
 int Connection::resultCode() {
@@ -559,14 +597,41 @@ Failure Connection::open() {
 
     watch_.startPhase(settings_.timeoutSeconds);
     if (ldaps) watch_.captureRaw();
-    if (ldap_connect(ld_) != LDAP_SUCCESS)
-        return failure(resultCode(), "cannot connect",
-                       ldaps && watch_.socketOpen() ? "TLS handshake" : "connecting");
+    if (ldap_connect(ld_) != LDAP_SUCCESS) {
+        const int connectRc = resultCode();
+        if (IsConnectionLoss(connectRc) && !watch_.socketOpen()) {
+            if (const std::string host = HostName(settings_.uri); !host.empty())
+                if (const std::string why = WhyNotResolved(host); !why.empty())
+                    return {ldapcode::kUnreachable,
+                            settings_.uri + ": the host name \"" + host + "\" does not resolve (" +
+                                why + ")",
+                            "check the host name in the address the directory client "
+                            "configuration gives"};
+        }
+        Failure f = failure(connectRc, "cannot connect",
+                            ldaps && watch_.socketOpen() ? "TLS handshake" : "connecting");
+        if (ldaps && IsConnectionLoss(connectRc) && watch_.socketOpen() && SpeaksPlainLdap()) {
+            f.message =
+                settings_.uri + ": cannot connect: the port answers plain LDAP, not LDAP over TLS";
+            f.toDo =
+                "give the address as ldap:// with \"startTls\": true, or the server's "
+                "LDAPS port (636 unless configured otherwise)";
+        }
+        return f;
+    }
     if (settings_.startTls) {
         int msgid = 0;
         rc = ldap_start_tls(ld_, nullptr, nullptr, &msgid);
         if (rc == LDAP_SUCCESS) rc = answer(msgid);
-        if (rc != LDAP_SUCCESS) return failure(rc, "StartTLS failed");
+        if (rc != LDAP_SUCCESS) {
+            Failure f = failure(rc, "StartTLS failed");
+            // The server answered and said no: it offers no TLS on this port.
+            if (!IsConnectionLoss(rc) && !IsTimeout(rc))
+                f.toDo =
+                    "the server does not offer StartTLS: configure TLS on the server, or "
+                    "give its ldaps:// address if it listens for LDAP over TLS";
+            return f;
+        }
         watch_.captureRaw();
         rc = ldap_install_tls(ld_);
         if (rc != LDAP_SUCCESS) return failure(rc, "StartTLS failed", "TLS handshake");
@@ -821,7 +886,7 @@ SchemaLoad LdapTreeSource::load() {
         p.where = uri;
         // The connection's messages begin with the server's address.
         p.reason = ReasonAfter(f.message, uri);
-        p.toDo = WhatToDo(f.code);
+        p.toDo = f.toDo.empty() ? WhatToDo(f.code) : f.toDo;
         return p;
     };
     auto failed = [&out, &problem](const Failure& f) {

@@ -426,6 +426,9 @@ TEST(CliPublished, ShowLaysOutThePublishedFieldsAboveTheText) {
                                "( 0.9.2342.19200300.100.1.3 NAME ( 'mail' 'rfc822mailbox' ) "
                                "EQUALITY caseIgnoreIA5Match SUBSTR caseIgnoreIA5SubstringsMatch "
                                "SYNTAX 1.3.6.1.4.1.1466.115.121.1.26{256} X-ORIGIN 'RFC 4524' )"}));
+    // Another of its names, or its OID: the same, headed by the name its tree lists.
+    for (const char* other : {"RFC822MAILBOX", "0.9.2342.19200300.100.1.3"})
+        EXPECT_EQ(trees.show(other).out, attr.out) << other;
     const CliResult cls = trees.show("vandelayImporter");
     EXPECT_EQ(cls.status, 0) << cls.err;
     const std::string tail =

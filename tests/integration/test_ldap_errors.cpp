@@ -12,6 +12,7 @@
 
 #include "LdapTestSupport.h"
 #include "SlapdServer.h"
+#include "sources/LdapClient.h"
 #include "sources/LdapSchema.h"
 
 using ::testing::Contains;
@@ -136,6 +137,46 @@ TEST(LdapErrors, LdapsAndStartTlsWithACertificateTrustedThroughTheCaFile) {
     EXPECT_EQ(s.change("NOCA"), ldapcode::kUnreachable);
     EXPECT_THAT(s.explain(ldapcode::kUnreachable),
                 HasSubstr(": the CA file \"" + dir.file("none.pem") + "\" cannot be read"));
+}
+
+}  // namespace
+
+namespace {
+
+// Mistakes a newcomer makes in the address get advice of their own: what is wrong, and
+// what to write instead.
+TEST(LdapErrors, AddressMistakesSayWhatToWriteInstead) {
+    SlapdServer server;  // no TLS at all
+    struct Case {
+        const char* label;
+        std::string uri;
+        bool startTls;
+        const char* says;
+        const char* toDo;
+        DirCode code = ldapcode::kUnreachable;
+    };
+    const std::string plain = server.uri();
+    const Case cases[] = {
+        {"unknown host", "ldap://kalvix-no-such-host.invalid:389/", false,
+         "the host name \"kalvix-no-such-host.invalid\" does not resolve (",
+         "check the host name in the address"},
+        {"ldaps to the plain port", "ldaps" + plain.substr(4), false,
+         "cannot connect: the port answers plain LDAP, not LDAP over TLS",
+         "give the address as ldap:// with \"startTls\": true"},
+        {"StartTLS refused", plain, true, "StartTLS failed: ", "the server does not offer StartTLS",
+         ldapcode::kLdapError},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        LdapSettings settings;
+        settings.uri = c.uri;
+        settings.startTls = c.startTls;
+        settings.timeoutSeconds = 5;
+        const SchemaLoad load = LdapTreeSource(settings).load();
+        EXPECT_EQ(load.failure.code, c.code);
+        EXPECT_THAT(load.failure.explanation(), StartsWith(c.uri + ": " + c.says));
+        EXPECT_THAT(load.failure.toDo, StartsWith(c.toDo));
+    }
 }
 
 }  // namespace
