@@ -265,7 +265,19 @@ TEST_F(Survey, TheDriftMatrixShowsEachDefinitionInEachTree) {
         const std::string target = html.at(links[0]).attrs.at("href").substr(1);
         EXPECT_NE(std::find(ids.begin(), ids.end(), target), ids.end()) << target;
         std::vector<std::string> shown;
-        for (std::size_t i = 2; i < cells.size(); ++i) shown.push_back(html.at(cells[i]).text);
+        std::string states;  // as the row's class names them for the state filter
+        for (std::size_t i = 2; i < cells.size(); ++i) {
+            shown.push_back(html.at(cells[i]).text);
+            const std::string cls = " s-" + html.at(cells[i]).attrs.at("class");
+            if (states.find(cls) == std::string::npos) states += cls;
+        }
+        std::string rowStates = html.at(row).attrs.at("class");
+        EXPECT_EQ(rowStates.size(), ("row" + states).size()) << rowStates;
+        for (std::size_t at = 0; at < states.size();) {
+            const std::size_t end = std::min(states.find(' ', at + 1), states.size());
+            EXPECT_NE(rowStates.find(states.substr(at, end - at)), std::string::npos);
+            at = end;
+        }
         rows[html.at(cells[0]).text + " " + html.at(links[0]).text] = shown;
     }
     // A definition only a tree has is "absent" where the baseline lacks it too, not "same".
@@ -289,6 +301,15 @@ TEST_F(Survey, TheDriftMatrixShowsEachDefinitionInEachTree) {
     const int person = html.byId("def-2");
     ASSERT_GE(person, 0);
     EXPECT_EQ(html.at(person).text, "Class Person");
+    // The baseline is named as such, and the lines' trees by their names.
+    EXPECT_NE(r.out.find("<h2 id=\"matrix\">Drift matrix against the baseline LAB_TREE</h2>"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("<p>lab_2.txt against the baseline LAB_TREE: differs</p>"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("<li>Baseline LAB_TREE - Class Definition for &quot;Person&quot;"),
+              std::string::npos);
+    for (const char* state : {"all", "differs", "missing", "extra", "absent", "same", "unread"})
+        EXPECT_GE(html.byId(std::string("show-") + state), 0) << state;
 }
 
 // python3 on the PATH: its csv module is the reader the rows must satisfy.

@@ -1,6 +1,10 @@
 // The HTML pages: the comparison report (HtmlReport) for a comparison and a quick check,
 // and a survey's page: a summary table, the drift matrix and each definition's findings,
-// which the matrix's rows link to. One self-contained page: inline style, no script.
+// which the matrix's rows link to. One self-contained page: inline style; the matrix is
+// filtered by state without a script, and a small inline one adds the filter by name.
+#include <array>
+#include <iterator>
+
 #include "core/compare/Compare.h"
 #include "core/writers/Output.h"
 
@@ -32,7 +36,10 @@ ul.lines { font-family: "DejaVu Sans Mono", monospace; font-size: 13px; margin: 
            padding-left: 20px; }
 .none { color: #6b7686; font-style: italic; }
 a { color: #245a94; }
-footer { margin-top: 32px; color: #6b7686; font-size: 12px; }
+input.show { margin-left: 10px; }
+#filter-name { margin: 8px 0; padding: 3px 6px; width: 240px; }
+tr.by-name { display: none; }
+@STATE_RULES@footer { margin-top: 32px; color: #6b7686; font-size: 12px; }
 @media print {
   body { margin: 0; font-size: 11pt; }
   a { color: inherit; text-decoration: none; }
@@ -104,19 +111,83 @@ class PageOut {
     const OutputFn& out_;
 };
 
+constexpr DriftState kStates[] = {DriftState::Differs, DriftState::Missing, DriftState::Extra,
+                                  DriftState::Absent,  DriftState::Same,    DriftState::Unread};
+
+// The radio buttons that show only the rows with a cell in a state (they precede the
+// matrix, which the style's rules hide rows of).
+std::string StateFilter() {
+    std::string out = "<p>Show the rows with a cell that is:</p>\n";
+    out +=
+        "<input type=\"radio\" name=\"state\" class=\"show\" id=\"show-all\" checked=\"checked\" />"
+        "<label for=\"show-all\">any</label>\n";
+    for (DriftState state : kStates) {
+        const std::string id = std::string("show-") + StateClass(state);
+        out += "<input type=\"radio\" name=\"state\" class=\"show\" id=\"" + id +
+               "\" /><label for=\"" + id + "\">" + DriftStateLabel(state) + "</label>\n";
+    }
+    return out;
+}
+
+std::string StateRules() {
+    std::string out;
+    for (DriftState state : kStates) {
+        const std::string name = StateClass(state);
+        out += "#show-" + name + ":checked ~ table.matrix tr.row:not(.s-" + name +
+               ") { display: none; }\n";
+    }
+    return out;
+}
+
+// Adds the name filter where scripts run; without them the page is whole as it is. (No
+// ampersand or angle bracket in it, so that strict readers of the page take it as text.)
+const char* const kNameFilter = R"(<script>
+(function () {
+  var table = document.querySelector('table.matrix');
+  if (!table) return;
+  var box = document.createElement('input');
+  box.type = 'search';
+  box.id = 'filter-name';
+  box.placeholder = 'Filter by name';
+  table.parentNode.insertBefore(box, table);
+  box.addEventListener('input', function () {
+    var q = box.value.toLowerCase();
+    table.querySelectorAll('tr.row').forEach(function (row) {
+      var shown = q === '' ? true : row.dataset.name.toLowerCase().indexOf(q) !== -1;
+      row.classList.toggle('by-name', !shown);
+    });
+  });
+})();
+</script>
+)";
+
 void Matrix(PageOut& page, const SurveyRun& run, const std::vector<DriftRow>& rows) {
     std::string& out = page.text;
-    out += "<h2 id=\"matrix\">Drift matrix</h2>\n";
+    out += "<h2 id=\"matrix\">Drift matrix against the baseline " + Text(run.baseline.name) +
+           "</h2>\n";
     if (rows.empty()) {
         out += "<p class=\"none\">Every tree that could be read equals the baseline.</p>\n";
         return;
     }
+    out +=
+        "<p>Each cell says how a tree holds the definition against the baseline: same, "
+        "differs (and in what), missing (only the baseline has it), extra (the baseline "
+        "lacks it), absent (neither has it; another tree does), not read. Only definitions "
+        "that are not the same everywhere have a row.</p>\n";
+    out += StateFilter();
     out += "<table class=\"matrix\">\n<tr><th>Type</th><th>Definition</th>";
     for (const SurveyTree& tree : run.trees) out += "<th>" + Text(tree.label) + "</th>";
     out += "</tr>\n";
     for (std::size_t r = 0; r < rows.size(); ++r) {
         const DriftRow& row = rows[r];
-        out += "<tr>" + Cell(Text(ElementTypeLabel(row.type)));
+        std::array<bool, std::size(kStates)> has{};
+        for (std::size_t column = 0; column < run.trees.size(); ++column)
+            for (std::size_t s = 0; s < has.size(); ++s)
+                has[s] = has[s] || row.state(run, column) == kStates[s];
+        out += "<tr class=\"row";
+        for (std::size_t s = 0; s < has.size(); ++s)
+            if (has[s]) out += std::string(" s-") + StateClass(kStates[s]);
+        out += "\" data-name=\"" + Text(row.name) + "\">" + Cell(Text(ElementTypeLabel(row.type)));
         out += Cell("<a href=\"#" + RowAnchor(r) + "\">" + Text(row.name) + "</a>");
         // Most cells of a wide matrix are the same: written without a string of their own.
         auto next = row.cells.begin();
@@ -142,6 +213,14 @@ void Matrix(PageOut& page, const SurveyRun& run, const std::vector<DriftRow>& ro
         page.piece();
     }
     out += "</table>\n";
+    out += kNameFilter;
+}
+
+// A finding's line with the trees named: Tree #1 is the baseline, Tree #2 the tree.
+std::string Named(const std::string& line, const std::string& baseline, const std::string& tree) {
+    if (line.starts_with("Tree #1 - ")) return "Baseline " + baseline + " - " + line.substr(10);
+    if (line.starts_with("Tree #2 - ")) return tree + " - " + line.substr(10);
+    return line;
 }
 
 // Each row's findings, tree by tree, as the lines compare prints.
@@ -161,9 +240,11 @@ void Details(PageOut& page, const SurveyRun& run, const std::vector<DriftRow>& r
                 continue;
             lines.clear();
             for (const Finding* f : cell.findings) AppendFindingLines(*f, lines);
-            out += "<p>" + Text(run.trees[cell.column].label) + ": " + DriftStateLabel(state) +
-                   "</p>\n<ul class=\"lines\">\n";
-            for (const std::string& line : lines) out += "<li>" + Text(line) + "</li>\n";
+            const std::string& label = run.trees[cell.column].label;
+            out += "<p>" + Text(label) + " against the baseline " + Text(run.baseline.name) + ": " +
+                   DriftStateLabel(state) + "</p>\n<ul class=\"lines\">\n";
+            for (const std::string& line : lines)
+                out += "<li>" + Text(Named(line, run.baseline.name, label)) + "</li>\n";
             out += "</ul>\n";
         }
         out += "<p><a href=\"#matrix\">Back to the matrix</a></p>\n";
@@ -177,7 +258,9 @@ void SurveyPage(const SurveyRun& run, const OutputFn& write) {
     out += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\" />\n";
     out += "<meta name=\"viewport\" content=\"width=device-width\" />\n<title>";
     out += "Schema survey against " + Text(run.baseline.name) + "</title>\n<style>";
-    out += kSurveyStyle;
+    std::string style = kSurveyStyle;
+    style.replace(style.find("@STATE_RULES@"), 13, StateRules());
+    out += style;
     out += "</style>\n</head>\n<body>\n<h1>Schema survey</h1>\n";
     out += "<table class=\"meta\">\n<tr><th>Baseline</th><td>" + Text(run.baseline.name) +
            "</td><td class=\"source\">" + Text(SourceText(run.baseline)) + "</td></tr>\n";
