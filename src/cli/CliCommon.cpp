@@ -115,6 +115,8 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
                                  "' (use rfc4512, openldap or ad)");
         } else if ((accepts & kAcceptsReconcile) && arg == "--include-changed") {
             a.includeChanged = true;
+        } else if ((accepts & kAcceptsReconcile) && arg == "--include-config-schema") {
+            a.includeConfigSchema = true;
         } else if ((accepts & kAcceptsReconcile) &&
                    (arg == "--schema-name" || arg.starts_with("--schema-name="))) {
             a.schemaName = OptionValue(args, i, "--schema-name", "a name");

@@ -53,6 +53,7 @@ struct Arguments {
     // reconcile
     std::string dialect;  // empty: the one B's server takes
     bool includeChanged = false;
+    bool includeConfigSchema = false;
     std::string schemaName;  // empty: the default
     std::string schemaDn;    // the ad dialect's; empty: B's schema naming context
     bool forestPlaceholder = false;

@@ -59,6 +59,7 @@ int RunReconcile(const Arguments& args) {
     // Whatever B's server is, a .schema file holds RFC 4512 descriptions.
     if (args.schemaFileFormat && args.dialect.empty()) options.dialect = LdifDialect::OpenLdap;
     options.includeChanged = args.includeChanged;
+    options.includeConfigSchema = args.includeConfigSchema;
     options.schemaDn = args.schemaDn;
     options.forestPlaceholder = args.forestPlaceholder;
     if (options.dialect == LdifDialect::Ad && AdSchemaDn(options, *tree2).empty())

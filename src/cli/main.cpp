@@ -70,6 +70,7 @@ const std::vector<Command> kCommands = {
      kAcceptsQuiet | kAcceptsShowKind, RunShow},
     {"reconcile",
      "[--dialect rfc4512|openldap|ad] [--format ldif|schema] [--include-changed] "
+     "[--include-config-schema] "
      "[--schema-name NAME] [--schema-dn DN] [--forest-placeholder] [--quiet] A B",
      "the LDIF that gives B the schema definitions A has and B lacks",
      "Prints an LDIF document that, applied to B's server with ldapmodify, adds every\n"
@@ -163,6 +164,9 @@ void PrintCommandHelp(const Command& c) {
             "  --format schema     the same definitions as an OpenLDAP .schema file to include\n"
             "                      (for a server configured by slapd.conf); ldif is the default\n"
             "  --include-changed   also replace B's definitions that differ from A's\n"
+            "  --include-config-schema\n"
+            "                      also write a server's own configuration schema (olc...,\n"
+            "                      nsslapd-...), which is refused by default\n"
             "  --schema-name NAME  the cn=config entry's name (default kalvix-<A's tree name>)\n"
             "  --schema-dn DN      the ad dialect's schema container (default: B's\n"
             "                      schemaNamingContext)\n"

@@ -50,18 +50,24 @@ using reconcile::Lookup;
 // syntax it names (where Tree #2 lists them), and whatever the dialect's server refuses.
 class Needs {
   public:
-    Needs(const PublishedSchema& tree1, const PublishedSchema& tree2, LdifDialect dialect)
+    Needs(const PublishedSchema& tree1, const PublishedSchema& tree2,
+          const ReconcileOptions& options)
         : tree1_(tree1),
           tree2_(tree2),
-          dialect_(dialect),
+          dialect_(options.dialect),
+          includeConfigSchema_(options.includeConfigSchema),
           types1_(tree1.attributeTypes),
           types2_(tree2.attributeTypes),
+          classes1_(tree1.objectClasses),
           classes2_(tree2.objectClasses) {}
     Needs(const Needs&) = delete;
     Needs& operator=(const Needs&) = delete;
 
     std::optional<std::string> unmet(DefinitionKind kind, const PublishedDefinition& def) const {
         if (std::optional<std::string> why = unwritable(kind, def)) return why;
+        if (std::optional<std::string> why = reconcile::DialectRefusal(
+                dialect_, kind, def, classes1_, classes2_, includeConfigSchema_))
+            return why;
         if (kind == DefinitionKind::AttributeType) {
             const LdapElement& e = def.element;
             for (const auto& [label, rule] :
@@ -109,8 +115,10 @@ class Needs {
     const PublishedSchema& tree1_;
     const PublishedSchema& tree2_;
     LdifDialect dialect_;
+    bool includeConfigSchema_;
     Lookup types1_;
     Lookup types2_;
+    Lookup classes1_;
     Lookup classes2_;
     reconcile::SyntaxChains chains_{types1_, types2_};
     reconcile::SyntaxChains chains1_{types1_, types1_};
@@ -419,7 +427,7 @@ ReconcilePlan PlanReconcile(const PublishedSchema& tree1, const PublishedSchema&
                 oids2.try_emplace(AsciiLower(def.oid),
                                   std::string(KindText(kind)) + " " + Quote(def.shown));
 
-    const Needs needs(tree1, tree2, options.dialect);
+    const Needs needs(tree1, tree2, options);
     const ChangeContext context{tree1, tree2, needs, options.dialect, DropsBounds(tree2)};
     KindState attributes = Classify(DefinitionKind::AttributeType, attrs1, attrs2);
     RefuseClashes(attributes, oids2);

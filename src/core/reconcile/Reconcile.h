@@ -30,6 +30,8 @@ struct ReconcileOptions {
     std::string schemaDn;
     // The ad dialect: DC=X in place of the forest's DN, for ldifde -c DC=X <forest DN>.
     bool forestPlaceholder = false;
+    // Write a server's own configuration schema too (olc..., nsslapd-...).
+    bool includeConfigSchema = false;
 };
 
 enum class DefinitionKind { AttributeType, ObjectClass };

@@ -53,6 +53,14 @@ class SyntaxChains {
 // same.
 std::optional<std::string> WrittenText(DefinitionKind kind, const PublishedDefinition& def);
 
+// Why the dialect's server refuses a definition it would be written as published (a blank
+// in a name; 389: several super classes; slapd: a non-numeric OID, NO-USER-MODIFICATION on
+// a user type, an auxiliary class under a structural one), or a server's own configuration
+// schema unless asked for; nothing when it takes it.
+std::optional<std::string> DialectRefusal(LdifDialect dialect, DefinitionKind kind,
+                                          const PublishedDefinition& def, const Lookup& classes1,
+                                          const Lookup& classes2, bool includeConfigSchema);
+
 // The canonical form without the SYNTAX's {len} bound, for servers that drop bounds.
 std::string WithoutBound(const std::string& canonical);
 

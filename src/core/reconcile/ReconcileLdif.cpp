@@ -265,7 +265,25 @@ namespace reconcile {
 
 std::string LdifComment(const std::string& text) { return Comment(text); }
 
-std::optional<std::string> WrittenText(DefinitionKind kind, const PublishedDefinition& def) {
+namespace {
+
+// SYNTAX '1.3.6.1.4.1.1466.115.121.1.15' as Active Directory and some schema files write it:
+// 389 Directory Server refuses the quotes, and no server needs them.
+std::string UnquotedSyntax(std::string text) {
+    constexpr std::string_view kKey = " SYNTAX '";
+    for (std::size_t at = text.find(kKey); at != std::string::npos; at = text.find(kKey, at + 1)) {
+        const std::size_t open = at + kKey.size() - 1;
+        const std::size_t close = text.find('\'', open + 1);
+        if (close == std::string::npos || close == open + 1) break;
+        const std::string_view oid(text.data() + open + 1, close - open - 1);
+        if (oid.find_first_not_of("0123456789.{}") != std::string_view::npos) continue;
+        text.erase(close, 1);
+        text.erase(open, 1);
+    }
+    return text;
+}
+
+std::optional<std::string> EscapedText(DefinitionKind kind, const PublishedDefinition& def) {
     const std::string& text = def.text;
     bool plain = text.find('\\') == std::string::npos;
     for (std::size_t i = 0; plain && i < text.size(); ++i)
@@ -283,6 +301,14 @@ std::optional<std::string> WrittenText(DefinitionKind kind, const PublishedDefin
         if (back.element && SameReading(*back.element, *published.element)) return escaped;
     }
     return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<std::string> WrittenText(DefinitionKind kind, const PublishedDefinition& def) {
+    std::optional<std::string> text = EscapedText(kind, def);
+    if (text && text->find(" SYNTAX '") != std::string::npos) return UnquotedSyntax(*text);
+    return text;
 }
 
 std::string LdifBinaryLine(const std::string& attribute, const std::string& bytes) {
