@@ -235,6 +235,7 @@ void FitChecker::check(const LdifRecord& record, FitEntry& out) {
         if (attr(f.index).objectClass) {
             sawObjectClass = true;
             const FitSchema::Found c = schema_.objectClass(value.value);
+            if (c.mapped >= 0) ++mappedUses_[static_cast<std::size_t>(c.mapped)];
             if (c.index >= 0) {
                 classes.push_back(c.index);
             } else {

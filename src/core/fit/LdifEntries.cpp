@@ -220,11 +220,16 @@ bool LdifRecordReader::next(LdifRecord& record) {
         if (pending.empty()) return next(record);
         fail(record.line, "a record without dn:");
     }
-    if (!record.error.empty()) return true;
     const std::string_view store = record.store;
     const auto view = [&](bool inStore, std::size_t start, std::size_t len) {
         return inStore ? store.substr(start, len) : text_.substr(start, len);
     };
+    // A record that cannot be read is still named by its DN where it has one.
+    if (!record.error.empty()) {
+        if (sawDn && !pending.empty())
+            record.dn = view(pending[0].valueStored, pending[0].valueStart, pending[0].valueLen);
+        return true;
+    }
     record.values.reserve(pending.size());
     bool dnTaken = false;
     for (const Pending& p : pending) {
