@@ -280,6 +280,27 @@ TEST(Fit, NamesThroughTheOtherTree) {
     EXPECT_EQ(c.summary.mapped[1].second, "person");
 }
 
+// OpenLDAP's .schema files leave out what slapd builds in (objectClass, top, cn, uid, the
+// operational attributes); a tree of them still knows those, and what it defines wins.
+TEST(Fit, WhatSlapdBuildsIn) {
+    const TreeSchema files = Schema({"( 2.5.4.4 NAME ( 'sn' 'surname' ) SUP name )",
+                                     "( 2.5.4.13 NAME 'description' SYNTAX " + S("27") + " )"},
+                                    {"( 2.5.6.6 NAME 'person' SUP top STRUCTURAL MUST ( sn $ cn ) "
+                                     "MAY ( description $ uid ) )"});
+    const FitSchema schema(files);
+    EXPECT_TRUE(schema.builtInsAdded());
+    const Checked c = Check(
+        "dn: cn=A,o=X\nobjectClass: person\ncn: A\nsn: B\nuid: a\ndescription: 12\n\n"
+        "dn: cn=B,o=X\nobjectClass: person\nobjectClass: extensibleObject\ncn: B\nsn: B\n"
+        "description: twelve\ncreateTimestamp: 20240101000000Z\n",
+        schema);
+    ASSERT_EQ(c.refused.size(), 1U);
+    ASSERT_EQ(c.refused[0].reasons.size(), 2U);
+    EXPECT_EQ(c.refused[0].reasons[0].kind, FitKind::Syntax);
+    EXPECT_EQ(c.refused[0].reasons[1].kind, FitKind::ServerSet);
+    EXPECT_FALSE(FitSchema(People()).builtInsAdded());
+}
+
 TEST(Fit, DeepAndLoopingChains) {
     constexpr int kDepth = 10000;
     std::vector<std::string> classes = {

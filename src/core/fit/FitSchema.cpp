@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/D_Util.h"
+#include "core/fit/BuiltInSchema.h"
 
 namespace {
 
@@ -67,6 +68,15 @@ FitSchema::Found FitSchema::objectClass(std::string_view nameOrOid) const {
 
 FitSchema::FitSchema(const TreeSchema& tree, const TreeSchema* mapFrom)
     : activeDirectory_(tree.origin.activeDirectory), namingContext_(tree.defaultContext) {
+    if (LacksBuiltInSchema(tree)) {
+        builtIns_ = true;
+        build(WithBuiltInSchema(tree), mapFrom);
+    } else {
+        build(tree, mapFrom);
+    }
+}
+
+void FitSchema::build(const TreeSchema& tree, const TreeSchema* mapFrom) {
     const PublishedElements& published = tree.published;
     const auto& types = published.of(ElementType::AttributeType);
     const auto& classes = published.of(ElementType::ObjectClass);

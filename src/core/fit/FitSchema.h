@@ -1,7 +1,7 @@
 // A tree's schema made ready for checking entries: every class and attribute type by any
-// of its names or its OID, an attribute's syntax, equality and bound as it has them
-// through SUP, a class's super classes resolved once. Read only once built, so any number
-// of threads check against one.
+// of its names or its OID (with what slapd builds in, for a tree of its .schema files), an
+// attribute's syntax, equality and bound as it has them through SUP, a class's super
+// classes resolved once. Read only once built, so any number of threads check against one.
 #pragma once
 
 #include <cstdint>
@@ -71,6 +71,8 @@ class FitSchema {
     const std::vector<FitMappedName>& mappedNames() const { return mapped_; }
     bool activeDirectory() const { return activeDirectory_; }
     const std::string& namingContext() const { return namingContext_; }
+    // The tree lacked what servers build in (a tree of .schema files): slapd's were added.
+    bool builtInsAdded() const { return builtIns_; }
 
   private:
     struct CaseHash {
@@ -82,6 +84,7 @@ class FitSchema {
         bool operator()(std::string_view a, std::string_view b) const;
     };
     using Lookup = std::unordered_map<std::string, Found, CaseHash, CaseEqual>;
+    void build(const TreeSchema& tree, const TreeSchema* mapFrom);
     static Found In(const Lookup& lookup, std::string_view name);
     void addMapped(const TreeSchema& other, ElementType type, Lookup& lookup,
                    const std::vector<FitAttribute>* attrs, const std::vector<FitClass>* classes);
@@ -94,5 +97,6 @@ class FitSchema {
     Lookup attributeLookup_;
     Lookup classLookup_;
     bool activeDirectory_ = false;
+    bool builtIns_ = false;
     std::string namingContext_;
 };
