@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/fit/FitRun.h"
+#include "core/fit/LdifChunks.h"
 #include "core/model/LdapMapping.h"
 
 namespace {
@@ -320,6 +321,39 @@ TEST(Fit, DeepAndLoopingChains) {
     const Checked c = Check(ldif, schema);
     EXPECT_TRUE(c.refused.empty());
     EXPECT_EQ(c.summary.fitting, 50U);
+}
+
+// Small pieces and a small bound: every piece ends at a record's end, lines are counted
+// across pieces, and a record over the bound comes alone, flagged, the rest passed over.
+TEST(Fit, PiecesEndAtRecords) {
+    const std::string big(1000, 'x');
+    const std::string ldif =
+        "dn: cn=1\r\na: 1\r\n\r\ndn: cn=2\n\n\n\ndn: cn=3\nb: " + big + "\n c\n\ndn: cn=4\nd: 4\n";
+    std::FILE* file = std::tmpfile();
+    std::fwrite(ldif.data(), 1, ldif.size(), file);
+    std::rewind(file);
+    LdifChunkReader reader(fileno(file), 8, 256);
+    LdifChunk chunk;
+    std::string joined;
+    std::vector<std::uint64_t> lines;
+    bool oversized = false;
+    while (reader.next(chunk)) {
+        if (chunk.oversized) {
+            oversized = true;
+            EXPECT_EQ(chunk.firstLine, 8U);
+            continue;
+        }
+        lines.push_back(chunk.firstLine);
+        EXPECT_TRUE(chunk.text.ends_with("\n\n") || chunk.text.ends_with("\n\r\n") ||
+                    chunk.text.ends_with("d: 4\n"))
+            << chunk.text;
+        joined += chunk.text;
+    }
+    std::fclose(file);
+    EXPECT_TRUE(oversized);
+    EXPECT_EQ(joined, "dn: cn=1\r\na: 1\r\n\r\ndn: cn=2\n\n\n\ndn: cn=4\nd: 4\n");
+    EXPECT_EQ(lines.front(), 1U);
+    EXPECT_EQ(lines.back(), 12U);
 }
 
 // Pieces of about a MiB each: the verdicts on several threads are those on one, in order,

@@ -6,6 +6,14 @@
 #include <cerrno>
 #include <cstring>
 
+std::size_t FirstRecordBoundary(const std::string& text) {
+    for (std::size_t lf = text.find('\n'); lf != std::string::npos; lf = text.find('\n', lf + 1)) {
+        if (lf + 1 < text.size() && text[lf + 1] == '\n') return lf + 2;
+        if (lf + 2 < text.size() && text[lf + 1] == '\r' && text[lf + 2] == '\n') return lf + 3;
+    }
+    return text.size();
+}
+
 std::size_t LastRecordBoundary(const std::string& text) {
     // A blank line is "\n\n" or "\n\r\n"; the boundary is after its own line end.
     std::size_t end = text.size();
@@ -48,6 +56,8 @@ bool LdifChunkReader::next(LdifChunk& chunk) {
         std::size_t boundary = 0;
         if (pending_.size() >= chunkBytes_ || eof_) boundary = LastRecordBoundary(pending_);
         if (boundary == 0 && eof_) boundary = pending_.size();
+        // A piece grown past the bound holds one record longer than it.
+        if (boundary > maxRecord_ && FirstRecordBoundary(pending_) > maxRecord_) break;
         if (boundary > 0) {
             chunk.firstLine = line_;
             if (boundary == pending_.size()) {
@@ -73,7 +83,6 @@ bool LdifChunkReader::next(LdifChunk& chunk) {
     chunk.text.assign(pending_, 0, std::min<std::size_t>(firstLf, 200));
     bool lastWasLf = false;
     for (;;) {
-        std::size_t start = 0;
         if (lastWasLf) {
             // A blank line right after the previous piece.
             const bool blank =
@@ -90,20 +99,7 @@ bool LdifChunkReader::next(LdifChunk& chunk) {
         const std::size_t boundary = LastRecordBoundary(pending_);
         if (boundary > 0) {
             // The first boundary, not the last: the records after it are read as usual.
-            std::size_t first = 0;
-            for (std::size_t lf = pending_.find('\n', start); lf != std::string::npos;
-                 lf = pending_.find('\n', lf + 1)) {
-                if (lf + 1 < pending_.size() && pending_[lf + 1] == '\n') {
-                    first = lf + 2;
-                    break;
-                }
-                if (lf + 2 < pending_.size() && pending_[lf + 1] == '\r' &&
-                    pending_[lf + 2] == '\n') {
-                    first = lf + 3;
-                    break;
-                }
-            }
-            if (first == 0) first = boundary;
+            const std::size_t first = FirstRecordBoundary(pending_);
             line_ += static_cast<std::uint64_t>(std::count(
                 pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(first), '\n'));
             pending_.erase(0, first);

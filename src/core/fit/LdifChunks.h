@@ -38,3 +38,5 @@ class LdifChunkReader {
 
 // Where the last blank line of text ends (the byte after it); 0 when it has none.
 std::size_t LastRecordBoundary(const std::string& text);
+// Where the first one ends; the text's size when it has none.
+std::size_t FirstRecordBoundary(const std::string& text);
