@@ -76,6 +76,14 @@ Checked Check(const std::string& ldif, const FitSchema& schema, FitOptions optio
     return out;
 }
 
+// The verdicts in words, for a failure's message.
+std::string Described(const Checked& c) {
+    std::string out;
+    for (const FitVerdict& v : c.refused)
+        for (const FitReason& r : v.reasons) out += std::to_string(v.line) + ": " + r.text + "\n";
+    return out;
+}
+
 // The kinds of an entry's reasons, in order, comma-separated; empty when it fits.
 std::string Kinds(const std::string& entry, FitOptions options = {}) {
     const FitSchema schema(People());
@@ -300,6 +308,37 @@ TEST(Fit, WhatSlapdBuildsIn) {
     EXPECT_EQ(c.refused[0].reasons[0].kind, FitKind::Syntax);
     EXPECT_EQ(c.refused[0].reasons[1].kind, FitKind::ServerSet);
     EXPECT_FALSE(FitSchema(People()).builtInsAdded());
+}
+
+// Active Directory: its own syntaxes are checked, and what a domain controller fills in
+// itself is not missing.
+TEST(Fit, ActiveDirectory) {
+    TreeSchema ad = Schema(
+        {"( 2.5.4.0 NAME 'objectClass' SYNTAX 1.3.6.1.4.1.1466.115.121.1.38 )",
+         "( 2.5.4.3 NAME 'cn' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 SINGLE-VALUE )",
+         "( 1.2.840.113556.1.4.782 NAME 'objectCategory' SYNTAX 1.3.6.1.4.1.1466.115.121.1.12 "
+         "SINGLE-VALUE )",
+         "( 1.2.840.113556.1.4.159 NAME 'accountExpires' SYNTAX 1.2.840.113556.1.4.906 "
+         "SINGLE-VALUE )",
+         "( 1.2.840.113556.1.4.1 NAME 'wellKnownObjects' SYNTAX 1.2.840.113556.1.4.903 )"},
+        {"( 2.5.6.0 NAME 'top' ABSTRACT MUST ( objectClass $ objectCategory ) )",
+         "( 1.2.3 NAME 'thing' SUP top STRUCTURAL MUST cn MAY ( accountExpires $ "
+         "wellKnownObjects ) )"});
+    ad.origin.activeDirectory = true;
+    const FitSchema schema(ad);
+    const Checked c = Check(
+        "dn: cn=A,DC=x\nobjectClass: thing\ncn: A\naccountExpires: 9223372036854775807\n"
+        "wellKnownObjects: B:8:AB12CD34:CN=Users,DC=x\nwellKnownObjects: "
+        "B:8:AB12CD34:CN=Users,DC=x\n\n"
+        "dn: cn=B,DC=x\nobjectClass: thing\ncn: B\naccountExpires: 9223372036854775808\n"
+        "wellKnownObjects: B:7:AB12CD3:CN=Users,DC=x\n",
+        schema);
+    ASSERT_EQ(c.refused.size(), 2U) << Described(c);
+    ASSERT_EQ(c.refused[0].reasons.size(), 1U);
+    EXPECT_EQ(c.refused[0].reasons[0].kind, FitKind::DuplicateValue);
+    ASSERT_EQ(c.refused[1].reasons.size(), 2U);
+    EXPECT_EQ(c.refused[1].reasons[0].kind, FitKind::Syntax);
+    EXPECT_EQ(c.refused[1].reasons[1].kind, FitKind::Syntax);
 }
 
 TEST(Fit, DeepAndLoopingChains) {

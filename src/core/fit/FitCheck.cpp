@@ -332,7 +332,7 @@ void FitChecker::check(const LdifRecord& record, FitEntry& out) {
                            [a](const Item& it) { return it.attr == a; });
     };
     for (const int m : set.must)
-        if (!present(m))
+        if (!present(m) && !attr(m).serverFills)
             v.reasons.push_back({FitKind::MissingMust, attr(m).name,
                                  "mandatory attribute '" + attr(m).name + "' is missing"});
 

@@ -23,6 +23,7 @@ struct FitAttribute {
     std::size_t maxLength = 0;  // 0: no bound
     bool singleValue = false;
     bool serverSet = false;    // NO-USER-MODIFICATION
+    bool serverFills = false;  // missing, the server gives it a value (AD's objectCategory)
     bool operational = false;  // a USAGE other than userApplications
     bool objectClass = false;  // the objectClass attribute itself
 };
