@@ -124,7 +124,7 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
         } else if ((accepts & kAcceptsFit) && arg == "--parents") {
             a.parents = true;
         } else if ((accepts & kAcceptsFit) && (arg == "--skip" || arg.starts_with("--skip="))) {
-            const std::string list = OptionValue(args, i, "--skip", "bounds, syntaxes");
+            const std::string list = OptionValue(args, i, "--skip", "bounds, syntaxes, rdn");
             std::size_t start = 0;
             for (;;) {
                 const std::size_t comma = list.find(',', start);
@@ -133,9 +133,11 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
                     a.skipBounds = true;
                 else if (word == "syntaxes")
                     a.skipSyntaxes = true;
+                else if (word == "rdn")
+                    a.skipRdnValues = true;
                 else
                     throw UsageError("unknown check '" + word +
-                                     "' for --skip (use bounds, syntaxes)");
+                                     "' for --skip (use bounds, syntaxes, rdn)");
                 if (comma == std::string::npos) break;
                 start = comma + 1;
             }

@@ -70,6 +70,7 @@ struct Arguments {
     bool parents = false;
     bool skipBounds = false;
     bool skipSyntaxes = false;
+    bool skipRdnValues = false;
 };
 
 // Option flags a command accepts; any other option is a usage error.

@@ -146,6 +146,7 @@ int RunFit(const Arguments& args) {
     options.parents = args.parents;
     options.lengths = !args.skipBounds;
     options.syntaxes = !args.skipSyntaxes;
+    options.rdnValues = !args.skipRdnValues;
     const FitRunInfo run{entries, args.operands[1], args.mapFrom,
                          std::string("kalvix-cli (Kalvix ") + ProgramVersion() + ")"};
     const std::unique_ptr<OutputWriter> writer = MakeOutputWriter(args.format);

@@ -204,7 +204,8 @@ void PrintCommandHelp(const Command& c) {
             "  --parents           an entry's parent must come before it in the file or be\n"
             "                      TREE's naming context (none known: the first entry's parent)\n"
             "  --skip LIST         leave checks out as a server that does not make them:\n"
-            "                      bounds ({len}), syntaxes; comma-separated\n"
+            "                      bounds ({len}), syntaxes, rdn (the RDN's values in the\n"
+            "                      entry: slapd adds them); comma-separated\n"
             "  --jobs N            check on N threads (default: one a core)\n",
             stdout);
     if (c.accepts & kAcceptsShowKind)

@@ -400,11 +400,14 @@ TEST(Fit, PiecesEndAtRecords) {
 TEST(Fit, SeveralThreadsSameVerdicts) {
     std::string ldif;
     std::size_t faulty = 0;
+    std::vector<bool> taken(30000, false);  // a DN is taken by an entry that fits
     for (int i = 0; ldif.size() < (std::size_t{5} << 20); ++i) {
         const std::string n = std::to_string(i % 30000);
         ldif += "dn: cn=" + n + ",o=X\nobjectClass: person\ncn: " + n + "\n";
         if (i % 7 != 0) ldif += "sn: Surname of person number " + n + "\n";
-        faulty += i % 7 == 0 || i >= 30000;
+        const bool refused = i % 7 == 0 || taken[static_cast<std::size_t>(i % 30000)];
+        faulty += refused;
+        if (!refused) taken[static_cast<std::size_t>(i % 30000)] = true;
         ldif += "telephoneNumber: +1 555 0100 0100 0100\n\n";
     }
     const TreeSchema tree = People();

@@ -352,7 +352,7 @@ void FitChecker::check(const LdifRecord& record, FitEntry& out) {
                      "the RDN's attribute type '" + std::string(ava.type) + "' is not defined"});
                 continue;
             }
-            if (ava.hex) continue;
+            if (ava.hex || !options_.rdnValues) continue;
             const FitAttribute& a = attr(f.index);
             const ValueEquality eq =
                 a.equality == ValueEquality::None ? ValueEquality::Exact : a.equality;

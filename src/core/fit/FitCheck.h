@@ -18,6 +18,7 @@ struct FitOptions {
     bool parents = false;      // an entry's parent must be in the file or be the naming context
     bool lengths = true;       // {len} bounds hold (servers mostly let them pass)
     bool syntaxes = true;      // values must fit their syntax
+    bool rdnValues = true;     // the RDN's values must be in the entry (slapd adds them)
 };
 
 // What checking a record leaves for the steps that run in file order: the reasons, and the

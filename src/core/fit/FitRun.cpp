@@ -43,8 +43,8 @@ void CheckPiece(FitChecker& checker, Work& work) {
     while (reader.next(record)) checker.check(record, slot());
 }
 
-// The DN hashes seen so far: eight bytes each, open addressing, so a million entries take
-// 16 MiB at most.
+// The DN hashes of the entries taken so far: eight bytes each, open addressing, so a million
+// entries take 16 MiB at most.
 class HashSet {
   public:
     bool contains(std::uint64_t h) const {
@@ -96,8 +96,9 @@ class Pipeline {
     void deliver(Work& work) {
         for (std::size_t i = 0; i < work.count; ++i) {
             FitEntry& e = work.entries[i];
+            // Only an entry the tree takes holds its DN: after a refused one, the DN is free.
             if (e.dnValid) {
-                const bool fresh = dns_.insert(e.dnHash);
+                const bool fresh = !dns_.contains(e.dnHash);
                 if (!fresh)
                     e.verdict.reasons.push_back(
                         {FitKind::DuplicateDn, {}, "the DN was given before in the file"});
@@ -106,6 +107,7 @@ class Pipeline {
                         {FitKind::DuplicateDn,
                          {},
                          "the parent entry is neither given before it nor the naming context"});
+                if (e.verdict.reasons.empty()) dns_.insert(e.dnHash);
                 firstEntry_ = false;
             }
             tally_.add(e.verdict);
