@@ -124,7 +124,8 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
         } else if ((accepts & kAcceptsFit) && arg == "--parents") {
             a.parents = true;
         } else if ((accepts & kAcceptsFit) && (arg == "--skip" || arg.starts_with("--skip="))) {
-            const std::string list = OptionValue(args, i, "--skip", "bounds, syntaxes, rdn");
+            const std::string list =
+                OptionValue(args, i, "--skip", "bounds, syntaxes, rdn, chains, server-set");
             std::size_t start = 0;
             for (;;) {
                 const std::size_t comma = list.find(',', start);
@@ -135,9 +136,14 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
                     a.skipSyntaxes = true;
                 else if (word == "rdn")
                     a.skipRdnValues = true;
+                else if (word == "chains")
+                    a.skipOneChain = true;
+                else if (word == "server-set")
+                    a.offlineLoad = true;
                 else
-                    throw UsageError("unknown check '" + word +
-                                     "' for --skip (use bounds, syntaxes, rdn)");
+                    throw UsageError(
+                        "unknown check '" + word +
+                        "' for --skip (use bounds, syntaxes, rdn, chains, server-set)");
                 if (comma == std::string::npos) break;
                 start = comma + 1;
             }

@@ -71,6 +71,7 @@ struct Arguments {
     bool skipBounds = false;
     bool skipSyntaxes = false;
     bool skipRdnValues = false;
+    bool skipOneChain = false;
 };
 
 // Option flags a command accepts; any other option is a usage error.

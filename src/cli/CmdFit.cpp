@@ -147,6 +147,7 @@ int RunFit(const Arguments& args) {
     options.lengths = !args.skipBounds;
     options.syntaxes = !args.skipSyntaxes;
     options.rdnValues = !args.skipRdnValues;
+    options.oneChain = !args.skipOneChain;
     const FitRunInfo run{entries, args.operands[1], args.mapFrom,
                          std::string("kalvix-cli (Kalvix ") + ProgramVersion() + ")"};
     const std::unique_ptr<OutputWriter> writer = MakeOutputWriter(args.format);

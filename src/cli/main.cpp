@@ -205,7 +205,10 @@ void PrintCommandHelp(const Command& c) {
             "                      TREE's naming context (none known: the first entry's parent)\n"
             "  --skip LIST         leave checks out as a server that does not make them:\n"
             "                      bounds ({len}), syntaxes, rdn (the RDN's values in the\n"
-            "                      entry: slapd adds them); comma-separated\n"
+            "                      entry: slapd adds them), chains (structural classes on\n"
+            "                      one chain: 389 lets several be), server-set (as\n"
+            "                      --offline-load: 389 takes them from its manager);\n"
+            "                      comma-separated\n"
             "  --jobs N            check on N threads (default: one a core)\n",
             stdout);
     if (c.accepts & kAcceptsShowKind)

@@ -161,7 +161,7 @@ void FitChecker::resolve(const std::vector<int>& listed, ClassSet& set) {
     ancestors.clear();
     addAncestors(best, ancestors);
     for (const int s : structural)
-        if (seen_[static_cast<std::size_t>(s)] != walk_)
+        if (options_.oneChain && seen_[static_cast<std::size_t>(s)] != walk_)
             set.reasons.push_back({FitKind::Structural, cls(s).name,
                                    "structural object classes '" + cls(best).name + "' and '" +
                                        cls(s).name + "' are not one chain"});

@@ -19,6 +19,7 @@ struct FitOptions {
     bool lengths = true;       // {len} bounds hold (servers mostly let them pass)
     bool syntaxes = true;      // values must fit their syntax
     bool rdnValues = true;     // the RDN's values must be in the entry (slapd adds them)
+    bool oneChain = true;      // structural classes must be one chain (389 lets several be)
 };
 
 // What checking a record leaves for the steps that run in file order: the reasons, and the
