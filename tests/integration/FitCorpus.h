@@ -46,8 +46,9 @@ struct Corpus {
     std::vector<std::uint64_t> lines;  // where each entry's dn: is, in order
 };
 
-// base: the unit's DN (ou=People,...), whose parent the server holds.
-inline Corpus Generate(int people, const std::string& base) {
+// base: the unit's DN (ou=People,...), whose parent the server holds. The people are
+// named by uid, or by cn where the server names a person by cn only (Active Directory).
+inline Corpus Generate(int people, const std::string& base, bool namedByCn = false) {
     Corpus c;
     std::uint64_t line = 1;
     const auto add = [&](const std::string& entry) {
@@ -59,11 +60,13 @@ inline Corpus Generate(int people, const std::string& base) {
     for (int i = 0; i < people; ++i) {
         const Fault& f = kFaults[i % 7 == 0 ? 1 + (i / 7) % (kFaultCount - 1) : 0];
         const std::string n = std::to_string(i % (people - 100));
-        std::string e =
-            "dn: uid=p" + n + "," + base + "\nobjectClass: inetOrgPerson\ncn: Person " + n + "\n";
+        const std::string other = f.otherRdnValue ? "q" : "p";
+        std::string e = "dn: " + std::string(namedByCn ? "cn=p" : "uid=p") + n + "," + base +
+                        "\nobjectClass: inetOrgPerson\n";
+        e += namedByCn ? "cn: " + other + n + "\nuid: p" + n + "\n"
+                       : "cn: Person " + n + "\nuid: " + other + n + "\n";
         if (!f.dropSurname) e += "sn: S" + n + "\n";
-        e += "uid: " + std::string(f.otherRdnValue ? "q" : "p") + n + "\n" + f.extra;
-        add(e);
+        add(e + f.extra);
     }
     return c;
 }

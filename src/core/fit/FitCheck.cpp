@@ -165,31 +165,45 @@ void FitChecker::resolve(const std::vector<int>& listed, ClassSet& set) {
             set.reasons.push_back({FitKind::Structural, cls(s).name,
                                    "structural object classes '" + cls(best).name + "' and '" +
                                        cls(s).name + "' are not one chain"});
-    const int ruleIndex = cls(best).contentRule;
-    if (ruleIndex < 0) return;
-    const FitContentRule& rule = schema_.contentRules()[static_cast<std::size_t>(ruleIndex)];
+    // The content rule of the most derived structural class; a domain controller applies
+    // those of its super classes as well.
+    std::vector<const FitContentRule*> rules;
+    for (const int c : schema_.activeDirectory() ? ancestors : std::vector<int>{best})
+        if (cls(c).contentRule >= 0)
+            rules.push_back(&schema_.contentRules()[static_cast<std::size_t>(cls(c).contentRule)]);
+    if (rules.empty()) return;
+    const auto inRules = [&](int c) {
+        return std::any_of(rules.begin(), rules.end(), [c](const FitContentRule* r) {
+            return std::find(r->aux.begin(), r->aux.end(), c) != r->aux.end();
+        });
+    };
     for (const int c : listed)
-        if (cls(c).kind == FitClassKind::Auxiliary &&
-            std::find(rule.aux.begin(), rule.aux.end(), c) == rule.aux.end())
+        if (cls(c).kind == FitClassKind::Auxiliary && !inRules(c))
             set.reasons.push_back({FitKind::Structural, cls(c).name,
                                    "auxiliary class '" + cls(c).name +
                                        "' is not allowed by the DIT content rule of '" +
                                        cls(best).name + "'"});
-    for (const int aux : rule.aux) {
-        nextWalk();
-        ancestors.clear();
-        addAncestors(aux, ancestors);
-        if (std::find(listed.begin(), listed.end(), aux) == listed.end()) continue;
-        for (const int c : ancestors) {
-            allow(cls(c).must, true);
-            allow(cls(c).may, false);
+    for (const FitContentRule* rule : rules) {
+        // A domain controller lets an object have the attributes of every auxiliary class
+        // its class may take, listed in the entry or not; other servers only of those listed.
+        for (const int aux : rule->aux) {
+            const bool isListed = std::find(listed.begin(), listed.end(), aux) != listed.end();
+            if (!isListed && !schema_.activeDirectory()) continue;
+            nextWalk();
+            std::vector<int> auxAncestors;
+            addAncestors(aux, auxAncestors);
+            for (const int c : auxAncestors) {
+                if (isListed) allow(cls(c).must, true);
+                allow(cls(c).may, false);
+            }
         }
+        allow(rule->must, true);
+        allow(rule->may, false);
     }
-    allow(rule.must, true);
-    allow(rule.may, false);
-    for (const int a : rule.nots)
-        set.allowed[static_cast<std::size_t>(a) / 64] &=
-            ~(std::uint64_t{1} << (static_cast<unsigned>(a) % 64));
+    for (const FitContentRule* rule : rules)
+        for (const int a : rule->nots)
+            set.allowed[static_cast<std::size_t>(a) / 64] &=
+                ~(std::uint64_t{1} << (static_cast<unsigned>(a) % 64));
 }
 
 void FitChecker::check(const LdifRecord& record, FitEntry& out) {

@@ -117,11 +117,14 @@ void FitSchema::build(const TreeSchema& tree, const TreeSchema* mapFrom) {
         a.serverSet = e.noUserModification;
         a.operational = !e.usage.empty() && !SameText(e.usage, "userApplications");
         a.objectClass = e.oid == kObjectClass;
-        // A domain controller gives every new object these when the add leaves them out.
-        a.serverFills = a.serverSet || a.operational ||
-                        (activeDirectory_ && (SameText(a.name, "objectCategory") ||
-                                              SameText(a.name, "nTSecurityDescriptor") ||
-                                              SameText(a.name, "instanceType")));
+        // A domain controller gives a new object these when the add leaves them out (a
+        // security principal its SID and account name).
+        a.serverFills =
+            a.serverSet || a.operational ||
+            (activeDirectory_ &&
+             (SameText(a.name, "objectCategory") || SameText(a.name, "nTSecurityDescriptor") ||
+              SameText(a.name, "instanceType") || SameText(a.name, "objectSid") ||
+              SameText(a.name, "sAMAccountName")));
         keys(e, static_cast<int>(attributes_.size()), attributeLookup_);
         attributes_.push_back(std::move(a));
     }
