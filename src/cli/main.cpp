@@ -95,8 +95,9 @@ const std::vector<Command> kCommands = {
      "with the surveyed tree first. Exit status 2 when a tree cannot be read.\n",
      kAcceptsQuiet | kAcceptsFormat | kAcceptsIgnore | kAcceptsSurvey, RunSurvey},
     {"fit",
-     "[--map-from TREE1] [--rejects FILE] [--accepted FILE] [--offline-load] [--parents]\n"
-     "         [--skip LIST] [--jobs N] [--format text|json|html|csv] [--quiet] ENTRIES TREE",
+     "[--map-from TREE1] [--rejects FILE] [--accepted FILE]\n"
+     "         [--offline-load] [--parents] [--skip LIST] [--jobs N]\n"
+     "         [--format text|json|html|csv] [--quiet] ENTRIES TREE",
      "which entries of an LDIF file TREE's schema would refuse, and why",
      "Checks every entry of the LDIF file ENTRIES (- for standard input) against TREE's\n"
      "schema and prints a line for each reason TREE would refuse one:\n"
