@@ -101,8 +101,52 @@ void ParseOptions(const std::vector<std::string>& args, unsigned accepts, Argume
             a.allTrees = true;
         } else if ((accepts & kAcceptsSurvey) && arg == "--details") {
             a.details = true;
-        } else if ((accepts & kAcceptsSurvey) && (arg == "--jobs" || arg.starts_with("--jobs="))) {
-            a.jobs = ParseJobs(OptionValue(args, i, "--jobs", "a number of trees"));
+        } else if ((accepts & (kAcceptsSurvey | kAcceptsFit)) &&
+                   (arg == "--jobs" || arg.starts_with("--jobs="))) {
+            a.jobs = ParseJobs(OptionValue(
+                args, i, "--jobs",
+                (accepts & kAcceptsSurvey) ? "a number of trees" : "a number of threads"));
+            a.jobsGiven = true;
+        } else if ((accepts & kAcceptsFit) &&
+                   (arg == "--map-from" || arg.starts_with("--map-from="))) {
+            a.mapFrom = OptionValue(args, i, "--map-from", "a tree operand");
+            if (a.mapFrom.empty()) throw UsageError("--map-from needs a tree operand");
+        } else if ((accepts & kAcceptsFit) &&
+                   (arg == "--rejects" || arg.starts_with("--rejects="))) {
+            a.rejects = OptionValue(args, i, "--rejects", "a file");
+            if (a.rejects.empty()) throw UsageError("--rejects needs a file");
+        } else if ((accepts & kAcceptsFit) &&
+                   (arg == "--accepted" || arg.starts_with("--accepted="))) {
+            a.accepted = OptionValue(args, i, "--accepted", "a file");
+            if (a.accepted.empty()) throw UsageError("--accepted needs a file");
+        } else if ((accepts & kAcceptsFit) && arg == "--offline-load") {
+            a.offlineLoad = true;
+        } else if ((accepts & kAcceptsFit) && arg == "--parents") {
+            a.parents = true;
+        } else if ((accepts & kAcceptsFit) && (arg == "--skip" || arg.starts_with("--skip="))) {
+            const std::string list =
+                OptionValue(args, i, "--skip", "bounds, syntaxes, rdn, chains, server-set");
+            std::size_t start = 0;
+            for (;;) {
+                const std::size_t comma = list.find(',', start);
+                const std::string word = list.substr(start, comma - start);
+                if (word == "bounds")
+                    a.skipBounds = true;
+                else if (word == "syntaxes")
+                    a.skipSyntaxes = true;
+                else if (word == "rdn")
+                    a.skipRdnValues = true;
+                else if (word == "chains")
+                    a.skipOneChain = true;
+                else if (word == "server-set")
+                    a.offlineLoad = true;
+                else
+                    throw UsageError(
+                        "unknown check '" + word +
+                        "' for --skip (use bounds, syntaxes, rdn, chains, server-set)");
+                if (comma == std::string::npos) break;
+                start = comma + 1;
+            }
         } else if ((accepts & kAcceptsShowKind) && arg == "--class") {
             a.classOnly = true;
         } else if ((accepts & kAcceptsShowKind) && arg == "--attribute") {

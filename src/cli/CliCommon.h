@@ -61,7 +61,18 @@ struct Arguments {
     // survey
     bool allTrees = false;
     unsigned jobs = 8;
+    bool jobsGiven = false;
     bool details = false;
+    // fit
+    std::string mapFrom;  // empty: names as TREE has them
+    std::string rejects;  // files for the refused and the other entries; empty: none
+    std::string accepted;
+    bool offlineLoad = false;
+    bool parents = false;
+    bool skipBounds = false;
+    bool skipSyntaxes = false;
+    bool skipRdnValues = false;
+    bool skipOneChain = false;
 };
 
 // Option flags a command accepts; any other option is a usage error.
@@ -72,6 +83,7 @@ enum Accepts : unsigned {
     kAcceptsReconcile = 8,
     kAcceptsIgnore = 16,
     kAcceptsSurvey = 32,
+    kAcceptsFit = 64,
 };
 
 // Reads args (without the command) into a; options may stand anywhere, "--" ends them.

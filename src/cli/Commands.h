@@ -33,6 +33,7 @@ int RunShow(const Arguments& args);
 int RunReconcile(const Arguments& args);
 
 int RunSurvey(const Arguments& args);
+int RunFit(const Arguments& args);
 
 // What a writer is told about this run's two slots: how a live one was reached, and the
 // program's name and version.

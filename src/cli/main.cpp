@@ -95,6 +95,24 @@ const std::vector<Command> kCommands = {
      "findings, html one page with a summary table and a drift matrix, csv a row per finding\n"
      "with the surveyed tree first. Exit status 2 when a tree cannot be read.\n",
      kAcceptsQuiet | kAcceptsFormat | kAcceptsIgnore | kAcceptsSurvey, RunSurvey},
+    {"fit",
+     "[--map-from TREE1] [--rejects FILE] [--accepted FILE]\n"
+     "         [--offline-load] [--parents] [--skip LIST] [--jobs N]\n"
+     "         [--format text|json|html|csv] [--quiet] ENTRIES TREE",
+     "which entries of an LDIF file TREE's schema would refuse, and why",
+     "Checks every entry of the LDIF file ENTRIES (- for standard input) against TREE's\n"
+     "schema and prints a line for each reason TREE would refuse one:\n"
+     "\"ENTRIES:LINE: DN: reason\", LINE where the entry's dn: is; then a summary of the\n"
+     "counts by reason, class and attribute. Reasons: an object class or attribute type\n"
+     "TREE does not define, an attribute no class of the entry allows, a mandatory\n"
+     "attribute missing, several values of a single-valued attribute, a value its syntax\n"
+     "refuses, no structural class or several not on one chain, the RDN's value absent, an\n"
+     "attribute the server sets itself, a value over its {len} bound, a value given twice,\n"
+     "a DN given twice. Names may be any NAME or the OID TREE knows. A record that cannot\n"
+     "be read is named with its line and passed over. The file is read in pieces and\n"
+     "checked on every core; memory does not grow with it. Exit status 0 when every\n"
+     "entry fits, 1 when some do not, 2 when the check could not run.\n",
+     kAcceptsQuiet | kAcceptsFormat | kAcceptsFit, RunFit},
 };
 
 void PrintUsage(std::FILE* to) {
@@ -179,6 +197,24 @@ void PrintCommandHelp(const Command& c) {
             "  --all-trees         also every tree the client configuration lists\n"
             "  --jobs N            read at most N trees at once (default 8)\n"
             "  --details           after the lines, each differing tree's findings\n",
+            stdout);
+    if (c.accepts & kAcceptsFit)
+        std::fputs(
+            "  --map-from TREE1    names TREE does not know are matched through TREE1's OIDs\n"
+            "                      (an OpenLDAP userid fits 389's uid); the summary says which\n"
+            "  --rejects FILE      write the refused entries there, as LDIF\n"
+            "  --accepted FILE     write the other entries there, as LDIF\n"
+            "  --offline-load      attributes the server sets itself are kept, as slapadd keeps\n"
+            "                      them\n"
+            "  --parents           an entry's parent must come before it in the file or be\n"
+            "                      TREE's naming context (none known: the first entry's parent)\n"
+            "  --skip LIST         leave checks out as a server that does not make them:\n"
+            "                      bounds ({len}), syntaxes, rdn (the RDN's values in the\n"
+            "                      entry: slapd adds them), chains (structural classes on\n"
+            "                      one chain: 389 lets several be), server-set (as\n"
+            "                      --offline-load: 389 takes them from its manager);\n"
+            "                      comma-separated\n"
+            "  --jobs N            check on N threads (default: one a core)\n",
             stdout);
     if (c.accepts & kAcceptsShowKind)
         std::fputs(

@@ -82,6 +82,7 @@ class ListBox : public QListView {
     void addFindings(const Findings& findings);
     int count() const { return model_->rowCount(); }
     const std::string& itemBytes(int row) const { return model_->itemBytes(row); }
+    std::uint32_t itemNumber(int row) const { return model_->itemNumber(row); }
     // 1 or 2 for a finding's line about that tree, else 0.
     int itemTree(int row) const { return model_->itemTree(row); }
     const std::vector<TextSpan>& itemEmphasis(int row) const { return model_->itemEmphasis(row); }

@@ -277,9 +277,30 @@ QWidget* TMainForm::buildSchemaPage(int tree) {
     horizontal->setSizes({265, kDesignedWidth - 265});
     vertical->addWidget(horizontal);
     vertical->addWidget(Framed(detail));
-    vertical->setSizes({kDesignedHeight - 161 - 120, 161});
+    // Entries checked against this tree: the button, then what the tree refuses.
+    auto* entries = new QWidget(vertical);
+    auto* entriesLayout = new QVBoxLayout(entries);
+    entriesLayout->setContentsMargins(0, 0, 0, 0);
+    entriesLayout->setSpacing(0);
+    auto* check = new QPushButton("Check Entries ...", entries);
+    check->setObjectName(QString("BitBtnCheckEntries%1").arg(tree));
+    check->setToolTip("Check an LDIF file of entries against this tree's schema");
+    auto* strip = new QHBoxLayout();
+    strip->addWidget(check);
+    strip->addStretch(1);
+    entriesLayout->addLayout(strip);
+    ListBox* refused = makeListBox(QString("ListBoxEntries%1").arg(tree), false);
+    refused->allowManySelected();
+    QLabel* heading = nullptr;
+    entriesLayout->addWidget(Titled("Refused Entries", Framed(refused), entries, &heading));
+    heading->setObjectName(QString("HeadingEntries%1").arg(tree));
+    vertical->addWidget(entries);
+    vertical->setSizes({kDesignedHeight - 161 - 120 - 120, 161, 120});
     vertical->setStretchFactor(0, 1);
     layout->addWidget(vertical);
+    BitBtnCheckEntries[static_cast<size_t>(tree)] = check;
+    ListBoxEntries[static_cast<size_t>(tree)] = refused;
+    HeadingEntries[static_cast<size_t>(tree)] = heading;
     page->setAcceptDrops(true);
     dropZones_.emplace_back(page, tree);
     (tree == 1 ? ListBoxClasses1 : ListBoxClasses2) = classes;
@@ -418,6 +439,15 @@ void TMainForm::wireEvents() {
         connect(b, &QPushButton::clicked, this, [this, b] { BitBtnLoadTreeOfflineClick(b); });
     for (QPushButton* b : {BitBtnSaveTree1, BitBtnSaveTree2})
         connect(b, &QPushButton::clicked, this, [this, b] { BitBtnSaveTreeClick(b); });
+    for (int t = 1; t <= 2; ++t) {
+        QPushButton* b = BitBtnCheckEntries[static_cast<size_t>(t)];
+        ListBox* list = ListBoxEntries[static_cast<size_t>(t)];
+        connect(b, &QPushButton::clicked, this, [this, b] { BitBtnCheckEntriesClick(b); });
+        connect(list, &QAbstractItemView::doubleClicked, this,
+                [this, list](const QModelIndex& index) {
+                    ListBoxEntriesDoubleClick(list, index.row());
+                });
+    }
     auto onSelect = [this](ListBox* list, void (TMainForm::*handler)(QObject*)) {
         connect(list, &ListBox::selectionMade, this,
                 [this, list, handler] { (this->*handler)(list); });
@@ -649,6 +679,8 @@ void TMainForm::updateLockedControls() {
              BitBtnCompareClasses, BitBtnCompareAttr, BitBtnCompareOther})
         w->setEnabled(free);
     for (QPushButton* b : BitBtnFields) b->setEnabled(free);
+    for (int tree = 1; tree <= 2; ++tree)
+        BitBtnCheckEntries[static_cast<size_t>(tree)]->setEnabled(free);
     for (int tree = 1; tree <= 2; ++tree)
         Controls(tree).SaveButton->setEnabled(free && Controls(tree).saveAllowed);
 }

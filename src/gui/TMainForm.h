@@ -110,6 +110,11 @@ class TMainForm : public QMainWindow, private UiHooks {
     QPushButton* BitBtnCompareAttr = nullptr;
     ListBox* ListBoxCompareAttrResults = nullptr;
     QPushButton* BitBtnCompareOther = nullptr;
+    // Each schema page's "Check Entries ...", the entries that tree refuses and their heading;
+    // by tree number, [0] unused.
+    std::array<QPushButton*, 3> BitBtnCheckEntries{};
+    std::array<ListBox*, 3> ListBoxEntries{};
+    std::array<QLabel*, 3> HeadingEntries{};
     ListBox* ListBoxCompareOtherResults = nullptr;
     // Beside each "Start ...": which published fields the comparisons leave out, and the
     // button that changes it. Shown while both trees publish their definitions.
@@ -145,6 +150,10 @@ class TMainForm : public QMainWindow, private UiHooks {
     void BitBtnCompareClassesClick(QObject* sender);
     void BitBtnCompareAttrClick(QObject* sender);
     void BitBtnCompareOtherClick(QObject* sender);
+    // Checks an LDIF file of entries against that page's tree and lists what it refuses.
+    void BitBtnCheckEntriesClick(QObject* sender);
+    // The refused entry of that line, as the file holds it, in the page's detail list.
+    void ListBoxEntriesDoubleClick(QObject* sender, int row);
     // Asks which fields to leave out, applies the answer and remembers it.
     void BitBtnFieldsClick(QObject* sender);
     void StatusBarClick(QObject* sender);
@@ -270,6 +279,9 @@ class TMainForm : public QMainWindow, private UiHooks {
         QString caption;
     };
     std::vector<QuickHeading> quickHeadings_;
+    // The refused entries a schema page lists, as their file holds them, for a double
+    // click; by tree number. Past a bound the lines stay and the texts are not kept.
+    std::array<std::vector<std::string>, 3> refusedEntries_;
     // Of the last full run that ended: the rows of its results list that speak of each
     // common name (by name key), first and last.
     using FindingRows = std::unordered_map<std::string, std::pair<int, int>>;

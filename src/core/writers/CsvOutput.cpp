@@ -144,6 +144,21 @@ class CsvOutput : public OutputWriter {
     }
 
     bool keepsSurveyFindings(const SurveyRun&) const override { return false; }
+
+    void fitEntry(const FitRunInfo& run, const FitVerdict& verdict, const OutputFn& out) override {
+        if (!fitHeader_) out(FitCsvHeader());
+        fitHeader_ = true;
+        out(FitCsvRows(run, verdict));
+    }
+
+    // A row per reason: the counts are the rows'.
+    void fitEnd(const FitRunInfo&, const FitSummary&, const OutputFn& out) override {
+        if (!fitHeader_) out(FitCsvHeader());
+        fitHeader_ = true;
+    }
+
+  private:
+    bool fitHeader_ = false;
 };
 
 }  // namespace

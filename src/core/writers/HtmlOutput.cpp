@@ -294,6 +294,17 @@ class HtmlOutput : public OutputWriter {
     }
 
     void surveyEnd(const SurveyRun& run, const OutputFn& out) override { SurveyPage(run, out); }
+
+    void fitEntry(const FitRunInfo&, const FitVerdict& verdict, const OutputFn&) override {
+        fit_.add(verdict);
+    }
+
+    void fitEnd(const FitRunInfo& run, const FitSummary& summary, const OutputFn& out) override {
+        out(fit_.page(run, summary));
+    }
+
+  private:
+    FitReportCollector fit_;
 };
 
 }  // namespace

@@ -234,6 +234,20 @@ class JsonOutput : public OutputWriter {
         out(json.text());
     }
 
+    // The document streams: entries go out as they come, so none is kept.
+    void fitEntry(const FitRunInfo& run, const FitVerdict& verdict, const OutputFn& out) override {
+        if (!fitStarted_) out(FitJsonStart(run));
+        out(std::string(fitEntries_ > 0 ? "," : "") + FitJsonEntry(verdict));
+        fitStarted_ = true;
+        ++fitEntries_;
+    }
+
+    void fitEnd(const FitRunInfo& run, const FitSummary& summary, const OutputFn& out) override {
+        if (!fitStarted_) out(FitJsonStart(run));
+        fitStarted_ = true;
+        out(FitJsonEnd(summary, fitEntries_ > 0));
+    }
+
     void surveyEnd(const SurveyRun& run, const OutputFn& out) override {
         JsonWriter json;
         json.beginObject();
@@ -261,6 +275,10 @@ class JsonOutput : public OutputWriter {
         json.endObject();
         out(json.text());
     }
+
+  private:
+    bool fitStarted_ = false;
+    std::uint64_t fitEntries_ = 0;
 };
 
 }  // namespace

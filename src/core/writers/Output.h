@@ -16,6 +16,7 @@
 #include "core/compare/Findings.h"
 #include "core/compare/QuickCheck.h"
 #include "core/compare/Survey.h"
+#include "core/writers/FitWriting.h"
 #include "core/writers/HtmlReport.h"
 
 enum class OutputFormat : std::uint8_t { Text, Json, Html, Csv };
@@ -45,6 +46,11 @@ class OutputWriter {
     virtual void surveyTree(const SurveyRun& run, std::size_t index, const OutputFn& out);
     // The survey is over.
     virtual void surveyEnd(const SurveyRun& run, const OutputFn& out) = 0;
+    // An entry the tree would refuse (kalvix-cli fit), in file order.
+    virtual void fitEntry(const FitRunInfo& run, const FitVerdict& verdict,
+                          const OutputFn& out) = 0;
+    // The check is over.
+    virtual void fitEnd(const FitRunInfo& run, const FitSummary& summary, const OutputFn& out) = 0;
     // Whether surveyEnd still needs a tree's findings once surveyTree has written it; if
     // not, they are let go then.
     virtual bool keepsSurveyFindings(const SurveyRun& run) const;

@@ -48,6 +48,14 @@ class TextOutput : public OutputWriter {
         Line(out, SurveyLine(run.trees[index]));
     }
 
+    void fitEntry(const FitRunInfo& run, const FitVerdict& verdict, const OutputFn& out) override {
+        for (const std::string& line : FitLines(run, verdict)) Line(out, line);
+    }
+
+    void fitEnd(const FitRunInfo& run, const FitSummary& summary, const OutputFn& out) override {
+        for (const std::string& line : FitSummaryLines(run, summary)) Line(out, line);
+    }
+
     // Each differing tree's lines, as compare prints them, under a line naming the tree.
     void surveyEnd(const SurveyRun& run, const OutputFn& out) override {
         if (!run.details) return;
