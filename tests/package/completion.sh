@@ -55,7 +55,7 @@ expect() {
     fi
 }
 
-expect "kalvix-cli " $'--help\n--version\ncompare\ncompare-attributes\ncompare-classes\nquick\nreconcile\nsave\nshow\nsurvey\ntrees'
+expect "kalvix-cli " $'--help\n--version\ncompare\ncompare-attributes\ncompare-classes\nfit\nquick\nreconcile\nsave\nshow\nsurvey\ntrees'
 expect "kalvix-cli comp" $'compare\ncompare-attributes\ncompare-classes'
 expect "kalvix-cli -q comp" $'compare\ncompare-attributes\ncompare-classes'
 expect "kalvix-cli compare --f" "--format"
@@ -69,7 +69,7 @@ expect "kalvix-cli compare --ignore de" "description"
 expect "kalvix-cli compare --ignore names,x-" $'names,x-origin\nnames,x-schema-file'
 expect "kalvix-cli compare --ignore names lab_1" "lab_1.txt"
 expect "kalvix-cli rec" "reconcile"
-expect "kalvix-cli reconcile --" $'--dialect\n--forest-placeholder\n--format\n--help\n--include-changed\n--quiet\n--schema-dn\n--schema-name\n--version'
+expect "kalvix-cli reconcile --" $'--dialect\n--forest-placeholder\n--format\n--help\n--include-changed\n--include-config-schema\n--quiet\n--schema-dn\n--schema-name\n--version'
 expect "kalvix-cli reconcile --dialect " $'ad\nopenldap\nrfc4512'
 expect "kalvix-cli reconcile --format " $'ldif\nschema'
 expect "kalvix-cli reconcile --schema-dn " ""

@@ -1,5 +1,5 @@
-// The definitions slapd builds into itself rather than reads from its .schema files
-// (objectClass, top, cn, uid, the operational attributes, ...): a tree read from those
+// The definitions slapd builds into itself rather than reads from its .schema files (the
+// standards' system schema, SystemSchema, and its own entryCSN): a tree read from those
 // files lacks them, yet the server that loads the files has them.
 #pragma once
 

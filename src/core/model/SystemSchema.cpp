@@ -91,6 +91,12 @@ constexpr std::string_view kAttributeTypes[] = {
     // RFC 3296
     "( 2.16.840.1.113730.3.1.34 NAME 'ref' EQUALITY caseExactMatch "
     "SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 USAGE distributedOperation )",
+    // RFC 4530, RFC 5020
+    "( 1.3.6.1.1.16.4 NAME 'entryUUID' EQUALITY UUIDMatch ORDERING UUIDOrderingMatch "
+    "SYNTAX 1.3.6.1.1.16.1 SINGLE-VALUE NO-USER-MODIFICATION USAGE directoryOperation )",
+    "( 1.3.6.1.1.20 NAME 'entryDN' EQUALITY distinguishedNameMatch "
+    "SYNTAX 1.3.6.1.4.1.1466.115.121.1.12 SINGLE-VALUE NO-USER-MODIFICATION "
+    "USAGE directoryOperation )",
     // RFC 3672
     "( 2.5.18.6 NAME 'subtreeSpecification' SYNTAX 1.3.6.1.4.1.1466.115.121.1.45 "
     "SINGLE-VALUE USAGE directoryOperation )",
