@@ -44,22 +44,13 @@ std::string AttrLine(int tree, const std::string& attrName, const std::string& d
     return line;
 }
 
-std::string UniqueLine(int tree, const char* what, const std::string& name) {
+// A name one tree has; builtIn: a server's own, against the files it runs.
+std::string UniqueLine(int tree, const char* what, const std::string& name, bool builtIn = false) {
     std::string line;
     AppendTreePrefix(line, tree);
-    line += "Unique ";
+    line += builtIn ? "Built into the server, not in the files: " : "Unique ";
     line += what;
-    line += ": ";
-    AppendQuoted(line, name);
-    return line;
-}
-
-std::string BuiltInLine(int tree, const char* what, const std::string& name) {
-    std::string line;
-    AppendTreePrefix(line, tree);
-    line += "Built into the server, not in the files: ";
-    line += what;
-    line += " ";
+    line += builtIn ? " " : ": ";
     AppendQuoted(line, name);
     return line;
 }
@@ -168,12 +159,10 @@ bool IsUniqueFinding(const Finding& finding) {
 void AppendFindingLines(const Finding& f, std::vector<std::string>& out) {
     switch (f.type) {
         case FindingType::UniqueClass:
-            out.push_back(f.builtIn ? BuiltInLine(f.tree, "Class", f.name)
-                                    : UniqueLine(f.tree, "Class", f.name));
+            out.push_back(UniqueLine(f.tree, "Class", f.name, f.builtIn));
             return;
         case FindingType::UniqueAttribute:
-            out.push_back(f.builtIn ? BuiltInLine(f.tree, "Attribute", f.name)
-                                    : UniqueLine(f.tree, "Attribute", f.name));
+            out.push_back(UniqueLine(f.tree, "Attribute", f.name, f.builtIn));
             return;
         case FindingType::ClassFlags:
             out.push_back(ClassLine(1, f.name, "Flags", f.text1));

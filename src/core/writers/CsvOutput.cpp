@@ -6,12 +6,7 @@
 #include "core/Names.h"
 #include "core/writers/Output.h"
 
-namespace {
-
-const char* const kColumns[] = {"Tree",  "Kind",          "Definition",
-                                "Field", "Tree #1 value", "Tree #2 value"};
-
-std::string Field(std::string_view bytes) {
+std::string CsvField(std::string_view bytes) {
     const QByteArray utf8 = DecodeName(bytes).toUtf8();
     std::string out = "\"";
     if (!utf8.isEmpty() &&
@@ -25,10 +20,15 @@ std::string Field(std::string_view bytes) {
     return out;
 }
 
+namespace {
+
+const char* const kColumns[] = {"Tree",  "Kind",          "Definition",
+                                "Field", "Tree #1 value", "Tree #2 value"};
+
 void Row(std::string& out, const std::vector<std::string>& fields) {
     for (std::size_t i = 0; i < fields.size(); ++i) {
         if (i > 0) out += ',';
-        out += Field(fields[i]);
+        out += CsvField(fields[i]);
     }
     out += "\r\n";
 }

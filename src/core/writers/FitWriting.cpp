@@ -15,19 +15,6 @@ std::string Count(std::uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-std::string CsvField(std::string_view bytes) {
-    const QByteArray utf8 = DecodeName(bytes).toUtf8();
-    std::string out = "\"";
-    if (!utf8.isEmpty() &&
-        std::string_view("=+-@\t\r").find(utf8.front()) != std::string_view::npos)
-        out += '\'';
-    for (const char c : utf8) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
-
 std::string CsvRow(const std::vector<std::string>& fields) {
     std::string out;
     for (std::size_t i = 0; i < fields.size(); ++i) {

@@ -5,11 +5,16 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/fit/FitSummary.h"
 
 // What a writer is told about the check besides its verdicts.
+// One CSV field, quoted (RFC 4180), as JSON writes names, an apostrophe before what a
+// spreadsheet would take for a formula.
+std::string CsvField(std::string_view bytes);
+
 struct FitRunInfo {
     std::string entries;  // the LDIF file as given ("-" for standard input)
     std::string tree;     // where the tree's schema comes from
