@@ -934,6 +934,12 @@ TEST(Reconcile, EachDialectRefusesWhatItsServerRefuses) {
                 for (const std::string& v : m.values) values += v + "\n";
         EXPECT_THAT(values, HasSubstr("NAME 'kxQuoted' SYNTAX 1.3.6.1.4.1.1466.115.121.1.15 )"));
     }
+    // A NetWare-descended directory takes every super class.
+    const PublishedSchema nds =
+        Schema(std::string(kBase) +
+               "attributetype ( 1.9.9 NAME 'kxNds' SUP name X-NDS_PUBLIC_READ '1' )\n");
+    for (const RefusedDefinition& r : PlanReconcile(tree1, nds, {}).refused)
+        EXPECT_NE(r.definition->shown, "kxTwoSups") << r.reason;
 }
 
 }  // namespace

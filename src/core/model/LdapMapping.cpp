@@ -465,6 +465,7 @@ PublishedSchema PublishedView(const TreeSchema& schema) {
     out.server = schema.origin.server;
     out.subschemaDn = schema.origin.subschemaDn;
     out.activeDirectory = schema.origin.activeDirectory;
+    out.ndsStyle = schema.ndsStyle;
     // AD's subschema entry is CN=Aggregate right inside its schemaNamingContext.
     static const std::string kAggregate = "cn=aggregate,";
     if (out.activeDirectory && AsciiLower(out.subschemaDn).starts_with(kAggregate))

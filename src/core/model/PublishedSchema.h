@@ -34,6 +34,7 @@ struct PublishedSchema {
     bool server = false;      // a live server's subschema entry, not files
     std::string subschemaDn;  // where the server publishes it; empty for files
     bool activeDirectory = false;
+    bool ndsStyle = false;  // publishes X-NDS_ extensions: a NetWare-descended directory
     // Active Directory's schema naming context (its root DSE's schemaNamingContext): the
     // parent of its subschema entry, CN=Aggregate. Empty for other trees.
     std::string schemaNamingContext;

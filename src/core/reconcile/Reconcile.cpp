@@ -66,7 +66,7 @@ class Needs {
     std::optional<std::string> unmet(DefinitionKind kind, const PublishedDefinition& def) const {
         if (std::optional<std::string> why = unwritable(kind, def)) return why;
         if (std::optional<std::string> why = reconcile::DialectRefusal(
-                dialect_, kind, def, classes1_, classes2_, includeConfigSchema_))
+                dialect_, kind, def, classes1_, classes2_, includeConfigSchema_, tree2_.ndsStyle))
             return why;
         if (kind == DefinitionKind::AttributeType) {
             const LdapElement& e = def.element;

@@ -54,12 +54,13 @@ class SyntaxChains {
 std::optional<std::string> WrittenText(DefinitionKind kind, const PublishedDefinition& def);
 
 // Why the dialect's server refuses a definition it would be written as published (a blank
-// in a name; 389: several super classes; slapd: a non-numeric OID, NO-USER-MODIFICATION on
-// a user type, an auxiliary class under a structural one), or a server's own configuration
-// schema unless asked for; nothing when it takes it.
+// in a name; 389: several super classes, unless targetTakesSups (an NDS-style tree); slapd: a
+// non-numeric OID, NO-USER-MODIFICATION on a user type, an auxiliary class under a structural one),
+// or a server's own configuration schema unless asked for; nothing when it takes it.
 std::optional<std::string> DialectRefusal(LdifDialect dialect, DefinitionKind kind,
                                           const PublishedDefinition& def, const Lookup& classes1,
-                                          const Lookup& classes2, bool includeConfigSchema);
+                                          const Lookup& classes2, bool includeConfigSchema,
+                                          bool targetTakesSups);
 
 // The canonical form without the SYNTAX's {len} bound, for servers that drop bounds.
 std::string WithoutBound(const std::string& canonical);

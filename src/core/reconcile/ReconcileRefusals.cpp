@@ -34,7 +34,8 @@ const char* ConfigurationFamily(const PublishedDefinition& def) {
 
 std::optional<std::string> DialectRefusal(LdifDialect dialect, DefinitionKind kind,
                                           const PublishedDefinition& def, const Lookup& classes1,
-                                          const Lookup& classes2, bool includeConfigSchema) {
+                                          const Lookup& classes2, bool includeConfigSchema,
+                                          bool targetTakesSups) {
     if (!includeConfigSchema)
         if (const char* family = ConfigurationFamily(def))
             return std::string("configuration schema of ") + family +
@@ -45,8 +46,9 @@ std::optional<std::string> DialectRefusal(LdifDialect dialect, DefinitionKind ki
         if (name.find_first_of(" \t") != std::string::npos)
             return "its name '" + name + "' holds a blank, which servers refuse";
     if (dialect == LdifDialect::Rfc4512) {
-        // 389 keeps the first and drops the rest without a word.
-        if (kind == DefinitionKind::ObjectClass && def.sups.size() > 1)
+        // 389 keeps the first and drops the rest without a word; NetWare-descended
+        // directories take them all.
+        if (kind == DefinitionKind::ObjectClass && def.sups.size() > 1 && !targetTakesSups)
             return "it has " + std::to_string(def.sups.size()) +
                    " super classes; 389 Directory Server keeps only the first";
         return std::nullopt;
