@@ -11,10 +11,7 @@
 //   slapadd -u:   slapadd -u -f slapd.conf -l FILE, when slapadd is installed
 // Targets: fit's CPU time at most slapadd -u's, its peak memory at most 64 MiB, its wall
 // time with both cores at most 0.6x slapadd -u's.
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -26,44 +23,13 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "SpawnRun.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Run {
-    double wall = 0;
-    double cpu = 0;
-    double peakMiB = 0;
-    int status = -1;
-};
-
-Run Spawn(const std::vector<std::string>& args) {
-    std::vector<std::string> argv = args;
-    std::vector<char*> pointers;
-    for (std::string& a : argv) pointers.push_back(a.data());
-    pointers.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) != 0)
-        throw std::runtime_error("cannot start " + argv[0]);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Run run;
-    run.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    run.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-              static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
-}
+Run SpawnQuiet(const std::vector<std::string>& args) { return Spawn(args, true); }
 
 // People under ou=People: every other one also a posixAccount.
 void Generate(const fs::path& file, long entries) {
@@ -147,12 +113,12 @@ int main(int argc, char** argv) {
         static_cast<double>(fs::file_size(ldif)) / 1e6,
         std::chrono::duration<double>(std::chrono::steady_clock::now() - generated).count());
     // The file once through the page cache, so no run pays for the disk.
-    Spawn({"/bin/cat", ldif.string()});
+    SpawnQuiet({"/bin/cat", ldif.string()});
 
     const std::string schemaDir = (dir / "schema").string();
-    const Run one = Spawn({KALVIX_CLI, "fit", "-q", "--jobs", "1", ldif.string(), schemaDir});
+    const Run one = SpawnQuiet({KALVIX_CLI, "fit", "-q", "--jobs", "1", ldif.string(), schemaDir});
     Print("fit", one);
-    const Run two = Spawn({KALVIX_CLI, "fit", "-q", ldif.string(), schemaDir});
+    const Run two = SpawnQuiet({KALVIX_CLI, "fit", "-q", ldif.string(), schemaDir});
     Print("fit, 2 cores", two);
 
     const char* slapadd = "/usr/sbin/slapadd";
@@ -165,7 +131,7 @@ int main(int argc, char** argv) {
              << "directory " << (dir / "db").string() << "\n";
         conf.close();
         const Run slap =
-            Spawn({slapadd, "-u", "-f", (dir / "slapd.conf").string(), "-l", ldif.string()});
+            SpawnQuiet({slapadd, "-u", "-f", (dir / "slapd.conf").string(), "-l", ldif.string()});
         Print("slapadd -u", slap);
         if (slap.status == 0 && slap.cpu > 0)
             std::printf(

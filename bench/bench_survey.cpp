@@ -16,10 +16,7 @@
 // Targets: survey wall time within 1.2x of (trees x one compare) / cores, and peak memory
 // at most 3x that of one compare; the page linear in the trees (1,000 within a few seconds
 // and 100 MiB); big trees with --jobs 16 at most 2x the peak of --jobs 1.
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -35,8 +32,7 @@
 #include <vector>
 
 #include "GeneratedLdif.h"
-
-extern char** environ;
+#include "SpawnRun.h"
 
 namespace {
 
@@ -145,40 +141,12 @@ std::string PrepareSet(const std::filesystem::path& dir, const std::string& set,
     return config.string();
 }
 
-struct Run {
-    double wall = 0;
-    double cpu = 0;  // user and system time, every thread
-    double peakMiB = 0;
-    int status = -1;
-};
-
-// One kalvix-cli run, standard output thrown away: wall time, and its peak resident set
-// from wait4 (the child's own, threads included).
+// One kalvix-cli run with that client configuration.
 Run RunCli(const std::vector<std::string>& args, const std::string& config) {
     std::vector<std::string> argv = {KALVIX_CLI};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> pointers;
-    for (std::string& a : argv) pointers.push_back(a.data());
-    pointers.push_back(nullptr);
     setenv("KALVIX_CLIENT", config.c_str(), 1);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    const auto start = std::chrono::steady_clock::now();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, pointers.data(), environ) != 0)
-        throw std::runtime_error("cannot start " + argv[0]);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    Run run;
-    run.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.peakMiB = static_cast<double>(usage.ru_maxrss) / 1024.0;
-    run.cpu = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-              static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return run;
+    return Spawn(std::move(argv));
 }
 
 double Median(std::vector<double> v) {
